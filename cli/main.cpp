@@ -1,0 +1,51 @@
+#include <cstdio>
+#include <cstring>
+
+#include "cli/Commands.h"
+
+namespace {
+constexpr const char* kUsage =
+    "Usage: tapewise-cli COMMAND [ARGS...]\n"
+    "\n"
+    "Commands:\n"
+    "  decode [OPTIONS] INPUT... [-o OUTPUT]   decode tape recordings into blocks\n"
+    "  live [OPTIONS] [-o OUTPUT] [--seconds N] decode the default sound input\n"
+    "  list FILE...                            list the blocks of tape images\n"
+    "  convert INPUT... OUTPUT                 join tape images into a TAP or TZX file\n"
+    "  screen FILE N OUTPUT.png                draw the N-th SCREEN$ block as a picture\n"
+    "\n"
+    "tapewise-cli COMMAND --help shows the options of a command.\n";
+
+struct Command {
+    const char* name;
+    int (*run)(int, char**);
+};
+
+constexpr Command kCommands[] = {
+    {"decode", RunDecode}, {"live", RunLive},     {"list", RunList},
+    {"convert", RunConvert}, {"screen", RunScreen},
+};
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const char* name = argv[1];
+    if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (std::strcmp(name, "--version") == 0) {
+        std::puts("tapewise-cli 1.01");
+        return 0;
+    }
+    for (const Command& command : kCommands) {
+        if (std::strcmp(name, command.name) == 0) {
+            return command.run(argc - 2, argv + 2);
+        }
+    }
+    std::fprintf(stderr, "tapewise-cli: unknown command '%s'\n\n%s", name, kUsage);
+    return 2;
+}

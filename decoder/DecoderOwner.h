@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+
+class SignalSnapshot;
+
+// The narrow way by which the decoder reaches whoever owns it: the main window in the desktop
+// program, the terminal in the command-line tool, a recorder in the tests. The decoder never
+// includes a window class.
+class CDecoderOwner {
+public:
+    virtual ~CDecoderOwner() = default;
+
+    // A progress or error text for pane 0 of the status bar; it also reaches the console log.
+    virtual void SetStatusText(const char* text) = 0;
+    // A console log line written directly (calibration, dump and replay messages).
+    virtual void AppendLog(const char* text) = 0;
+    // A block whose bytes XOR to zero: flag byte first, checksum last. The owner copies the bytes.
+    virtual void AddBlock(int32_t length, const uint8_t* bytes) = 0;
+    // Whether a failed block becomes an error entry in the block list (the main window's
+    // m_listErrors, always set).
+    virtual bool ListErrors() const = 0;
+    // An error entry after a read error: bytesRead bytes had been read; firstByte is the first of
+    // them, or -1 when none was read.
+    virtual void AddErrorEntry(int32_t bytesRead, int32_t firstByte) = 0;
+    // A snapshot captured at a read error or a bad sync; the owner keeps a copy.
+    virtual void AddErrorSnapshot(const SignalSnapshot& snapshot) = 0;
+    // The Signal window's refresh after an error snapshot was added.
+    virtual void RefreshSignal() = 0;
+    // A detail line for the debug output; it ends in a newline.
+    virtual void DebugOutput(const char* text) = 0;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "tape/TapeBlock.h"
+
+// The five texts of one row of the block list: Type, Sync, Length, Name, Expected.
+struct BlockEntry {
+    std::string type;
+    std::string sync;
+    std::string length;
+    std::string name;
+    std::string expected;
+
+    friend bool operator==(const BlockEntry&, const BlockEntry&) = default;
+};
+
+// The texts of a block entry, computed from its block.
+BlockEntry DescribeBlock(const TapeBlock& block);
+// The texts of an error entry after a read error: bytesRead bytes read, firstByte the first of
+// them or -1 when none was read.
+BlockEntry DescribeReadError(int32_t bytesRead, int32_t firstByte);
+// The five texts separated by tabs, as the command-line tool prints one entry.
+std::string FormatEntryLine(const BlockEntry& entry);
