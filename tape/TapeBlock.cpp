@@ -3,6 +3,11 @@
 #include <algorithm>
 
 namespace {
+constexpr int32_t kHeaderLength = 19;
+constexpr int32_t kScreenLength = 6914;
+constexpr uint8_t kHeaderFlag = 0x00;
+constexpr uint8_t kDataFlag = 0xFF;
+
 std::unique_ptr<uint8_t[]> CopyBytes(int32_t length, const uint8_t* source) {
     if (length <= 0 || source == nullptr) {
         return nullptr;
@@ -14,7 +19,8 @@ std::unique_ptr<uint8_t[]> CopyBytes(int32_t length, const uint8_t* source) {
 }  // namespace
 
 TapeBlock::TapeBlock(int32_t blockLength, const uint8_t* blockBytes)
-    : length(blockLength > 0 ? blockLength : 0), bytes(CopyBytes(blockLength, blockBytes)) {}
+    : length(blockLength > 0 && blockBytes != nullptr ? blockLength : 0),
+      bytes(CopyBytes(length, blockBytes)) {}
 
 TapeBlock::TapeBlock(const TapeBlock& other)
     : length(other.length), bytes(CopyBytes(other.length, other.bytes.get())) {}
@@ -41,10 +47,15 @@ TapeBlock& TapeBlock::operator=(TapeBlock&& other) noexcept {
     return *this;
 }
 
-bool TapeBlock::IsHeader() const { return length == 19 && bytes[0] == 0x00; }
+bool TapeBlock::IsHeader() const {
+    return length == kHeaderLength && bytes[0] == kHeaderFlag;
+}
 
-bool TapeBlock::IsScreen() const { return length == 6914 && bytes[0] == 0xFF; }
+bool TapeBlock::IsScreen() const {
+    return length == kScreenLength && bytes[0] == kDataFlag;
+}
 
 bool operator==(const TapeBlock& a, const TapeBlock& b) {
-    return a.length == b.length && std::equal(a.bytes.get(), a.bytes.get() + a.length, b.bytes.get());
+    return a.length == b.length &&
+           std::equal(a.bytes.get(), a.bytes.get() + a.length, b.bytes.get());
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,3 +19,9 @@ TapeLayout LayoutForPath(std::string_view path);
 // path and the reason.
 std::optional<std::string> SaveTapeImage(const std::string& path,
                                          const std::vector<TapeBlock>& blocks);
+
+// Names the first block longer than the 65535 bytes that a tape image can hold, if there is one.
+std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blocks);
+
+// The whole file in the given layout. Blocks longer than 65535 bytes must have been refused first.
+std::vector<uint8_t> EncodeTapeImage(TapeLayout layout, const std::vector<TapeBlock>& blocks);

@@ -1,0 +1,126 @@
+#include "tape/TapeImageWriter.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+constexpr int32_t kMaxBlockLength = 0xFFFF;
+constexpr uint8_t kTzxHeader[] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 1};
+constexpr uint8_t kTzxStandardBlock = 0x10;
+constexpr int kTzxPauseMs = 1000;
+constexpr int kMaxTemporaryAttempts = 100;
+
+void AppendWord(std::vector<uint8_t>& image, int value) {
+    image.push_back(static_cast<uint8_t>(value & 0xFF));
+    image.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
+}
+
+void AppendRecord(std::vector<uint8_t>& image, TapeLayout layout, const TapeBlock& block) {
+    if (layout == TapeLayout::Tzx) {
+        image.push_back(kTzxStandardBlock);
+        AppendWord(image, kTzxPauseMs);
+    }
+    AppendWord(image, block.length);
+    image.insert(image.end(), block.bytes.get(), block.bytes.get() + block.length);
+}
+
+std::string SystemReason(const std::string& path, const char* action, int error) {
+    return "Cannot " + std::string(action) + " " + path + ": " + std::strerror(error);
+}
+
+// A new file beside the target, so that the final rename stays on one file system.
+int CreateTemporary(const std::string& path, std::string& temporaryPath) {
+    for (int attempt = 0; attempt < kMaxTemporaryAttempts; ++attempt) {
+        temporaryPath = path + ".tw" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// A file that is replaced keeps its permissions.
+void KeepModeOfTarget(const std::string& path, int fd) {
+    struct stat target {};
+    if (stat(path.c_str(), &target) == 0) {
+        fchmod(fd, target.st_mode & 07777);
+    }
+}
+
+// Returns 0 when every byte reached the disk, else the errno of the failure.
+int WriteAll(int fd, const std::vector<uint8_t>& image) {
+    size_t written = 0;
+    while (written < image.size()) {
+        ssize_t count = write(fd, image.data() + written, image.size() - written);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        written += static_cast<size_t>(count);
+    }
+    return fsync(fd) == 0 ? 0 : errno;
+}
+}  // namespace
+
+TapeLayout LayoutForPath(std::string_view path) {
+    if (path.ends_with(".tzx") || path.ends_with(".TZX")) {
+        return TapeLayout::Tzx;
+    }
+    return TapeLayout::Tap;
+}
+
+std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blocks) {
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        if (blocks[i].length > kMaxBlockLength) {
+            return "block " + std::to_string(i + 1) + " of " + std::to_string(blocks.size()) +
+                   " is " + std::to_string(blocks[i].length) +
+                   " bytes long; a tape image holds at most 65535 bytes per block";
+        }
+    }
+    return std::nullopt;
+}
+
+std::vector<uint8_t> EncodeTapeImage(TapeLayout layout, const std::vector<TapeBlock>& blocks) {
+    std::vector<uint8_t> image;
+    if (layout == TapeLayout::Tzx) {
+        image.assign(std::begin(kTzxHeader), std::end(kTzxHeader));
+    }
+    for (const TapeBlock& block : blocks) {
+        AppendRecord(image, layout, block);
+    }
+    return image;
+}
+
+std::optional<std::string> SaveTapeImage(const std::string& path,
+                                         const std::vector<TapeBlock>& blocks) {
+    if (std::optional<std::string> refusal = FindUnstorableBlock(blocks)) {
+        return "Cannot save " + path + ": " + *refusal;
+    }
+    const std::vector<uint8_t> image = EncodeTapeImage(LayoutForPath(path), blocks);
+    std::string temporaryPath;
+    const int fd = CreateTemporary(path, temporaryPath);
+    if (fd < 0) {
+        return SystemReason(path, "write", errno);
+    }
+    KeepModeOfTarget(path, fd);
+    int error = WriteAll(fd, image);
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && rename(temporaryPath.c_str(), path.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        unlink(temporaryPath.c_str());
+        return SystemReason(path, "write", error);
+    }
+    return std::nullopt;
+}
