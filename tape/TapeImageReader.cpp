@@ -69,73 +69,58 @@ struct TzxShape {
     bool holdsBlock = false;
 };
 
-// Every block type of TZX revision 1.20, deprecated ones included. Any other ID follows the
-// format's rule for later extensions: a 32-bit length comes first.
-TzxShape ShapeOfTzxBlock(uint8_t id) {
-    switch (id) {
-        case 0x10:
-            return {4, 2, 2, 1, true};  // standard speed data
-        case 0x11:
-            return {18, 15, 3, 1, true};  // turbo speed data
-        case 0x12:
-            return {4, 0, 0, 1, false};  // pure tone
-        case 0x13:
-            return {1, 0, 1, 2, false};  // pulse sequence
-        case 0x14:
-            return {10, 7, 3, 1, true};  // pure data
-        case 0x15:
-            return {8, 5, 3, 1, false};  // direct recording
-        case 0x16:                       // C64 ROM type data
-        case 0x17:                       // C64 turbo tape data
-        case 0x18:                       // CSW recording
-        case 0x19:
-            return {4, 0, 4, 1, false};  // generalized data
-        case 0x20:
-            return {2, 0, 0, 1, false};  // pause or stop the tape
-        case 0x21:
-            return {1, 0, 1, 1, false};  // group start
-        case 0x22:
-            return {0, 0, 0, 1, false};  // group end
-        case 0x23:                       // jump to block
-        case 0x24:
-            return {2, 0, 0, 1, false};  // loop start
-        case 0x25:
-            return {0, 0, 0, 1, false};  // loop end
-        case 0x26:
-            return {2, 0, 2, 2, false};  // call sequence
-        case 0x27:
-            return {0, 0, 0, 1, false};  // return from sequence
-        case 0x28:
-            return {2, 0, 2, 1, false};  // select block
-        case 0x2A:                       // stop the tape if in 48K mode
-        case 0x2B:
-            return {4, 0, 4, 1, false};  // set signal level
-        case 0x30:
-            return {1, 0, 1, 1, false};  // text description
-        case 0x31:
-            return {2, 1, 1, 1, false};  // message
-        case 0x32:
-            return {2, 0, 2, 1, false};  // archive info
-        case 0x33:
-            return {1, 0, 1, 3, false};  // hardware type
-        case 0x34:
-            return {8, 0, 0, 1, false};  // emulation info
-        case 0x35:
-            return {20, 16, 4, 1, false};  // custom info
-        case 0x40:
-            return {4, 1, 3, 1, false};  // snapshot
-        case 0x5A:
-            return {9, 0, 0, 1, false};  // glue of concatenated files
-        default:
-            return {4, 0, 4, 1, false};
-    }
+struct TzxBlockType {
+    uint8_t id = 0;
+    TzxShape shape;
+};
+
+// Every block type of TZX revision 1.20, deprecated ones included.
+// clang-format off
+constexpr TzxBlockType kTzxBlockTypes[] = {
+    {0x10, {4, 2, 2, 1, true}},     // standard speed data
+    {0x11, {18, 15, 3, 1, true}},   // turbo speed data
+    {0x12, {4, 0, 0, 1, false}},    // pure tone
+    {0x13, {1, 0, 1, 2, false}},    // pulse sequence
+    {0x14, {10, 7, 3, 1, true}},    // pure data
+    {0x15, {8, 5, 3, 1, false}},    // direct recording
+    {0x16, {4, 0, 4, 1, false}},    // C64 ROM type data
+    {0x17, {4, 0, 4, 1, false}},    // C64 turbo tape data
+    {0x18, {4, 0, 4, 1, false}},    // CSW recording
+    {0x19, {4, 0, 4, 1, false}},    // generalized data
+    {0x20, {2, 0, 0, 1, false}},    // pause or stop the tape
+    {0x21, {1, 0, 1, 1, false}},    // group start
+    {0x22, {0, 0, 0, 1, false}},    // group end
+    {0x23, {2, 0, 0, 1, false}},    // jump to block
+    {0x24, {2, 0, 0, 1, false}},    // loop start
+    {0x25, {0, 0, 0, 1, false}},    // loop end
+    {0x26, {2, 0, 2, 2, false}},    // call sequence
+    {0x27, {0, 0, 0, 1, false}},    // return from sequence
+    {0x28, {2, 0, 2, 1, false}},    // select block
+    {0x2A, {4, 0, 4, 1, false}},    // stop the tape if in 48K mode
+    {0x2B, {4, 0, 4, 1, false}},    // set signal level
+    {0x30, {1, 0, 1, 1, false}},    // text description
+    {0x31, {2, 1, 1, 1, false}},    // message
+    {0x32, {2, 0, 2, 1, false}},    // archive info
+    {0x33, {1, 0, 1, 3, false}},    // hardware type
+    {0x34, {8, 0, 0, 1, false}},    // emulation info
+    {0x35, {20, 16, 4, 1, false}},  // custom info
+    {0x40, {4, 1, 3, 1, false}},    // snapshot
+    {0x5A, {9, 0, 0, 1, false}},    // glue of concatenated files
+};
+// clang-format on
+
+// The format's rule for block types added later: a 32-bit length comes first.
+constexpr TzxShape kUnknownTzxShape = {4, 0, 4, 1, false};
+
+const TzxBlockType* FindTzxBlockType(uint8_t id) {
+    const auto* found = std::find_if(std::begin(kTzxBlockTypes), std::end(kTzxBlockTypes),
+                                     [id](const TzxBlockType& type) { return type.id == id; });
+    return found == std::end(kTzxBlockTypes) ? nullptr : found;
 }
 
-bool IsKnownTzxId(uint8_t id) {
-    static constexpr uint8_t kKnown[] = {0x10, 0x11, 0x12, 0x13, 0x14, 0x15, 0x16, 0x17, 0x18, 0x19,
-                                         0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x27, 0x28, 0x2A,
-                                         0x2B, 0x30, 0x31, 0x32, 0x33, 0x34, 0x35, 0x40, 0x5A};
-    return std::find(std::begin(kKnown), std::end(kKnown), id) != std::end(kKnown);
+TzxShape ShapeOfTzxBlock(uint8_t id) {
+    const TzxBlockType* type = FindTzxBlockType(id);
+    return type != nullptr ? type->shape : kUnknownTzxShape;
 }
 
 struct TzxSpan {
@@ -164,7 +149,7 @@ std::string DescribeSkipped(const std::map<uint8_t, int>& skipped) {
     for (const auto& [id, count] : skipped) {
         total += count;
         ids += (ids.empty() ? "" : ", ") + std::to_string(count) + " x " + Hex(id);
-        if (!IsKnownTzxId(id)) {
+        if (FindTzxBlockType(id) == nullptr) {
             ids += " (unknown)";
         }
     }

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "tape/BlockEntry.h"
+#include "tests/tape/TapeTestData.h"
+
+using tapetest::BlockOf;
+using tapetest::DataBytes;
+using tapetest::HeaderBytes;
+
+TEST(BlockEntry, HeaderShowsTypeWordNameAndAnnouncedLength) {
+    const BlockEntry code = DescribeBlock(BlockOf(HeaderBytes(3, "loader    ", 6912)));
+    EXPECT_EQ(code, (BlockEntry{"code", "00", "17", "loader    ", "6912"}));
+    EXPECT_EQ(DescribeBlock(BlockOf(HeaderBytes(0, "x", 0))).type, "prog");
+    for (int type : {1, 2, 0x80, 0xFF}) {
+        EXPECT_EQ(DescribeBlock(BlockOf(HeaderBytes(static_cast<uint8_t>(type), "x", 0))).type,
+                  "array")
+            << type;
+    }
+}
+
+TEST(BlockEntry, NameStopsAtFirstZeroAndKeepsSpaces) {
+    std::vector<uint8_t> bytes = HeaderBytes(0, "AB", 0);
+    bytes[4] = 0;  // A, B, zero, seven spaces
+    EXPECT_EQ(DescribeBlock(BlockOf(bytes)).name, "AB");
+    EXPECT_EQ(DescribeBlock(BlockOf(HeaderBytes(0, " a  b ", 0))).name, " a  b     ");
+}
+
+TEST(BlockEntry, ExpectedIsLittleEndian) {
+    std::vector<uint8_t> bytes = HeaderBytes(3, "s", 0);
+    bytes[12] = 0x00;
+    bytes[13] = 0x1B;
+    EXPECT_EQ(DescribeBlock(BlockOf(bytes)).expected, "6912");
+    bytes[12] = 0xFF;
+    bytes[13] = 0xFF;
+    EXPECT_EQ(DescribeBlock(BlockOf(bytes)).expected, "65535");
+}
+
+TEST(BlockEntry, OnlyNineteenBytesWithFlagZeroMakeAHeader) {
+    std::vector<uint8_t> flagFF = HeaderBytes(3, "s", 5);
+    flagFF[0] = 0xFF;
+    EXPECT_EQ(DescribeBlock(BlockOf(flagFF)), (BlockEntry{"", "FF", "17", "", ""}));
+    std::vector<uint8_t> twenty = HeaderBytes(3, "s", 5);
+    twenty.push_back(0);
+    EXPECT_EQ(DescribeBlock(BlockOf(twenty)), (BlockEntry{"", "00", "18", "", ""}));
+}
+
+TEST(BlockEntry, DataBlockLengthsAndTwoDigitFlags) {
+    EXPECT_EQ(DescribeBlock(BlockOf({0xFF, 0x55})), (BlockEntry{"", "FF", "0", "", ""}));
+    EXPECT_EQ(DescribeBlock(BlockOf({0x0A})), (BlockEntry{"", "0A", "-1", "", ""}));
+    EXPECT_EQ(DescribeBlock(BlockOf(DataBytes(0xFF, 6914))).length, "6912");
+    // An empty block has no flag byte to show and must not be read.
+    EXPECT_EQ(DescribeBlock(TapeBlock()), (BlockEntry{"", "", "-2", "", ""}));
+}
+
+TEST(BlockEntry, ReadErrorTexts) {
+    EXPECT_EQ(DescribeReadError(3, 0x00),
+              (BlockEntry{"error", "00", "1", "Read error at byte 3", ""}));
+    EXPECT_EQ(DescribeReadError(0, -1),
+              (BlockEntry{"error", "", "-2", "Read error at byte 0", ""}));
+    EXPECT_EQ(DescribeReadError(1, 0xAB).sync, "AB");
+}
+
+TEST(BlockEntry, LineJoinsTheFiveTextsWithTabs) {
+    EXPECT_EQ(FormatEntryLine({"code", "00", "17", "AB", "6912"}), "code\t00\t17\tAB\t6912");
+    EXPECT_EQ(FormatEntryLine({"", "FF", "0", "", ""}), "\tFF\t0\t\t");
+}
+
+TEST(TapeBlock, CopiesAreDeepAndIndependent) {
+    TapeBlock original = BlockOf({0xFF, 1, 2, 3});
+    TapeBlock copy = original;
+    copy.bytes[1] = 9;
+    EXPECT_EQ(original.bytes[1], 1);
+    TapeBlock assigned = BlockOf({0});
+    assigned = original;
+    EXPECT_EQ(assigned, original);
+    EXPECT_NE(assigned.bytes.get(), original.bytes.get());
+    TapeBlock moved = std::move(assigned);
+    EXPECT_EQ(moved, original);
+    EXPECT_EQ(assigned.length, 0);
+}
+
+TEST(TapeBlock, ShapesOfHeaderAndScreen) {
+    EXPECT_TRUE(BlockOf(HeaderBytes(0, "x", 0)).IsHeader());
+    EXPECT_TRUE(BlockOf(DataBytes(0xFF, 6914)).IsScreen());
+    EXPECT_FALSE(BlockOf(DataBytes(0x00, 6914)).IsScreen());
+    EXPECT_FALSE(BlockOf(DataBytes(0xFF, 6913)).IsScreen());
+    EXPECT_FALSE(TapeBlock().IsHeader());
+    EXPECT_FALSE(TapeBlock().IsScreen());
+    // A length without bytes makes an empty block, not one that points at nothing.
+    EXPECT_EQ(TapeBlock(19, nullptr).length, 0);
+}

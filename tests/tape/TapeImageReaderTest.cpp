@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tape/TapeImageReader.h"
+#include "tape/TapeImageWriter.h"
+#include "tests/tape/TapeTestData.h"
+
+using namespace tapetest;
+namespace fs = std::filesystem;
+
+namespace {
+TapeImage Parse(const std::vector<uint8_t>& bytes) {
+    return ParseTapeImage(bytes.data(), bytes.size(), "t");
+}
+
+void Append(std::vector<uint8_t>& out, std::initializer_list<int> bytes) {
+    for (int b : bytes) {
+        out.push_back(static_cast<uint8_t>(b));
+    }
+}
+
+void AppendData(std::vector<uint8_t>& out, const std::vector<uint8_t>& data) {
+    out.insert(out.end(), data.begin(), data.end());
+}
+
+bool Mentions(const TapeImage& image, const std::string& text) {
+    for (const std::string& message : image.messages) {
+        if (message.find(text) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Every kind of block the program meets: headers of each type, a screen, the smallest blocks,
+// odd flags and the largest block a tape image can hold.
+std::vector<TapeBlock> EveryKindOfBlock() {
+    std::vector<TapeBlock> blocks;
+    for (int type : {0, 1, 2, 3}) {
+        blocks.push_back(
+            BlockOf(HeaderBytes(static_cast<uint8_t>(type), "name" + std::to_string(type), 100)));
+    }
+    blocks.push_back(BlockOf(DataBytes(0xFF, 6914)));
+    blocks.push_back(BlockOf({0x0A}));
+    blocks.push_back(BlockOf({0xFF, 0x55}));
+    blocks.push_back(BlockOf(DataBytes(0x00, 20, 3)));
+    blocks.push_back(BlockOf(DataBytes(0x80, 256, 5)));
+    blocks.push_back(BlockOf(DataBytes(0xFF, 65535, 9)));
+    return blocks;
+}
+
+// A TZX image holding one block of every type of revision 1.20, with the three data block types
+// carrying the blocks 1, 2, 3 (standard), 4 (turbo) and 5 (pure data).
+std::vector<uint8_t> TzxWithEveryBlockType() {
+    std::vector<uint8_t> f = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+    Append(f, {0x10, 0xE8, 0x03, 3, 0, 1, 1, 1});
+    Append(f, {0x11, 0x78, 0x08, 0x9B, 0x02, 0xDF, 0x02, 0x57, 0x03, 0xAE, 0x06, 0x7F,
+               0x1F, 8,    0xE8, 0x03, 4,    0,    0,    4,    4,    4,    4});
+    Append(f, {0x12, 0x78, 0x08, 0x10, 0x00});
+    Append(f, {0x13, 2, 0x9B, 0x02, 0xDF, 0x02});
+    Append(f, {0x14, 0x57, 0x03, 0xAE, 0x06, 8, 0xE8, 0x03, 5, 0, 0, 5, 5, 5, 5, 5});
+    Append(f, {0x15, 0x4F, 0x00, 0x00, 0x00, 8, 3, 0, 0, 0xAA, 0x55, 0xAA});
+    Append(f, {0x16, 6, 0, 0, 0, 1, 2, 3, 4, 5, 6});
+    Append(f, {0x17, 2, 0, 0, 0, 1, 2});
+    Append(f, {0x18, 3, 0, 0, 0, 1, 2, 3});
+    Append(f, {0x19, 1, 0, 0, 0, 9});
+    Append(f, {0x20, 0x00, 0x00});
+    Append(f, {0x21, 3, 'a', 'b', 'c'});
+    Append(f, {0x22});
+    Append(f, {0x23, 0x01, 0x00});
+    Append(f, {0x24, 0x02, 0x00});
+    Append(f, {0x25});
+    Append(f, {0x26, 2, 0, 1, 0, 2, 0});
+    Append(f, {0x27});
+    Append(f, {0x28, 5, 0, 1, 1, 0, 1, 'x'});
+    Append(f, {0x2A, 0, 0, 0, 0});
+    Append(f, {0x2B, 1, 0, 0, 0, 1});
+    Append(f, {0x30, 2, 'h', 'i'});
+    Append(f, {0x31, 5, 2, 'o', 'k'});
+    Append(f, {0x32, 4, 0, 1, 0, 1, 'z'});
+    Append(f, {0x33, 1, 0, 0, 1});
+    Append(f, {0x34, 1, 2, 3, 4, 5, 6, 7, 8});
+    Append(f, {0x35});
+    AppendData(f, std::vector<uint8_t>(16, 'c'));
+    Append(f, {2, 0, 0, 0, 7, 7});
+    Append(f, {0x40, 0, 3, 0, 0, 1, 2, 3});
+    Append(f, {0x5A, 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20});
+    Append(f, {0x10, 0x00, 0x00, 2, 0, 0xFF, 0xFF});
+    return f;
+}
+}  // namespace
+
+TEST(TapReader, HeaderThenTwoByteBlock) {
+    std::vector<uint8_t> file = {0x13, 0x00};
+    AppendData(file, HeaderBytes(3, "game", 2));
+    Append(file, {0x02, 0x00, 0xFF, 0x55});
+    const TapeImage image = Parse(file);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
+    EXPECT_TRUE(image.messages.empty());
+    ASSERT_EQ(image.blocks.size(), 2u);
+    EXPECT_EQ(image.blocks[0], BlockOf(HeaderBytes(3, "game", 2)));
+    EXPECT_EQ(image.blocks[1], BlockOf({0xFF, 0x55}));
+}
+
+TEST(TapReader, EmptyFileIsAnEmptyTape) {
+    const TapeImage image = Parse({});
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
+    EXPECT_TRUE(image.blocks.empty());
+}
+
+TEST(TapReader, FileCutInThirdBlockKeepsTheFirstTwo) {
+    const auto blocks = std::vector<TapeBlock>{
+        BlockOf(DataBytes(0xFF, 10)), BlockOf(DataBytes(0xFF, 11)), BlockOf(DataBytes(0xFF, 12))};
+    std::vector<uint8_t> file = EncodeTapeImage(TapeLayout::Tap, blocks);
+    file.resize(file.size() - 5);
+    const TapeImage image = Parse(file);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
+    EXPECT_TRUE(Mentions(image, "ends inside record 3 (7 of 12 bytes)"));
+    ASSERT_EQ(image.blocks.size(), 2u);
+    EXPECT_EQ(image.blocks[1], blocks[1]);
+}
+
+TEST(TapReader, StrayLengthByteAtTheEndIsReported) {
+    std::vector<uint8_t> file = {2, 0, 0xFF, 0xFF, 0x05};
+    const TapeImage image = Parse(file);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
+    EXPECT_EQ(image.blocks.size(), 1u);
+    EXPECT_TRUE(Mentions(image, "ends inside record 2"));
+}
+
+TEST(TapReader, RecordsOfLengthZeroAreSkippedAndCounted) {
+    const std::vector<uint8_t> file = {0, 0, 2, 0, 0xFF, 0xFF, 0, 0};
+    const TapeImage image = Parse(file);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
+    ASSERT_EQ(image.blocks.size(), 1u);
+    EXPECT_EQ(image.blocks[0], BlockOf({0xFF, 0xFF}));
+    EXPECT_TRUE(Mentions(image, "skipped 2 record(s) of length 0"));
+}
+
+TEST(TapReader, FileThatIsNoTapeImageIsReported) {
+    for (const std::vector<uint8_t>& file :
+         {std::vector<uint8_t>{0x42}, std::vector<uint8_t>{0xFF, 0xFF, 1, 2, 3},
+          std::vector<uint8_t>{'P', 'K', 3, 4, 0, 0, 0, 0}}) {
+        const TapeImage image = Parse(file);
+        EXPECT_EQ(image.outcome, TapeReadOutcome::Unreadable);
+        EXPECT_TRUE(image.blocks.empty());
+        EXPECT_TRUE(Mentions(image, "t: is neither a TAP nor a TZX image"));
+    }
+}
+
+TEST(TapeImageRoundTrip, EveryKindOfBlockThroughBothLayouts) {
+    const fs::path dir = TestDirectory();
+    const std::vector<TapeBlock> blocks = EveryKindOfBlock();
+    for (const char* name : {"all.tap", "all.tzx", "all.blk", "all.TZX"}) {
+        const std::string path = (dir / name).string();
+        ASSERT_EQ(SaveTapeImage(path, blocks), std::nullopt);
+        const TapeImage image = ReadTapeImage(path);
+        EXPECT_EQ(image.outcome, TapeReadOutcome::Complete) << name;
+        EXPECT_TRUE(image.messages.empty()) << name;
+        EXPECT_EQ(image.blocks, blocks) << name;
+    }
+}
+
+TEST(TapeImageRoundTrip, ReadingTwiceGivesTheBlocksTwice) {
+    const fs::path dir = TestDirectory();
+    ASSERT_EQ(SaveTapeImage((dir / "a.tzx").string(), {BlockOf({0xFF, 1, 0xFE})}), std::nullopt);
+    std::vector<TapeBlock> loaded;
+    for (int i = 0; i < 2; ++i) {
+        for (TapeBlock& block : ReadTapeImage((dir / "a.tzx").string()).blocks) {
+            loaded.push_back(std::move(block));
+        }
+    }
+    EXPECT_EQ(loaded, (std::vector<TapeBlock>{BlockOf({0xFF, 1, 0xFE}), BlockOf({0xFF, 1, 0xFE})}));
+}
+
+TEST(TzxReader, EveryBlockTypeOfRevision120IsReadOrSteppedOver) {
+    const TapeImage image = Parse(TzxWithEveryBlockType());
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
+    ASSERT_EQ(image.blocks.size(), 4u);
+    EXPECT_EQ(image.blocks[0], BlockOf({1, 1, 1}));
+    EXPECT_EQ(image.blocks[1], BlockOf({4, 4, 4, 4}));
+    EXPECT_EQ(image.blocks[2], BlockOf({5, 5, 5, 5, 5}));
+    EXPECT_EQ(image.blocks[3], BlockOf({0xFF, 0xFF}));
+    EXPECT_TRUE(Mentions(image, "stepped over 26 TZX block(s) without tape data"));
+    EXPECT_FALSE(Mentions(image, "unknown"));
+}
+
+TEST(TzxReader, EveryCutOfTheFileKeepsTheBlocksBeforeIt) {
+    const std::vector<uint8_t> whole = TzxWithEveryBlockType();
+    const TapeImage full = Parse(whole);
+    for (size_t size = 10; size < whole.size(); ++size) {
+        const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(size));
+        const TapeImage image = Parse(cut);
+        ASSERT_LE(image.blocks.size(), full.blocks.size());
+        for (size_t i = 0; i < image.blocks.size(); ++i) {
+            EXPECT_EQ(image.blocks[i], full.blocks[i]) << "cut at " << size;
+        }
+        if (image.outcome == TapeReadOutcome::Damaged) {
+            EXPECT_TRUE(Mentions(image, "runs past the end of the file")) << size;
+        } else {
+            EXPECT_EQ(image.outcome, TapeReadOutcome::Complete) << size;
+        }
+    }
+    // A cut inside the turbo block's data.
+    const std::vector<uint8_t> cut(whole.begin(), whole.begin() + 10 + 8 + 20);
+    const TapeImage image = Parse(cut);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
+    EXPECT_EQ(image.blocks.size(), 1u);
+    EXPECT_TRUE(Mentions(image, "TZX block 2 (ID 0x11) at offset 18 runs past the end"));
+}
+
+TEST(TzxReader, OversizedLengthsAreReportedNotTrusted) {
+    std::vector<uint8_t> head = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+    std::vector<uint8_t> turbo = head;
+    Append(turbo, {0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0xFF, 0xFF, 0xFF, 1, 2});
+    std::vector<uint8_t> csw = head;
+    Append(csw, {0x18, 0xFF, 0xFF, 0xFF, 0xFF, 0});
+    std::vector<uint8_t> standard = head;
+    Append(standard, {0x10, 0, 0, 0xFF, 0xFF, 0xFF});
+    for (const auto& file : {turbo, csw, standard}) {
+        const TapeImage image = Parse(file);
+        EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
+        EXPECT_TRUE(image.blocks.empty());
+        EXPECT_TRUE(Mentions(image, "runs past the end of the file"));
+    }
+}
+
+TEST(TzxReader, UnknownBlockIsSteppedOverByItsLeadingLength) {
+    std::vector<uint8_t> file = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+    Append(file, {0x7E, 3, 0, 0, 0, 9, 9, 9});
+    Append(file, {0x10, 0, 0, 2, 0, 0xFF, 0x00});
+    const TapeImage image = Parse(file);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
+    EXPECT_EQ(image.blocks, (std::vector<TapeBlock>{BlockOf({0xFF, 0x00})}));
+    EXPECT_TRUE(Mentions(image, "1 x 0x7E (unknown)"));
+}
+
+TEST(TzxReader, BadHeadersAreReported) {
+    const std::vector<uint8_t> version2 = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 2, 0};
+    EXPECT_EQ(Parse(version2).outcome, TapeReadOutcome::Unreadable);
+    EXPECT_TRUE(Mentions(Parse(version2), "version 2.0"));
+    const std::vector<uint8_t> shortHeader = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1};
+    EXPECT_EQ(ParseTzxImage(shortHeader.data(), shortHeader.size(), "t").outcome,
+              TapeReadOutcome::Unreadable);
+    // The reader's choice between layouts looks at the signature, not the extension.
+    const TapeImage tzxAsTap = ParseTapImage(version2.data(), version2.size(), "t");
+    EXPECT_EQ(tzxAsTap.outcome, TapeReadOutcome::Unreadable);
+}
+
+TEST(TapeImageReader, RandomBytesNeverCrashAndAlwaysExplainDamage) {
+    std::mt19937 random(20240601);
+    for (int round = 0; round < 3000; ++round) {
+        std::vector<uint8_t> file(random() % 300);
+        for (uint8_t& byte : file) {
+            byte = static_cast<uint8_t>(random());
+        }
+        if (round % 2 == 0 && file.size() >= 10) {
+            const uint8_t head[] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+            std::copy(std::begin(head), std::end(head), file.begin());
+        }
+        const TapeImage image = Parse(file);
+        size_t total = 0;
+        for (const TapeBlock& block : image.blocks) {
+            EXPECT_GT(block.length, 0);
+            total += static_cast<size_t>(block.length);
+        }
+        EXPECT_LE(total, file.size());
+        if (image.outcome != TapeReadOutcome::Complete) {
+            EXPECT_FALSE(image.messages.empty());
+        }
+    }
+}
+
+TEST(TapeImageReader, FilesThatCannotBeReadAreReportedWithPathAndReason) {
+    const fs::path dir = TestDirectory();
+    const std::string missing = (dir / "missing.tap").string();
+    const TapeImage none = ReadTapeImage(missing);
+    EXPECT_EQ(none.outcome, TapeReadOutcome::Unreadable);
+    EXPECT_TRUE(Mentions(none, "Cannot open " + missing + ": No such file or directory"));
+    const TapeImage directory = ReadTapeImage(dir.string());
+    EXPECT_EQ(directory.outcome, TapeReadOutcome::Unreadable);
+    EXPECT_TRUE(Mentions(directory, "Is a directory"));
+}
