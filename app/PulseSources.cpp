@@ -1,0 +1,84 @@
+#include "app/PulseSources.h"
+
+#include <pulse/pulseaudio.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct SourceCount {
+    int32_t inputs = 0;
+    bool done = false;
+};
+
+void CountSource(pa_context*, const pa_source_info* info, int eol, void* userdata) {
+    auto* count = static_cast<SourceCount*>(userdata);
+    if (eol != 0 || info == nullptr) {
+        count->done = true;
+        return;
+    }
+    if (info->monitor_of_sink == PA_INVALID_INDEX) {
+        ++count->inputs;
+    }
+}
+
+// One round of the main loop, waiting at most until the deadline. False once it has passed or
+// the loop fails.
+bool IterateUntil(pa_mainloop* loop, Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
+    if (left.count() <= 0) {
+        return false;
+    }
+    if (pa_mainloop_prepare(loop, static_cast<int>(left.count())) < 0) {
+        return false;
+    }
+    return pa_mainloop_poll(loop) >= 0 && pa_mainloop_dispatch(loop) >= 0;
+}
+
+bool WaitUntilReady(pa_mainloop* loop, pa_context* context, Clock::time_point deadline) {
+    for (;;) {
+        const pa_context_state_t state = pa_context_get_state(context);
+        if (state == PA_CONTEXT_READY) {
+            return true;
+        }
+        if (!PA_CONTEXT_IS_GOOD(state) || !IterateUntil(loop, deadline)) {
+            return false;
+        }
+    }
+}
+
+int32_t CountOnReadyContext(pa_mainloop* loop, pa_context* context, Clock::time_point deadline) {
+    SourceCount count;
+    pa_operation* operation = pa_context_get_source_info_list(context, CountSource, &count);
+    if (operation == nullptr) {
+        return 0;
+    }
+    while (!count.done && pa_operation_get_state(operation) == PA_OPERATION_RUNNING &&
+           IterateUntil(loop, deadline)) {
+    }
+    pa_operation_unref(operation);
+    return count.done ? count.inputs : 0;
+}
+
+}  // namespace
+
+int32_t CountPulseInputSources(std::chrono::milliseconds timeout) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    pa_mainloop* loop = pa_mainloop_new();
+    if (loop == nullptr) {
+        return 0;
+    }
+    int32_t inputs = 0;
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Tapewise");
+    if (context != nullptr) {
+        if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
+            WaitUntilReady(loop, context, deadline)) {
+            inputs = CountOnReadyContext(loop, context, deadline);
+        }
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+    pa_mainloop_free(loop);
+    return inputs;
+}

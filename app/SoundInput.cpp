@@ -1,0 +1,150 @@
+#include "app/SoundInput.h"
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+#include <array>
+#include <system_error>
+
+#include "app/PulseSources.h"
+
+namespace {
+
+constexpr uint32_t kSampleRate = 22000;
+// Read in pieces of 50 ms: the reader notices a stop request within one piece, and a filled
+// buffer leaves at most one piece after its last sample arrived.
+constexpr size_t kReadBytes = 1100;
+
+}  // namespace
+
+CSoundInput::~CSoundInput() {
+    Close();
+}
+
+int32_t CSoundInput::CountInputDevices() {
+    return CountPulseInputSources();
+}
+
+int CSoundInput::Open() {
+    if (m_stream != nullptr) {
+        return kInputAlreadyOpen;
+    }
+    const pa_sample_spec format{PA_SAMPLE_U8, kSampleRate, 1};
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<uint32_t>(-1);
+    attributes.fragsize = kReadBytes;
+    int error = 0;
+    m_stream = pa_simple_new(nullptr, "Tapewise", PA_STREAM_RECORD, nullptr, "Tape input", &format,
+                             nullptr, &attributes, &error);
+    if (m_stream == nullptr) {
+        return error != 0 ? error : PA_ERR_UNKNOWN;
+    }
+    m_serverError = 0;
+    return 0;
+}
+
+int CSoundInput::PrepareHeader(WaveHeader& header) {
+    if (m_stream == nullptr) {
+        return kInputNotOpen;
+    }
+    header.flags |= kWaveHeaderPrepared;
+    return 0;
+}
+
+int CSoundInput::AddBuffer(WaveHeader& header) {
+    if (m_stream == nullptr) {
+        return kInputNotOpen;
+    }
+    if ((header.flags & kWaveHeaderPrepared) == 0) {
+        return kHeaderNotPrepared;
+    }
+    if (const int error = m_serverError; error != 0) {
+        return error;
+    }
+    m_queue.Add(header);
+    return 0;
+}
+
+int CSoundInput::Start() {
+    if (m_stream == nullptr) {
+        return kInputNotOpen;
+    }
+    if (m_reader.joinable()) {
+        return 0;
+    }
+    m_stopReading = false;
+    try {
+        m_reader = std::thread(&CSoundInput::ReadUntilStopped, this);
+    } catch (const std::system_error&) {
+        return kNoReaderThread;
+    }
+    return 0;
+}
+
+int CSoundInput::Reset() {
+    if (m_stream == nullptr) {
+        return kInputNotOpen;
+    }
+    StopReader();
+    m_queue.ReturnAll();
+    return 0;
+}
+
+int CSoundInput::Stop() {
+    if (m_stream == nullptr) {
+        return kInputNotOpen;
+    }
+    StopReader();
+    return 0;
+}
+
+int CSoundInput::Close() {
+    if (m_stream == nullptr) {
+        return kInputNotOpen;
+    }
+    StopReader();
+    pa_simple_free(m_stream);
+    m_stream = nullptr;
+    m_queue.Clear();
+    return 0;
+}
+
+std::string CSoundInput::ErrorText(int code) {
+    switch (code) {
+        case kInputNotOpen:
+            return "The sound input is not open";
+        case kInputAlreadyOpen:
+            return "The sound input is already open";
+        case kHeaderNotPrepared:
+            return "The buffer is not prepared";
+        case kNoReaderThread:
+            return "No thread could be started to record";
+        default:
+            return pa_strerror(code);
+    }
+}
+
+void CSoundInput::SetFilledNotifier(std::function<void()> notifier) {
+    m_queue.SetNotifier(std::move(notifier));
+}
+
+void CSoundInput::ReadUntilStopped() {
+    std::array<uint8_t, kReadBytes> piece{};
+    while (!m_stopReading) {
+        int error = 0;
+        if (pa_simple_read(m_stream, piece.data(), piece.size(), &error) < 0) {
+            // Set before the buffers come back, so that giving them back fails.
+            m_serverError = error != 0 ? error : PA_ERR_CONNECTIONTERMINATED;
+            m_queue.ReturnAll();
+            return;
+        }
+        m_queue.Fill(piece.data(), piece.size());
+    }
+}
+
+void CSoundInput::StopReader() {
+    m_stopReading = true;
+    if (m_reader.joinable()) {
+        m_reader.join();
+    }
+}
