@@ -1,9 +1,289 @@
 #include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
 
+#include "cli/AudioFileSource.h"
+#include "cli/BufferFeeder.h"
 #include "cli/Commands.h"
+#include "cli/DecoderOptions.h"
+#include "cli/ProgressBar.h"
+#include "cli/RawFileSource.h"
+#include "cli/TerminalOwner.h"
+#include "decoder/TapeDecoder.h"
+#include "tape/TapeImageWriter.h"
 
-// Placeholder until the decode command is built.
-int RunDecode(int, char**) {
-    std::fputs("tapewise-cli: decode is not built yet\n", stderr);
-    return 2;
+namespace {
+constexpr int kExitDone = 0;
+constexpr int kExitFileError = 1;
+constexpr int kExitUsage = 2;
+constexpr int64_t kProgressScale = 1000000;
+constexpr const char* kPrefix = "tapewise-cli decode: ";
+
+constexpr const char* kUsage =
+    "Usage: tapewise-cli decode [OPTIONS] INPUT... [-o OUTPUT]\n"
+    "\n"
+    "Decodes ZX Spectrum tape recordings into blocks. Several inputs are one continuous signal,\n"
+    "in the order given. INPUT is an audio file (WAV, FLAC, AIFF, OGG; any rate and format), or\n"
+    "raw unsigned 8-bit mono samples at 22000/s: a name ending in .raw, a dump file NAME.NNN, or\n"
+    "any file with --raw.\n"
+    "\n"
+    "Standard output: one line per block or read error (Type, Sync, Length, Name, Expected,\n"
+    "separated by tabs). Standard error: the decoder's status and log lines.\n"
+    "\n"
+    "  -o, --output FILE    write the loaded blocks: TZX when FILE ends in .tzx or .TZX, else TAP\n"
+    "  --raw                read every input as raw samples\n"
+    "  --channel left|right use one channel of a stereo file (default: mix all channels)\n"
+    "  --help               show this help\n"
+    "  --version            show the version\n"
+    "\n";
+
+struct DecodeRequest {
+    CDecoderOptions options;
+    std::vector<std::string> inputs;
+    std::string output;
+    bool raw = false;
+    ChannelChoice channel = ChannelChoice::Mix;
+};
+
+enum class ParseOutcome { Run, Help, Version, Usage };
+
+int ReportUsage(const std::string& message) {
+    std::fprintf(stderr, "%s%s\nTry 'tapewise-cli decode --help'.\n", kPrefix, message.c_str());
+    return kExitUsage;
+}
+
+int ReportFileError(const std::string& path, const std::string& reason) {
+    std::fprintf(stderr, "%s%s: %s\n", kPrefix, path.c_str(), reason.c_str());
+    return kExitFileError;
+}
+
+// Takes the value of an option that needs one; false when it is missing.
+bool TakeValue(int argc, char** argv, int& index, std::string& value) {
+    const std::string argument = argv[index];
+    if (const size_t equals = argument.find('='); equals != std::string::npos) {
+        value = argument.substr(equals + 1);
+        ++index;
+        return true;
+    }
+    if (index + 1 >= argc) {
+        return false;
+    }
+    value = argv[index + 1];
+    index += 2;
+    return true;
+}
+
+bool IsOption(const std::string& argument, const char* name) {
+    return argument == name || argument.rfind(std::string(name) + "=", 0) == 0;
+}
+
+ParseOutcome TakeCommandOption(int argc, char** argv, int& index, DecodeRequest& request,
+                               std::string& error) {
+    const std::string argument = argv[index];
+    std::string value;
+    if (argument == "--help" || argument == "-h") {
+        return ParseOutcome::Help;
+    }
+    if (argument == "--version") {
+        return ParseOutcome::Version;
+    }
+    if (argument == "--raw") {
+        request.raw = true;
+        ++index;
+        return ParseOutcome::Run;
+    }
+    if (IsOption(argument, "-o") || IsOption(argument, "--output")) {
+        if (!TakeValue(argc, argv, index, value) || value.empty()) {
+            error = argument + " needs a file name";
+            return ParseOutcome::Usage;
+        }
+        request.output = value;
+        return ParseOutcome::Run;
+    }
+    if (IsOption(argument, "--channel")) {
+        if (!TakeValue(argc, argv, index, value) || (value != "left" && value != "right")) {
+            error = "--channel takes left or right";
+            return ParseOutcome::Usage;
+        }
+        request.channel = value == "left" ? ChannelChoice::Left : ChannelChoice::Right;
+        return ParseOutcome::Run;
+    }
+    error = "unknown option '" + argument + "'";
+    return ParseOutcome::Usage;
+}
+
+ParseOutcome ParseArguments(int argc, char** argv, DecodeRequest& request, std::string& error) {
+    bool optionsEnded = false;
+    for (int index = 0; index < argc;) {
+        const std::string argument = argv[index];
+        if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
+            request.inputs.push_back(argument);
+            ++index;
+            continue;
+        }
+        if (argument == "--") {
+            optionsEnded = true;
+            ++index;
+            continue;
+        }
+        const auto taken = request.options.Take(argc, argv, index);
+        if (taken == CDecoderOptions::Outcome::Invalid) {
+            error = request.options.Error();
+            return ParseOutcome::Usage;
+        }
+        if (taken == CDecoderOptions::Outcome::NotDecoderOption) {
+            const auto outcome = TakeCommandOption(argc, argv, index, request, error);
+            if (outcome != ParseOutcome::Run) {
+                return outcome;
+            }
+        }
+    }
+    if (request.inputs.empty()) {
+        error = "no input given";
+        return ParseOutcome::Usage;
+    }
+    if (auto failure = request.options.Check()) {
+        error = *failure;
+        return ParseOutcome::Usage;
+    }
+    return ParseOutcome::Run;
+}
+
+// Opens one input as raw samples or as audio; on failure, reason says why.
+std::unique_ptr<CSampleSource> OpenInput(const std::string& path, const DecodeRequest& request,
+                                         std::string& reason) {
+    if (request.raw || CRawFileSource::IsRawName(path)) {
+        auto source = std::make_unique<CRawFileSource>();
+        if (auto failure = source->Open(path)) {
+            reason = *failure;
+            return nullptr;
+        }
+        return source;
+    }
+    auto source = std::make_unique<CAudioFileSource>(request.channel);
+    if (auto failure = source->Open(path)) {
+        reason = *failure;
+        return nullptr;
+    }
+    return source;
+}
+
+// Every input is opened once before any is decoded, so that a mistyped name in a long series
+// costs nothing. They are then opened again one at a time: a series may hold thousands of files.
+bool CheckInputs(const DecodeRequest& request) {
+    bool allOpen = true;
+    for (const std::string& path : request.inputs) {
+        std::string reason;
+        if (OpenInput(path, request, reason) == nullptr) {
+            ReportFileError(path, reason);
+            allOpen = false;
+        }
+    }
+    return allOpen;
+}
+
+class CInputRun {
+public:
+    CInputRun(CBufferFeeder& feeder, CProgressBar& progress, size_t inputCount)
+        : m_feeder(feeder), m_progress(progress), m_inputCount(static_cast<int64_t>(inputCount)) {}
+
+    // Feeds the whole input; false when reading failed on the way (the samples read before the
+    // failure are kept).
+    bool Feed(CSampleSource& source, size_t inputIndex, const std::string& path) {
+        int64_t samples = 0;
+        for (;;) {
+            const int32_t got = source.Read(m_feeder.Space(), m_feeder.SpaceCount());
+            if (got < 0) {
+                m_progress.Clear();
+                ReportFileError(path, "read failed: " + source.ErrorText());
+                return false;
+            }
+            if (got == 0) {
+                break;
+            }
+            samples += got;
+            m_feeder.Commit(got);
+            ShowProgress(source, inputIndex);
+        }
+        if (samples == 0) {
+            m_progress.Clear();
+            std::fprintf(stderr, "%s%s: no samples in it\n", kPrefix, path.c_str());
+        }
+        return true;
+    }
+
+private:
+    void ShowProgress(const CSampleSource& source, size_t inputIndex) {
+        if (!m_progress.Enabled()) {
+            return;
+        }
+        const int64_t total = source.Total() > 0 ? source.Total() : 1;
+        const int64_t within = std::min<int64_t>(source.Done(), total) * kProgressScale / total;
+        const int64_t done = static_cast<int64_t>(inputIndex) * kProgressScale + within;
+        m_progress.Show(done, m_inputCount * kProgressScale);
+    }
+
+    CBufferFeeder& m_feeder;
+    CProgressBar& m_progress;
+    int64_t m_inputCount = 1;
+};
+
+int Decode(const DecodeRequest& request) {
+    if (!CheckInputs(request)) {
+        return kExitFileError;
+    }
+    CProgressBar progress(stderr);
+    CTerminalOwner owner(stdout, stderr);
+    owner.SetProgressBar(&progress);
+    CTapeDecoder decoder(&owner);
+    decoder.settings = request.options.Settings();
+    CBufferFeeder feeder(decoder);
+    CInputRun run(feeder, progress, request.inputs.size());
+
+    int status = kExitDone;
+    for (size_t i = 0; i < request.inputs.size(); ++i) {
+        const std::string& path = request.inputs[i];
+        std::string reason;
+        auto source = OpenInput(path, request, reason);
+        if (source == nullptr) {
+            progress.Clear();
+            status = ReportFileError(path, reason);
+            continue;
+        }
+        if (!run.Feed(*source, i, path)) {
+            status = kExitFileError;
+        }
+    }
+    feeder.Finish();
+    progress.Clear();
+
+    if (!request.output.empty()) {
+        if (auto failure = SaveTapeImage(request.output, owner.Blocks())) {
+            std::fprintf(stderr, "%s%s\n", kPrefix, failure->c_str());
+            status = kExitFileError;
+        }
+    }
+    return status;
+}
+}  // namespace
+
+int RunDecode(int argc, char** argv) {
+    DecodeRequest request;
+    std::string error;
+    switch (ParseArguments(argc, argv, request, error)) {
+        case ParseOutcome::Help:
+            std::fputs(kUsage, stdout);
+            std::fputs(CDecoderOptions::HelpText(), stdout);
+            return kExitDone;
+        case ParseOutcome::Version:
+            std::puts("tapewise-cli 1.01");
+            return kExitDone;
+        case ParseOutcome::Usage:
+            return ReportUsage(error);
+        case ParseOutcome::Run:
+            break;
+    }
+    return Decode(request);
 }
