@@ -1,9 +1,71 @@
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
+#include "tape/TapeImageReader.h"
+#include "tape/TapeImageWriter.h"
 
-// Placeholder until the convert command is built.
-int RunConvert(int, char**) {
-    std::fputs("tapewise-cli: convert is not built yet\n", stderr);
-    return 2;
+namespace {
+constexpr const char* kConvertUsage =
+    "Usage: tapewise-cli convert INPUT... OUTPUT\n"
+    "\n"
+    "Joins the blocks of the TAP, BLK or TZX files INPUT, in order, into OUTPUT. OUTPUT gets the\n"
+    "TZX layout when it ends in \".tzx\" or \".TZX\", else the TAP layout. Nothing is written "
+    "when\n"
+    "an input cannot be read in full. Exit status: 0 written, 1 a file could not be read or\n"
+    "written, 2 usage.\n";
+
+bool IsHelp(const char* argument) {
+    return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
+}
+
+void PrintMessages(const TapeImage& image) {
+    for (const std::string& message : image.messages) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", message.c_str());
+    }
+}
+
+// Appends the blocks of every input; false when one of them could not be read in full.
+bool GatherBlocks(int count, char** inputs, std::vector<TapeBlock>& blocks) {
+    bool allRead = true;
+    for (int i = 0; i < count; ++i) {
+        TapeImage image = ReadTapeImage(inputs[i]);
+        PrintMessages(image);
+        allRead = allRead && image.outcome == TapeReadOutcome::Complete;
+        for (TapeBlock& block : image.blocks) {
+            blocks.push_back(std::move(block));
+        }
+    }
+    return allRead;
+}
+
+const char* LayoutName(TapeLayout layout) {
+    return layout == TapeLayout::Tzx ? "TZX" : "TAP";
+}
+}  // namespace
+
+int RunConvert(int argc, char** argv) {
+    if (argc == 1 && IsHelp(argv[0])) {
+        std::fputs(kConvertUsage, stdout);
+        return 0;
+    }
+    if (argc < 2) {
+        std::fputs(kConvertUsage, stderr);
+        return 2;
+    }
+    const std::string output = argv[argc - 1];
+    std::vector<TapeBlock> blocks;
+    if (!GatherBlocks(argc - 1, argv, blocks)) {
+        std::fprintf(stderr, "tapewise-cli: %s not written\n", output.c_str());
+        return 1;
+    }
+    if (const auto error = SaveTapeImage(output, blocks)) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", error->c_str());
+        return 1;
+    }
+    std::printf("%s: %zu block(s), %s layout\n", output.c_str(), blocks.size(),
+                LayoutName(LayoutForPath(output)));
+    return 0;
 }

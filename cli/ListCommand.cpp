@@ -1,9 +1,49 @@
 #include <cstdio>
+#include <cstring>
+#include <string>
 
 #include "cli/Commands.h"
+#include "tape/BlockEntry.h"
+#include "tape/TapeImageReader.h"
 
-// Placeholder until the list command is built.
-int RunList(int, char**) {
-    std::fputs("tapewise-cli: list is not built yet\n", stderr);
-    return 2;
+namespace {
+constexpr const char* kListUsage =
+    "Usage: tapewise-cli list FILE...\n"
+    "\n"
+    "Prints the entries that loading each TAP, BLK or TZX file adds to the block list, one line\n"
+    "each: Type, Sync, Length, Name and Expected, separated by tabs. Notes on the files go to\n"
+    "standard error. Exit status: 0 all read, 1 a file could not be read completely, 2 usage.\n";
+
+bool IsHelp(const char* argument) {
+    return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
+}
+
+// Prints the entries of one file; false when the file could not be read in full.
+bool ListFile(const std::string& path) {
+    const TapeImage image = ReadTapeImage(path);
+    for (const TapeBlock& block : image.blocks) {
+        std::printf("%s\n", FormatEntryLine(DescribeBlock(block)).c_str());
+    }
+    std::fflush(stdout);
+    for (const std::string& message : image.messages) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", message.c_str());
+    }
+    return image.outcome == TapeReadOutcome::Complete;
+}
+}  // namespace
+
+int RunList(int argc, char** argv) {
+    if (argc == 1 && IsHelp(argv[0])) {
+        std::fputs(kListUsage, stdout);
+        return 0;
+    }
+    if (argc < 1) {
+        std::fputs(kListUsage, stderr);
+        return 2;
+    }
+    bool allRead = true;
+    for (int i = 0; i < argc; ++i) {
+        allRead = ListFile(argv[i]) && allRead;
+    }
+    return allRead ? 0 : 1;
 }

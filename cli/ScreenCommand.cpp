@@ -1,9 +1,134 @@
+#include <png.h>
+
+#include <charconv>
 #include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "cli/Commands.h"
+#include "tape/ScreenPicture.h"
+#include "tape/TapeImageReader.h"
+#include "tape/TapeImageWriter.h"
 
-// Placeholder until the screen command is built.
-int RunScreen(int, char**) {
-    std::fputs("tapewise-cli: screen is not built yet\n", stderr);
-    return 2;
+namespace {
+constexpr const char* kScreenUsage =
+    "Usage: tapewise-cli screen FILE N OUTPUT.png\n"
+    "\n"
+    "Draws the N-th SCREEN$ block of the tape image FILE (counted from 0 among its screen blocks)\n"
+    "as a 256 x 192 PNG picture, without bright and flash. Exit status: 0 written, 1 FILE could\n"
+    "not be read, holds no such screen, or OUTPUT could not be written, 2 usage.\n";
+
+bool IsHelp(const char* argument) {
+    return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
+}
+
+std::optional<int> ParseScreenNumber(const char* text) {
+    int number = 0;
+    const char* end = text + std::strlen(text);
+    const auto [stop, error] = std::from_chars(text, end, number);
+    if (error != std::errc() || stop != end || number < 0 || stop == text) {
+        return std::nullopt;
+    }
+    return number;
+}
+
+const TapeBlock* FindScreen(const std::vector<TapeBlock>& blocks, int number) {
+    int seen = 0;
+    for (const TapeBlock& block : blocks) {
+        if (block.IsScreen() && seen++ == number) {
+            return &block;
+        }
+    }
+    return nullptr;
+}
+
+int CountScreens(const std::vector<TapeBlock>& blocks) {
+    int count = 0;
+    for (const TapeBlock& block : blocks) {
+        count += block.IsScreen() ? 1 : 0;
+    }
+    return count;
+}
+
+void AppendToVector(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+std::vector<png_byte> RgbRows(const std::vector<Rgb>& picture) {
+    std::vector<png_byte> rows;
+    rows.reserve(picture.size() * 3);
+    for (const Rgb& pixel : picture) {
+        rows.insert(rows.end(), {pixel.red, pixel.green, pixel.blue});
+    }
+    return rows;
+}
+
+// The picture as a PNG file in memory; empty if libpng fails.
+std::vector<uint8_t> EncodePng(const std::vector<Rgb>& picture) {
+    std::vector<uint8_t> file;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return {};
+    }
+    std::vector<png_byte> pixels = RgbRows(picture);
+    std::vector<png_bytep> rows(kScreenHeight);
+    for (int y = 0; y < kScreenHeight; ++y) {
+        rows[static_cast<size_t>(y)] = pixels.data() + static_cast<size_t>(y) * kScreenWidth * 3;
+    }
+    png_set_write_fn(png, &file, AppendToVector, nullptr);
+    png_set_IHDR(png, info, kScreenWidth, kScreenHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_rows(png, info, rows.data());
+    png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return file;
+}
+
+int DrawScreen(const std::string& input, int number, const std::string& output) {
+    const TapeImage image = ReadTapeImage(input);
+    for (const std::string& message : image.messages) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", message.c_str());
+    }
+    const TapeBlock* screen = FindScreen(image.blocks, number);
+    if (screen == nullptr) {
+        if (image.outcome != TapeReadOutcome::Unreadable) {
+            std::fprintf(stderr,
+                         "tapewise-cli: %s holds %d screen block(s); there is no screen %d\n",
+                         input.c_str(), CountScreens(image.blocks), number);
+        }
+        return 1;
+    }
+    const std::vector<uint8_t> png = EncodePng(ScreenPicture(screen->bytes.get()));
+    if (png.empty()) {
+        std::fprintf(stderr, "tapewise-cli: cannot encode the picture for %s\n", output.c_str());
+        return 1;
+    }
+    if (const auto error = ReplaceFileContents(output, png)) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", error->c_str());
+        return 1;
+    }
+    return 0;
+}
+}  // namespace
+
+int RunScreen(int argc, char** argv) {
+    if (argc == 1 && IsHelp(argv[0])) {
+        std::fputs(kScreenUsage, stdout);
+        return 0;
+    }
+    const std::optional<int> number = argc == 3 ? ParseScreenNumber(argv[1]) : std::nullopt;
+    if (!number) {
+        if (argc == 3) {
+            std::fprintf(stderr, "tapewise-cli: screen number '%s' is not a whole number >= 0\n",
+                         argv[1]);
+        }
+        std::fputs(kScreenUsage, stderr);
+        return 2;
+    }
+    return DrawScreen(argv[0], *number, argv[2]);
 }

@@ -14,9 +14,8 @@ struct ColumnFormat {
 };
 
 constexpr ColumnFormat kColumns[CBlockListCtrl::kColumnCount] = {
-    {"Type", 40, Qt::AlignRight},     {"Sync", 40, Qt::AlignRight},
-    {"Length", 50, Qt::AlignRight},   {"Name", 80, Qt::AlignLeft},
-    {"Expected", 67, Qt::AlignRight},
+    {"Type", 40, Qt::AlignRight}, {"Sync", 40, Qt::AlignRight},     {"Length", 50, Qt::AlignRight},
+    {"Name", 80, Qt::AlignLeft},  {"Expected", 67, Qt::AlignRight},
 };
 
 constexpr int kItemValueRole = Qt::UserRole;
@@ -54,7 +53,8 @@ void CBlockListCtrl::AppendEntry(const BlockEntry& entry, int32_t itemValue) {
                                               &entry.expected};
     for (int i = 0; i < kColumnCount; ++i) {
         // Names hold Spectrum character codes: shown byte for byte, not decoded as UTF-8.
-        item->setText(i, QString::fromLatin1(texts[i]->data(), static_cast<qsizetype>(texts[i]->size())));
+        item->setText(
+            i, QString::fromLatin1(texts[i]->data(), static_cast<qsizetype>(texts[i]->size())));
         item->setTextAlignment(i, kColumns[i].alignment | Qt::AlignVCenter);
     }
     item->setData(0, kItemValueRole, itemValue);
@@ -68,7 +68,9 @@ void CBlockListCtrl::AddBlock(int32_t length, const uint8_t* bytes) {
     emit BlocksChanged();
 }
 
-void CBlockListCtrl::AddErrorEntry(const BlockEntry& entry) { AppendEntry(entry, kErrorItem); }
+void CBlockListCtrl::AddErrorEntry(const BlockEntry& entry) {
+    AppendEntry(entry, kErrorItem);
+}
 
 int32_t CBlockListCtrl::GetItemData(int32_t position) const {
     const QTreeWidgetItem* item = topLevelItem(position);

@@ -104,14 +104,18 @@ std::optional<std::string> SaveTapeImage(const std::string& path,
     if (std::optional<std::string> refusal = FindUnstorableBlock(blocks)) {
         return "Cannot save " + path + ": " + *refusal;
     }
-    const std::vector<uint8_t> image = EncodeTapeImage(LayoutForPath(path), blocks);
+    return ReplaceFileContents(path, EncodeTapeImage(LayoutForPath(path), blocks));
+}
+
+std::optional<std::string> ReplaceFileContents(const std::string& path,
+                                               const std::vector<uint8_t>& contents) {
     std::string temporaryPath;
     const int fd = CreateTemporary(path, temporaryPath);
     if (fd < 0) {
         return SystemReason(path, "write", errno);
     }
     KeepModeOfTarget(path, fd);
-    int error = WriteAll(fd, image);
+    int error = WriteAll(fd, contents);
     if (close(fd) != 0 && error == 0) {
         error = errno;
     }

@@ -25,3 +25,9 @@ std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blo
 
 // The whole file in the given layout. Blocks longer than 65535 bytes must have been refused first.
 std::vector<uint8_t> EncodeTapeImage(TapeLayout layout, const std::vector<TapeBlock>& blocks);
+
+// Replaces the file at `path` with `contents` the same safe way: a temporary file beside it,
+// renamed over it only when every byte is written. Returns a message naming the path and the
+// reason on failure; the old file is then untouched.
+std::optional<std::string> ReplaceFileContents(const std::string& path,
+                                               const std::vector<uint8_t>& contents);
