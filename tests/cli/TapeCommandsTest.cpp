@@ -1,0 +1,207 @@
+// tapewise-cli list, convert and screen, run as a user runs them.
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "tape/ScreenPicture.h"
+#include "tape/TapeImageReader.h"
+#include "tape/TapeImageWriter.h"
+#include "tests/tape/TapeTestData.h"
+
+using namespace tapetest;
+namespace fs = std::filesystem;
+
+namespace {
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string Quoted(const std::string& text) {
+    return "'" + text + "'";
+}
+
+Result RunCli(const fs::path& dir, const std::vector<std::string>& arguments) {
+    std::string command = Quoted(TAPEWISE_CLI);
+    for (const std::string& argument : arguments) {
+        command += " " + Quoted(argument);
+    }
+    command += " >" + Quoted((dir / "stdout.txt").string()) + " 2>" +
+               Quoted((dir / "stderr.txt").string());
+    const int raw = std::system(command.c_str());
+    Result result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const auto out = FileBytes(dir / "stdout.txt");
+    const auto err = FileBytes(dir / "stderr.txt");
+    result.out.assign(out.begin(), out.end());
+    result.err.assign(err.begin(), err.end());
+    fs::remove(dir / "stdout.txt");
+    fs::remove(dir / "stderr.txt");
+    return result;
+}
+
+std::vector<uint8_t> Tzx(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> file = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+    for (const auto& part : parts) {
+        file.insert(file.end(), part.begin(), part.end());
+    }
+    return file;
+}
+
+std::vector<uint8_t> TurboBlock(const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> block = {0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0xE8, 0x03};
+    for (int i = 0; i < 3; ++i) {
+        block.push_back(static_cast<uint8_t>(data.size() >> (8 * i)));
+    }
+    block.insert(block.end(), data.begin(), data.end());
+    return block;
+}
+
+// A screen whose pixels and attributes differ everywhere, so that any misplaced byte shows.
+std::vector<uint8_t> PatternedScreen(uint8_t seed) {
+    std::vector<uint8_t> block = DataBytes(0xFF, 6914, seed);
+    for (size_t i = 1; i < 6913; ++i) {
+        block[i] = static_cast<uint8_t>((i * 131 + seed) ^ (i >> 5));
+    }
+    return block;
+}
+
+// The RGB pixels of a PNG file, empty when it is no 256 x 192 RGB picture.
+std::vector<Rgb> ReadPng(const fs::path& path) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        return {};
+    }
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> buffer(PNG_IMAGE_SIZE(image));
+    const bool ok = image.width == 256 && image.height == 192 &&
+                    png_image_finish_read(&image, nullptr, buffer.data(), 0, nullptr);
+    png_image_free(&image);
+    std::vector<Rgb> pixels;
+    for (size_t i = 0; ok && i + 2 < buffer.size(); i += 3) {
+        pixels.push_back({buffer[i], buffer[i + 1], buffer[i + 2]});
+    }
+    return pixels;
+}
+}  // namespace
+
+TEST(ListCommand, PrintsOneTabSeparatedLinePerEntryOfEveryFile) {
+    const fs::path dir = TestDirectory();
+    ASSERT_EQ(SaveTapeImage((dir / "a.tap").string(),
+                            {BlockOf(HeaderBytes(3, "screen", 6912)), BlockOf({0xFF, 0x55})}),
+              std::nullopt);
+    WriteBytes(dir / "b.tzx", Tzx({{0x30, 2, 'h', 'i'}, TurboBlock({0x0A, 1, 2})}));
+    const Result result = RunCli(dir, {"list", (dir / "a.tap").string(), (dir / "b.tzx").string()});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "code\t00\t17\tscreen    \t6912\n"
+              "\tFF\t0\t\t\n"
+              "\t0A\t1\t\t\n");
+    EXPECT_NE(result.err.find("stepped over 1 TZX block(s)"), std::string::npos) << result.err;
+}
+
+TEST(ListCommand, UnreadableAndCutFilesFailButListWhatWasRead) {
+    const fs::path dir = TestDirectory();
+    WriteBytes(dir / "cut.tap", {2, 0, 0xFF, 0xFF, 5, 0, 0xFF});
+    const std::string missing = (dir / "missing.tap").string();
+    const Result result = RunCli(dir, {"list", missing, (dir / "cut.tap").string()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "\tFF\t0\t\t\n");
+    EXPECT_NE(result.err.find("Cannot open " + missing + ": No such file or directory"),
+              std::string::npos)
+        << result.err;
+    EXPECT_NE(result.err.find("ends inside record 2"), std::string::npos) << result.err;
+}
+
+TEST(ConvertCommand, JoinsInputsInOrderInTheLayoutOfTheOutputName) {
+    const fs::path dir = TestDirectory();
+    const std::vector<TapeBlock> first = {BlockOf(HeaderBytes(0, "run", 4)),
+                                          BlockOf(DataBytes(0xFF, 6))};
+    const std::vector<uint8_t> turboData = DataBytes(0xFF, 300, 4);
+    ASSERT_EQ(SaveTapeImage((dir / "one.tap").string(), first), std::nullopt);
+    WriteBytes(dir / "two.tzx", Tzx({TurboBlock(turboData), {0x20, 0, 0}}));
+    std::vector<TapeBlock> joined = first;
+    joined.push_back(BlockOf(turboData));
+
+    for (const char* name : {"out.TZX", "out.tap", "out.Tzx"}) {
+        const Result result = RunCli(dir, {"convert", (dir / "one.tap").string(),
+                                           (dir / "two.tzx").string(), (dir / name).string()});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(FileBytes(dir / name), EncodeTapeImage(LayoutForPath(name), joined)) << name;
+    }
+}
+
+TEST(ConvertCommand, NothingIsWrittenWhenAnInputIsDamagedOrABlockTooLong) {
+    const fs::path dir = TestDirectory();
+    const std::vector<uint8_t> old = {2, 0, 0xFF, 0xFF};
+    WriteBytes(dir / "out.tap", old);
+    WriteBytes(dir / "cut.tap", {2, 0, 0xFF, 0xFF, 5, 0, 0xFF});
+    const Result cut =
+        RunCli(dir, {"convert", (dir / "cut.tap").string(), (dir / "out.tap").string()});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.err.find("out.tap not written"), std::string::npos) << cut.err;
+
+    WriteBytes(dir / "long.tzx", Tzx({TurboBlock(DataBytes(0xFF, 70000))}));
+    const Result tooLong =
+        RunCli(dir, {"convert", (dir / "long.tzx").string(), (dir / "out.tap").string()});
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_NE(tooLong.err.find("block 1 of 1 is 70000 bytes long"), std::string::npos)
+        << tooLong.err;
+    EXPECT_EQ(FileBytes(dir / "out.tap"), old);
+
+    const Result unwritable =
+        RunCli(dir, {"convert", (dir / "out.tap").string(), (dir / "none" / "x.tzx").string()});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("No such file or directory"), std::string::npos);
+}
+
+TEST(ScreenCommand, DrawsTheNthScreenBlockAsAPng) {
+    const fs::path dir = TestDirectory();
+    const std::vector<uint8_t> second = PatternedScreen(7);
+    std::vector<uint8_t> notAScreen = PatternedScreen(3);
+    notAScreen[0] = 0x00;
+    ASSERT_EQ(SaveTapeImage((dir / "s.tzx").string(),
+                            {BlockOf(PatternedScreen(1)), BlockOf(notAScreen),
+                             BlockOf(HeaderBytes(3, "pic", 6912)), BlockOf(second)}),
+              std::nullopt);
+    const Result result =
+        RunCli(dir, {"screen", (dir / "s.tzx").string(), "1", (dir / "p.png").string()});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(ReadPng(dir / "p.png"), ScreenPicture(second.data()));
+
+    const Result beyond =
+        RunCli(dir, {"screen", (dir / "s.tzx").string(), "2", (dir / "q.png").string()});
+    EXPECT_EQ(beyond.status, 1);
+    EXPECT_NE(beyond.err.find("holds 2 screen block(s); there is no screen 2"), std::string::npos)
+        << beyond.err;
+    EXPECT_FALSE(fs::exists(dir / "q.png"));
+}
+
+TEST(ScreenCommand, UsageErrorsAndUnreadableInput) {
+    const fs::path dir = TestDirectory();
+    for (const char* number : {"-1", "x", "1x", ""}) {
+        EXPECT_EQ(RunCli(dir, {"screen", "a.tap", number, "p.png"}).status, 2) << number;
+    }
+    EXPECT_EQ(RunCli(dir, {"screen", "a.tap", "0"}).status, 2);
+    const Result missing =
+        RunCli(dir, {"screen", (dir / "none.tap").string(), "0", (dir / "p.png").string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("none.tap: No such file or directory"), std::string::npos);
+}
+
+TEST(TapeCommands, HelpAndUsage) {
+    const fs::path dir = TestDirectory();
+    for (const char* command : {"list", "convert", "screen"}) {
+        const Result help = RunCli(dir, {command, "--help"});
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_EQ(help.out.rfind(std::string("Usage: tapewise-cli ") + command, 0), 0u) << command;
+        const Result bare = RunCli(dir, {command});
+        EXPECT_EQ(bare.status, 2) << command;
+        EXPECT_NE(bare.err.find("Usage:"), std::string::npos) << command;
+    }
+    EXPECT_EQ(RunCli(dir, {"convert", "only-one.tap"}).status, 2);
+}
