@@ -3,6 +3,8 @@
 #include <pulse/error.h>
 #include <pulse/simple.h>
 
+#include <signal.h>
+
 #include <array>
 #include <system_error>
 
@@ -14,6 +16,23 @@ constexpr uint32_t kSampleRate = 22000;
 // Read in pieces of 50 ms: the reader notices a stop request within one piece, and a filled
 // buffer leaves at most one piece after its last sample arrived.
 constexpr size_t kReadBytes = 1100;
+
+// Threads started while this lives take no signals: Ctrl-C and the like go to the program's own
+// threads, and a blocking read is never interrupted.
+class SignalsBlocked {
+public:
+    SignalsBlocked() {
+        sigset_t all;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &m_previous);
+    }
+    ~SignalsBlocked() { pthread_sigmask(SIG_SETMASK, &m_previous, nullptr); }
+    SignalsBlocked(const SignalsBlocked&) = delete;
+    SignalsBlocked& operator=(const SignalsBlocked&) = delete;
+
+private:
+    sigset_t m_previous{};
+};
 
 }  // namespace
 
@@ -34,6 +53,7 @@ int CSoundInput::Open() {
     attributes.maxlength = static_cast<uint32_t>(-1);
     attributes.fragsize = kReadBytes;
     int error = 0;
+    const SignalsBlocked blocked;  // the client library starts a thread of its own
     m_stream = pa_simple_new(nullptr, "Tapewise", PA_STREAM_RECORD, nullptr, "Tape input", &format,
                              nullptr, &attributes, &error);
     if (m_stream == nullptr) {
@@ -73,6 +93,7 @@ int CSoundInput::Start() {
         return 0;
     }
     m_stopReading = false;
+    const SignalsBlocked blocked;
     try {
         m_reader = std::thread(&CSoundInput::ReadUntilStopped, this);
     } catch (const std::system_error&) {

@@ -1,9 +1,190 @@
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
 
+#include "app/SoundCapture.h"
+#include "app/SoundInput.h"
 #include "cli/Commands.h"
+#include "cli/DecoderOptions.h"
+#include "cli/LiveCaptureHost.h"
+#include "cli/TerminalOwner.h"
+#include "decoder/TapeDecoder.h"
+#include "tape/TapeImageWriter.h"
 
-// Placeholder until the live command is built.
-int RunLive(int, char**) {
-    std::fputs("tapewise-cli: live is not built yet\n", stderr);
-    return 2;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr auto kWaitSlice = std::chrono::milliseconds(200);
+constexpr auto kRetryInterval = std::chrono::seconds(1);
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void RequestStop(int) {
+    g_stopRequested = 1;
+}
+
+struct LiveArguments {
+    CDecoderOptions decoder;
+    std::string output;
+    std::optional<long> seconds;
+    bool help = false;
+};
+
+void PrintUsage(std::FILE* stream) {
+    std::fputs(
+        "Usage: tapewise-cli live [OPTIONS] [-o OUTPUT] [--seconds N]\n"
+        "Listens to the default sound input and decodes it as the desktop program does.\n"
+        "Every block that loads is listed on standard output; messages go to standard error.\n"
+        "\n"
+        "  -o OUTPUT            rewrite this TAP (or .tzx) image after every block that loads\n"
+        "  --seconds N          stop after N seconds (default: until Ctrl-C)\n"
+        "\n",
+        stream);
+    std::fputs(CDecoderOptions::HelpText(), stream);
+}
+
+std::optional<long> ParseSeconds(const std::string& text) {
+    if (text.empty() || text.size() > 9 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return std::nullopt;
+    }
+    const long seconds = std::strtol(text.c_str(), nullptr, 10);
+    return seconds > 0 ? std::optional<long>(seconds) : std::nullopt;
+}
+
+// Fills the arguments; returns a usage error message, or nothing.
+std::optional<std::string> ParseArguments(int argc, char** argv, LiveArguments& arguments) {
+    for (int index = 0; index < argc;) {
+        switch (arguments.decoder.Take(argc, argv, index)) {
+            case CDecoderOptions::Outcome::Taken:
+                continue;
+            case CDecoderOptions::Outcome::Invalid:
+                return arguments.decoder.Error();
+            case CDecoderOptions::Outcome::NotDecoderOption:
+                break;
+        }
+        const std::string argument = argv[index++];
+        if (argument == "--help" || argument == "-h") {
+            arguments.help = true;
+        } else if (argument == "-o" || argument == "--seconds") {
+            if (index >= argc) {
+                return "option " + argument + " needs a value";
+            }
+            const std::string value = argv[index++];
+            if (argument == "-o") {
+                arguments.output = value;
+            } else if (!(arguments.seconds = ParseSeconds(value))) {
+                return "--seconds needs a whole number of seconds above 0, not '" + value + "'";
+            }
+        } else if (argument.rfind("--seconds=", 0) == 0) {
+            const std::string value = argument.substr(10);
+            if (!(arguments.seconds = ParseSeconds(value))) {
+                return "--seconds needs a whole number of seconds above 0, not '" + value + "'";
+            }
+        } else {
+            return "unknown argument '" + argument + "'";
+        }
+    }
+    if (!arguments.help) {
+        if (auto failed = arguments.decoder.Check()) {
+            return failed;
+        }
+    }
+    return std::nullopt;
+}
+
+// Rewrites the output after each block that loads, so that a killed run keeps what it loaded.
+class OutputKeeper {
+public:
+    OutputKeeper(const std::string& path, const CTerminalOwner& owner)
+        : m_path(path), m_owner(owner) {}
+
+    void SaveIfGrown() {
+        const size_t count = m_owner.Blocks().size();
+        if (m_path.empty() || count == m_savedCount) {
+            return;
+        }
+        m_savedCount = count;
+        if (auto failed = SaveTapeImage(m_path, m_owner.Blocks())) {
+            std::fprintf(stderr, "tapewise-cli: %s\n", failed->c_str());
+            m_failed = true;
+        }
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    std::string m_path;
+    const CTerminalOwner& m_owner;
+    size_t m_savedCount = 0;
+    bool m_failed = false;
+};
+
+void InstallStopHandlers() {
+    struct sigaction action {};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+// Hands every filled buffer to the capture until the time is up, the user interrupts or a
+// buffer comes back out of sequence; while the input is lost, looks for it once a second.
+void Listen(CSoundInput& input, CSoundCapture& capture, const CLiveCaptureHost& host,
+            OutputKeeper& output, std::optional<long> seconds) {
+    const Clock::time_point start = Clock::now();
+    Clock::time_point lastRetry = start;
+    while (g_stopRequested == 0 && !host.Fatal()) {
+        const Clock::time_point now = Clock::now();
+        if (seconds && now - start >= std::chrono::seconds(*seconds)) {
+            break;
+        }
+        if (WaveHeader* header = input.WaitFilled(kWaitSlice)) {
+            capture.OnWimData(header);
+            output.SaveIfGrown();
+        } else if (capture.State() == CaptureState::Lost && now - lastRetry >= kRetryInterval) {
+            lastRetry = now;
+            capture.RetryLostInput();
+        }
+    }
+}
+
+}  // namespace
+
+int RunLive(int argc, char** argv) {
+    LiveArguments arguments;
+    if (auto usageError = ParseArguments(argc, argv, arguments)) {
+        std::fprintf(stderr, "tapewise-cli live: %s\n\n", usageError->c_str());
+        PrintUsage(stderr);
+        return 2;
+    }
+    if (arguments.help) {
+        PrintUsage(stdout);
+        return 0;
+    }
+
+    CTerminalOwner owner(stdout, stderr);
+    CTapeDecoder decoder(&owner);
+    decoder.settings = arguments.decoder.Settings();
+    CSoundInput input;
+    if (input.CountInputDevices() == 0) {
+        std::fputs("No sound input device on machine\n", stderr);
+        return 1;
+    }
+    CLiveCaptureHost host(decoder, stderr);
+    CSoundCapture capture(input, host);
+    InstallStopHandlers();
+    capture.OpenSoundInput();
+    if (!capture.IsOpen()) {
+        return 1;
+    }
+    OutputKeeper output(arguments.output, owner);
+    Listen(input, capture, host, output, arguments.seconds);
+    capture.CloseSoundInput();
+    output.SaveIfGrown();
+    return host.Fatal() || output.Failed() ? 1 : 0;
 }

@@ -1,0 +1,382 @@
+#include "app/LoaderDlg.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QTreeWidget>
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/AboutDlg.h"
+#include "app/DialogBuilder.h"
+#include "app/FileFilter.h"
+#include "app/LoaderResources.h"
+#include "app/LoaderStatusBar.h"
+#include "app/SoundCapture.h"
+#include "decoder/TapeDecoder.h"
+#include "options/OptionsDlg.h"
+#include "res/DialogTemplates.h"
+#include "signal/SignalDlg.h"
+#include "tape/BlockEntry.h"
+#include "tape/BlockListCtrl.h"
+
+namespace {
+
+constexpr int32_t kSaveAsId = 1002;
+constexpr int32_t kLoadId = 1003;
+constexpr int32_t kUpId = 1004;
+constexpr int32_t kDownId = 1005;
+constexpr int32_t kOptionsId = 1008;
+constexpr int32_t kAboutId = 1009;
+constexpr int32_t kDeleteId = 1011;
+constexpr int32_t kListId = 1012;
+constexpr int32_t kConsoleId = 1013;
+
+constexpr const char* kAboutMenuText = "&About Tapewise...";
+
+// The Qt name filters for the tape filter. Each choice shows its own text, and lists every one of
+// its patterns (split and trimmed); Qt reads the patterns from the last parentheses, which the
+// dialog hides (QFileDialog::HideNameFilterDetails).
+QStringList TapeNameFilters() {
+    QStringList filters;
+    for (const FileTypeChoice& choice : SplitFileFilter(kTapeFileFilter)) {
+        QStringList patterns;
+        for (const std::string& pattern : choice.patterns) {
+            patterns << QString::fromStdString(pattern);
+        }
+        filters << QString::fromStdString(choice.display) + " (" + patterns.join(' ') + ")";
+    }
+    return filters;
+}
+
+// The file dialog of Save as and Load: Qt's own, so that it behaves alike on every desktop.
+QString AskTapePath(QWidget* owner, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(owner);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                       : QFileDialog::ExistingFile);
+    dialog.setNameFilters(TapeNameFilters());
+    dialog.setDefaultSuffix(QString::fromStdString(BareExtension(kTapeDefaultExtension)));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().first();
+}
+
+}  // namespace
+
+CLoaderDlg::CLoaderDlg(CSoundLayer& soundLayer, std::function<WaveHeader*()> takeFilled,
+                       QWidget* parent)
+    : QDialog(parent), m_soundLayer(soundLayer), m_takeFilled(std::move(takeFilled)) {
+    LoadTapewiseResources();
+    m_hIcon = QIcon(":/icons/128.svg");
+}
+
+CLoaderDlg::~CLoaderDlg() {
+    OnDestroy();
+}
+
+QWidget* CLoaderDlg::Item(int32_t id) const {
+    return DialogItem(this, id);
+}
+
+bool CLoaderDlg::OnInitDialog() {
+    CDialogBuilder builder(MainTemplate());
+    // The template's list view is the block list itself, in its place and tab position.
+    builder.SetFactory(kListId, [this](const ControlTemplate&, QWidget* parent) {
+        m_pBlockList = new CBlockListCtrl(parent);
+        return m_pBlockList;
+    });
+    builder.Build(this);
+    AddAboutMenuItem();
+    setWindowIcon(m_hIcon);
+    BuildButtons();
+    // The Signal window holds the console log: it comes first, so the first status text is kept.
+    m_pSignalDlg = new CSignalDlg(static_cast<CSignalHost*>(this));
+    BuildStatusBar();
+    BuildBlockList();
+    m_pDecoder = std::make_unique<CTapeDecoder>(this);
+    m_pCapture = std::make_unique<CSoundCapture>(m_soundLayer, *this);
+    if (m_soundLayer.CountInputDevices() == 0) {
+        ShowMessage("No sound input device on machine");
+        return false;
+    }
+    m_pCapture->OpenSoundInput();
+    return true;
+}
+
+// Qt offers no access to the window manager's system menu: the item lives in the window's
+// context menu (right click on the window background) instead.
+void CLoaderDlg::AddAboutMenuItem() {
+    auto* about = new QAction(kAboutMenuText, this);
+    connect(about, &QAction::triggered, this, &CLoaderDlg::OnAbout);
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+}
+
+void CLoaderDlg::BuildButtons() {
+    m_hIconUp = QIcon(":/icons/131.svg");
+    m_hIconDown = QIcon(":/icons/132.svg");
+    m_btnUp = qobject_cast<QPushButton*>(Item(kUpId));
+    m_btnDown = qobject_cast<QPushButton*>(Item(kDownId));
+    m_btnUp->setIcon(m_hIconUp);
+    m_btnDown->setIcon(m_hIconDown);
+    const std::pair<int32_t, void (CLoaderDlg::*)()> commands[] = {
+        {kSaveAsId, &CLoaderDlg::OnSaveAs},   {kLoadId, &CLoaderDlg::OnLoad},
+        {kOptionsId, &CLoaderDlg::OnOptions}, {kAboutId, &CLoaderDlg::OnAbout},
+        {kConsoleId, &CLoaderDlg::OnConsole},
+    };
+    for (const auto& [id, handler] : commands) {
+        connect(qobject_cast<QPushButton*>(Item(id)), &QPushButton::clicked, this, handler);
+    }
+}
+
+void CLoaderDlg::BuildStatusBar() {
+    m_pStatusBar = new CLoaderStatusBar(
+        [this](const char* text) {
+            if (m_pSignalDlg != nullptr) {
+                m_pSignalDlg->AppendLog(text);
+            }
+        },
+        this);
+    m_pStatusBar->setGeometry(0, height() - CLoaderStatusBar::kHeight, width(),
+                              CLoaderStatusBar::kHeight);
+    m_pStatusBar->show();
+    m_pStatusBar->SetText("Start your tape", 0, 0);
+}
+
+void CLoaderDlg::BuildBlockList() {
+    m_pBlockList->InsertColumns();
+    connect(m_pBlockList, &CBlockListCtrl::BlocksChanged, this, [this] { m_unsaved.NoteChange(); });
+    connect(qobject_cast<QPushButton*>(Item(kUpId)), &QPushButton::clicked, m_pBlockList,
+            &CBlockListCtrl::MoveSelectedUp);
+    connect(qobject_cast<QPushButton*>(Item(kDownId)), &QPushButton::clicked, m_pBlockList,
+            &CBlockListCtrl::MoveSelectedDown);
+    connect(qobject_cast<QPushButton*>(Item(kDeleteId)), &QPushButton::clicked, m_pBlockList,
+            &CBlockListCtrl::DeleteSelected);
+}
+
+void CLoaderDlg::OnFilledBuffers() {
+    // A message box opened while a buffer is handled runs the event loop again; the buffers
+    // that arrive meanwhile wait for the loop below, so each is handled whole and in order.
+    if (m_handlingBuffers || m_destroyed || !m_pCapture) {
+        return;
+    }
+    m_handlingBuffers = true;
+    while (!m_destroyed) {
+        WaveHeader* header = m_takeFilled();
+        if (header == nullptr) {
+            break;
+        }
+        m_pCapture->OnWimData(header);
+    }
+    m_handlingBuffers = false;
+}
+
+// CDecoderOwner
+
+void CLoaderDlg::SetStatusText(const char* text) {
+    m_pStatusBar->SetText(text, 0, 0);
+}
+
+void CLoaderDlg::AppendLog(const char* text) {
+    m_pSignalDlg->AppendLog(text);
+}
+
+void CLoaderDlg::AddBlock(int32_t length, const uint8_t* bytes) {
+    m_pBlockList->AddBlock(length, bytes);
+}
+
+void CLoaderDlg::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {
+    m_pBlockList->AddErrorEntry(DescribeReadError(bytesRead, firstByte));
+}
+
+void CLoaderDlg::AddErrorSnapshot(const SignalSnapshot& snapshot) {
+    m_pSignalDlg->AddErrorSnapshot(snapshot);
+}
+
+void CLoaderDlg::RefreshSignal() {
+    m_pSignalDlg->OnPaint();
+}
+
+void CLoaderDlg::DebugOutput(const char* text) {
+    if (std::getenv("TAPEWISE_DEBUG") != nullptr) {
+        std::fputs(text, stderr);
+    }
+}
+
+// CCaptureHost
+
+void CLoaderDlg::ProcessBuffer(const uint8_t* data, int32_t count) {
+    m_pDecoder->ProcessBuffer(data, count);
+}
+
+void CLoaderDlg::UpdateSignalIndicator() {
+    m_pStatusBar->UpdateIndicator(m_pDecoder->Calibrate());
+}
+
+void CLoaderDlg::CaptureSnapshot() {
+    m_pDecoder->CaptureSnapshot(m_pSignalDlg->CurrentSignal());
+}
+
+bool CLoaderDlg::FromFile() const {
+    return m_pDecoder->settings.fromFile;
+}
+
+void CLoaderDlg::ShowCaptureError(const std::string& message) {
+    ShowMessage(QString::fromStdString(message).trimmed());
+}
+
+void CLoaderDlg::FatalCaptureError() {
+    EndProgram(kFailureStatus);
+}
+
+void CLoaderDlg::CaptureNotice(const std::string& text) {
+    SetStatusText(text.c_str());
+}
+
+// CSignalHost
+
+const DecoderSettings& CLoaderDlg::DecoderSettingsNow() const {
+    static const DecoderSettings kNoDecoder;
+    return m_pDecoder ? m_pDecoder->settings : kNoDecoder;
+}
+
+int32_t CLoaderDlg::CountScreens() const {
+    return m_pBlockList->CountScreens();
+}
+
+int32_t CLoaderDlg::FindScreenItem(int32_t screenNumber) const {
+    return m_pBlockList->FindScreenItem(screenNumber);
+}
+
+int32_t CLoaderDlg::GetItemData(int32_t position) const {
+    return m_pBlockList->GetItemData(position);
+}
+
+TapeBlock CLoaderDlg::GetBlockCopy(int32_t storeIndex) const {
+    return m_pBlockList->GetBlockCopy(storeIndex);
+}
+
+// Commands
+
+void CLoaderDlg::OnSaveAs() {
+    const QString path = AskTapePath(this, QFileDialog::AcceptSave);
+    if (path.isEmpty()) {
+        m_pStatusBar->SetText("Save canceled", 0, 0);
+        return;
+    }
+    const bool wholeList = m_pBlockList->SavesWholeList();
+    if (const auto failure = m_pBlockList->SaveTapeFile(path.toLocal8Bit().toStdString())) {
+        ShowMessage(QString::fromLocal8Bit(failure->c_str()));
+        return;
+    }
+    m_unsaved.NoteSaved(wholeList);
+}
+
+void CLoaderDlg::OnLoad() {
+    const QString path = AskTapePath(this, QFileDialog::AcceptOpen);
+    if (path.isEmpty()) {
+        m_pStatusBar->SetText("Load canceled", 0, 0);
+        return;
+    }
+    const std::vector<std::string> problems =
+        m_pBlockList->LoadTapeFile(path.toLocal8Bit().toStdString());
+    QStringList lines;
+    for (const std::string& problem : problems) {
+        lines << QString::fromLocal8Bit(problem.c_str());
+    }
+    if (!lines.isEmpty()) {
+        ShowMessage(lines.join('\n'));
+    }
+}
+
+void CLoaderDlg::OnOptions() {
+    COptionsDlg options(m_pDecoder->settings, this);
+    options.exec();
+}
+
+void CLoaderDlg::OnAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CLoaderDlg::OnConsole() {
+    m_pSignalDlg->show();
+    m_pSignalDlg->raise();
+    m_pSignalDlg->activateWindow();
+}
+
+// Ending
+
+void CLoaderDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    // Enter on a focused push button clicks it (the button handles it); anywhere else it ends.
+    if (enter && event->modifiers() == Qt::NoModifier &&
+        qobject_cast<QPushButton*>(focusWidget()) == nullptr) {
+        accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CLoaderDlg::ConfirmEnd() {
+    if (!m_unsaved.MustAsk(m_pBlockList == nullptr ? 0 : m_pBlockList->BlockCount())) {
+        return true;
+    }
+    const auto answer = QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
+                                              CUnsavedBlocks::kQuestion,
+                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const bool ending = answer == QMessageBox::Yes;
+    emit AskedAboutUnsavedBlocks(ending);
+    return ending;
+}
+
+void CLoaderDlg::accept() {
+    if (ConfirmEnd()) {
+        EndProgram(0);
+    }
+}
+
+void CLoaderDlg::reject() {
+    if (ConfirmEnd()) {
+        EndProgram(0);
+    }
+}
+
+// The window ends and with it the program, whatever other window is still shown.
+void CLoaderDlg::EndProgram(int exitStatus) {
+    if (m_pSignalDlg != nullptr) {
+        m_pSignalDlg->hide();
+    }
+    QDialog::done(exitStatus == 0 ? QDialog::Accepted : QDialog::Rejected);
+    QCoreApplication::exit(exitStatus);
+}
+
+// Capture is closed first, so that no buffer can reach the decoder, the indicator or the Signal
+// window once they are gone, even while a closing error is on screen.
+void CLoaderDlg::OnDestroy() {
+    if (m_destroyed) {
+        return;
+    }
+    m_destroyed = true;
+    if (m_pCapture) {
+        m_pCapture->CloseSoundInput();
+    }
+    m_pCapture.reset();
+    m_pDecoder.reset();
+    delete m_pStatusBar;
+    m_pStatusBar = nullptr;
+    if (m_pSignalDlg != nullptr) {
+        m_pSignalDlg->OnDestroy();
+        delete m_pSignalDlg;
+        m_pSignalDlg = nullptr;
+    }
+}
+
+void CLoaderDlg::ShowMessage(const QString& text) {
+    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), text);
+}

@@ -1,0 +1,126 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <QPushButton>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+#include "app/CaptureHost.h"
+#include "app/SoundLayer.h"
+#include "app/UnsavedBlocks.h"
+#include "app/WaveHeader.h"
+#include "decoder/DecoderOwner.h"
+#include "signal/SignalHost.h"
+
+class CBlockListCtrl;
+class CLoaderStatusBar;
+class CSignalDlg;
+class CSoundCapture;
+class CTapeDecoder;
+
+// The main window. It owns the decoder, the block list, the status bar, the Signal window and
+// the capture of the sound input, and is how the decoder reaches all of them. main shows it and
+// runs the application's event loop; the program ends when this window ends.
+class CLoaderDlg : public QDialog, public CDecoderOwner, public CCaptureHost, public CSignalHost {
+    Q_OBJECT
+
+public:
+    // Status of a run that ended through a fatal error.
+    static constexpr int kFailureStatus = 1;
+
+    // `soundLayer` is the sound input to record from and `takeFilled` hands over its next filled
+    // buffer (null when none is waiting); the window owns neither.
+    CLoaderDlg(CSoundLayer& soundLayer, std::function<WaveHeader*()> takeFilled,
+               QWidget* parent = nullptr);
+    ~CLoaderDlg() override;
+
+    // Start-up: the Signal window, the status bar, the list, the decoder, then the sound input.
+    // False when the program cannot run (no sound input device; the user has been told).
+    bool OnInitDialog();
+
+    // Buffers handed over by the sound input; posted to the window's thread by the input's
+    // notifier, so they arrive in order, also under modal dialogs.
+    Q_INVOKABLE void OnFilledBuffers();
+
+    // CDecoderOwner
+    void SetStatusText(const char* text) override;
+    void AppendLog(const char* text) override;
+    void AddBlock(int32_t length, const uint8_t* bytes) override;
+    bool ListErrors() const override { return m_listErrors; }
+    void AddErrorEntry(int32_t bytesRead, int32_t firstByte) override;
+    void AddErrorSnapshot(const SignalSnapshot& snapshot) override;
+    void RefreshSignal() override;
+    void DebugOutput(const char* text) override;
+
+    // CCaptureHost
+    void ProcessBuffer(const uint8_t* data, int32_t count) override;
+    void UpdateSignalIndicator() override;
+    void CaptureSnapshot() override;
+    bool FromFile() const override;
+    void ShowCaptureError(const std::string& message) override;
+    void FatalCaptureError() override;
+    void CaptureNotice(const std::string& text) override;
+
+    // CSignalHost
+    const DecoderSettings& DecoderSettingsNow() const override;
+    int32_t CountScreens() const override;
+    int32_t FindScreenItem(int32_t screenNumber) const override;
+    int32_t GetItemData(int32_t position) const override;
+    TapeBlock GetBlockCopy(int32_t storeIndex) const override;
+
+    // The commands, also for tests.
+    void OnSaveAs();
+    void OnLoad();
+    void OnOptions();
+    void OnAbout();
+    void OnConsole();
+
+    QWidget* Item(int32_t id) const;
+    CBlockListCtrl& BlockList() { return *m_pBlockList; }
+    CLoaderStatusBar& StatusBar() { return *m_pStatusBar; }
+    CSignalDlg& SignalDlg() { return *m_pSignalDlg; }
+    CTapeDecoder& Decoder() { return *m_pDecoder; }
+    const CUnsavedBlocks& Unsaved() const { return m_unsaved; }
+
+public slots:
+    // Enter outside a push button, and Escape or the close box: the program ends, after asking
+    // when blocks would be lost.
+    void accept() override;
+    void reject() override;
+
+signals:
+    // The user was asked whether to end with unsaved blocks; `ending` is the answer.
+    void AskedAboutUnsavedBlocks(bool ending);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void BuildButtons();
+    void BuildStatusBar();
+    void BuildBlockList();
+    void AddAboutMenuItem();
+    bool ConfirmEnd();
+    void EndProgram(int exitStatus);
+    void OnDestroy();
+    void ShowMessage(const QString& text);
+
+    bool m_listErrors = true;
+    CSoundLayer& m_soundLayer;
+    std::function<WaveHeader*()> m_takeFilled;
+    std::unique_ptr<CSoundCapture> m_pCapture;
+    std::unique_ptr<CTapeDecoder> m_pDecoder;
+    CBlockListCtrl* m_pBlockList = nullptr;
+    CLoaderStatusBar* m_pStatusBar = nullptr;
+    CSignalDlg* m_pSignalDlg = nullptr;
+    QIcon m_hIcon;
+    QIcon m_hIconUp;
+    QIcon m_hIconDown;
+    QPushButton* m_btnUp = nullptr;
+    QPushButton* m_btnDown = nullptr;
+    CUnsavedBlocks m_unsaved;
+    bool m_handlingBuffers = false;
+    bool m_destroyed = false;
+};

@@ -1,0 +1,29 @@
+// tapewise: the desktop program. The main window is shown without a modal loop of its own, so the
+// modeless Signal window takes input too; the application's event loop runs until the main window
+// ends, and its status is the program's.
+#include <QApplication>
+#include <QMetaObject>
+
+#include "app/LoaderDlg.h"
+#include "app/SoundInput.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("tapewise");
+    // Message boxes carry the program's name as their title.
+    QApplication::setApplicationDisplayName("Tapewise");
+    QApplication::setDesktopFileName("tapewise");
+    // Hiding the last window (the Signal window) must not end the program; only the main window
+    // does.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    CSoundInput soundInput;
+    CLoaderDlg loader(soundInput, [&soundInput] { return soundInput.TakeFilled(); });
+    soundInput.SetFilledNotifier(
+        [&loader] { QMetaObject::invokeMethod(&loader, "OnFilledBuffers", Qt::QueuedConnection); });
+    if (!loader.OnInitDialog()) {
+        return CLoaderDlg::kFailureStatus;
+    }
+    loader.show();
+    return QApplication::exec();
+}
