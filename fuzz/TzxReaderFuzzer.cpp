@@ -1,0 +1,47 @@
+// Feeds arbitrary bytes, behind a valid TZX header, to the TZX reader. Besides not crashing, the
+// blocks it finds must survive being written as TZX and read again.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "tape/TapeImageReader.h"
+#include "tape/TapeImageWriter.h"
+
+namespace {
+constexpr uint8_t kHeader[] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+
+void CheckRoundTrip(const std::vector<TapeBlock>& blocks) {
+    if (FindUnstorableBlock(blocks)) {
+        return;
+    }
+    const std::vector<uint8_t> file = EncodeTapeImage(TapeLayout::Tzx, blocks);
+    const TapeImage again = ParseTapeImage(file.data(), file.size(), "again");
+    if (again.outcome != TapeReadOutcome::Complete || again.blocks != blocks) {
+        __builtin_trap();
+    }
+}
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    // Inputs that carry their own header exercise the header checks too.
+    std::vector<uint8_t> file;
+    if (size < sizeof kHeader || !std::equal(kHeader, kHeader + 8, data)) {
+        file.assign(std::begin(kHeader), std::end(kHeader));
+    }
+    file.insert(file.end(), data, data + size);
+    const TapeImage image = ParseTzxImage(file.data(), file.size(), "fuzz");
+    size_t total = 0;
+    for (const TapeBlock& block : image.blocks) {
+        if (block.length <= 0) {
+            __builtin_trap();
+        }
+        total += static_cast<size_t>(block.length);
+    }
+    if (total > file.size() ||
+        (image.outcome != TapeReadOutcome::Complete && image.messages.empty())) {
+        __builtin_trap();
+    }
+    CheckRoundTrip(image.blocks);
+    return 0;
+}
