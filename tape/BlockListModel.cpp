@@ -1,0 +1,129 @@
+#include "tape/BlockListModel.h"
+
+#include <algorithm>
+
+#include "tape/TapeImageWriter.h"
+
+void CBlockListModel::AddBlock(int32_t length, const uint8_t* bytes) {
+    m_blocks.emplace_back(length, bytes);
+    const int32_t index = static_cast<int32_t>(m_blocks.size()) - 1;
+    m_entries.push_back({DescribeBlock(m_blocks.back()), index, false});
+}
+
+void CBlockListModel::AddErrorEntry(const BlockEntry& texts) {
+    m_entries.push_back({texts, kErrorItem, false});
+}
+
+bool CBlockListModel::AnySelected() const {
+    return std::any_of(m_entries.begin(), m_entries.end(),
+                       [](const ListEntry& entry) { return entry.selected; });
+}
+
+std::vector<TapeBlock> CBlockListModel::GetBlocksToSave() const {
+    const bool onlySelected = AnySelected();
+    std::vector<TapeBlock> blocks;
+    for (const ListEntry& entry : m_entries) {
+        if (entry.itemValue != kErrorItem && (entry.selected || !onlySelected)) {
+            blocks.push_back(m_blocks[static_cast<size_t>(entry.itemValue)]);
+        }
+    }
+    return blocks;
+}
+
+std::optional<std::string> CBlockListModel::SaveTapeFile(const std::string& path) const {
+    return SaveTapeImage(path, GetBlocksToSave());
+}
+
+TapeLoadReport CBlockListModel::LoadTapeFile(const std::string& path) {
+    const TapeImage image = ReadTapeImage(path);
+    for (const TapeBlock& block : image.blocks) {
+        AddBlock(block.length, block.bytes.get());
+    }
+    return {static_cast<int32_t>(image.blocks.size()), image.outcome, image.messages};
+}
+
+// Only the texts, item values and selection marks change places; the store keeps its order.
+void CBlockListModel::SwapEntries(size_t a, size_t b) {
+    std::swap(m_entries[a], m_entries[b]);
+}
+
+bool CBlockListModel::MoveSelectedUp() {
+    for (size_t p = 0; p < m_entries.size(); ++p) {
+        if (!m_entries[p].selected) {
+            continue;
+        }
+        if (p == 0) {
+            return false;
+        }
+        SwapEntries(p, p - 1);
+    }
+    return true;
+}
+
+bool CBlockListModel::MoveSelectedDown() {
+    for (size_t p = m_entries.size(); p-- > 0;) {
+        if (!m_entries[p].selected) {
+            continue;
+        }
+        if (p + 1 == m_entries.size()) {
+            return false;
+        }
+        SwapEntries(p, p + 1);
+    }
+    return true;
+}
+
+void CBlockListModel::RemoveBlock(int32_t index) {
+    m_blocks.erase(m_blocks.begin() + index);
+    for (ListEntry& entry : m_entries) {
+        if (entry.itemValue > index) {
+            --entry.itemValue;
+        }
+    }
+}
+
+void CBlockListModel::DeleteSelected() {
+    for (size_t p = m_entries.size(); p-- > 0;) {
+        if (!m_entries[p].selected) {
+            continue;
+        }
+        const int32_t itemValue = m_entries[p].itemValue;
+        m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(p));
+        if (itemValue != kErrorItem) {
+            RemoveBlock(itemValue);
+        }
+    }
+}
+
+bool CBlockListModel::IsScreenItem(int32_t position) const {
+    if (position < 0 || position >= GetItemCount()) {
+        return false;
+    }
+    const int32_t itemValue = m_entries[static_cast<size_t>(position)].itemValue;
+    return itemValue >= 0 && m_blocks[static_cast<size_t>(itemValue)].IsScreen();
+}
+
+int32_t CBlockListModel::CountScreens() const {
+    int32_t count = 0;
+    for (int32_t p = 0; p < GetItemCount(); ++p) {
+        count += IsScreenItem(p) ? 1 : 0;
+    }
+    return count;
+}
+
+int32_t CBlockListModel::FindScreenItem(int32_t n) const {
+    int32_t seen = 0;
+    for (int32_t p = 0; p < GetItemCount(); ++p) {
+        if (IsScreenItem(p) && seen++ == n) {
+            return p;
+        }
+    }
+    return -1;
+}
+
+std::optional<TapeBlock> CBlockListModel::GetBlockCopy(int32_t index) const {
+    if (index < 0 || index >= static_cast<int32_t>(m_blocks.size())) {
+        return std::nullopt;
+    }
+    return m_blocks[static_cast<size_t>(index)];
+}
