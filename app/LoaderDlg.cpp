@@ -210,8 +210,8 @@ void CLoaderDlg::DebugOutput(const char* text) {
 
 // CCaptureHost
 
-void CLoaderDlg::ProcessBuffer(const uint8_t* data, int32_t count) {
-    m_pDecoder->ProcessBuffer(data, count);
+void CLoaderDlg::ProcessBuffer(const uint8_t* samples, int32_t count) {
+    m_pDecoder->ProcessBuffer(samples, count);
 }
 
 void CLoaderDlg::UpdateSignalIndicator() {

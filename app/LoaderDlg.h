@@ -55,7 +55,7 @@ public:
     void DebugOutput(const char* text) override;
 
     // CCaptureHost
-    void ProcessBuffer(const uint8_t* data, int32_t count) override;
+    void ProcessBuffer(const uint8_t* samples, int32_t count) override;
     void UpdateSignalIndicator() override;
     void CaptureSnapshot() override;
     bool FromFile() const override;

@@ -137,3 +137,21 @@ OptionsVerdict CheckOptionsForm(const OptionsForm& form, const DecoderSettings& 
     into.externVals = form.externVals;
     return verdict;
 }
+
+void ApplyCheckedOptions(const CheckedOptions& checked, DecoderSettings& live) {
+    const DecoderSettings& from = checked.settings;
+    DecoderSettings source = from;
+    for (int i = 0; i < kNumericBoxCount; ++i) {
+        const auto box = static_cast<NumericBox>(i);
+        SettingOf(live, box) = SettingOf(source, box);
+    }
+    live.maxFirst = from.maxFirst;
+    live.middleVals = from.middleVals;
+    live.externVals = from.externVals;
+    live.fromFile = from.fromFile;
+    live.dump = from.dump;
+    if (checked.dumpSwitchingOn || checked.replaySwitchingOn) {
+        live.baseName = from.baseName;
+        live.fileIndex = from.fileIndex;
+    }
+}

@@ -200,3 +200,19 @@ TEST(DumpSeries, RemovesFromTheCountUpToTheFirstGap) {
     EXPECT_EQ(DumpFileName("take", 7), "take.007");
     std::filesystem::remove_all(dir);
 }
+
+TEST(OptionsChecks, ApplyLeavesTheRunningSeriesAlone) {
+    DecoderSettings live;
+    live.fromFile = true;
+    live.fileIndex = 4;
+    OptionsForm form = OptionsForm::FromSettings(live);
+    form.Number(NumericBox::LeaderMin) = "";
+    form.externVals = true;
+    const OptionsVerdict verdict = CheckOptionsForm(form, live);
+    ASSERT_EQ(verdict.rejectedAt, std::nullopt);
+    live.fileIndex = 9;  // the replay moved on while a message box was open
+    ApplyCheckedOptions(verdict.accepted, live);
+    EXPECT_EQ(live.leaderMin, kNotSet);
+    EXPECT_TRUE(live.externVals);
+    EXPECT_EQ(live.fileIndex, 9);
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <array>
+
+#include "decoder/DecoderSettings.h"
+#include "options/OptionsForm.h"
+#include "options/OptionsValidator.h"
+
+// The Options dialog: shows the decoder's settings, checks what the user typed and, on OK,
+// writes them in place. Cancel changes nothing. Run modally; recording and decoding go on
+// meanwhile, so the settings are read again at every run and at OK.
+class COptionsDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    // `settings` are the decoder's live settings, written only by a successful OK.
+    COptionsDlg(DecoderSettings& settings, QWidget* parent);
+
+    // The form as the controls hold it now, and the other way round.
+    OptionsForm ReadForm() const;
+    void WriteForm(const OptionsForm& form);
+    // The control that a rejection focuses.
+    QWidget* ControlFor(OptionsControl control) const;
+    QWidget* Item(int32_t id) const;
+
+public slots:
+    void accept() override;
+    void OnReset();
+
+signals:
+    // A check failed: the beep sounded and the focus went to the control.
+    void InputRejected(OptionsControl control);
+
+private:
+    void OnInitDialog();
+    void Reject(OptionsControl control);
+    bool SettleDumpFiles(const CheckedOptions& checked);
+
+    DecoderSettings* m_pSettings;
+    std::array<QLineEdit*, kNumericBoxCount> m_numberEdits{};
+    QCheckBox* m_pMaxFirst = nullptr;
+    QCheckBox* m_pMiddleVals = nullptr;
+    QCheckBox* m_pExternVals = nullptr;
+    QCheckBox* m_pDump = nullptr;
+    QCheckBox* m_pFromFile = nullptr;
+    QLineEdit* m_pBaseCount = nullptr;
+};

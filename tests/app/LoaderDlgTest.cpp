@@ -1,0 +1,442 @@
+// The desktop program's windows on the offscreen platform: the templates as built, the block
+// list's editing, status texts reaching the console log, the indicator's stripes, the Options
+// checks, the unsaved-blocks question, and a whole tape loaded through the main window.
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "app/AboutDlg.h"
+#include "app/DialogBuilder.h"
+#include "app/LoaderDlg.h"
+#include "app/LoaderStatusBar.h"
+#include "decoder/TapeDecoder.h"
+#include "options/OptionsDlg.h"
+#include "res/DialogTemplates.h"
+#include "signal/SignalDlg.h"
+#include "tape/BlockListCtrl.h"
+#include "tests/app/ScriptedSoundLayer.h"
+#include "tests/support/TapeSynth.h"
+#include "tests/support/TestTape.h"
+
+namespace {
+
+std::vector<uint8_t> Block(uint8_t flag, size_t payload, uint8_t fill = 0) {
+    std::vector<uint8_t> bytes(payload + 2, fill);
+    bytes[0] = flag;
+    return bytes;
+}
+
+void AddTo(CBlockListCtrl& list, const std::vector<uint8_t>& bytes) {
+    list.AddBlock(static_cast<int32_t>(bytes.size()), bytes.data());
+}
+
+// Five blocks told apart by their first payload byte (0 to 4), shown under "Length".
+void FillFive(CBlockListCtrl& list) {
+    for (uint8_t i = 0; i < 5; ++i) {
+        AddTo(list, Block(0xFF, i, i));
+    }
+}
+
+// The order of the entries by the length each one shows.
+QString Order(const CBlockListCtrl& list) {
+    QStringList lengths;
+    for (int32_t p = 0; p < list.GetItemCount(); ++p) {
+        lengths << QString::fromStdString(list.GetItemText(p, 2));
+    }
+    return lengths.join(',');
+}
+
+QString Selection(const CBlockListCtrl& list) {
+    QStringList selected;
+    for (int32_t p = 0; p < list.GetItemCount(); ++p) {
+        if (list.IsSelected(p)) {
+            selected << QString::number(p);
+        }
+    }
+    return selected.join(',');
+}
+
+// Answers the next modal dialog with `act` as soon as it is up.
+void WhenModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+        act(QApplication::activeModalWidget());
+    });
+}
+
+void ClickButton(QWidget* box, QMessageBox::StandardButton which) {
+    auto* messageBox = qobject_cast<QMessageBox*>(box);
+    QVERIFY(messageBox != nullptr);
+    messageBox->button(which)->click();
+}
+
+}  // namespace
+
+class LoaderDlgTest : public QObject {
+    Q_OBJECT
+
+private:
+    ScriptedSoundLayer m_layer;
+    std::vector<WaveHeader*> m_filled;
+
+    std::unique_ptr<CLoaderDlg> MakeLoader() {
+        m_layer = ScriptedSoundLayer{};
+        m_filled.clear();
+        auto loader = std::make_unique<CLoaderDlg>(m_layer, [this]() -> WaveHeader* {
+            if (m_filled.empty()) {
+                return nullptr;
+            }
+            WaveHeader* header = m_filled.front();
+            m_filled.erase(m_filled.begin());
+            return header;
+        });
+        if (!loader->OnInitDialog()) {
+            return nullptr;
+        }
+        return loader;
+    }
+
+    // Plays samples into the window buffer by buffer, as the sound input would deliver them.
+    void Play(CLoaderDlg& loader, const std::vector<uint8_t>& samples) {
+        size_t at = 0;
+        while (at < samples.size()) {
+            WaveHeader* header = m_layer.queued.front();
+            const size_t count = std::min<size_t>(header->bufferLength, samples.size() - at);
+            m_layer.Fill(static_cast<uint32_t>(count));
+            std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(at), count, header->data);
+            at += count;
+            m_filled.push_back(header);
+            loader.OnFilledBuffers();
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        QApplication::setApplicationDisplayName("Tapewise");
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void mainWindowFollowsItsTemplate() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        QCOMPARE(loader->windowTitle(), QString("Tapewise"));
+        CDialogBuilder builder(MainTemplate());
+        for (const ControlTemplate& control : MainTemplate().controls) {
+            QWidget* item = loader->Item(control.id);
+            QVERIFY2(item != nullptr, control.text);
+            QCOMPARE(item->geometry(),
+                     builder.ToPixels(control.x, control.y, control.width, control.height));
+            if (auto* button = qobject_cast<QPushButton*>(item)) {
+                QVERIFY2(!button->isDefault(), control.text);
+            }
+        }
+        QVERIFY(qobject_cast<CBlockListCtrl*>(loader->Item(1012)) == &loader->BlockList());
+        QCOMPARE(qobject_cast<QPushButton*>(loader->Item(1002))->text(), QString("&Save as ..."));
+        QVERIFY(!qobject_cast<QPushButton*>(loader->Item(1004))->icon().isNull());
+        QVERIFY(!qobject_cast<QPushButton*>(loader->Item(1005))->icon().isNull());
+        QVERIFY(!loader->windowIcon().isNull());
+        QStringList titles;
+        for (int i = 0; i < loader->BlockList().columnCount(); ++i) {
+            titles << loader->BlockList().headerItem()->text(i);
+        }
+        QCOMPARE(titles.join(','), QString("Type,Sync,Length,Name,Expected"));
+        QCOMPARE(loader->BlockList().columnWidth(4), 67);
+        QCOMPARE(loader->actions().size(), 1);
+        QCOMPARE(loader->actions().first()->text(), QString("&About Tapewise..."));
+        // The capture started with four buffers of one second.
+        QCOMPARE(m_layer.queued.size(), size_t{4});
+        QCOMPARE(m_layer.CallCount("Start"), 1);
+    }
+
+    void aboutAndOptionsFollowTheirTemplates() {
+        CAboutDlg about(nullptr);
+        QCOMPARE(about.windowTitle(), QString("About Tapewise"));
+        QStringList texts;
+        for (QLabel* label : about.findChildren<QLabel*>()) {
+            texts << label->text();
+        }
+        QVERIFY(texts.contains("Version 1.01"));
+        QVERIFY(qobject_cast<QPushButton*>(DialogItem(&about, 1))->isDefault());
+
+        DecoderSettings settings;
+        COptionsDlg options(settings, nullptr);
+        CDialogBuilder builder(OptionsTemplate());
+        for (const ControlTemplate& control : OptionsTemplate().controls) {
+            QWidget* item = options.Item(control.id);
+            QVERIFY(item != nullptr);
+            QCOMPARE(item->geometry(),
+                     builder.ToPixels(control.x, control.y, control.width, control.height));
+        }
+        QVERIFY(qobject_cast<QPushButton*>(options.Item(1))->isDefault());
+    }
+
+    void aboutClosesOnEscape() {
+        CAboutDlg about(nullptr);
+        about.show();
+        QTest::keyClick(&about, Qt::Key_Escape);
+        QCOMPARE(about.result(), int(QDialog::Rejected));
+        QVERIFY(!about.isVisible());
+    }
+
+    void moveUpAndDownMoveRunsOfSelectedEntries() {
+        CBlockListCtrl list;
+        list.InsertColumns();
+        FillFive(list);
+        list.SetSelected(2, true);
+        list.SetSelected(3, true);
+        list.MoveSelectedUp();
+        QCOMPARE(Order(list), QString("0,2,3,1,4"));
+        QCOMPARE(Selection(list), QString("1,2"));
+
+        CBlockListCtrl down;
+        down.InsertColumns();
+        FillFive(down);
+        down.SetSelected(2, true);
+        down.SetSelected(3, true);
+        down.MoveSelectedDown();
+        QCOMPARE(Order(down), QString("0,1,4,2,3"));
+        QCOMPARE(Selection(down), QString("3,4"));
+        // Texts and blocks travel together: saving follows the new order.
+        std::vector<TapeBlock> saved = down.BlocksToSave();
+        QCOMPARE(saved.size(), size_t{2});
+        QCOMPARE(int(saved[0].length), 4);
+        QCOMPARE(int(saved[1].length), 5);
+        down.clearSelection();
+        saved = down.BlocksToSave();
+        QCOMPARE(int(saved[2].length), 6);
+        QCOMPARE(int(saved[3].bytes[1]), 2);
+    }
+
+    void movesStopAtTheEnds() {
+        CBlockListCtrl list;
+        list.InsertColumns();
+        FillFive(list);
+        list.SetSelected(0, true);
+        list.SetSelected(3, true);
+        list.MoveSelectedUp();
+        QCOMPARE(Order(list), QString("0,1,2,3,4"));
+        list.clearSelection();
+        list.SetSelected(4, true);
+        list.SetSelected(1, true);
+        list.MoveSelectedDown();
+        QCOMPARE(Order(list), QString("0,1,2,3,4"));
+        list.clearSelection();
+        list.MoveSelectedUp();  // nothing selected: nothing moves
+        QCOMPARE(Order(list), QString("0,1,2,3,4"));
+    }
+
+    void deleteRenumbersAndKeepsBlocksWithTheirEntries() {
+        CBlockListCtrl list;
+        list.InsertColumns();
+        for (uint8_t i = 0; i < 3; ++i) {
+            AddTo(list, Block(0xFF, i, i));
+        }
+        list.AddErrorEntry(DescribeReadError(5, 0xFF));
+        list.SetSelected(1, true);
+        list.DeleteSelected();
+        QCOMPARE(list.BlockCount(), 2);
+        QCOMPARE(list.GetItemData(0), 0);
+        QCOMPARE(list.GetItemData(1), 1);
+        QCOMPARE(list.GetItemData(2), -1);
+        QCOMPARE(int(list.GetBlockCopy(1).length), 4);  // the third block moved down
+        QCOMPARE(Selection(list), QString());
+        // An error entry alone leaves the store as it was.
+        list.SetSelected(2, true);
+        list.DeleteSelected();
+        QCOMPARE(list.BlockCount(), 2);
+        QCOMPARE(list.GetItemCount(), 2);
+        // A block added after edits goes to the end with the next store index.
+        list.SetSelected(0, true);
+        list.MoveSelectedDown();
+        AddTo(list, Block(0x00, 17));
+        QCOMPARE(list.GetItemCount(), 3);
+        QCOMPARE(list.GetItemData(2), 2);
+        QCOMPARE(Order(list), QString("2,0,17"));
+        for (int32_t p = 0; p < 3; ++p) {
+            list.SetSelected(p, true);
+        }
+        list.DeleteSelected();
+        QCOMPARE(list.GetItemCount(), 0);
+        QCOMPARE(list.BlockCount(), 0);
+    }
+
+    void screensAreFoundInListOrder() {
+        CBlockListCtrl list;
+        list.InsertColumns();
+        AddTo(list, Block(0x00, 17));
+        AddTo(list, Block(0xFF, 6912));
+        AddTo(list, Block(0x00, 6912));  // flag 0x00: not a screen
+        list.AddErrorEntry(DescribeReadError(0, -1));
+        AddTo(list, Block(0xFF, 6912));
+        QCOMPARE(list.CountScreens(), 2);
+        QCOMPARE(list.FindScreenItem(0), 1);
+        QCOMPARE(list.FindScreenItem(1), 4);
+        QCOMPARE(list.FindScreenItem(2), -1);
+    }
+
+    void statusTextsReachTheConsoleLog() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        QCOMPARE(loader->StatusBar().Text(0), QString("Start your tape"));
+        QVERIFY(QString(loader->SignalDlg().Log().Text()).startsWith("Start your tape"));
+        WhenModal([](QWidget* dialog) { qobject_cast<QDialog*>(dialog)->reject(); });
+        loader->OnSaveAs();
+        QCOMPARE(loader->StatusBar().Text(0), QString("Save canceled"));
+        WhenModal([](QWidget* dialog) { qobject_cast<QDialog*>(dialog)->reject(); });
+        loader->OnLoad();
+        QCOMPARE(loader->StatusBar().Text(0), QString("Load canceled"));
+        QVERIFY(
+            QString(loader->SignalDlg().Log().Text()).contains("Save canceled\r\nLoad canceled"));
+    }
+
+    void indicatorStripesInThePane() {
+        CLoaderStatusBar bar([](const char*) {});
+        bar.resize(400, CLoaderStatusBar::kHeight);
+        const PaneRect pane = bar.PaneRectangle(1);
+        QCOMPARE(pane.top, 2);
+        QCOMPARE(pane.bottom, 20);
+        bar.UpdateIndicator(1);
+        const std::vector<Stripe>& stripes = bar.Stripes();
+        QCOMPARE(stripes.size(), size_t{4});
+        QCOMPARE(stripes[0].y, 3);
+        QCOMPARE(stripes[0].height, 4);
+        // What is painted is what the stripes say: cyan on top, red below on the first update.
+        const QImage image = bar.grab().toImage();
+        QCOMPARE(image.pixelColor(pane.left + 5, 4), QColor(0, 255, 255));
+        QCOMPARE(image.pixelColor(pane.left + 5, 8), QColor(255, 0, 0));
+        bar.UpdateIndicator(3);  // keeps the colours, swaps them
+        QCOMPARE(bar.grab().toImage().pixelColor(pane.left + 5, 4), QColor(255, 0, 0));
+        bar.resize(400, 4);  // too low for stripes: nothing, and no hang
+        bar.UpdateIndicator(2);
+        QVERIFY(bar.Stripes().empty());
+    }
+
+    void optionsShowDefaultsAndCheckInOrder() {
+        DecoderSettings settings;
+        COptionsDlg options(settings, nullptr);
+        options.show();
+        QCOMPARE(options.ReadForm().Number(NumericBox::Delay), std::string("6"));
+        QCOMPARE(options.ReadForm().Number(NumericBox::Decay), std::string("2"));
+        QCOMPARE(options.ReadForm().baseCount, std::string("sample1.000"));
+        QSignalSpy rejected(&options, &COptionsDlg::InputRejected);
+        auto* leaderMin = qobject_cast<QLineEdit*>(options.Item(1015));
+        auto* filter = qobject_cast<QLineEdit*>(options.Item(1039));
+        leaderMin->setText("40");
+        filter->setText("101");
+        qobject_cast<QPushButton*>(options.Item(1))->click();
+        QCOMPARE(rejected.size(), 1);
+        QVERIFY(options.focusWidget() == leaderMin);
+        QVERIFY(options.isVisible());
+        leaderMin->setText("20");
+        qobject_cast<QPushButton*>(options.Item(1))->click();
+        QCOMPARE(rejected.size(), 2);
+        QVERIFY(options.focusWidget() == filter);
+        QCOMPARE(settings.leaderMin, 18);  // nothing stored while rejected
+        // Typing takes digits only.
+        filter->clear();
+        QTest::keyClicks(filter, "1x0");
+        QCOMPARE(filter->text(), QString("10"));
+        qobject_cast<QCheckBox*>(options.Item(1020))->setChecked(false);
+        qobject_cast<QPushButton*>(options.Item(1))->click();
+        QCOMPARE(options.result(), int(QDialog::Accepted));
+        QCOMPARE(settings.leaderMin, 20);
+        QCOMPARE(settings.filterPercent, 10);
+        QVERIFY(!settings.middleVals);
+    }
+
+    void optionsCancelAfterResetChangesNothing() {
+        DecoderSettings settings;
+        settings.delay = 9;
+        settings.leaderMax = 40;
+        COptionsDlg options(settings, nullptr);
+        options.show();
+        qobject_cast<QPushButton*>(options.Item(3))->click();
+        QCOMPARE(qobject_cast<QLineEdit*>(options.Item(1042))->text(), QString("6"));
+        QCOMPARE(qobject_cast<QLineEdit*>(options.Item(1017))->text(), QString("36"));
+        qobject_cast<QPushButton*>(options.Item(2))->click();
+        QCOMPARE(settings.delay, 9);
+        QCOMPARE(settings.leaderMax, 40);
+    }
+
+    void optionsRefuseAMissingReplayFile() {
+        DecoderSettings settings;
+        COptionsDlg options(settings, nullptr);
+        options.show();
+        qobject_cast<QCheckBox*>(options.Item(1048))->setChecked(true);
+        qobject_cast<QLineEdit*>(options.Item(1050))->setText("/nonexistent/take.3");
+        QString shown;
+        WhenModal([&shown](QWidget* box) {
+            shown = qobject_cast<QMessageBox*>(box)->text();
+            ClickButton(box, QMessageBox::Ok);
+        });
+        qobject_cast<QPushButton*>(options.Item(1))->click();
+        QCOMPARE(shown, QString("File to load from not found"));
+        QVERIFY(options.focusWidget() == options.Item(1050));
+        QVERIFY(!settings.fromFile);
+    }
+
+    void endingAsksOnlyAboutUnsavedBlocks() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        loader->show();
+        QSignalSpy asked(loader.get(), &CLoaderDlg::AskedAboutUnsavedBlocks);
+        loader->AddErrorEntry(3, 0xFF);  // an error row is no block to lose
+        QTest::keyClick(loader.get(), Qt::Key_Escape);
+        QCOMPARE(asked.size(), 0);
+        QVERIFY(!loader->isVisible());
+
+        loader = MakeLoader();
+        loader->show();
+        QSignalSpy askedAgain(loader.get(), &CLoaderDlg::AskedAboutUnsavedBlocks);
+        const std::vector<uint8_t> bytes = Block(0xFF, 3);
+        loader->AddBlock(5, bytes.data());
+        QString question;
+        WhenModal([&question](QWidget* box) {
+            question = qobject_cast<QMessageBox*>(box)->text();
+            ClickButton(box, QMessageBox::No);
+        });
+        loader->reject();
+        QCOMPARE(askedAgain.size(), 1);
+        QCOMPARE(askedAgain.at(0).at(0).toBool(), false);
+        QCOMPARE(question, QString(CUnsavedBlocks::kQuestion));
+        QVERIFY(loader->isVisible());
+
+        // Enter on the list ends too, and Yes ends.
+        WhenModal([](QWidget* box) { ClickButton(box, QMessageBox::Yes); });
+        loader->BlockList().setFocus();
+        QTest::keyClick(&loader->BlockList(), Qt::Key_Return);
+        QCOMPARE(askedAgain.size(), 2);
+        QVERIFY(!loader->isVisible());
+    }
+
+    void aTapePlayedIntoTheWindowFillsTheList() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        CTestTape tape;
+        tape.AddCodeFile("hello", 300, 7);
+        const std::vector<uint8_t> samples =
+            CTapeSynth::ToUnsigned8(CTapeSynth::Render(tape.Blocks(), 22000.0, TapeWear{}));
+        Play(*loader, samples);
+        Play(*loader, std::vector<uint8_t>(22000, 128));
+        CBlockListCtrl& list = loader->BlockList();
+        QCOMPARE(list.GetItemCount(), 2);
+        QCOMPARE(list.GetItemText(0, 0), std::string("code"));
+        QCOMPARE(list.GetItemText(0, 3), std::string("hello     "));
+        QCOMPARE(list.GetItemText(1, 2), std::string("300"));
+        const std::vector<TapeBlock> blocks = list.BlocksToSave();
+        QCOMPARE(std::vector<uint8_t>(blocks[1].bytes.get(), blocks[1].bytes.get() + 302),
+                 tape.Blocks()[1]);
+        QVERIFY(QString(loader->SignalDlg().Log().Text())
+                    .contains("Load sucessful for 302 bytes block"));
+        QVERIFY(loader->Unsaved().MustAsk(list.BlockCount()));
+    }
+};
+
+QTEST_MAIN(LoaderDlgTest)
+#include "LoaderDlgTest.moc"
