@@ -44,7 +44,8 @@ public:
     // the program; an empty buffer is counted and rotated without being decoded.
     void OnWimData(WaveHeader* header);
     // While Lost and a source exists: opens the input again without showing failures.
-    // Returns true when capture runs again.
+    // Returns true when capture runs again. The owner calls it about once a second while
+    // State() is Lost (a timer in the desktop program, the wait loop of the command line).
     bool RetryLostInput();
 
     CaptureState State() const { return m_state; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ public:
     std::vector<std::string> notices;
     std::vector<uint8_t> decoded;  // every byte handed to ProcessBuffer
     int fatalCount = 0;
+    std::function<void()> whileShowingError;  // what the event loop of a message box runs
 
     void ProcessBuffer(const uint8_t* data, int32_t count) override {
         steps.push_back("ProcessBuffer " + std::to_string(count));
@@ -24,7 +26,12 @@ public:
     void CaptureSnapshot() override { steps.push_back("CaptureSnapshot"); }
     void RefreshSignal() override { steps.push_back("RefreshSignal"); }
     bool FromFile() const override { return fromFile; }
-    void ShowCaptureError(const std::string& message) override { errors.push_back(message); }
+    void ShowCaptureError(const std::string& message) override {
+        errors.push_back(message);
+        if (whileShowingError) {
+            whileShowingError();
+        }
+    }
     void FatalCaptureError() override { ++fatalCount; }
     void CaptureNotice(const std::string& text) override { notices.push_back(text); }
 };

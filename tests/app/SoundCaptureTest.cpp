@@ -193,6 +193,21 @@ TEST_F(SoundCaptureTest, ClosingFailuresAreEachShownAndClosingGoesOn) {
     EXPECT_FALSE(capture.IsOpen());
 }
 
+TEST_F(SoundCaptureTest, BuffersHandedBackWhileAClosingErrorIsShownReachNobody) {
+    capture.OpenSoundInput();
+    DeliverFull();
+    WaveHeader* pending = layer.Fill(22000);
+    Fail("Reset", 6);
+    host.steps.clear();
+    host.whileShowingError = [this, pending] { capture.OnWimData(pending); };
+
+    capture.CloseSoundInput();
+
+    EXPECT_EQ(host.errors.size(), 1u);
+    EXPECT_TRUE(host.steps.empty()) << "the owner may have released the decoder already";
+    EXPECT_EQ(layer.CallCount("AddBuffer"), 4);
+}
+
 TEST_F(SoundCaptureTest, BufferOutOfSequenceIsFatalAndNamesTheHeader) {
     capture.OpenSoundInput();
     WaveHeader* first = layer.Fill(22000);
