@@ -1,0 +1,199 @@
+#include <sndfile.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/CliRun.h"
+#include "tests/support/SignalFile.h"
+#include "tests/support/TapeSynth.h"
+
+namespace {
+std::string DataPath(const std::string& name) {
+    return CCliRun::DataDir() + "/cmd_" + name;
+}
+
+CTestTape TwoFiles() {
+    CTestTape tape;
+    tape.AddCodeFile("alpha", 200, 21);
+    tape.AddCodeFile("beta", 90, 22);
+    return tape;
+}
+
+std::vector<uint8_t> CleanSignal(const CTestTape& tape) {
+    TapeWear wear;
+    wear.lowPassHz = 7000.0;
+    return CTapeSynth::ToUnsigned8(CTapeSynth::Render(tape.Blocks(), 22000.0, wear));
+}
+
+// The tape as raw samples, written once per test process.
+const std::string& RawTape() {
+    static const std::string path = [] {
+        const std::string name = DataPath("two_files.raw");
+        CSignalFile::WriteRaw(name, CleanSignal(TwoFiles()));
+        return name;
+    }();
+    return path;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+}  // namespace
+
+TEST(DecodeCommandTest, EntriesOnStdoutMessagesOnStderrImageByTheBook) {
+    const std::string tap = DataPath("out.tap");
+    const CliResult result = CCliRun::Run({"decode", RawTape(), "-o", tap});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.OutLines(),
+              (std::vector<std::string>{"code\t00\t17\talpha     \t200", "\tFF\t200\t\t",
+                                        "code\t00\t17\tbeta      \t90", "\tFF\t90\t\t"}));
+    EXPECT_EQ(result.ErrLines(),
+              (std::vector<std::string>{"Loading data ...", "Load sucessful for 19 bytes block",
+                                        "Loading data ...", "Load sucessful for 202 bytes block",
+                                        "Loading data ...", "Load sucessful for 19 bytes block",
+                                        "Loading data ...", "Load sucessful for 92 bytes block"}));
+    EXPECT_EQ(CTestTape::ReadFile(tap), TwoFiles().TapBytes());
+}
+
+TEST(DecodeCommandTest, TzxByExtensionAndNothingWrittenWithoutOutput) {
+    const std::string tzx = DataPath("out.tzx");
+    ASSERT_EQ(CCliRun::Run({"decode", "-o", tzx, RawTape()}).exitCode, 0);
+    const auto bytes = CTestTape::ReadFile(tzx);
+    ASSERT_GE(bytes.size(), 10u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 7), "ZXTape!");
+    EXPECT_EQ(bytes.size(), 10u + TwoFiles().TapBytes().size() + 4u * 3u);
+
+    const auto before = std::filesystem::directory_iterator(CCliRun::DataDir());
+    const size_t filesBefore = static_cast<size_t>(std::distance(before, {}));
+    ASSERT_EQ(CCliRun::Run({"decode", RawTape()}).exitCode, 0);
+    const auto after = std::filesystem::directory_iterator(CCliRun::DataDir());
+    EXPECT_EQ(static_cast<size_t>(std::distance(after, {})), filesBefore);
+}
+
+// A dump series (NAME.NNN, one second per file) and the same samples split at odd places decode
+// as one continuous signal, exactly like the single file.
+TEST(DecodeCommandTest, SeveralInputsAreOneSignal) {
+    const auto samples = CleanSignal(TwoFiles());
+    const CliResult single = CCliRun::Run({"decode", RawTape()});
+    std::vector<std::string> dump = {"decode"};
+    for (const std::string& name : CSignalFile::WriteDumpSeries(DataPath("take"), samples, 22000)) {
+        dump.push_back(name);
+    }
+    const CliResult series = CCliRun::Run(dump);
+    ASSERT_EQ(series.exitCode, 0) << series.err;
+    EXPECT_EQ(series.out, single.out);
+    EXPECT_EQ(series.err, single.err);
+
+    std::vector<std::string> odd = {"decode", "--raw"};
+    for (const std::string& name : CSignalFile::WriteDumpSeries(DataPath("odd"), samples, 12345)) {
+        std::filesystem::rename(name, name + ".bin");
+        odd.push_back(name + ".bin");
+    }
+    const CliResult pieces = CCliRun::Run(odd);
+    ASSERT_EQ(pieces.exitCode, 0) << pieces.err;
+    EXPECT_EQ(pieces.out, single.out);
+}
+
+TEST(DecodeCommandTest, ChannelOption) {
+    const auto tape = CTapeSynth::Render(TwoFiles().Blocks(), 22000.0, TapeWear{});
+    const std::vector<float> hum(tape.size(), 0.0f);
+    const std::string stereo = DataPath("left_only.wav");
+    ASSERT_TRUE(
+        CSignalFile::WriteStereo(stereo, tape, hum, 22000, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    EXPECT_EQ(CCliRun::Run({"decode", "--channel", "left", stereo}).OutLines().size(), 4u);
+    EXPECT_EQ(CCliRun::Run({"decode", "--channel=right", stereo}).OutLines().size(), 0u);
+    EXPECT_EQ(CCliRun::Run({"decode", stereo}).OutLines().size(), 4u) << "mixed at half level";
+}
+
+TEST(DecodeCommandTest, NothingLoadedIsStillSuccess) {
+    const std::string quiet = DataPath("quiet.raw");
+    CSignalFile::WriteRaw(quiet, std::vector<uint8_t>(66000, 128));
+    const CliResult result = CCliRun::Run({"decode", quiet});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST(DecodeCommandTest, InputsThatCannotBeRead) {
+    const std::string empty = DataPath("empty.wav");
+    CSignalFile::WriteRaw(empty, {});
+    const std::string random = DataPath("random.wav");
+    CSignalFile::WriteRaw(random, CTestTape::RandomBytes(100000, 5));
+    const std::string headerOnly = DataPath("header_only.wav");
+    ASSERT_TRUE(CSignalFile::WriteAudio(DataPath("full.wav"), std::vector<float>(40000, 0.1f),
+                                        44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    auto full = CTestTape::ReadFile(DataPath("full.wav"));
+    CSignalFile::WriteRaw(headerOnly, std::vector<uint8_t>(full.begin(), full.begin() + 30));
+    const std::string directory = CCliRun::DataDir();
+
+    for (const std::string& path :
+         {DataPath("missing.wav"), DataPath("missing.raw"), empty, random, headerOnly, directory}) {
+        const std::string tap = DataPath("never.tap");
+        const CliResult result = CCliRun::Run({"decode", path, "-o", tap});
+        EXPECT_EQ(result.exitCode, 1) << path;
+        EXPECT_TRUE(Contains(result.err, path + ": ")) << result.err;
+        EXPECT_EQ(result.out, "");
+        EXPECT_FALSE(std::filesystem::exists(tap)) << "nothing is written when an input is bad";
+    }
+    // Every bad input is named, not just the first.
+    const CliResult both = CCliRun::Run({"decode", empty, RawTape(), random});
+    EXPECT_EQ(both.exitCode, 1);
+    EXPECT_TRUE(Contains(both.err, empty) && Contains(both.err, random)) << both.err;
+}
+
+// A WAV whose data stops short of what its header announces decodes what it holds.
+TEST(DecodeCommandTest, TruncatedWavDecodesWhatIsThere) {
+    const std::string whole = DataPath("whole.wav");
+    const auto signal = CTapeSynth::Render(TwoFiles().Blocks(), 22000.0, TapeWear{});
+    ASSERT_TRUE(CSignalFile::WriteAudio(whole, signal, 22000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    const auto bytes = CTestTape::ReadFile(whole);
+    const std::string cut = DataPath("cut.wav");
+    // Cut inside the last data block.
+    CSignalFile::WriteRaw(cut, std::vector<uint8_t>(bytes.begin(), bytes.end() - 2 * 11000 - 1));
+    const CliResult result = CCliRun::Run({"decode", cut});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const auto lines = result.OutLines();
+    ASSERT_EQ(lines.size(), 4u) << result.out;
+    EXPECT_EQ(lines[3].rfind("error\tFF\t", 0), 0u) << lines[3];
+}
+
+TEST(DecodeCommandTest, OutputThatCannotBeWritten) {
+    const std::string tap = DataPath("no/such/dir/out.tap");
+    const CliResult result = CCliRun::Run({"decode", RawTape(), "-o", tap});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(Contains(result.err, tap)) << result.err;
+    EXPECT_EQ(result.OutLines().size(), 4u) << "the entries are listed all the same";
+}
+
+TEST(DecodeCommandTest, UsageErrors) {
+    for (const std::vector<std::string>& arguments :
+         std::vector<std::vector<std::string>>{{"decode"},
+                                               {"decode", "-o", "x.tap"},
+                                               {"decode", "--bit0", "14:5", "x.raw"},
+                                               {"decode", "--leader", "36:36", "x.raw"},
+                                               {"decode", "--filter", "101", "x.raw"},
+                                               {"decode", "--decay", "200", "x.raw"},
+                                               {"decode", "--delay", "x.raw"},
+                                               {"decode", "--channel", "middle", "x.raw"},
+                                               {"decode", "--frobnicate", "x.raw"},
+                                               {"decode", "x.raw", "-o"}}) {
+        const CliResult result = CCliRun::Run(arguments);
+        EXPECT_EQ(result.exitCode, 2) << arguments.back();
+        EXPECT_TRUE(Contains(result.err, "tapewise-cli decode --help")) << result.err;
+    }
+    const CliResult help = CCliRun::Run({"decode", "--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_TRUE(Contains(help.out, "--max-first") && Contains(help.out, "--bit1 MIN:MAX"));
+    const CliResult version = CCliRun::Run({"decode", "--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_TRUE(Contains(version.out, "tapewise-cli"));
+}
+
+TEST(DecodeCommandTest, DebugLinesOnlyWithTapewiseDebug) {
+    EXPECT_FALSE(Contains(CCliRun::Run({"decode", RawTape()}).err, "file complete"));
+    const CliResult debug = CCliRun::Run({"decode", RawTape()}, "TAPEWISE_DEBUG=1");
+    EXPECT_TRUE(Contains(debug.err, "file complete, 19 bytes\n")) << debug.err;
+}

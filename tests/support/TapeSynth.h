@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tests/support/TestTape.h"
+
+// How a played cassette differs from the ideal signal.
+struct TapeWear {
+    double speed = 1.0;     // playback speed; 1.05 plays 5 % fast
+    double wowDepth = 0.0;  // relative speed swing of the wow, 0.01 = +-1 %
+    double wowHz = 0.5;
+    double lowPassHz = 0.0;   // 0: none; else two second-order low-pass sections
+    double highPassHz = 0.0;  // 0: none; else one second-order high-pass section
+    double amplitude = 0.6;   // peak level of the square wave, full scale 1.0
+    double noiseRms = 0.0;    // Gaussian noise, in full scale units
+    bool inverted = false;
+    uint32_t seed = 1;
+    double leadSilence = 0.2;   // seconds of silence before the first leader
+    double trailSilence = 0.2;  // seconds after the last block (0: cut right after the last bit)
+};
+
+// Renders tape blocks as the ZX Spectrum ROM saves them: pilot half-periods of 2168 T-states
+// (8063 of them before a block with flag below 128, 3223 before the others), sync pulses of 667
+// and 735, each bit as two equal half-periods of 855 (0) or 1710 (1) T-states at 3.5 MHz, then
+// a one-second pause. The square wave is integrated exactly over each output sample (box filter),
+// then scaled, given hiss, and band-limited.
+class CTapeSynth {
+public:
+    static constexpr double kClockHz = 3500000.0;
+    static constexpr int32_t kPilotPulse = 2168;
+    static constexpr int32_t kHeaderPilotPulses = 8063;
+    static constexpr int32_t kDataPilotPulses = 3223;
+    static constexpr int32_t kSync1Pulse = 667;
+    static constexpr int32_t kSync2Pulse = 735;
+    static constexpr int32_t kZeroPulse = 855;
+    static constexpr int32_t kOnePulse = 1710;
+    static constexpr double kPauseSeconds = 1.0;
+
+    // Samples in -1.0 .. 1.0 at the given rate.
+    static std::vector<float> Render(const std::vector<CTestTape::Block>& blocks, double rate,
+                                     const TapeWear& wear);
+    // -1.0 .. 1.0 to unsigned 8 bits, silence at 128.
+    static std::vector<uint8_t> ToUnsigned8(const std::vector<float>& samples);
+};
