@@ -347,13 +347,13 @@ void CLoaderDlg::reject() {
     }
 }
 
-// The window ends and with it the program, whatever other window is still shown.
+// The window ends; main ends the program with it, whatever other window is still shown.
 void CLoaderDlg::EndProgram(int exitStatus) {
+    m_exitStatus = exitStatus;
     if (m_pSignalDlg != nullptr) {
         m_pSignalDlg->hide();
     }
     QDialog::done(exitStatus == 0 ? QDialog::Accepted : QDialog::Rejected);
-    QCoreApplication::exit(exitStatus);
 }
 
 // Capture is closed first, so that no buffer can reach the decoder, the indicator or the Signal

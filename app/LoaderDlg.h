@@ -83,6 +83,9 @@ public:
     CSignalDlg& SignalDlg() { return *m_pSignalDlg; }
     CTapeDecoder& Decoder() { return *m_pDecoder; }
     const CUnsavedBlocks& Unsaved() const { return m_unsaved; }
+    // The program's exit status once the window has ended: 0, or kFailureStatus after a fatal
+    // error.
+    int ExitStatus() const { return m_exitStatus; }
 
 public slots:
     // Enter outside a push button, and Escape or the close box: the program ends, after asking
@@ -123,4 +126,5 @@ private:
     CUnsavedBlocks m_unsaved;
     bool m_handlingBuffers = false;
     bool m_destroyed = false;
+    int m_exitStatus = 0;
 };

@@ -21,6 +21,8 @@ int main(int argc, char** argv) {
     CLoaderDlg loader(soundInput, [&soundInput] { return soundInput.TakeFilled(); });
     soundInput.SetFilledNotifier(
         [&loader] { QMetaObject::invokeMethod(&loader, "OnFilledBuffers", Qt::QueuedConnection); });
+    QObject::connect(&loader, &QDialog::finished, &app,
+                     [&loader] { QCoreApplication::exit(loader.ExitStatus()); });
     if (!loader.OnInitDialog()) {
         return CLoaderDlg::kFailureStatus;
     }
