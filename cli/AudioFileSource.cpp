@@ -46,10 +46,25 @@ std::optional<std::string> CAudioFileSource::Open(const std::string& path) {
     if (m_info.channels < 1 || m_info.samplerate < 1) {
         return std::string("not an audio file that can be read (no channels or no rate)");
     }
+    m_truncated = HeaderOverstatesData();
     if (auto failure = PickChannel()) {
         return failure;
     }
     return StartResampler();
+}
+
+bool CAudioFileSource::HeaderOverstatesData() {
+    // libsndfile reads a short data chunk as far as it goes and notes the header's claim in its
+    // log as "data : <claimed> (should be <actual>)".
+    char log[4096] = {};
+    sf_command(m_file, SFC_GET_LOG_INFO, log, sizeof log);
+    const char* data = std::strstr(log, "\ndata : ");
+    if (data == nullptr) {
+        return false;
+    }
+    const char* lineEnd = std::strchr(data + 1, '\n');
+    const char* claim = std::strstr(data, "should be");
+    return claim != nullptr && (lineEnd == nullptr || claim < lineEnd);
 }
 
 std::optional<std::string> CAudioFileSource::PickChannel() {

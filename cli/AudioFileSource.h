@@ -31,10 +31,14 @@ public:
     int64_t Done() const override { return m_framesRead; }
     int64_t Total() const override { return m_info.frames; }
 
+    // The file holds less sound than its header announces (a recording cut off while it was
+    // written, or a partial copy); what it holds is read all the same.
+    bool Truncated() const override { return m_truncated; }
     int32_t SampleRate() const { return m_info.samplerate; }
     int32_t Channels() const { return m_info.channels; }
 
 private:
+    bool HeaderOverstatesData();
     std::optional<std::string> PickChannel();
     std::optional<std::string> StartResampler();
     // Reads up to count frames as mono floats into m_mono; returns the frames read or -1.
@@ -56,6 +60,7 @@ private:
     size_t m_monoFilled = 0;
     bool m_inputEnded = false;
     bool m_finished = false;
+    bool m_truncated = false;
     int64_t m_framesRead = 0;
     std::string m_error;
 };

@@ -192,6 +192,11 @@ public:
     // Feeds the whole input; false when reading failed on the way (the samples read before the
     // failure are kept).
     bool Feed(CSampleSource& source, size_t inputIndex, const std::string& path) {
+        if (source.Truncated()) {
+            m_progress.Clear();
+            std::fprintf(stderr, "%s%s: shorter than its header says; decoding what it holds\n",
+                         kPrefix, path.c_str());
+        }
         int64_t samples = 0;
         for (;;) {
             const int32_t got = source.Read(m_feeder.Space(), m_feeder.SpaceCount());

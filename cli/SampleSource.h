@@ -17,4 +17,7 @@ public:
     // How far reading has come, in the input's own units, out of Total (0 when unknown).
     virtual int64_t Done() const = 0;
     virtual int64_t Total() const = 0;
+
+    // The input holds less than its header announces; it is read as far as it goes.
+    virtual bool Truncated() const { return false; }
 };

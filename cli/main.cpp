@@ -22,7 +22,7 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"decode", RunDecode}, {"live", RunLive},     {"list", RunList},
+    {"decode", RunDecode},   {"live", RunLive},     {"list", RunList},
     {"convert", RunConvert}, {"screen", RunScreen},
 };
 }  // namespace

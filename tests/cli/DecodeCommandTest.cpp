@@ -155,6 +155,8 @@ TEST(DecodeCommandTest, TruncatedWavDecodesWhatIsThere) {
     CSignalFile::WriteRaw(cut, std::vector<uint8_t>(bytes.begin(), bytes.end() - 2 * 11000 - 1));
     const CliResult result = CCliRun::Run({"decode", cut});
     EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Contains(result.err, cut + ": shorter than its header says")) << result.err;
+    EXPECT_FALSE(Contains(CCliRun::Run({"decode", whole}).err, "shorter")) << "whole file";
     const auto lines = result.OutLines();
     ASSERT_EQ(lines.size(), 4u) << result.out;
     EXPECT_EQ(lines[3].rfind("error\tFF\t", 0), 0u) << lines[3];
