@@ -42,6 +42,20 @@ public:
         ++m_count;
     }
 
+    // Counts n pushes whose elements are gone, as if they had been pushed and overwritten since;
+    // a ring is rebuilt this way from a history kept elsewhere, then its reachable elements are
+    // pushed. Slots the skipped pushes would have written keep their old contents.
+    void SkipPushes(int64_t n) {
+        if (n <= 0) {
+            return;
+        }
+        if (!m_storage.empty()) {
+            const int64_t last = m_count == 0 ? -1 : m_newest;
+            m_newest = (last + n) % Capacity();
+        }
+        m_count += n;
+    }
+
     // Number of elements ever pushed; it never decreases.
     int64_t Count() const { return m_count; }
     int32_t Capacity() const { return static_cast<int32_t>(m_storage.size()); }

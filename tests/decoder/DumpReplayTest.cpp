@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "decoder/TapeDecoder.h"
+#include "tests/decoder/RecordingOwner.h"
+#include "tests/decoder/TapeSignal.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class DumpReplayTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        directory = fs::temp_directory_path() /
+                    ("tapewise-dump-" + std::to_string(::getpid()) + "-" + info->name());
+        fs::remove_all(directory);
+        fs::create_directories(directory);
+        base = (directory / "sample1").string();
+        decoder.settings.baseName = base;
+    }
+    void TearDown() override { fs::remove_all(directory); }
+
+    void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+        std::ofstream out(name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    // Samples that never repeat the first one, so none is dropped at start-up.
+    static std::vector<uint8_t> Ramp(size_t count) {
+        std::vector<uint8_t> samples(count);
+        for (size_t i = 0; i < count; ++i) {
+            samples[i] = static_cast<uint8_t>(60 + (i * 7) % 130);
+        }
+        return samples;
+    }
+
+    fs::path directory;
+    std::string base;
+    RecordingOwner owner;
+    CTapeDecoder decoder{&owner};
+};
+
+TEST_F(DumpReplayTest, EveryBufferGoesToTheNextNumberedFile) {
+    decoder.settings.dump = true;
+    const std::vector<uint8_t> buffer = Ramp(22000);
+    for (int i = 0; i < 3; ++i) {
+        decoder.ProcessBuffer(buffer.data(), 22000);
+    }
+    EXPECT_EQ(decoder.settings.fileIndex, 3);
+    for (const char* suffix : {".000", ".001", ".002"}) {
+        EXPECT_EQ(fs::file_size(base + suffix), 22000u) << suffix;
+    }
+    EXPECT_EQ(owner.Lines("log: ").front(), "Dumped 22000 bytes in file " + base + ".000");
+    EXPECT_EQ(decoder.SampleTime(), 66000);  // dumped and decoded
+}
+
+TEST_F(DumpReplayTest, ReplayDecodesWholeChunksOnly) {
+    WriteFile(base + ".000", Ramp(44000));
+    WriteFile(base + ".001", Ramp(30000));
+    WriteFile(base + ".002", Ramp(10000));
+    decoder.settings.fromFile = true;
+    decoder.settings.dump = true;  // ignored while replaying
+    decoder.ProcessBuffer(nullptr, 0);
+    EXPECT_EQ(decoder.SampleTime(), 44000);
+    decoder.ProcessBuffer(nullptr, 0);
+    EXPECT_EQ(decoder.SampleTime(), 66000);
+    decoder.ProcessBuffer(nullptr, 0);
+    EXPECT_EQ(decoder.SampleTime(), 66000);
+    EXPECT_EQ(owner.Lines("log: "),
+              (std::vector<std::string>{"Loaded 44000 bytes from file " + base + ".000",
+                                        "Loaded 22000 bytes from file " + base + ".001",
+                                        "Loaded 0 bytes from file " + base + ".002"}));
+    EXPECT_EQ(fs::file_size(base + ".000"), 44000u);  // nothing was dumped over it
+}
+
+TEST_F(DumpReplayTest, AMissingFileIsReportedAndSkipped) {
+    WriteFile(base + ".001", Ramp(22000));
+    decoder.settings.fromFile = true;
+    const std::vector<uint8_t> ignored = Ramp(500);
+    decoder.ProcessBuffer(ignored.data(), 500);
+    EXPECT_EQ(decoder.SampleTime(), 0);
+    decoder.ProcessBuffer(ignored.data(), 500);
+    EXPECT_EQ(decoder.SampleTime(), 22000);
+    EXPECT_EQ(decoder.settings.fileIndex, 2);
+    EXPECT_EQ(owner.Lines("log: ").front(), "No file " + base + ".000 found");
+}
+
+TEST_F(DumpReplayTest, ADumpThatCannotBeWrittenIsLoggedAndTheBufferStillDecoded) {
+    const std::string missing = (directory / "no-such-folder" / "sample1").string();
+    decoder.settings.baseName = missing;
+    decoder.settings.dump = true;
+    const std::vector<uint8_t> buffer = Ramp(1000);
+    decoder.ProcessBuffer(buffer.data(), 1000);
+    EXPECT_EQ(decoder.SampleTime(), 1000);
+    EXPECT_EQ(decoder.settings.fileIndex, 1);
+    EXPECT_EQ(owner.Lines("debug: "),
+              (std::vector<std::string>{"Open for " + missing + ".000 failed\n"}));
+    const std::vector<std::string> log = owner.Lines("log: ");
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find(missing + ".000"), std::string::npos);
+}
+
+TEST_F(DumpReplayTest, AShortWriteIsLoggedWithTheFileName) {
+    if (!fs::exists("/dev/full")) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    // /dev/full takes the file name as a base: "/dev/full" + ".000" does not exist, so write
+    // through a link in the test folder whose name ends in the number.
+    fs::create_symlink("/dev/full", base + ".000");
+    decoder.settings.dump = true;
+    const std::vector<uint8_t> buffer = Ramp(22000);
+    decoder.ProcessBuffer(buffer.data(), 22000);
+    EXPECT_EQ(owner.Lines("debug: "),
+              (std::vector<std::string>{"write failed for " + base + ".000 failed\n"}));
+    ASSERT_EQ(owner.Lines("log: ").size(), 1u);
+    EXPECT_NE(owner.Lines("log: ")[0].find(base + ".000"), std::string::npos);
+    EXPECT_EQ(decoder.SampleTime(), 22000);
+}
+
+TEST_F(DumpReplayTest, ADumpedTapeReplaysToTheSameBlocks) {
+    tape_signal::Shape shape;
+    shape.noise = 2.0;
+    const auto header = tape_signal::MakeHeader(3, "dumped", 300);
+    const auto data = tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(300, 7));
+    const std::vector<uint8_t> signal = tape_signal::RenderTape({header, data}, shape, 2500);
+    decoder.settings.dump = true;
+    for (size_t at = 0; at < signal.size(); at += 22000) {
+        const auto count = static_cast<int32_t>(std::min<size_t>(22000, signal.size() - at));
+        decoder.ProcessBuffer(signal.data() + at, count);
+    }
+    ASSERT_EQ(owner.blocks.size(), 2u);
+
+    RecordingOwner replayOwner;
+    CTapeDecoder replayer(&replayOwner);
+    replayer.settings.baseName = base;
+    replayer.settings.fromFile = true;
+    while (replayer.settings.fileIndex < decoder.settings.fileIndex) {
+        replayer.ProcessBuffer(nullptr, 0);
+    }
+    // The short last buffer is not replayed; the blocks end well before it.
+    EXPECT_EQ(replayOwner.blocks, owner.blocks);
+}
+
+}  // namespace

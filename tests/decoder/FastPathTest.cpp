@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "decoder/TapeDecoder.h"
+#include "signal/SignalSnapshot.h"
+#include "tests/decoder/RecordingOwner.h"
+#include "tests/decoder/SnapshotCompare.h"
+#include "tests/decoder/TapeSignal.h"
+
+// ProcessBuffer skips runs of samples that cannot change anything; AddSample takes every sample
+// through every step. Both must report the same things and leave the same histories, whatever
+// the signal, the settings and the buffer sizes.
+namespace {
+
+struct Variant {
+    std::string name;
+    tape_signal::Shape shape;
+    void (*configure)(DecoderSettings&) = [](DecoderSettings&) {};
+};
+
+struct Trace {
+    std::vector<std::string> events;
+    std::vector<SignalSnapshot> errorSnapshots;
+    std::vector<SignalSnapshot> captures;  // after every buffer
+    std::vector<int> calibrations;         // after every buffer, as the indicator reads it
+};
+
+Trace Decode(const std::vector<uint8_t>& signal, const Variant& variant, size_t buffer,
+             bool oneByOne) {
+    RecordingOwner owner;
+    CTapeDecoder decoder(&owner);
+    variant.configure(decoder.settings);
+    Trace trace;
+    for (size_t at = 0; at < signal.size(); at += buffer) {
+        const size_t count = std::min(buffer, signal.size() - at);
+        if (oneByOne) {
+            for (size_t i = 0; i < count; ++i) {
+                decoder.AddSample(signal[at + i]);
+            }
+        } else {
+            decoder.ProcessBuffer(signal.data() + at, static_cast<int32_t>(count));
+        }
+        // Every buffer, or about every second for small ones (a capture copies 480 values).
+        if (buffer >= 4096 || (at + count) / 22000 != at / 22000) {
+            trace.calibrations.push_back(decoder.Calibrate());
+            trace.captures.emplace_back();
+            decoder.CaptureSnapshot(trace.captures.back());
+        }
+    }
+    trace.events = owner.events;
+    trace.errorSnapshots = owner.snapshots;
+    return trace;
+}
+
+void ExpectSameTrace(const Trace& fast, const Trace& reference, const std::string& what) {
+    ASSERT_EQ(fast.events, reference.events) << what;
+    ASSERT_EQ(fast.calibrations, reference.calibrations) << what;
+    ASSERT_EQ(fast.errorSnapshots.size(), reference.errorSnapshots.size()) << what;
+    for (size_t i = 0; i < fast.errorSnapshots.size(); ++i) {
+        ASSERT_TRUE(SameSnapshot(fast.errorSnapshots[i], reference.errorSnapshots[i]))
+            << what << ", error snapshot " << i;
+    }
+    ASSERT_EQ(fast.captures.size(), reference.captures.size()) << what;
+    for (size_t i = 0; i < fast.captures.size(); ++i) {
+        ASSERT_TRUE(SameSnapshot(fast.captures[i], reference.captures[i]))
+            << what << ", buffer " << i;
+    }
+}
+
+std::vector<Variant> Variants() {
+    std::vector<Variant> variants;
+    variants.push_back({"clean", {}});
+    tape_signal::Shape noisy;
+    noisy.noise = 7.0;
+    noisy.amplitude = 45.0;
+    noisy.seed = 11;
+    variants.push_back({"noisy", noisy});
+    tape_signal::Shape clipped;
+    clipped.amplitude = 190.0;
+    clipped.noise = 3.0;
+    variants.push_back({"clipped", clipped});
+    tape_signal::Shape inverted;
+    inverted.invert = true;
+    inverted.speed = 1.04;
+    inverted.noise = 2.0;
+    variants.push_back(
+        {"inverted, maxFirst", inverted, [](DecoderSettings& s) { s.maxFirst = true; }});
+    variants.push_back({"old filter 2/4", noisy, [](DecoderSettings& s) {
+                            s.delay = 2;
+                            s.decayPercent = 4;
+                        }});
+    variants.push_back({"no filter", noisy, [](DecoderSettings& s) { s.filterPercent = 100; }});
+    variants.push_back({"full filter, no decay", noisy, [](DecoderSettings& s) {
+                            s.filterPercent = 0;
+                            s.decayPercent = 0;
+                        }});
+    tape_signal::Shape faint;
+    faint.amplitude = 4.0;
+    faint.noise = 1.0;
+    variants.push_back(
+        {"faint, calibrating", faint, [](DecoderSettings& s) { s.externVals = true; }});
+    return variants;
+}
+
+TEST(FastPathTest, BuffersDecodeExactlyAsSingleSamples) {
+    const std::vector<std::vector<uint8_t>> blocks = {
+        tape_signal::MakeHeader(3, "fastpath", 120),
+        tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(120, 5)),
+        // A broken block: a read error with a snapshot in the middle of a buffer.
+        [] {
+            auto block = tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(40, 9));
+            block.back() ^= 0x10;
+            return block;
+        }(),
+    };
+    for (const Variant& variant : Variants()) {
+        const std::vector<uint8_t> signal = tape_signal::RenderTape(blocks, variant.shape, 300);
+        const Trace reference = Decode(signal, variant, 22000, true);
+        for (size_t buffer : {22000u, 4096u, 333u, 1u}) {
+            const Trace fast = Decode(signal, variant, buffer, false);
+            const Trace sameCuts =
+                buffer == 22000u ? reference : Decode(signal, variant, buffer, true);
+            ExpectSameTrace(fast, sameCuts,
+                            variant.name + ", buffers of " + std::to_string(buffer));
+        }
+    }
+}
+
+TEST(FastPathTest, RandomBytesDecodeExactlyAsSingleSamples) {
+    // Every byte value, clipped ones included, in every order the filter can meet.
+    std::vector<uint8_t> signal = tape_signal::RandomBytes(300000, 21);
+    for (size_t i = 100000; i < 200000; ++i) {
+        signal[i] = static_cast<uint8_t>(128 + (signal[i] - 128) / 16);  // small wiggles
+    }
+    Variant variant{"random", {}};
+    const Trace reference = Decode(signal, variant, 22000, true);
+    ExpectSameTrace(Decode(signal, variant, 22000, false), reference, "random bytes");
+}
+
+}  // namespace

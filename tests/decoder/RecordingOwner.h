@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "decoder/DecoderOwner.h"
+#include "signal/SignalSnapshot.h"
+
+// A decoder owner that writes down everything the decoder reports, in order, as one line per
+// call ("status: ...", "log: ...", "block: N", "entry: N F", "snapshot", "refresh", "debug: ...").
+class RecordingOwner : public CDecoderOwner {
+public:
+    void SetStatusText(const char* text) override;
+    void AppendLog(const char* text) override;
+    void AddBlock(int32_t length, const uint8_t* bytes) override;
+    bool ListErrors() const override { return listErrors; }
+    void AddErrorEntry(int32_t bytesRead, int32_t firstByte) override;
+    void AddErrorSnapshot(const SignalSnapshot& snapshot) override;
+    void RefreshSignal() override;
+    void DebugOutput(const char* text) override;
+
+    // Only the lines that start with `prefix`, without it.
+    std::vector<std::string> Lines(const std::string& prefix) const;
+
+    bool listErrors = true;
+    bool recordDebug = true;
+    std::vector<std::string> events;
+    std::vector<std::vector<uint8_t>> blocks;
+    std::vector<SignalSnapshot> snapshots;
+};
