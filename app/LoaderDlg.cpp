@@ -5,10 +5,9 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QTreeWidget>
-#include <cstdio>
-#include <cstdlib>
 
 #include "app/AboutDlg.h"
+#include "app/DebugOutput.h"
 #include "app/DialogBuilder.h"
 #include "app/FileFilter.h"
 #include "app/LoaderResources.h"
@@ -203,9 +202,7 @@ void CLoaderDlg::RefreshSignal() {
 }
 
 void CLoaderDlg::DebugOutput(const char* text) {
-    if (std::getenv("TAPEWISE_DEBUG") != nullptr) {
-        std::fputs(text, stderr);
-    }
+    ::DebugOutput(text);
 }
 
 // CCaptureHost
