@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# tapewise, the desktop program, end to end, as a user drives it. Run under xvfb-run with a
+# private PulseAudio server that this test starts and stops itself:
+#   1. a tape played into the virtual tape input fills the block list;
+#   2. Escape with unsaved blocks asks first; answering No keeps the program running;
+#   3. "&Save as ..." (Alt+S), a typed path and Enter save the blocks: the file equals the tape's
+#      original image byte for byte;
+#   4. Escape after that save ends the program at once, with status 0, asking nothing.
+# Usage: gui_pulse_test.sh TAPEWISE PULSE_TEST_SERVER_SCRIPT MAKE_DEMO_TAPE_SCRIPT WORK_DIR
+set -euo pipefail
+
+tapewise="$1"
+server="$2"
+make_tape="$3"
+work="$4"
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  "$server" stop "$work/server" || true
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f app.err ] && { echo "--- tapewise standard error"; cat app.err; } >&2
+  exit 1
+}
+
+# wait_for SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
+wait_for() {
+  local tenths=$(($1 * 10))
+  shift
+  for _ in $(seq "$tenths"); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The visible top-level windows titled exactly "Tapewise": the main window, and a message box.
+tapewise_windows() { xdotool search --onlyvisible --name '^Tapewise$' 2>/dev/null | wc -l; }
+windows_are() { [ "$(tapewise_windows)" -eq "$1" ]; }
+blocks_loaded() { [ "$(grep -c '^file complete' app.err)" -ge "$1" ]; }
+running() { kill -0 "$app_pid" 2>/dev/null; }
+not_running() { ! running; }
+
+key_to_main() {
+  local window
+  window="$(xdotool search --onlyvisible --name '^Tapewise$' | head -1)"
+  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
+  sleep 0.3
+  xdotool key --clearmodifiers "$@"
+}
+
+"$make_tape" "$work/tape"
+"$server" start "$work/server" tape
+eval "$("$server" env "$work/server")"
+
+TAPEWISE_DEBUG=1 "$tapewise" 2> app.err &
+app_pid=$!
+wait_for 20 windows_are 1 || fail "the main window did not appear"
+sleep 1
+
+echo "== playing the tape"
+paplay "$work/tape/tape.wav"
+wait_for 10 blocks_loaded 4 || fail "the four blocks of the tape did not load"
+
+echo "== Escape with unsaved blocks"
+key_to_main Escape
+wait_for 5 windows_are 2 || fail "ending with unsaved blocks did not ask"
+running || fail "the program ended without asking"
+xdotool key --clearmodifiers Escape  # the question's No
+wait_for 5 windows_are 1 || fail "the question did not close"
+sleep 0.5
+running || fail "answering No ended the program"
+
+echo "== Save as"
+key_to_main alt+s
+sleep 1.5
+xdotool type --delay 30 "$work/saved.tap"
+sleep 0.3
+xdotool key --clearmodifiers Return
+wait_for 10 test -s saved.tap || fail "Save as wrote no file"
+sleep 0.5
+cmp saved.tap "$work/tape/tape.tap" || fail "the saved image differs from the tape's image"
+
+echo "== Escape after saving"
+key_to_main Escape
+wait_for 5 not_running || fail "the program did not end after Escape with everything saved"
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+echo "PASS"
