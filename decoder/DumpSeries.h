@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class CDecoderOwner;
+struct DecoderSettings;
+
+// The raw buffer dump and its replay for a decoder that does not do them itself: each buffer goes
+// to the next file "%s.%03d" of baseName and fileIndex, and a replay reads the next file back in
+// whole chunks of 22000 samples, with the same console log and debug lines as CTapeDecoder.
+class CDumpSeries {
+public:
+    static constexpr int32_t kChunk = 22000;
+    using Consumer = std::function<void(const uint8_t* samples, int32_t count)>;
+
+    explicit CDumpSeries(CDecoderOwner* owner) : m_pOwner(owner) {}
+
+    // Writes the buffer to the next file and advances fileIndex.
+    void Dump(DecoderSettings& settings, const uint8_t* samples, int32_t count);
+    // Hands the whole chunks of the next file to `consume` and advances fileIndex.
+    void Replay(DecoderSettings& settings, const Consumer& consume);
+
+private:
+    static std::string NextFileName(DecoderSettings& settings);
+    void Fail(const std::string& debugLine, const std::string& name);
+
+    CDecoderOwner* m_pOwner;
+    std::vector<uint8_t> m_chunk;
+};

@@ -1,0 +1,146 @@
+#include "decoder/EpisodeMerger.h"
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+
+#include "decoder/DecoderOwner.h"
+
+namespace {
+
+using Kind = DecodeEpisode::Kind;
+
+bool StartsEarlier(const DecodeEpisode& a, const DecodeEpisode& b) {
+    return a.start != b.start ? a.start < b.start : a.source < b.source;
+}
+
+bool EndsEarlier(const DecodeEpisode& a, const DecodeEpisode& b) {
+    return a.end != b.end ? a.end < b.end : a.source < b.source;
+}
+
+// Of the episodes of `kind` in [first, last), the one with most bytes, the earliest on a tie.
+std::optional<size_t> Longest(const std::vector<DecodeEpisode>& episodes, size_t first, size_t last,
+                              Kind kind) {
+    std::optional<size_t> best;
+    for (size_t i = first; i < last; ++i) {
+        const DecodeEpisode& e = episodes[i];
+        if (e.kind != kind) {
+            continue;
+        }
+        if (!best || e.length > episodes[*best].length ||
+            (e.length == episodes[*best].length && EndsEarlier(e, episodes[*best]))) {
+            best = i;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+void CEpisodeMerger::Add(std::vector<DecodeEpisode> episodes) {
+    if (episodes.empty()) {
+        return;
+    }
+    std::move(episodes.begin(), episodes.end(), std::back_inserter(m_pending));
+    std::stable_sort(m_pending.begin(), m_pending.end(), StartsEarlier);
+}
+
+void CEpisodeMerger::Settle(int64_t frontier, int64_t deadline) {
+    size_t first = 0;
+    while (first < m_pending.size()) {
+        int64_t lastSample = 0;
+        const size_t last = GroupEnd(first, lastSample);
+        if (lastSample >= frontier && lastSample >= deadline) {
+            break;
+        }
+        Verdict verdict = Judge(first, last);
+        if (m_pending[first].start <= m_passedEnd) {
+            FilterLate(verdict);
+        } else {
+            m_passedBlockLength = kNoBlock;
+        }
+        for (const size_t i : verdict.chosen) {
+            Replay(m_pending[i]);
+        }
+        m_passedBlockLength = std::max(m_passedBlockLength, verdict.blockLength);
+        m_passedEnd = std::max(m_passedEnd, lastSample);
+        first = last;
+    }
+    m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(first));
+}
+
+size_t CEpisodeMerger::GroupEnd(size_t first, int64_t& lastSample) const {
+    lastSample = m_pending[first].end;
+    size_t last = first + 1;
+    while (last < m_pending.size() && m_pending[last].start <= lastSample) {
+        lastSample = std::max(lastSample, m_pending[last].end);
+        ++last;
+    }
+    return last;
+}
+
+CEpisodeMerger::Verdict CEpisodeMerger::Judge(size_t first, size_t last) const {
+    Verdict verdict;
+    for (size_t i = first; i < last; ++i) {
+        if (m_pending[i].kind == Kind::kNote) {
+            verdict.chosen.push_back(i);
+        }
+    }
+    const auto block = Longest(m_pending, first, last, Kind::kLoaded);
+    const auto error = Longest(m_pending, first, last, Kind::kReadError);
+    if (block && (!error || m_pending[*error].length <= m_pending[*block].length)) {
+        verdict.chosen.push_back(*block);
+        verdict.blockLength = m_pending[*block].length;
+    } else if (error) {
+        verdict.chosen.push_back(*error);
+    } else if (const auto badSync = Longest(m_pending, first, last, Kind::kBadSync)) {
+        verdict.chosen.push_back(*badSync);
+    }
+    std::stable_sort(verdict.chosen.begin(), verdict.chosen.end(), [this](size_t a, size_t b) {
+        return EndsEarlier(m_pending[a], m_pending[b]);
+    });
+    return verdict;
+}
+
+// A group that overlaps the one passed on before it: that stretch has been reported already.
+// Only a block longer than any passed on there is still worth hearing of.
+void CEpisodeMerger::FilterLate(Verdict& verdict) const {
+    std::erase_if(verdict.chosen, [&](size_t i) {
+        const DecodeEpisode& e = m_pending[i];
+        return e.kind != Kind::kNote &&
+               (e.kind != Kind::kLoaded || e.length <= m_passedBlockLength);
+    });
+    if (verdict.blockLength <= m_passedBlockLength) {
+        verdict.blockLength = kNoBlock;
+    }
+}
+
+void CEpisodeMerger::Replay(const DecodeEpisode& episode) {
+    for (const OwnerCall& call : episode.calls) {
+        switch (call.kind) {
+            case OwnerCall::Kind::kStatus:
+                m_pOwner->SetStatusText(call.text.c_str());
+                break;
+            case OwnerCall::Kind::kLog:
+                m_pOwner->AppendLog(call.text.c_str());
+                break;
+            case OwnerCall::Kind::kBlock:
+                m_pOwner->AddBlock(static_cast<int32_t>(call.bytes.size()), call.bytes.data());
+                break;
+            case OwnerCall::Kind::kErrorEntry:
+                if (m_pOwner->ListErrors()) {
+                    m_pOwner->AddErrorEntry(call.bytesRead, call.firstByte);
+                }
+                break;
+            case OwnerCall::Kind::kErrorSnapshot:
+                m_pOwner->AddErrorSnapshot(*call.snapshot);
+                break;
+            case OwnerCall::Kind::kRefresh:
+                m_pOwner->RefreshSignal();
+                break;
+            case OwnerCall::Kind::kDebug:
+                m_pOwner->DebugOutput(call.text.c_str());
+                break;
+        }
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "decoder/DecodeEpisode.h"
+
+class CDecoderOwner;
+
+// Joins what several decoders found on one signal into the one report that the owner sees.
+//
+// Episodes whose stretches of samples overlap form a group: one stretch of tape. Of a group the
+// owner hears one story: its longest loaded block (the earliest on a tie), unless a read error in
+// the group had read more bytes than that block, which then counts as a fragment of a longer block
+// that failed; else the failure that read most (a read error before a bad sync). Lone notes pass
+// through as they are. Every call of a chosen episode is passed on unchanged and in order.
+class CEpisodeMerger {
+public:
+    explicit CEpisodeMerger(CDecoderOwner* owner) : m_pOwner(owner) {}
+
+    // Closed episodes of any decoder, in any order.
+    void Add(std::vector<DecodeEpisode> episodes);
+
+    // Passes on, oldest first, every group that no decoder can add to any more: one that ends
+    // before `frontier`, the earliest sample that a still open or future episode may cover.
+    // A group that ended before `deadline` is passed on even when a decoder is still reading
+    // beside it, so that nothing waits for ever; what that decoder reports later about the
+    // same stretch is judged against what was passed on: only a longer block is still news.
+    void Settle(int64_t frontier, int64_t deadline);
+
+    bool HasPending() const { return !m_pending.empty(); }
+
+private:
+    struct Verdict {
+        std::vector<size_t> chosen;  // indices into m_pending, in reporting order
+        int32_t blockLength = kNoBlock;
+    };
+
+    size_t GroupEnd(size_t first, int64_t& lastSample) const;
+    Verdict Judge(size_t first, size_t last) const;
+    void FilterLate(Verdict& verdict) const;
+    void Replay(const DecodeEpisode& episode);
+
+    CDecoderOwner* m_pOwner;
+    std::vector<DecodeEpisode> m_pending;  // sorted by start
+    static constexpr int32_t kNoBlock = -1;
+
+    int64_t m_passedEnd = std::numeric_limits<int64_t>::min();
+    int32_t m_passedBlockLength = kNoBlock;  // of the stretch passed on last
+};

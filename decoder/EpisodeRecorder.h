@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "decoder/DecodeEpisode.h"
+#include "decoder/DecoderOwner.h"
+
+class CTapeDecoder;
+
+// The owner of one of the robust mode's inner decoders. It passes nothing on: it writes every
+// call down and cuts the calls into episodes, each with the stretch of samples it covers, for the
+// merger to judge.
+//
+// Reports come while the decoder works through a buffer, so the decoder's sample time at a call
+// is where the signal has got to. An episode of a block opens at the first call made in the data
+// state ("Loading data ..." at the sync) and closes with the block (AddBlock and the two lines
+// that follow it) or with its error entry; a bad sync is its snapshot up to its status text.
+class CEpisodeRecorder final : public CDecoderOwner {
+public:
+    // The recognizer classifies periods four behind the signal, and the leader before a sync is
+    // at least 31 periods long: an episode reaches back this far before its first call, which
+    // covers its sync whichever kind of extremum its decoder counts from.
+    static constexpr int64_t kSyncLead = 200;
+
+    explicit CEpisodeRecorder(int32_t source) : m_source(source) {}
+
+    // The decoder whose reports come here; its sample time dates them.
+    void Attach(const CTapeDecoder* decoder) { m_pDecoder = decoder; }
+
+    void SetStatusText(const char* text) override;
+    void AppendLog(const char* text) override;
+    void AddBlock(int32_t length, const uint8_t* bytes) override;
+    // Always: the error entry tells how many bytes the failed block had read.
+    bool ListErrors() const override { return true; }
+    void AddErrorEntry(int32_t bytesRead, int32_t firstByte) override;
+    void AddErrorSnapshot(const SignalSnapshot& snapshot) override;
+    void RefreshSignal() override;
+    void DebugOutput(const char* text) override;
+
+    // The episodes closed since the last call, oldest first.
+    std::vector<DecodeEpisode> TakeClosed();
+    // The earliest sample that an episode still to close may cover: the start of the open
+    // episode, or, when none is open, the earliest start that a new one could have.
+    int64_t Frontier() const;
+
+private:
+    void Record(OwnerCall call);
+    void Open(DecodeEpisode::Kind kind);
+    void Close();
+    int64_t Now() const;
+
+    const CTapeDecoder* m_pDecoder = nullptr;
+    int32_t m_source = 0;
+    std::optional<DecodeEpisode> m_open;
+    bool m_closeAtDebugLine = false;  // a loaded block ends with its debug line
+    std::vector<DecodeEpisode> m_closed;
+};

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "decoder/DumpSeries.h"
+#include "decoder/EpisodeMerger.h"
+#include "decoder/EpisodeRecorder.h"
+#include "decoder/SampleDecoder.h"
+#include "decoder/SignalConditioner.h"
+#include "decoder/TapeDecoder.h"
+
+// The robust mode, for noisy, worn and inverted recordings. The samples pass a CSignalConditioner
+// and then two CTapeDecoder, one taking periods trough to trough and one peak to peak, so the
+// polarity of the recording does not matter. Their reports are merged (CEpisodeMerger) so that
+// the owner hears of each block once, of a read error only where neither decoder loaded a block,
+// and in the same words as from one plain decoder. A report reaches the owner at the end of the
+// buffer in which it was made, or of the next one when the other decoder is still reading there.
+//
+// The pulse limits and calibration switches of Settings() reach both decoders when they change;
+// the wave processing is the mode's own (kFilterPercent, kDelay, kDecayPercent, both kinds of
+// extremum). Dump and replay work on the samples as they come, before conditioning.
+class CRobustDecoder final : public CSampleDecoder {
+public:
+    // After the conditioner's integrator a 0-bit swing is about half a 1-bit swing, so the filter
+    // must let through turning points of half the previous swing.
+    static constexpr int32_t kFilterPercent = 65;
+    static constexpr int32_t kDelay = 2;
+    static constexpr int32_t kDecayPercent = 4;
+
+    explicit CRobustDecoder(CDecoderOwner* owner);
+    CRobustDecoder(const CRobustDecoder&) = delete;
+    CRobustDecoder& operator=(const CRobustDecoder&) = delete;
+
+    void ProcessBuffer(const uint8_t* samples, int32_t count) override;
+    // Both decoders' calibration steps; the reading of the one that is reading a block (the
+    // trough-to-trough one when neither is).
+    int Calibrate() override;
+    bool IsReadingBlock() const override;
+    // The conditioned signal, as the trough-to-trough decoder sees it.
+    void CaptureSnapshot(SignalSnapshot& snapshot) const override;
+    DecoderSettings& Settings() override { return m_settings; }
+    const DecoderSettings& Settings() const override { return m_settings; }
+
+    // The two inner decoders: 0 trough to trough, 1 peak to peak.
+    const CTapeDecoder& Inner(int32_t index) const;
+
+private:
+    void Decode(const uint8_t* samples, int32_t count);
+    void ApplySettings();
+    void Settle(int64_t deadline);
+
+    CDecoderOwner* m_pOwner;
+    DecoderSettings m_settings;
+    DecoderSettings m_applied;  // what the inner decoders were last given
+    CDumpSeries m_dumpSeries{m_pOwner};
+    CSignalConditioner m_conditioner;
+    std::vector<uint8_t> m_conditioned;
+    CEpisodeRecorder m_troughRecorder{0};
+    CEpisodeRecorder m_peakRecorder{1};
+    CTapeDecoder m_troughDecoder{&m_troughRecorder};
+    CTapeDecoder m_peakDecoder{&m_peakRecorder};
+    CEpisodeMerger m_merger{m_pOwner};
+    // Sample time at the start of the latest buffer: what ended before it is reported by now.
+    int64_t m_bufferStart = 0;
+};
