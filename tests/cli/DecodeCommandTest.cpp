@@ -115,6 +115,13 @@ TEST(DecodeCommandTest, NothingLoadedIsStillSuccess) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(result.err, "");
+
+    // An empty raw file is read without trouble, but the user is told it held nothing.
+    const std::string empty = DataPath("empty.raw");
+    CSignalFile::WriteRaw(empty, {});
+    const CliResult nothing = CCliRun::Run({"decode", empty});
+    EXPECT_EQ(nothing.exitCode, 0);
+    EXPECT_TRUE(Contains(nothing.err, empty + ": no samples in it")) << nothing.err;
 }
 
 TEST(DecodeCommandTest, InputsThatCannotBeRead) {
