@@ -23,8 +23,6 @@ public:
     void Process(const uint8_t* in, int32_t count, uint8_t* out);
 
 private:
-    uint8_t Next(float x);
-
     float m_smoothed = 0.0f;  // y, centred on silence
     float m_level = 0.0f;     // slow mean of y
     float m_envelope = 0.0f;  // recent peak of |y - mean|
