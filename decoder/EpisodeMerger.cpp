@@ -45,15 +45,15 @@ void CEpisodeMerger::Add(std::vector<DecodeEpisode> episodes) {
     std::stable_sort(m_pending.begin(), m_pending.end(), StartsEarlier);
 }
 
-void CEpisodeMerger::Settle(int64_t frontier, int64_t deadline) {
+void CEpisodeMerger::Settle(int64_t frontier, int64_t deadline, int32_t openBytes) {
     size_t first = 0;
     while (first < m_pending.size()) {
         int64_t lastSample = 0;
         const size_t last = GroupEnd(first, lastSample);
-        if (lastSample >= frontier && lastSample >= deadline) {
+        Verdict verdict = Judge(first, last);
+        if (!IsSettled(verdict, lastSample, frontier, deadline, openBytes)) {
             break;
         }
-        Verdict verdict = Judge(first, last);
         if (m_pending[first].start <= m_passedEnd) {
             FilterLate(verdict);
         } else {
@@ -67,6 +67,15 @@ void CEpisodeMerger::Settle(int64_t frontier, int64_t deadline) {
         first = last;
     }
     m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(first));
+}
+
+bool CEpisodeMerger::IsSettled(const Verdict& verdict, int64_t lastSample, int64_t frontier,
+                               int64_t deadline, int32_t openBytes) const {
+    if (lastSample < frontier) {
+        return true;
+    }
+    return lastSample < deadline && verdict.blockLength != kNoBlock &&
+           verdict.blockLength >= openBytes;
 }
 
 size_t CEpisodeMerger::GroupEnd(size_t first, int64_t& lastSample) const {

@@ -25,10 +25,12 @@ public:
 
     // Passes on, oldest first, every group that no decoder can add to any more: one that ends
     // before `frontier`, the earliest sample that a still open or future episode may cover.
-    // A group that ended before `deadline` is passed on even when a decoder is still reading
-    // beside it, so that nothing waits for ever; what that decoder reports later about the
-    // same stretch is judged against what was passed on: only a longer block is still news.
-    void Settle(int64_t frontier, int64_t deadline);
+    // A group with a loaded block that ended before `deadline` is passed on even while a decoder
+    // reads on beside it, unless that decoder has already read more bytes (`openBytes`) than
+    // the block: a block waits at most until the deadline, a fragment of a longer block waits
+    // for it. What the other decoder reports later about the same stretch is judged against
+    // what was passed on: only a longer block is still news.
+    void Settle(int64_t frontier, int64_t deadline, int32_t openBytes);
 
     bool HasPending() const { return !m_pending.empty(); }
 
@@ -40,6 +42,8 @@ private:
 
     size_t GroupEnd(size_t first, int64_t& lastSample) const;
     Verdict Judge(size_t first, size_t last) const;
+    bool IsSettled(const Verdict& verdict, int64_t lastSample, int64_t frontier, int64_t deadline,
+                   int32_t openBytes) const;
     void FilterLate(Verdict& verdict) const;
     void Replay(const DecodeEpisode& episode);
 

@@ -63,6 +63,12 @@ int64_t CEpisodeRecorder::Frontier() const {
     return m_open ? m_open->start : Now() - kSyncLead;
 }
 
+int32_t CEpisodeRecorder::OpenBytes() const {
+    return m_pDecoder != nullptr && m_pDecoder->IsReadingBlock()
+               ? m_pDecoder->Recognizer().Bytes().Size()
+               : 0;
+}
+
 int64_t CEpisodeRecorder::Now() const {
     return m_pDecoder != nullptr ? m_pDecoder->SampleTime() : 0;
 }

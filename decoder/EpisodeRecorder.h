@@ -44,6 +44,8 @@ public:
     // The earliest sample that an episode still to close may cover: the start of the open
     // episode, or, when none is open, the earliest start that a new one could have.
     int64_t Frontier() const;
+    // Bytes read so far by the block being read, 0 when none is.
+    int32_t OpenBytes() const;
 
 private:
     void Record(OwnerCall call);

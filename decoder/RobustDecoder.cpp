@@ -98,5 +98,6 @@ void CRobustDecoder::Settle(int64_t deadline) {
     m_merger.Add(m_troughRecorder.TakeClosed());
     m_merger.Add(m_peakRecorder.TakeClosed());
     const int64_t frontier = std::min(m_troughRecorder.Frontier(), m_peakRecorder.Frontier());
-    m_merger.Settle(frontier, deadline);
+    const int32_t openBytes = std::max(m_troughRecorder.OpenBytes(), m_peakRecorder.OpenBytes());
+    m_merger.Settle(frontier, deadline, openBytes);
 }

@@ -15,8 +15,10 @@
 // and then two CTapeDecoder, one taking periods trough to trough and one peak to peak, so the
 // polarity of the recording does not matter. Their reports are merged (CEpisodeMerger) so that
 // the owner hears of each block once, of a read error only where neither decoder loaded a block,
-// and in the same words as from one plain decoder. A report reaches the owner at the end of the
-// buffer in which it was made, or of the next one when the other decoder is still reading there.
+// and in the same words as from one plain decoder. A loaded block reaches the owner at the end of
+// the buffer in which it loaded, or of the next one when the other decoder is still reading
+// there (longer, when that one has already read more bytes: the block is then a fragment of what
+// it reads). A failure waits until no decoder reads that stretch any more.
 //
 // The pulse limits and calibration switches of Settings() reach both decoders when they change;
 // the wave processing is the mode's own (kFilterPercent, kDelay, kDecayPercent, both kinds of

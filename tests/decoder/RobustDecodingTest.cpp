@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "decoder/PlainDecoder.h"
+#include "decoder/RobustDecoder.h"
+#include "decoder/SignalConditioner.h"
+#include "decoder/TapeDecoder.h"
+#include "signal/SignalSnapshot.h"
+#include "tests/decoder/RecordingOwner.h"
+#include "tests/decoder/TapeSignal.h"
+
+// The robust mode on whole tapes, decoded in one-second buffers with the indicator's calibration
+// step after each and a closing wave at the end, as the program and the command line run it.
+namespace {
+
+using Blocks = std::vector<std::vector<uint8_t>>;
+constexpr int32_t kBuffer = 22000;
+
+Blocks TapeBlocks() {
+    return {tape_signal::MakeHeader(0, "program", 300),
+            tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(300, 1)),
+            tape_signal::MakeHeader(3, "code", 1000),
+            tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(1000, 2))};
+}
+
+// Feeds the signal; returns, for each buffer, how many blocks the owner had after it.
+std::vector<size_t> Feed(CSampleDecoder& decoder, const RecordingOwner& owner,
+                         const std::vector<uint8_t>& signal) {
+    std::vector<size_t> blocksAfter;
+    for (size_t at = 0; at < signal.size(); at += kBuffer) {
+        const auto count = static_cast<int32_t>(std::min<size_t>(kBuffer, signal.size() - at));
+        decoder.ProcessBuffer(signal.data() + at, count);
+        decoder.Calibrate();
+        blocksAfter.push_back(owner.blocks.size());
+    }
+    // A slow triangle after the end, as the command line plays one, ends what is still open.
+    std::vector<uint8_t> closing(64);
+    for (int32_t round = 0; round < 50 && decoder.IsReadingBlock(); ++round) {
+        for (size_t i = 0; i < closing.size(); ++i) {
+            closing[i] = static_cast<uint8_t>(i < 32 ? 112 + i : 176 - i);
+        }
+        decoder.ProcessBuffer(closing.data(), static_cast<int32_t>(closing.size()));
+    }
+    return blocksAfter;
+}
+
+struct Decoding {
+    RecordingOwner owner;
+    std::vector<size_t> blocksAfter;
+};
+
+Decoding DecodePlain(const std::vector<uint8_t>& signal, bool maxFirst = false) {
+    Decoding run;
+    CPlainDecoder decoder(&run.owner);
+    decoder.Settings().maxFirst = maxFirst;
+    run.blocksAfter = Feed(decoder, run.owner, signal);
+    return run;
+}
+
+Decoding DecodeRobust(const std::vector<uint8_t>& signal) {
+    Decoding run;
+    CRobustDecoder decoder(&run.owner);
+    run.blocksAfter = Feed(decoder, run.owner, signal);
+    return run;
+}
+
+std::vector<uint8_t> Tape(const tape_signal::Shape& shape) {
+    return tape_signal::RenderTape(TapeBlocks(), shape);
+}
+
+// A cassette that has seen better days: dull, hissy, a little fast, recorded the other way up.
+tape_signal::Shape WornTape() {
+    tape_signal::Shape shape;
+    shape.amplitude = 50.0;
+    shape.smoothing = 0.4;
+    shape.coupling = 0.03;
+    shape.noise = 8.0;
+    shape.speed = 1.02;
+    shape.invert = true;
+    shape.seed = 7;
+    return shape;
+}
+
+TEST(RobustDecodingTest, LoadsWhatThePlainDecoderLosesToNoiseInversionAndWear) {
+    tape_signal::Shape noisy;
+    noisy.noise = 14.0;
+    noisy.seed = 4;
+    tape_signal::Shape inverted;
+    inverted.invert = true;
+    for (const tape_signal::Shape& shape : {noisy, inverted, WornTape()}) {
+        SCOPED_TRACE(testing::Message() << "noise " << shape.noise << " inverted " << shape.invert);
+        const std::vector<uint8_t> signal = Tape(shape);
+        const Decoding plain = DecodePlain(signal);
+        const Decoding robust = DecodeRobust(signal);
+        EXPECT_LT(plain.owner.blocks.size(), TapeBlocks().size());
+        EXPECT_EQ(robust.owner.blocks, TapeBlocks());
+        EXPECT_TRUE(robust.owner.Lines("entry: ").empty());
+    }
+}
+
+TEST(RobustDecodingTest, PolarityNoLongerMatters) {
+    tape_signal::Shape inverted;
+    inverted.invert = true;
+    EXPECT_EQ(DecodeRobust(Tape({})).owner.blocks, TapeBlocks());
+    EXPECT_EQ(DecodeRobust(Tape(inverted)).owner.blocks, TapeBlocks());
+    // The plain decoder needs to be told.
+    EXPECT_EQ(DecodePlain(Tape(inverted), true).owner.blocks, TapeBlocks());
+}
+
+TEST(RobustDecodingTest, ACleanTapeReadsAsInThePlainModeAtMostOneBufferLater) {
+    const std::vector<uint8_t> signal = Tape({});
+    const Decoding plain = DecodePlain(signal);
+    const Decoding robust = DecodeRobust(signal);
+    ASSERT_EQ(plain.owner.blocks, TapeBlocks());
+    EXPECT_EQ(robust.owner.blocks, plain.owner.blocks);
+    // The same words: one "Loading data ..." and one success text per block, nothing else.
+    EXPECT_EQ(robust.owner.Lines("status: "), plain.owner.Lines("status: "));
+    EXPECT_TRUE(robust.owner.Lines("entry: ").empty());
+    EXPECT_TRUE(robust.owner.snapshots.empty());
+    ASSERT_EQ(robust.blocksAfter.size(), plain.blocksAfter.size());
+    for (size_t i = 1; i < plain.blocksAfter.size(); ++i) {
+        EXPECT_GE(robust.blocksAfter[i], plain.blocksAfter[i - 1]) << "buffer " << i;
+        EXPECT_LE(robust.blocksAfter[i], plain.blocksAfter[i]) << "buffer " << i;
+    }
+}
+
+TEST(RobustDecodingTest, ThePlainModeReportsExactlyWhatTheTapeDecoderReports) {
+    tape_signal::Shape noisy;
+    noisy.noise = 12.0;
+    const std::vector<uint8_t> signal = Tape(noisy);
+    RecordingOwner direct;
+    CTapeDecoder decoder(&direct);
+    for (size_t at = 0; at < signal.size(); at += kBuffer) {
+        decoder.ProcessBuffer(signal.data() + at,
+                              static_cast<int32_t>(std::min<size_t>(kBuffer, signal.size() - at)));
+        decoder.Calibrate();
+    }
+    const Decoding plain = DecodePlain(signal);
+    EXPECT_FALSE(direct.Lines("entry: ").empty());  // the signal gives both kinds of report
+    EXPECT_EQ(plain.owner.events, direct.events);
+    EXPECT_EQ(plain.owner.blocks, direct.blocks);
+}
+
+TEST(RobustDecodingTest, TheSignalWindowSeesTheConditionedSignal) {
+    const std::vector<uint8_t> signal = Tape(WornTape());
+    const std::vector<uint8_t> piece(signal.begin(), signal.begin() + 3 * kBuffer);
+    RecordingOwner owner;
+    CRobustDecoder decoder(&owner);
+    decoder.ProcessBuffer(piece.data(), static_cast<int32_t>(piece.size()));
+    SignalSnapshot snapshot;
+    decoder.CaptureSnapshot(snapshot);
+
+    std::vector<uint8_t> conditioned(piece.size());
+    CSignalConditioner().Process(piece.data(), static_cast<int32_t>(piece.size()),
+                                 conditioned.data());
+    ASSERT_GE(snapshot.samples.Count(), CTapeDecoder::kSampleHistory);
+    for (int32_t i = 0; i < 20; ++i) {
+        const TimedValue& sample = snapshot.samples.At(-i);
+        EXPECT_EQ(sample.value, conditioned[static_cast<size_t>(sample.time)]) << sample.time;
+    }
+    EXPECT_GT(snapshot.peaks.Count(), 0);
+}
+
+TEST(RobustDecodingTest, UserLimitsReachBothDecodersWaveProcessingStaysTheModes) {
+    RecordingOwner owner;
+    CRobustDecoder decoder(&owner);
+    decoder.Settings().data1Max = 30;
+    decoder.Settings().externVals = true;
+    decoder.Settings().filterPercent = 20;
+    decoder.Settings().delay = 9;
+    const uint8_t silence[100] = {};
+    decoder.ProcessBuffer(silence, 100);
+    for (int32_t index = 0; index < 2; ++index) {
+        const DecoderSettings& inner = decoder.Inner(index).settings;
+        EXPECT_EQ(inner.data1Max, 30);
+        EXPECT_TRUE(inner.externVals);
+        EXPECT_EQ(inner.filterPercent, CRobustDecoder::kFilterPercent);
+        EXPECT_EQ(inner.delay, CRobustDecoder::kDelay);
+        EXPECT_EQ(inner.decayPercent, CRobustDecoder::kDecayPercent);
+        EXPECT_EQ(inner.maxFirst, index == 1);
+    }
+}
+
+TEST(RobustDecodingTest, DumpsTheSignalAsItCameAndReplaysIt) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "tapewise-robust-dump-test";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::vector<uint8_t> signal = Tape(WornTape());
+    const size_t whole = signal.size() / kBuffer * kBuffer;
+
+    RecordingOwner dumping;
+    CRobustDecoder dumper(&dumping);
+    dumper.Settings().dump = true;
+    dumper.Settings().baseName = (folder / "tape").string();
+    for (size_t at = 0; at < whole; at += kBuffer) {
+        dumper.ProcessBuffer(signal.data() + at, kBuffer);
+    }
+    const auto fileCount = static_cast<int32_t>(whole / kBuffer);
+    EXPECT_EQ(dumper.Settings().fileIndex, fileCount);
+    EXPECT_EQ(dumping.Lines("log: Dumped 22000 bytes in file ").size(),
+              static_cast<size_t>(fileCount));
+    EXPECT_EQ(std::filesystem::file_size(folder / "tape.000"), static_cast<uintmax_t>(kBuffer));
+
+    RecordingOwner replaying;
+    CRobustDecoder replayer(&replaying);
+    replayer.Settings().fromFile = true;
+    replayer.Settings().baseName = (folder / "tape").string();
+    for (int32_t i = 0; i <= fileCount; ++i) {
+        replayer.ProcessBuffer(nullptr, 0);
+    }
+    EXPECT_EQ(replaying.blocks, dumping.blocks);
+    EXPECT_EQ(replaying.blocks.size(), TapeBlocks().size());
+    EXPECT_EQ(replaying.Lines("log: No file ").size(), 1u);
+    std::filesystem::remove_all(folder);
+}
+
+}  // namespace
