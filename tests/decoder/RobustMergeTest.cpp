@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "decoder/EpisodeMerger.h"
+#include "tests/decoder/RecordingOwner.h"
+
+// The merge rules of the robust mode, on episodes as the two decoders' recorders hand them over.
+namespace {
+
+constexpr int64_t kLongAgo = 1000000;  // a frontier that every episode below ended before
+constexpr int64_t kNoDeadline = -1;
+
+OwnerCall Status(const std::string& text) {
+    OwnerCall call;
+    call.text = text;
+    return call;
+}
+
+DecodeEpisode Loaded(int32_t source, int64_t start, int64_t end, std::vector<uint8_t> bytes) {
+    DecodeEpisode episode;
+    episode.kind = DecodeEpisode::Kind::kLoaded;
+    episode.source = source;
+    episode.start = start;
+    episode.end = end;
+    episode.length = static_cast<int32_t>(bytes.size());
+    episode.calls.push_back(Status("Loading data ..."));
+    OwnerCall block;
+    block.kind = OwnerCall::Kind::kBlock;
+    block.bytes = std::move(bytes);
+    episode.calls.push_back(block);
+    episode.calls.push_back(
+        Status("Load sucessful for " + std::to_string(episode.length) + " bytes block"));
+    return episode;
+}
+
+DecodeEpisode ReadError(int32_t source, int64_t start, int64_t end, int32_t bytesRead) {
+    DecodeEpisode episode;
+    episode.kind = DecodeEpisode::Kind::kReadError;
+    episode.source = source;
+    episode.start = start;
+    episode.end = end;
+    episode.length = bytesRead;
+    episode.calls.push_back(Status("Loading data ..."));
+    OwnerCall snapshot;
+    snapshot.kind = OwnerCall::Kind::kErrorSnapshot;
+    snapshot.snapshot = std::make_shared<const SignalSnapshot>();
+    episode.calls.push_back(snapshot);
+    episode.calls.push_back(OwnerCall{OwnerCall::Kind::kRefresh, {}, {}, 0, -1, {}});
+    episode.calls.push_back(Status("Read error at time " + std::to_string(end)));
+    OwnerCall entry;
+    entry.kind = OwnerCall::Kind::kErrorEntry;
+    entry.bytesRead = bytesRead;
+    entry.firstByte = 0xFF;
+    episode.calls.push_back(entry);
+    return episode;
+}
+
+DecodeEpisode BadSync(int32_t source, int64_t at) {
+    DecodeEpisode episode;
+    episode.kind = DecodeEpisode::Kind::kBadSync;
+    episode.source = source;
+    episode.start = at - 200;
+    episode.end = at;
+    episode.calls.push_back(Status("Read error : bad sync at " + std::to_string(at)));
+    return episode;
+}
+
+const std::vector<uint8_t> kBlock = {0xFF, 1, 2, 3, 0xFF ^ 1 ^ 2 ^ 3};
+const std::vector<uint8_t> kFragment = {0x00, 0x00};
+
+TEST(RobustMergeTest, ABlockBothDecodersLoadedIsReportedOnce) {
+    RecordingOwner owner;
+    CEpisodeMerger merger(&owner);
+    merger.Add({Loaded(0, 100, 5000, kBlock), Loaded(1, 110, 5010, kBlock)});
+    merger.Settle(kLongAgo, kNoDeadline, 0);
+    EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
+    EXPECT_EQ(owner.Lines("status: "),
+              (std::vector<std::string>{"Loading data ...", "Load sucessful for 5 bytes block"}));
+    EXPECT_FALSE(merger.HasPending());
+}
+
+TEST(RobustMergeTest, AnErrorBesideALoadedBlockIsNotReported) {
+    RecordingOwner owner;
+    CEpisodeMerger merger(&owner);
+    merger.Add({ReadError(1, 110, 900, 3), Loaded(0, 100, 5000, kBlock)});
+    merger.Settle(kLongAgo, kNoDeadline, 0);
+    EXPECT_EQ(owner.blocks.size(), 1u);
+    EXPECT_TRUE(owner.Lines("entry: ").empty());
+    EXPECT_TRUE(owner.snapshots.empty());
+    EXPECT_EQ(owner.Lines("status: Read error").size(), 0u);
+}
+
+TEST(RobustMergeTest, TheFullBlockWinsOverAShortFragmentBesideIt) {
+    RecordingOwner owner;
+    CEpisodeMerger merger(&owner);
+    merger.Add({Loaded(1, 90, 400, kFragment), Loaded(0, 100, 5000, kBlock)});
+    merger.Settle(kLongAgo, kNoDeadline, 0);
+    EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
+}
+
+TEST(RobustMergeTest, AFragmentOfALongerFailedBlockGivesWayToTheError) {
+    RecordingOwner owner;
+    CEpisodeMerger merger(&owner);
+    merger.Add({Loaded(1, 90, 400, kFragment), ReadError(0, 100, 5000, 40)});
+    merger.Settle(kLongAgo, kNoDeadline, 0);
+    EXPECT_TRUE(owner.blocks.empty());
+    EXPECT_EQ(owner.Lines("entry: "), std::vector<std::string>{"40 255"});
+    EXPECT_EQ(owner.snapshots.size(), 1u);
+}
+
+TEST(RobustMergeTest, AStretchWhereBothFailedGivesOneErrorTheOneThatReadMost) {
+    RecordingOwner owner;
+    CEpisodeMerger merger(&owner);
+    merger.Add({ReadError(0, 100, 900, 3), ReadError(1, 110, 2000, 12), BadSync(0, 150)});
+    merger.Settle(kLongAgo, kNoDeadline, 0);
+    EXPECT_EQ(owner.Lines("entry: "), std::vector<std::string>{"12 255"});
+    EXPECT_TRUE(owner.Lines("status: Read error : bad sync").empty());
+    EXPECT_EQ(owner.snapshots.size(), 1u);
+}
+
+TEST(RobustMergeTest, SeparateStretchesAreReportedEachInTheirOrder) {
+    RecordingOwner owner;
+    CEpisodeMerger merger(&owner);
+    merger.Add({Loaded(1, 30000, 40000, kFragment), BadSync(0, 20000)});
+    merger.Add({Loaded(0, 100, 5000, kBlock)});
+    merger.Settle(kLongAgo, kNoDeadline, 0);
+    EXPECT_EQ(owner.Lines("status: "),
+              (std::vector<std::string>{"Loading data ...", "Load sucessful for 5 bytes block",
+                                        "Read error : bad sync at 20000", "Loading data ...",
+                                        "Load sucessful for 2 bytes block"}));
+}
+
+TEST(RobustMergeTest, AStretchWaitsWhileADecoderMayStillReadThere) {
+    RecordingOwner owner;
+    CEpisodeMerger merger(&owner);
+    merger.Add({ReadError(0, 100, 900, 3)});
+    merger.Settle(500, kNoDeadline, 0);  // the other decoder has been reading since 500
+    EXPECT_TRUE(owner.events.empty());
+    EXPECT_TRUE(merger.HasPending());
+    // An error is never forced out: the open block may still load there.
+    merger.Settle(500, kLongAgo, 4);
+    EXPECT_TRUE(owner.events.empty());
+    merger.Add({Loaded(1, 500, 5000, kBlock)});
+    merger.Settle(kLongAgo, kNoDeadline, 0);
+    EXPECT_EQ(owner.blocks.size(), 1u);
+    EXPECT_TRUE(owner.Lines("entry: ").empty());
+}
+
+TEST(RobustMergeTest, ABlockGoesOutAtTheDeadlineUnlessTheOtherDecoderHasReadMore) {
+    RecordingOwner owner;
+    CEpisodeMerger merger(&owner);
+    merger.Add({Loaded(1, 90, 400, kFragment)});
+    merger.Settle(100, 1000, 50);  // the other decoder has read 50 bytes of this stretch
+    EXPECT_TRUE(owner.blocks.empty());
+    merger.Settle(100, 1000, 1);
+    EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kFragment});
+
+    // What the other decoder finishes there later: a longer block is still news, an error not.
+    merger.Add({Loaded(0, 100, 5000, kBlock), ReadError(1, 95, 450, 1)});
+    merger.Settle(kLongAgo, kNoDeadline, 0);
+    EXPECT_EQ(owner.blocks, (std::vector<std::vector<uint8_t>>{kFragment, kBlock}));
+    EXPECT_TRUE(owner.Lines("entry: ").empty());
+}
+
+TEST(RobustMergeTest, ErrorRowsFollowTheOwnersSwitch) {
+    RecordingOwner owner;
+    owner.listErrors = false;
+    CEpisodeMerger merger(&owner);
+    merger.Add({ReadError(0, 100, 900, 3)});
+    merger.Settle(kLongAgo, kNoDeadline, 0);
+    EXPECT_TRUE(owner.Lines("entry: ").empty());
+    EXPECT_EQ(owner.Lines("status: Read error at time 900").size(), 1u);
+}
+
+}  // namespace
