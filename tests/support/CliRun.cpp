@@ -48,11 +48,13 @@ std::string CCliRun::DataDir() {
     return dir;
 }
 
-CliResult CCliRun::Run(const std::vector<std::string>& arguments, const std::string& environment) {
+CliResult CCliRun::Run(const std::vector<std::string>& arguments, const std::string& environment,
+                       const std::string& directory) {
     static std::atomic<int> runs{0};
     const std::string stem =
         DataDir() + "/run" + std::to_string(::getpid()) + "_" + std::to_string(runs++);
-    std::string command = environment + " " + Quote(TAPEWISE_CLI);
+    std::string command = directory.empty() ? "" : "cd " + Quote(directory) + " && ";
+    command += environment + " " + Quote(TAPEWISE_CLI);
     for (const std::string& argument : arguments) {
         command += " " + Quote(argument);
     }

@@ -18,7 +18,8 @@ class CCliRun {
 public:
     // The data directory of these tests in the build tree; made when missing.
     static std::string DataDir();
-    // Runs tapewise-cli with the arguments (each passed as one word, quoted for the shell).
+    // Runs tapewise-cli with the arguments (each passed as one word, quoted for the shell), with
+    // the given environment assignments ("NAME=value ...") and in the given working directory.
     static CliResult Run(const std::vector<std::string>& arguments,
-                         const std::string& environment = "");
+                         const std::string& environment = "", const std::string& directory = "");
 };
