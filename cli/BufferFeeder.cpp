@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "decoder/TapeDecoder.h"
+#include "decoder/SampleDecoder.h"
 
 namespace {
 // The closing wave: a triangle around silence, one step per sample between 112 and 144, so a
@@ -17,7 +17,7 @@ constexpr int32_t kClosingPiece = 64;
 constexpr int32_t kClosingLimit = CBufferFeeder::kBufferSamples;  // at most one second
 }  // namespace
 
-CBufferFeeder::CBufferFeeder(CTapeDecoder& decoder) : m_decoder(decoder) {}
+CBufferFeeder::CBufferFeeder(CSampleDecoder& decoder) : m_decoder(decoder) {}
 
 void CBufferFeeder::Commit(int32_t count) {
     m_filled += count;

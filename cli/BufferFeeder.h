@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-class CTapeDecoder;
+class CSampleDecoder;
 
 // Hands samples to the decoder the way the desktop program does: in buffers of one second
 // (22000 samples), each followed by the calibration step that the signal indicator runs after
@@ -13,7 +13,7 @@ class CBufferFeeder {
 public:
     static constexpr int32_t kBufferSamples = 22000;
 
-    explicit CBufferFeeder(CTapeDecoder& decoder);
+    explicit CBufferFeeder(CSampleDecoder& decoder);
 
     // Where the next samples go, and how many fit before the buffer is decoded.
     uint8_t* Space() { return m_buffer.data() + m_filled; }
@@ -37,7 +37,7 @@ private:
     void DecodeBuffer();
     void PlayClosingWave();
 
-    CTapeDecoder& m_decoder;
+    CSampleDecoder& m_decoder;
     std::vector<uint8_t> m_buffer = std::vector<uint8_t>(kBufferSamples);
     int32_t m_filled = 0;
     int64_t m_decoded = 0;

@@ -11,7 +11,7 @@
 #include "cli/ProgressBar.h"
 #include "cli/RawFileSource.h"
 #include "cli/TerminalOwner.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/PlainDecoder.h"
 #include "tape/TapeImageWriter.h"
 
 namespace {
@@ -242,8 +242,8 @@ int Decode(const DecodeRequest& request) {
     CProgressBar progress(stderr);
     CTerminalOwner owner(stdout, stderr);
     owner.SetProgressBar(&progress);
-    CTapeDecoder decoder(&owner);
-    decoder.settings = request.options.Settings();
+    CPlainDecoder decoder(&owner);
+    decoder.Settings() = request.options.Settings();
     CBufferFeeder feeder(decoder);
     CInputRun run(feeder, progress, request.inputs.size());
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/TerminalOwner.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/PlainDecoder.h"
 #include "tests/support/TapeSynth.h"
 
 namespace {
@@ -36,7 +36,7 @@ Outcome Decode(const std::vector<uint8_t>& samples, size_t piece, bool finish) {
     Outcome outcome;
     {
         CTerminalOwner owner(entries, messages);
-        CTapeDecoder decoder(&owner);
+        CPlainDecoder decoder(&owner);
         CBufferFeeder feeder(decoder);
         for (size_t at = 0; at < samples.size(); at += piece) {
             const size_t count = std::min(piece, samples.size() - at);
