@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/AboutDlg.h"
 #include "app/DebugOutput.h"
@@ -65,6 +66,16 @@ QString AskTapePath(QWidget* owner, QFileDialog::AcceptMode mode) {
     return dialog.selectedFiles().first();
 }
 
+// A button that shows an icon instead of its text; the text stays as its name and tool tip.
+void ShowIconInstead(QPushButton* button, const QIcon& icon) {
+    button->setAccessibleName(button->text());
+    button->setToolTip(button->text());
+    button->setText(QString());
+    button->setIcon(icon);
+    const int side = std::max(8, std::min(button->width(), button->height()) - 6);
+    button->setIconSize(QSize(side, side));
+}
+
 }  // namespace
 
 CLoaderDlg::CLoaderDlg(CSoundLayer& soundLayer, std::function<WaveHeader*()> takeFilled,
@@ -121,8 +132,8 @@ void CLoaderDlg::BuildButtons() {
     m_hIconDown = QIcon(":/icons/132.svg");
     m_btnUp = qobject_cast<QPushButton*>(Item(kUpId));
     m_btnDown = qobject_cast<QPushButton*>(Item(kDownId));
-    m_btnUp->setIcon(m_hIconUp);
-    m_btnDown->setIcon(m_hIconDown);
+    ShowIconInstead(m_btnUp, m_hIconUp);
+    ShowIconInstead(m_btnDown, m_hIconDown);
     const std::pair<int32_t, void (CLoaderDlg::*)()> commands[] = {
         {kSaveAsId, &CLoaderDlg::OnSaveAs},   {kLoadId, &CLoaderDlg::OnLoad},
         {kOptionsId, &CLoaderDlg::OnOptions}, {kAboutId, &CLoaderDlg::OnAbout},

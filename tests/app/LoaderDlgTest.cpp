@@ -136,6 +136,7 @@ private slots:
         QVERIFY(qobject_cast<CBlockListCtrl*>(loader->Item(1012)) == &loader->BlockList());
         QCOMPARE(qobject_cast<QPushButton*>(loader->Item(1002))->text(), QString("&Save as ..."));
         QVERIFY(!qobject_cast<QPushButton*>(loader->Item(1004))->icon().isNull());
+        QVERIFY(qobject_cast<QPushButton*>(loader->Item(1004))->text().isEmpty());
         QVERIFY(!qobject_cast<QPushButton*>(loader->Item(1005))->icon().isNull());
         QVERIFY(!loader->windowIcon().isNull());
         QStringList titles;
