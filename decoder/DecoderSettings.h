@@ -31,6 +31,10 @@ struct DecoderSettings {
     int32_t delay = 6;
     int32_t decayPercent = 2;
 
+    // The robust mode (CRobustDecoder) instead of the plain decoder; its wave processing is its
+    // own, so maxFirst, filterPercent, delay and decayPercent do not apply while it is on.
+    bool robust = false;
+
     // Automatic calibration switches.
     bool middleVals = true;
     bool externVals = false;

@@ -26,6 +26,7 @@ void Tune(DecoderSettings& inner, const DecoderSettings& user, bool maxFirst) {
 }  // namespace
 
 CRobustDecoder::CRobustDecoder(CDecoderOwner* owner) : m_pOwner(owner) {
+    m_settings.robust = true;
     m_troughRecorder.Attach(&m_troughDecoder);
     m_peakRecorder.Attach(&m_peakDecoder);
     Tune(m_troughDecoder.settings, m_settings, false);

@@ -4,6 +4,9 @@
 
 #include "decoder/DecoderSettings.h"
 
+#include <memory>
+
+class CDecoderOwner;
 class SignalSnapshot;
 
 // What an owner needs of a decoder, whichever mode decodes: the plain decoder or the robust one.
@@ -11,6 +14,10 @@ class SignalSnapshot;
 class CSampleDecoder {
 public:
     virtual ~CSampleDecoder() = default;
+
+    // The decoder of the mode that settings.robust selects, holding a copy of the settings.
+    static std::unique_ptr<CSampleDecoder> Create(CDecoderOwner* owner,
+                                                  const DecoderSettings& settings);
 
     // One filled sound buffer of unsigned 8-bit samples at 22000 per second (dumped or replayed
     // as the settings say).

@@ -186,6 +186,22 @@ TEST(RobustDecodingTest, UserLimitsReachBothDecodersWaveProcessingStaysTheModes)
     }
 }
 
+TEST(RobustDecodingTest, TheRobustSwitchChoosesTheMode) {
+    RecordingOwner owner;
+    DecoderSettings settings;
+    settings.data0Max = 13;
+    const auto plain = CSampleDecoder::Create(&owner, settings);
+    EXPECT_NE(dynamic_cast<CPlainDecoder*>(plain.get()), nullptr);
+    EXPECT_EQ(plain->Settings().data0Max, 13);
+    EXPECT_EQ(CPlainDecoder(&owner).Settings().robust, false);
+
+    settings.robust = true;
+    const auto robust = CSampleDecoder::Create(&owner, settings);
+    EXPECT_NE(dynamic_cast<CRobustDecoder*>(robust.get()), nullptr);
+    EXPECT_EQ(robust->Settings().data0Max, 13);
+    EXPECT_EQ(CRobustDecoder(&owner).Settings().robust, true);
+}
+
 TEST(RobustDecodingTest, DumpsTheSignalAsItCameAndReplaysIt) {
     const std::filesystem::path folder =
         std::filesystem::temp_directory_path() / "tapewise-robust-dump-test";

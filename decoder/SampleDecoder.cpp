@@ -1,0 +1,16 @@
+#include "decoder/SampleDecoder.h"
+
+#include "decoder/PlainDecoder.h"
+#include "decoder/RobustDecoder.h"
+
+std::unique_ptr<CSampleDecoder> CSampleDecoder::Create(CDecoderOwner* owner,
+                                                       const DecoderSettings& settings) {
+    std::unique_ptr<CSampleDecoder> decoder;
+    if (settings.robust) {
+        decoder = std::make_unique<CRobustDecoder>(owner);
+    } else {
+        decoder = std::make_unique<CPlainDecoder>(owner);
+    }
+    decoder->Settings() = settings;
+    return decoder;
+}
