@@ -2,17 +2,15 @@
 
 #include <stdexcept>
 
-void CBlockBuffer::AddBit(int32_t bit) {
-    if (bit != 0 && bit != 1) {
-        throw std::invalid_argument("CBlockBuffer::AddBit takes 0 or 1");
-    }
-    m_currentByte = static_cast<uint8_t>((m_currentByte << 1) | bit);
-    if (++m_bitCount == 8) {
-        AppendByte(m_currentByte);
-        m_checksum = static_cast<uint8_t>(m_checksum ^ m_currentByte);
-        m_bitCount = 0;
-        m_currentByte = 0;
-    }
+void CBlockBuffer::RejectBit() {
+    throw std::invalid_argument("CBlockBuffer::AddBit takes 0 or 1");
+}
+
+void CBlockBuffer::CompleteByte() {
+    AppendByte(m_currentByte);
+    m_checksum = static_cast<uint8_t>(m_checksum ^ m_currentByte);
+    m_bitCount = 0;
+    m_currentByte = 0;
 }
 
 bool CBlockBuffer::IsComplete() const {

@@ -11,7 +11,15 @@ public:
 
     // Shifts in one bit (0 or 1; anything else throws std::invalid_argument). Every eighth bit
     // completes a byte, which is appended and XORed into the checksum.
-    void AddBit(int32_t bit);
+    void AddBit(int32_t bit) {
+        if (bit != 0 && bit != 1) {
+            RejectBit();
+        }
+        m_currentByte = static_cast<uint8_t>((m_currentByte << 1) | bit);
+        if (++m_bitCount == 8) {
+            CompleteByte();
+        }
+    }
     // At least one byte, at most two stray bits after the last one, and a zero checksum.
     bool IsComplete() const;
     // Empties the bytes (releasing their storage) and the partial byte.
@@ -26,6 +34,8 @@ public:
     int32_t Capacity() const { return static_cast<int32_t>(m_data.capacity()); }
 
 private:
+    [[noreturn]] static void RejectBit();
+    void CompleteByte();
     void AppendByte(uint8_t byte);
 
     std::vector<uint8_t> m_data;

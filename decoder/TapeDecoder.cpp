@@ -100,85 +100,119 @@ void CTapeDecoder::FeedSamples(const uint8_t* data, int32_t count) {
     m_pPending = pending;
     m_pendingFirst = m_storedCount;
     const AtScopeEnd flush([this, n] { FlushPending(n); });
-    int32_t j = 0;
-    while (j < n) {
-        const int32_t k = QuietRunEnd(pending, j, n);
-        SkipQuietRun(pending, j, k);
-        if (k == n) {
-            break;
+    const int32_t before = m_newestValue;
+    for (int32_t chunk = 0; chunk < n; chunk += kChunk) {
+        const int32_t end = std::min(n, chunk + kChunk);
+        MarkOnwardSamples(pending, chunk, end, before);
+        int32_t j = chunk;
+        while (j < end) {
+            j = m_rising ? FollowRun<true>(pending, j, chunk, end)
+                         : FollowRun<false>(pending, j, chunk, end);
         }
-        const int32_t s = pending[k];
-        TrackStoredSample(s, IsClipped(s) ? m_newestValue : s);
-        j = k + 1;
     }
 }
 
-// A quiet sample goes on in the current direction without touching the filter: it is not clipped,
-// moves strictly onwards, and does not lie beyond the last extremum of the other kind (when the
-// filter is allowed). Such a sample only advances the time, so a run of them is skipped at once.
-int32_t CTapeDecoder::QuietRunEnd(const uint8_t* data, int32_t from, int32_t count) const {
-    if (from >= count) {
-        return count;
-    }
+// Skips the run of quiet samples that starts at `from` and takes the sample that ends it
+// through every step of the tracker; returns the next sample to look at. A quiet sample goes on
+// in the current direction without touching the filter: it moves onwards (see
+// MarkOnwardSamples) and, when the filter is allowed, does not lie beyond the last extremum of
+// the other kind. It only advances the time. Within a run the samples move strictly onwards, so
+// only the first can lie beyond that extremum.
+template <bool kRising>
+int32_t CTapeDecoder::FollowRun(const uint8_t* pending, int32_t from, int32_t chunk, int32_t end) {
     const bool allowed = FilterAllowed();
-    // In the rising case: quiet when x > previous, x >= guard and x != 255. Falling is the same
-    // on inverted values.
-    const int32_t invert = m_rising ? 0 : 255;
-    int32_t guard = 0;
-    if (allowed) {
-        guard = m_rising ? m_troughs.Newest().value : 255 - m_peaks.Newest().value;
-    }
-    if (guard > 255) {
-        return from;
-    }
-    guard = std::max(guard, 0);
-    const auto quiet = [&](int32_t s, int32_t previous) {
-        const int32_t x = s ^ invert;
-        return !IsClipped(s) && x > (previous ^ invert) && x >= guard;
-    };
-    int32_t j = from;
-    if (j == 0) {
-        if (!quiet(data[0], m_newestValue)) {
-            return 0;
+    int32_t k = from;
+    const int32_t first = pending[from];
+    if (!allowed ||
+        (kRising ? first >= m_troughs.Newest().value : first <= m_peaks.Newest().value)) {
+        k = NextStop(kRising ? m_riseBits : m_fallBits, from - chunk) + chunk;
+        if (k >= end) {
+            TakeQuietSamples(pending, end);
+            return end;
         }
-        j = 1;
     }
-#if defined(__SSE2__)
-    const __m128i flip = _mm_set1_epi8(static_cast<char>(invert));
-    const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
-    const __m128i floor = _mm_set1_epi8(static_cast<char>(guard));
-    const __m128i top = _mm_set1_epi8(static_cast<char>(0xFF));
-    for (; j + 16 <= count; j += 16) {
-        const __m128i x =
-            _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j)), flip);
-        const __m128i previous =
-            _mm_xor_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + j - 1)), flip);
-        const __m128i onwards =
-            _mm_cmpgt_epi8(_mm_xor_si128(x, bias), _mm_xor_si128(previous, bias));
-        const __m128i inside = _mm_cmpeq_epi8(_mm_max_epu8(x, floor), x);
-        const __m128i clipped = _mm_cmpeq_epi8(x, top);
-        const __m128i quietLanes = _mm_andnot_si128(clipped, _mm_and_si128(onwards, inside));
-        const unsigned stops = ~static_cast<unsigned>(_mm_movemask_epi8(quietLanes)) & 0xFFFFu;
+    const int32_t s = pending[k];
+    const int32_t previous = k == 0 ? m_newestValue : pending[k - 1];
+    m_newestValue = s;
+    m_storedCount = m_pendingFirst + k + 1;
+    m_sampleTime = m_timeOrigin + m_pendingFirst + k;
+    Follow<kRising>(IsClipped(s) ? previous : s, TimedValue{m_sampleTime - 1, previous}, allowed);
+    ++m_sampleTime;
+    return k + 1;
+}
+
+// The position of the first sample at or after `offset` (within the chunk) whose mark is clear,
+// or the chunk size when there is none.
+int32_t CTapeDecoder::NextStop(const ChunkBits& onward, int32_t offset) {
+    auto word = static_cast<size_t>(offset >> 6);
+    uint64_t stops = ~onward[word] >> (offset & 63);
+    if (stops != 0) {
+        return offset + __builtin_ctzll(stops);
+    }
+    for (++word; word < onward.size(); ++word) {
+        stops = ~onward[word];
         if (stops != 0) {
-            return j + __builtin_ctz(stops);
+            return static_cast<int32_t>(word * 64) + __builtin_ctzll(stops);
         }
+    }
+    return kChunk;
+}
+
+// Every sample of the pending buffer before `to` has been taken.
+void CTapeDecoder::TakeQuietSamples(const uint8_t* pending, int32_t to) {
+    m_newestValue = pending[to - 1];
+    m_storedCount = m_pendingFirst + to;
+    m_sampleTime = m_timeOrigin + m_storedCount;
+}
+
+// Marks, for the samples from `from` to `to` (at most one chunk), which ones move onwards from
+// their predecessor (`before` for the very first): up and not clipped, or down and not clipped.
+// These marks do not depend on the tracker's state, so one pass serves the whole chunk.
+void CTapeDecoder::MarkOnwardSamples(const uint8_t* data, int32_t from, int32_t to,
+                                     int32_t before) {
+    m_riseBits.fill(0);
+    m_fallBits.fill(0);
+    int32_t i = from;
+#if defined(__SSE2__)
+    const __m128i bias = _mm_set1_epi8(static_cast<char>(0x80));
+    const __m128i top = _mm_set1_epi8(static_cast<char>(0xFF));
+    const __m128i bottom = _mm_setzero_si128();
+    for (; i + 16 <= to; i += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i));
+        // The first sample's predecessor lies outside the buffer: its marks are set below.
+        const __m128i previous =
+            i == 0 ? _mm_slli_si128(x, 1)
+                   : _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i - 1));
+        const __m128i xs = _mm_xor_si128(x, bias);
+        const __m128i ps = _mm_xor_si128(previous, bias);
+        const __m128i up = _mm_andnot_si128(_mm_cmpeq_epi8(x, top), _mm_cmpgt_epi8(xs, ps));
+        const __m128i down = _mm_andnot_si128(_mm_cmpeq_epi8(x, bottom), _mm_cmpgt_epi8(ps, xs));
+        const int32_t offset = i - from;
+        const auto word = static_cast<size_t>(offset >> 6);
+        const int shift = offset & 63;
+        m_riseBits[word] |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(up)))
+                            << shift;
+        m_fallBits[word] |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(down)))
+                            << shift;
     }
 #endif
-    for (; j < count; ++j) {
-        if (!quiet(data[j], data[j - 1])) {
-            return j;
+    for (; i < to; ++i) {
+        const int32_t s = data[i];
+        const int32_t previous = i == 0 ? before : data[i - 1];
+        const int32_t offset = i - from;
+        const uint64_t bit = uint64_t{1} << (offset & 63);
+        if (s > previous && !IsClipped(s)) {
+            m_riseBits[static_cast<size_t>(offset >> 6)] |= bit;
+        }
+        if (s < previous && !IsClipped(s)) {
+            m_fallBits[static_cast<size_t>(offset >> 6)] |= bit;
         }
     }
-    return count;
-}
-
-void CTapeDecoder::SkipQuietRun(const uint8_t* data, int32_t from, int32_t to) {
-    if (to <= from) {
-        return;
+    if (from == 0 && to > 0) {
+        const int32_t s = data[0];
+        m_riseBits[0] = (m_riseBits[0] & ~uint64_t{1}) | (s > before && !IsClipped(s) ? 1u : 0u);
+        m_fallBits[0] = (m_fallBits[0] & ~uint64_t{1}) | (s < before && !IsClipped(s) ? 1u : 0u);
     }
-    m_sampleTime += to - from;
-    m_storedCount += to - from;
-    m_newestValue = data[to - 1];
 }
 
 void CTapeDecoder::TrackStoredSample(int32_t s, int32_t v) {
@@ -187,9 +221,9 @@ void CTapeDecoder::TrackStoredSample(int32_t s, int32_t v) {
     ++m_storedCount;
     if (m_storedCount >= 2) {
         if (m_rising) {
-            FollowRise(v, prev, FilterAllowed());
+            Follow<true>(v, prev, FilterAllowed());
         } else {
-            FollowFall(v, prev, FilterAllowed());
+            Follow<false>(v, prev, FilterAllowed());
         }
     }
     ++m_sampleTime;
@@ -199,38 +233,37 @@ bool CTapeDecoder::FilterAllowed() const {
     return !m_peaks.Empty() && !m_troughs.Empty() && m_rejectRun < kRejectRunLimit;
 }
 
-void CTapeDecoder::FollowRise(int32_t v, const TimedValue& prev, bool filterAllowed) {
-    if (v > prev.value) {
-        if (filterAllowed && v < m_troughs.Newest().value &&
-            RejectExtremum(true, m_troughs.Newest(), m_peaks.Newest(), prev)) {
+template <bool kRising>
+void CTapeDecoder::Follow(int32_t v, const TimedValue& prev, bool allowed) {
+    // Before the first peak and trough these read unused slots; `allowed` is false then.
+    TimedValue& lastTrough = m_troughs.Newest();
+    TimedValue& lastPeak = m_peaks.Newest();
+    if (kRising ? v > prev.value : v < prev.value) {
+        // Still going, but from beyond the last extremum of the other kind.
+        if (allowed && (kRising ? v < lastTrough.value : v > lastPeak.value) &&
+            RejectExtremum(kRising, lastTrough, lastPeak, prev)) {
             ++m_rejectRun;
         }
         return;
     }
-    // The rise has stopped: prev is a peak candidate.
-    if (filterAllowed && m_peaks.Newest().value > prev.value &&
-        RejectExtremum(true, m_troughs.Newest(), m_peaks.Newest(), prev)) {
-        ++m_rejectRun;
-        return;
-    }
-    AcceptPeak(prev);
-}
-
-void CTapeDecoder::FollowFall(int32_t v, const TimedValue& prev, bool filterAllowed) {
-    if (v < prev.value) {
-        if (filterAllowed && v > m_peaks.Newest().value &&
-            RejectExtremum(false, m_troughs.Newest(), m_peaks.Newest(), prev)) {
-            ++m_rejectRun;
+    // The wave has turned: prev is a candidate. A candidate at least as far out as the last
+    // extremum of its kind passes unfiltered. The verdict is computed either way, so that only
+    // its outcome is a branch: noise makes both questions a coin toss.
+    const bool filtered =
+        allowed & (kRising ? lastPeak.value > prev.value : lastTrough.value < prev.value);
+    const Verdict verdict = Judge(kRising, lastTrough, lastPeak, prev);
+    if (filtered & verdict.rejected) {
+        if (verdict.beyond) {
+            DragReference(kRising ? lastTrough : lastPeak, prev);
         }
-        return;
-    }
-    // The fall has stopped: prev is a trough candidate.
-    if (filterAllowed && m_troughs.Newest().value < prev.value &&
-        RejectExtremum(false, m_troughs.Newest(), m_peaks.Newest(), prev)) {
         ++m_rejectRun;
         return;
     }
-    AcceptTrough(prev);
+    if (kRising) {
+        AcceptPeak(prev);
+    } else {
+        AcceptTrough(prev);
+    }
 }
 
 void CTapeDecoder::AcceptPeak(const TimedValue& peak) {
@@ -255,33 +288,46 @@ void CTapeDecoder::AcceptTrough(const TimedValue& trough) {
 
 bool CTapeDecoder::RejectExtremum(bool rising, TimedValue& lastTrough, TimedValue& lastPeak,
                                   const TimedValue& candidate) {
-    const int64_t swing = static_cast<int64_t>(lastPeak.value) - lastTrough.value;
-    TimedValue& reference = rising ? lastTrough : lastPeak;
-    const int64_t excursion = rising ? static_cast<int64_t>(candidate.value) - lastTrough.value
-                                     : static_cast<int64_t>(lastPeak.value) - candidate.value;
-    const bool rejected = excursion < FilterThreshold(candidate.time - reference.time, swing);
-    if (rejected && excursion < 0) {
-        // The wave still goes the wrong way: drag the last extremum along to the true turn.
-        reference = candidate;
-        m_recognizer.MoveLastExtremum(candidate.time);
+    const Verdict verdict = Judge(rising, lastTrough, lastPeak, candidate);
+    if (verdict.rejected && verdict.beyond) {
+        DragReference(rising ? lastTrough : lastPeak, candidate);
     }
-    return rejected;
+    return verdict.rejected;
 }
 
-// The share of the previous swing that a candidate must cover: whole for `delay` samples after
-// the reference, then falling by `decayPercent` points per sample. Computed wide and clamped far
-// beyond any excursion, so no setting can overflow it; an empty field acts as its default.
-int64_t CTapeDecoder::FilterThreshold(int64_t elapsed, int64_t swing) const {
+CTapeDecoder::Verdict CTapeDecoder::Judge(bool rising, const TimedValue& lastTrough,
+                                          const TimedValue& lastPeak,
+                                          const TimedValue& candidate) const {
+    const int64_t swing = static_cast<int64_t>(lastPeak.value) - lastTrough.value;
+    const TimedValue& reference = rising ? lastTrough : lastPeak;
+    const int64_t excursion = rising ? static_cast<int64_t>(candidate.value) - lastTrough.value
+                                     : static_cast<int64_t>(lastPeak.value) - candidate.value;
+    return Verdict{BelowThreshold(excursion, candidate.time - reference.time, swing),
+                   excursion < 0};
+}
+
+void CTapeDecoder::DragReference(TimedValue& reference, const TimedValue& candidate) {
+    // The wave still goes the wrong way: drag the last extremum along to the true turn.
+    reference = candidate;
+    m_recognizer.MoveLastExtremum(candidate.time);
+}
+
+// excursion < threshold, where threshold is the share of the previous swing that a candidate
+// must cover: (100 - filterPercent - decay) % of it, truncated toward zero, with decay growing
+// by decayPercent points per sample beyond `delay` after the reference. Computed wide and
+// clamped far beyond any excursion, so no setting can overflow it; an empty field acts as its
+// default. The truncated division is folded into the comparison.
+bool CTapeDecoder::BelowThreshold(int64_t excursion, int64_t elapsed, int64_t swing) const {
+    constexpr int64_t kLongest = int64_t{1} << 32;
+    constexpr int64_t kLargest = int64_t{1} << 40;
     const int64_t filter = OrDefault(settings.filterPercent, kDefaultFilterPercent);
     const int64_t delay = OrDefault(settings.delay, kDefaultDelay);
     const int64_t decayPercent = OrDefault(settings.decayPercent, kDefaultDecayPercent);
-    int64_t decay = 0;
-    if (elapsed > delay) {
-        constexpr int64_t kLongest = int64_t{1} << 32;
-        constexpr int64_t kLargest = int64_t{1} << 40;
-        decay = std::clamp(std::min(elapsed - delay, kLongest) * decayPercent, -kLargest, kLargest);
-    }
-    return (100 - filter - decay) * swing / 100;
+    const int64_t over = std::clamp<int64_t>(elapsed - delay, 0, kLongest);
+    const int64_t decay = std::clamp<int64_t>(over * decayPercent, -kLargest, kLargest);
+    const int64_t scaled = (100 - filter - decay) * swing;  // 100 x the threshold, untruncated
+    // For integers: e < trunc(n / 100) is 100 (e + 1) <= n when n >= 0, and 100 e < n otherwise.
+    return scaled >= 0 ? 100 * excursion + 100 <= scaled : 100 * excursion < scaled;
 }
 
 uint8_t CTapeDecoder::StoredSample(int64_t index) const {

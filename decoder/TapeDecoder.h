@@ -74,17 +74,30 @@ public:
 private:
     using ExtremumRing = FastRing<TimedValue, 64>;
     static constexpr int32_t kHistorySlots = 512;
+    // ProcessBuffer looks ahead in chunks of this many samples.
+    static constexpr int32_t kChunk = 2048;
+    using ChunkBits = std::array<uint64_t, kChunk / 64>;
 
     void FeedSamples(const uint8_t* data, int32_t count);
-    int32_t QuietRunEnd(const uint8_t* data, int32_t from, int32_t count) const;
-    void SkipQuietRun(const uint8_t* data, int32_t from, int32_t to);
+    void MarkOnwardSamples(const uint8_t* data, int32_t from, int32_t to, int32_t before);
+    template <bool kRising>
+    int32_t FollowRun(const uint8_t* pending, int32_t from, int32_t chunk, int32_t end);
+    static int32_t NextStop(const ChunkBits& onward, int32_t offset);
+    void TakeQuietSamples(const uint8_t* pending, int32_t to);
     void TrackStoredSample(int32_t s, int32_t v);
-    void FollowRise(int32_t v, const TimedValue& prev, bool filterAllowed);
-    void FollowFall(int32_t v, const TimedValue& prev, bool filterAllowed);
+    struct Verdict {
+        bool rejected = false;
+        bool beyond = false;  // the candidate lies beyond the reference extremum
+    };
+    template <bool kRising>
+    void Follow(int32_t v, const TimedValue& prev, bool allowed);
     bool FilterAllowed() const;
     bool RejectExtremum(bool rising, TimedValue& lastTrough, TimedValue& lastPeak,
                         const TimedValue& candidate);
-    int64_t FilterThreshold(int64_t elapsed, int64_t swing) const;
+    Verdict Judge(bool rising, const TimedValue& lastTrough, const TimedValue& lastPeak,
+                  const TimedValue& candidate) const;
+    void DragReference(TimedValue& reference, const TimedValue& candidate);
+    bool BelowThreshold(int64_t excursion, int64_t elapsed, int64_t swing) const;
     void AcceptPeak(const TimedValue& peak);
     void AcceptTrough(const TimedValue& trough);
     uint8_t StoredSample(int64_t index) const;
@@ -109,6 +122,10 @@ private:
     ExtremumRing m_troughs;
     int32_t m_rejectRun = 0;
     bool m_streamStarted = false;
+    // For each sample of the current chunk: it lies above its predecessor and is not clipped
+    // (m_riseBits), or below it and not clipped (m_fallBits).
+    ChunkBits m_riseBits{};
+    ChunkBits m_fallBits{};
     std::vector<uint8_t> m_replayBuffer;
     CBlockRecognizer m_recognizer{this};
 };
