@@ -3,10 +3,12 @@
 // checks, the unsaved-blocks question, and a whole tape loaded through the main window.
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -411,6 +413,109 @@ private slots:
         QTest::keyClick(&loader->BlockList(), Qt::Key_Return);
         QCOMPARE(askedAgain.size(), 2);
         QVERIFY(!loader->isVisible());
+    }
+
+    void noInputDeviceIsToldAndStopsTheStart() {
+        m_layer = ScriptedSoundLayer{};
+        m_layer.devices = 0;
+        CLoaderDlg loader(m_layer, [] { return nullptr; });
+        QString shown;
+        WhenModal([&shown](QWidget* box) {
+            shown = qobject_cast<QMessageBox*>(box)->text();
+            QCOMPARE(box->windowTitle(), QString("Tapewise"));
+            ClickButton(box, QMessageBox::Ok);
+        });
+        QVERIFY(!loader.OnInitDialog());
+        QCOMPARE(shown, QString("No sound input device on machine"));
+        QCOMPARE(m_layer.CallCount("Open"), 0);
+    }
+
+    void aBufferOutOfSequenceEndsWithFailure() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        loader->show();
+        std::swap(m_layer.queued[0], m_layer.queued[1]);  // buffer 2 comes back first
+        m_filled.push_back(m_layer.FillFull());
+        QString shown;
+        WhenModal([&shown](QWidget* box) {
+            shown = qobject_cast<QMessageBox*>(box)->text();
+            ClickButton(box, QMessageBox::Ok);
+        });
+        loader->OnFilledBuffers();
+        QVERIFY2(shown.startsWith("What buffer is that 0x"), qPrintable(shown));
+        QVERIFY(shown.endsWith(": 2 but expecting 1"));
+        QCOMPARE(loader->ExitStatus(), int(CLoaderDlg::kFailureStatus));
+        QVERIFY(!loader->isVisible());
+    }
+
+    void saveAsUsesTheTapeFilterAndReportsFailures() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        const std::vector<uint8_t> bytes = Block(0xFF, 3, 9);
+        loader->AddBlock(5, bytes.data());
+        QTemporaryDir dir;
+        QStringList filters;
+        QString suffix;
+        WhenModal([&](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            QVERIFY(dialog != nullptr);
+            filters = dialog->nameFilters();
+            suffix = dialog->defaultSuffix();
+            dialog->selectFile(dir.filePath("game"));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        loader->OnSaveAs();
+        QCOMPARE(filters.value(0), QString("BLK and Z80 TAP Files (*.blk;*.tap) (*.blk *.tap)"));
+        QCOMPARE(suffix, QString("blk"));
+        QCOMPARE(CTestTape::ReadFile(dir.filePath("game.blk").toStdString()),
+                 (std::vector<uint8_t>{5, 0, 0xFF, 9, 9, 9, 9}));
+        QVERIFY(!loader->Unsaved().MustAsk(1));
+
+        loader->AddBlock(5, bytes.data());
+        QString shown;
+        WhenModal([&](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            dialog->selectFile(dir.filePath("missing/game.tap"));
+            QMetaObject::invokeMethod(dialog, "accept");
+            WhenModal([&shown](QWidget* box) {
+                shown = qobject_cast<QMessageBox*>(box)->text();
+                ClickButton(box, QMessageBox::Ok);
+            });
+        });
+        loader->OnSaveAs();
+        QVERIFY2(shown.contains("missing/game.tap"), qPrintable(shown));
+        QVERIFY(loader->Unsaved().MustAsk(2));
+    }
+
+    void optionsAskBeforeDumpingOnExistingFiles() {
+        QTemporaryDir dir;
+        const std::string base = dir.filePath("take").toStdString();
+        for (const char* name : {"take.000", "take.001"}) {
+            CTestTape::WriteFile(dir.filePath(name).toStdString(), {1});
+        }
+        DecoderSettings settings;
+        COptionsDlg options(settings, nullptr);
+        options.show();
+        qobject_cast<QCheckBox*>(options.Item(1049))->setChecked(true);
+        qobject_cast<QLineEdit*>(options.Item(1050))->setText(QString::fromStdString(base));
+        QString question;
+        WhenModal([&question](QWidget* box) {
+            question = qobject_cast<QMessageBox*>(box)->text();
+            ClickButton(box, QMessageBox::No);
+        });
+        qobject_cast<QPushButton*>(options.Item(1))->click();
+        QCOMPARE(question, QString("Do you want to dump on these existing files ?"));
+        QVERIFY(!settings.dump);
+        QVERIFY(options.focusWidget() == options.Item(1050));
+        QVERIFY(QFile::exists(dir.filePath("take.000")));
+
+        WhenModal([](QWidget* box) { ClickButton(box, QMessageBox::Yes); });
+        qobject_cast<QPushButton*>(options.Item(1))->click();
+        QVERIFY(settings.dump);
+        QCOMPARE(settings.baseName, base);
+        QCOMPARE(settings.fileIndex, 0);
+        QVERIFY(!QFile::exists(dir.filePath("take.000")));
+        QVERIFY(!QFile::exists(dir.filePath("take.001")));
     }
 
     void aTapePlayedIntoTheWindowFillsTheList() {
