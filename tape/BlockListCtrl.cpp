@@ -1,6 +1,7 @@
 #include "tape/BlockListCtrl.h"
 
 #include <QHeaderView>
+#include <QPalette>
 
 #include "tape/TapeImageReader.h"
 #include "tape/TapeImageWriter.h"
@@ -32,6 +33,13 @@ CBlockListCtrl::CBlockListCtrl(QWidget* parent) : QTreeWidget(parent) {
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
+    // The selection shows only while the list has the keyboard focus.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Inactive, QPalette::Highlight,
+                     colours.color(QPalette::Inactive, QPalette::Base));
+    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     colours.color(QPalette::Inactive, QPalette::Text));
+    setPalette(colours);
 }
 
 void CBlockListCtrl::InsertColumns() {
