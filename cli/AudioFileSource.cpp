@@ -132,12 +132,39 @@ int32_t CAudioFileSource::ReadMono(int32_t count) {
     return static_cast<int32_t>(got);
 }
 
+// At 22000/s no resampling is needed, and 16-bit integers carry every 8-bit value exactly: this
+// path avoids floating point, which costs more than decoding the samples.
 int32_t CAudioFileSource::ReadDirect(uint8_t* samples, int32_t capacity) {
-    const int32_t got = ReadMono(capacity);
-    for (int32_t i = 0; i < got; ++i) {
-        samples[i] = ToUnsigned8(m_mono[static_cast<size_t>(i)]);
+    const size_t channels = static_cast<size_t>(m_info.channels);
+    if (m_shortFrames.size() < static_cast<size_t>(capacity) * channels) {
+        m_shortFrames.resize(static_cast<size_t>(capacity) * channels);
     }
-    return got;
+    const sf_count_t got = sf_readf_short(m_file, m_shortFrames.data(), capacity);
+    if (got < capacity && sf_error(m_file) != SF_ERR_NO_ERROR) {
+        m_error = sf_strerror(m_file);
+        return -1;
+    }
+    const short* frame = m_shortFrames.data();
+    for (sf_count_t i = 0; i < got; ++i, frame += channels) {
+        samples[i] = MixFrame(frame);
+    }
+    m_framesRead += got;
+    return static_cast<int32_t>(got);
+}
+
+uint8_t CAudioFileSource::MixFrame(const short* frame) const {
+    int32_t value = 0;
+    if (m_channelIndex >= 0) {
+        value = frame[m_channelIndex];
+    } else {
+        for (int32_t c = 0; c < m_info.channels; ++c) {
+            value += frame[c];
+        }
+        value /= m_info.channels;
+    }
+    // Nearest step of 256, silence at 128.
+    const int32_t level = ((value + 128) >> 8) + 128;
+    return static_cast<uint8_t>(level > 255 ? 255 : level);
 }
 
 bool CAudioFileSource::RefillResamplerInput() {

@@ -44,6 +44,7 @@ private:
     // Reads up to count frames as mono floats into m_mono; returns the frames read or -1.
     int32_t ReadMono(int32_t count);
     int32_t ReadDirect(uint8_t* samples, int32_t capacity);
+    uint8_t MixFrame(const short* frame) const;
     int32_t ReadResampled(uint8_t* samples, int32_t capacity);
     bool RefillResamplerInput();
 
@@ -53,10 +54,11 @@ private:
     SF_INFO m_info{};
     SRC_STATE* m_resampler = nullptr;
     double m_ratio = 1.0;
-    std::vector<float> m_frames;     // interleaved frames as read
-    std::vector<float> m_mono;       // mono samples at the file's rate
-    std::vector<float> m_resampled;  // mono samples at 22000 per second
-    size_t m_monoUsed = 0;           // resampler input consumed from m_mono
+    std::vector<float> m_frames;       // interleaved frames as read
+    std::vector<short> m_shortFrames;  // frames as read where no resampling is needed
+    std::vector<float> m_mono;         // mono samples at the file's rate
+    std::vector<float> m_resampled;    // mono samples at 22000 per second
+    size_t m_monoUsed = 0;             // resampler input consumed from m_mono
     size_t m_monoFilled = 0;
     bool m_inputEnded = false;
     bool m_finished = false;
