@@ -11,7 +11,7 @@
 #include "cli/ProgressBar.h"
 #include "cli/RawFileSource.h"
 #include "cli/TerminalOwner.h"
-#include "decoder/PlainDecoder.h"
+#include "decoder/SampleDecoder.h"
 #include "tape/TapeImageWriter.h"
 
 namespace {
@@ -242,9 +242,8 @@ int Decode(const DecodeRequest& request) {
     CProgressBar progress(stderr);
     CTerminalOwner owner(stdout, stderr);
     owner.SetProgressBar(&progress);
-    CPlainDecoder decoder(&owner);
-    decoder.Settings() = request.options.Settings();
-    CBufferFeeder feeder(decoder);
+    const auto decoder = CSampleDecoder::Create(&owner, request.options.Settings());
+    CBufferFeeder feeder(*decoder);
     CInputRun run(feeder, progress, request.inputs.size());
 
     int status = kExitDone;

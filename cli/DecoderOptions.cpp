@@ -49,8 +49,8 @@ bool IsValuedOption(std::string_view name) {
 }
 
 bool IsSwitch(std::string_view name) {
-    return name == "--max-first" || name == "--middle-vals" || name == "--no-middle-vals" ||
-           name == "--extern-vals" || name == "--no-extern-vals";
+    return name == "--max-first" || name == "--robust" || name == "--middle-vals" ||
+           name == "--no-middle-vals" || name == "--extern-vals" || name == "--no-extern-vals";
 }
 
 std::optional<std::string> CheckRange(const char* option, int32_t min, int32_t max) {
@@ -94,6 +94,8 @@ CDecoderOptions::Outcome CDecoderOptions::Take(int argc, char** argv, int& index
 CDecoderOptions::Outcome CDecoderOptions::TakeSwitch(const std::string& name) {
     if (name == "--max-first") {
         m_settings.maxFirst = true;
+    } else if (name == "--robust") {
+        m_settings.robust = true;
     } else if (name == "--middle-vals" || name == "--no-middle-vals") {
         m_settings.middleVals = name == "--middle-vals";
     } else {
@@ -176,5 +178,9 @@ const char* CDecoderOptions::HelpText() {
            "  --middle-vals, --no-middle-vals\n"
            "                       calibration may move the 0/1 boundary (default on)\n"
            "  --extern-vals, --no-extern-vals\n"
-           "                       calibration may move the outer bit limits (default off)\n";
+           "                       calibration may move the outer bit limits (default off)\n"
+           "  --robust             robust mode for noisy, worn or inverted recordings: the signal\n"
+           "                       is smoothed and levelled, and periods are taken both trough\n"
+           "                       to trough and peak to peak (--max-first, --filter, --delay and\n"
+           "                       --decay then do not apply)\n";
 }

@@ -5,8 +5,9 @@
 
 #include "decoder/DecoderSettings.h"
 
-// The decoder options of the decode and live commands: --max-first, --filter N, --delay N,
-// --decay N, --middle-vals/--no-middle-vals, --extern-vals/--no-extern-vals and the pulse limits
+// The decoder options of the decode and live commands: --robust, --max-first, --filter N,
+// --delay N, --decay N, --middle-vals/--no-middle-vals, --extern-vals/--no-extern-vals and the
+// pulse limits
 // --leader, --sync, --bit0, --bit1 as MIN:MAX. Numbers are decimal digits; an empty number means
 // "left empty" (kNotSet), as an empty box of the Options dialog does. A value follows its option
 // as the next argument or after '=' (--filter=60).

@@ -1,8 +1,8 @@
 #include "cli/LiveCaptureHost.h"
 
-#include "decoder/TapeDecoder.h"
+#include "decoder/SampleDecoder.h"
 
-CLiveCaptureHost::CLiveCaptureHost(CTapeDecoder& decoder, std::FILE* messages)
+CLiveCaptureHost::CLiveCaptureHost(CSampleDecoder& decoder, std::FILE* messages)
     : m_decoder(decoder), m_messages(messages) {}
 
 void CLiveCaptureHost::ProcessBuffer(const uint8_t* data, int32_t count) {
@@ -19,7 +19,7 @@ void CLiveCaptureHost::CaptureSnapshot() {
 }
 
 bool CLiveCaptureHost::FromFile() const {
-    return m_decoder.settings.fromFile;
+    return m_decoder.Settings().fromFile;
 }
 
 void CLiveCaptureHost::ShowCaptureError(const std::string& message) {

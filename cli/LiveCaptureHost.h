@@ -7,14 +7,14 @@
 #include "app/CaptureHost.h"
 #include "signal/SignalSnapshot.h"
 
-class CTapeDecoder;
+class CSampleDecoder;
 
 // The capture's host on a terminal: every filled buffer is decoded and followed by the signal
 // indicator's calibration step, as in the desktop program; capture errors and notices are
 // written to the message stream as they are worded.
 class CLiveCaptureHost : public CCaptureHost {
 public:
-    CLiveCaptureHost(CTapeDecoder& decoder, std::FILE* messages);
+    CLiveCaptureHost(CSampleDecoder& decoder, std::FILE* messages);
 
     void ProcessBuffer(const uint8_t* data, int32_t count) override;
     void UpdateSignalIndicator() override;
@@ -29,7 +29,7 @@ public:
     bool Fatal() const { return m_fatal; }
 
 private:
-    CTapeDecoder& m_decoder;
+    CSampleDecoder& m_decoder;
     std::FILE* m_messages = nullptr;
     SignalSnapshot m_currentSignal;
     bool m_fatal = false;

@@ -12,7 +12,7 @@
 #include "cli/DecoderOptions.h"
 #include "cli/LiveCaptureHost.h"
 #include "cli/TerminalOwner.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/SampleDecoder.h"
 #include "tape/TapeImageWriter.h"
 
 namespace {
@@ -168,14 +168,13 @@ int RunLive(int argc, char** argv) {
     }
 
     CTerminalOwner owner(stdout, stderr);
-    CTapeDecoder decoder(&owner);
-    decoder.settings = arguments.decoder.Settings();
+    const auto decoder = CSampleDecoder::Create(&owner, arguments.decoder.Settings());
     CSoundInput input;
     if (input.CountInputDevices() == 0) {
         std::fputs("No sound input device on machine\n", stderr);
         return 1;
     }
-    CLiveCaptureHost host(decoder, stderr);
+    CLiveCaptureHost host(*decoder, stderr);
     CSoundCapture capture(input, host);
     InstallStopHandlers();
     capture.OpenSoundInput();

@@ -213,3 +213,26 @@ TEST(DecodeCommandTest, DebugLinesOnlyWithTapewiseDebug) {
     const CliResult debug = CCliRun::Run({"decode", RawTape()}, "TAPEWISE_DEBUG=1");
     EXPECT_TRUE(Contains(debug.err, "file complete, 19 bytes\n")) << debug.err;
 }
+
+TEST(DecodeCommandTest, RobustModeLoadsAHissyRecordingOfTheOtherPolarity) {
+    TapeWear wear;
+    wear.lowPassHz = 4000.0;
+    wear.inverted = true;
+    wear.noiseRms = 0.12;
+    wear.seed = 5;
+    const std::string raw = DataPath("robust_" + std::to_string(::getpid()) + ".raw");
+    CSignalFile::WriteRaw(
+        raw, CTapeSynth::ToUnsigned8(CTapeSynth::Render(TwoFiles().Blocks(), 22000.0, wear)));
+    const std::string plainTap = DataPath("robust_plain.tap");
+    const std::string robustTap = DataPath("robust_robust.tap");
+
+    const CliResult plain = CCliRun::Run({"decode", raw, "-o", plainTap});
+    const CliResult robust = CCliRun::Run({"decode", "--robust", raw, "-o", robustTap});
+    std::filesystem::remove(raw);
+    ASSERT_EQ(plain.exitCode, 0) << plain.err;
+    ASSERT_EQ(robust.exitCode, 0) << robust.err;
+    EXPECT_NE(CTestTape::ReadFile(plainTap), TwoFiles().TapBytes());
+    EXPECT_EQ(CTestTape::ReadFile(robustTap), TwoFiles().TapBytes());
+    EXPECT_EQ(robust.OutLines().size(), 4u) << robust.out;  // four block rows, no error row
+    EXPECT_TRUE(Contains(CCliRun::Run({"decode", "--help"}).out, "--robust"));
+}

@@ -115,3 +115,13 @@ TEST(DecoderOptionsTest, TheFirstFailingCheckIsNamed) {
     ASSERT_TRUE(failure.has_value());
     EXPECT_NE(failure->find("--sync"), std::string::npos) << *failure;
 }
+
+TEST(DecoderOptionsTest, RobustIsASwitchThatIsOffByDefault) {
+    EXPECT_FALSE(CDecoderOptions().Settings().robust);
+    const Parsed parsed = Parse({"--robust", "--max-first"});
+    EXPECT_EQ(parsed.last, CDecoderOptions::Outcome::Taken);
+    EXPECT_EQ(parsed.index, 2);
+    EXPECT_TRUE(parsed.options.Settings().robust);
+    EXPECT_TRUE(parsed.options.Settings().maxFirst);
+    EXPECT_EQ(Parse({"--robustly"}).last, CDecoderOptions::Outcome::NotDecoderOption);
+}
