@@ -46,6 +46,8 @@ std::optional<std::string> CAudioFileSource::Open(const std::string& path) {
     if (m_info.channels < 1 || m_info.samplerate < 1) {
         return std::string("not an audio file that can be read (no channels or no rate)");
     }
+    // Floating-point files read as integers are scaled to full range, not cut to -1, 0, 1.
+    sf_command(m_file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
     m_truncated = HeaderOverstatesData();
     if (auto failure = PickChannel()) {
         return failure;

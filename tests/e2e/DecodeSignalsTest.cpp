@@ -94,6 +94,8 @@ INSTANTIATE_TEST_SUITE_P(
                            2, SF_FORMAT_WAV | SF_FORMAT_PCM_16),
                       Case("flac48k", Worn([](TapeWear& w) { w.lowPassHz = 6000.0; }), 48000, 1,
                            SF_FORMAT_FLAC | SF_FORMAT_PCM_16),
+                      Case("float22k", Worn([](TapeWear&) {}), 22000, 1,
+                           SF_FORMAT_WAV | SF_FORMAT_FLOAT),
                       Case("float96k", Worn([](TapeWear& w) { w.speed = 0.98; }), 96000, 1,
                            SF_FORMAT_WAV | SF_FORMAT_FLOAT),
                       Case("band_3k5_to_300", Worn([](TapeWear& w) {
