@@ -234,7 +234,8 @@ bool CTapeDecoder::FilterAllowed() const {
 }
 
 template <bool kRising>
-void CTapeDecoder::Follow(int32_t v, const TimedValue& prev, bool allowed) {
+inline __attribute__((always_inline)) void CTapeDecoder::Follow(int32_t v, const TimedValue& prev,
+                                                                bool allowed) {
     // Before the first peak and trough these read unused slots; `allowed` is false then.
     TimedValue& lastTrough = m_troughs.Newest();
     TimedValue& lastPeak = m_peaks.Newest();
@@ -295,9 +296,9 @@ bool CTapeDecoder::RejectExtremum(bool rising, TimedValue& lastTrough, TimedValu
     return verdict.rejected;
 }
 
-CTapeDecoder::Verdict CTapeDecoder::Judge(bool rising, const TimedValue& lastTrough,
-                                          const TimedValue& lastPeak,
-                                          const TimedValue& candidate) const {
+inline __attribute__((always_inline)) CTapeDecoder::Verdict CTapeDecoder::Judge(
+    bool rising, const TimedValue& lastTrough, const TimedValue& lastPeak,
+    const TimedValue& candidate) const {
     const int64_t swing = static_cast<int64_t>(lastPeak.value) - lastTrough.value;
     const TimedValue& reference = rising ? lastTrough : lastPeak;
     const int64_t excursion = rising ? static_cast<int64_t>(candidate.value) - lastTrough.value
@@ -317,7 +318,9 @@ void CTapeDecoder::DragReference(TimedValue& reference, const TimedValue& candid
 // by decayPercent points per sample beyond `delay` after the reference. Computed wide and
 // clamped far beyond any excursion, so no setting can overflow it; an empty field acts as its
 // default. The truncated division is folded into the comparison.
-bool CTapeDecoder::BelowThreshold(int64_t excursion, int64_t elapsed, int64_t swing) const {
+inline __attribute__((always_inline)) bool CTapeDecoder::BelowThreshold(int64_t excursion,
+                                                                        int64_t elapsed,
+                                                                        int64_t swing) const {
     constexpr int64_t kLongest = int64_t{1} << 32;
     constexpr int64_t kLargest = int64_t{1} << 40;
     const int64_t filter = OrDefault(settings.filterPercent, kDefaultFilterPercent);
