@@ -14,7 +14,7 @@
 #include "app/LoaderResources.h"
 #include "app/LoaderStatusBar.h"
 #include "app/SoundCapture.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/SampleDecoder.h"
 #include "options/OptionsDlg.h"
 #include "res/DialogTemplates.h"
 #include "signal/SignalDlg.h"
@@ -108,7 +108,7 @@ bool CLoaderDlg::OnInitDialog() {
     m_pSignalDlg = new CSignalDlg(static_cast<CSignalHost*>(this));
     BuildStatusBar();
     BuildBlockList();
-    m_pDecoder = std::make_unique<CTapeDecoder>(this);
+    m_pDecoder = CSampleDecoder::Create(this, DecoderSettings{});
     m_pCapture = std::make_unique<CSoundCapture>(m_soundLayer, *this);
     if (m_soundLayer.CountInputDevices() == 0) {
         ShowMessage("No sound input device on machine");
@@ -231,7 +231,7 @@ void CLoaderDlg::CaptureSnapshot() {
 }
 
 bool CLoaderDlg::FromFile() const {
-    return m_pDecoder->settings.fromFile;
+    return m_pDecoder->Settings().fromFile;
 }
 
 void CLoaderDlg::ShowCaptureError(const std::string& message) {
@@ -250,7 +250,7 @@ void CLoaderDlg::CaptureNotice(const std::string& text) {
 
 const DecoderSettings& CLoaderDlg::DecoderSettingsNow() const {
     static const DecoderSettings kNoDecoder;
-    return m_pDecoder ? m_pDecoder->settings : kNoDecoder;
+    return m_pDecoder ? m_pDecoder->Settings() : kNoDecoder;
 }
 
 int32_t CLoaderDlg::CountScreens() const {
@@ -303,8 +303,14 @@ void CLoaderDlg::OnLoad() {
 }
 
 void CLoaderDlg::OnOptions() {
-    COptionsDlg options(m_pDecoder->settings, this);
+    const bool wasRobust = m_pDecoder->Settings().robust;
+    COptionsDlg options(m_pDecoder->Settings(), this);
     options.exec();
+    // "Robust" switches the decoding mode: a decoder of the other mode takes over with the same
+    // settings; a block it was reading is lost, as when the tape is stopped.
+    if (m_pDecoder->Settings().robust != wasRobust) {
+        m_pDecoder = CSampleDecoder::Create(this, m_pDecoder->Settings());
+    }
 }
 
 void CLoaderDlg::OnAbout() {

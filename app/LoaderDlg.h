@@ -18,7 +18,7 @@ class CBlockListCtrl;
 class CLoaderStatusBar;
 class CSignalDlg;
 class CSoundCapture;
-class CTapeDecoder;
+class CSampleDecoder;
 
 // The main window. It owns the decoder, the block list, the status bar, the Signal window and
 // the capture of the sound input, and is how the decoder reaches all of them. main shows it and
@@ -81,7 +81,7 @@ public:
     CBlockListCtrl& BlockList() { return *m_pBlockList; }
     CLoaderStatusBar& StatusBar() { return *m_pStatusBar; }
     CSignalDlg& SignalDlg() { return *m_pSignalDlg; }
-    CTapeDecoder& Decoder() { return *m_pDecoder; }
+    CSampleDecoder& Decoder() { return *m_pDecoder; }
     const CUnsavedBlocks& Unsaved() const { return m_unsaved; }
     // The program's exit status once the window has ended: 0, or kFailureStatus after a fatal
     // error.
@@ -114,7 +114,7 @@ private:
     CSoundLayer& m_soundLayer;
     std::function<WaveHeader*()> m_takeFilled;
     std::unique_ptr<CSoundCapture> m_pCapture;
-    std::unique_ptr<CTapeDecoder> m_pDecoder;
+    std::unique_ptr<CSampleDecoder> m_pDecoder;
     CBlockListCtrl* m_pBlockList = nullptr;
     CLoaderStatusBar* m_pStatusBar = nullptr;
     CSignalDlg* m_pSignalDlg = nullptr;

@@ -15,6 +15,7 @@ namespace {
 constexpr std::array<int32_t, kNumericBoxCount> kNumberIds = {1030, 1032, 1035, 1037, 1015, 1017,
                                                               1025, 1027, 1039, 1042, 1044};
 constexpr int32_t kMaxFirstId = 1022;
+constexpr int32_t kRobustId = 1052;
 constexpr int32_t kMiddleValsId = 1020;
 constexpr int32_t kExternValsId = 1038;
 constexpr int32_t kFromFileId = 1048;
@@ -73,6 +74,7 @@ void COptionsDlg::OnInitDialog() {
         m_numberEdits[i] = qobject_cast<QLineEdit*>(Item(kNumberIds[i]));
     }
     m_pMaxFirst = qobject_cast<QCheckBox*>(Item(kMaxFirstId));
+    m_pRobust = qobject_cast<QCheckBox*>(Item(kRobustId));
     m_pMiddleVals = qobject_cast<QCheckBox*>(Item(kMiddleValsId));
     m_pExternVals = qobject_cast<QCheckBox*>(Item(kExternValsId));
     m_pFromFile = qobject_cast<QCheckBox*>(Item(kFromFileId));
@@ -95,6 +97,7 @@ OptionsForm COptionsDlg::ReadForm() const {
         form.numbers[i] = m_numberEdits[i]->text().toStdString();
     }
     form.maxFirst = m_pMaxFirst->isChecked();
+    form.robust = m_pRobust->isChecked();
     form.middleVals = m_pMiddleVals->isChecked();
     form.externVals = m_pExternVals->isChecked();
     form.dump = m_pDump->isChecked();
@@ -108,6 +111,7 @@ void COptionsDlg::WriteForm(const OptionsForm& form) {
         m_numberEdits[i]->setText(QString::fromStdString(form.numbers[i]));
     }
     m_pMaxFirst->setChecked(form.maxFirst);
+    m_pRobust->setChecked(form.robust);
     m_pMiddleVals->setChecked(form.middleVals);
     m_pExternVals->setChecked(form.externVals);
     m_pBaseCount->setText(QString::fromLocal8Bit(form.baseCount.c_str()));

@@ -42,6 +42,7 @@ private:
     DecoderSettings* m_pSettings;
     std::array<QLineEdit*, kNumericBoxCount> m_numberEdits{};
     QCheckBox* m_pMaxFirst = nullptr;
+    QCheckBox* m_pRobust = nullptr;
     QCheckBox* m_pMiddleVals = nullptr;
     QCheckBox* m_pExternVals = nullptr;
     QCheckBox* m_pDump = nullptr;

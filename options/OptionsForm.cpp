@@ -55,6 +55,7 @@ OptionsForm OptionsForm::FromSettings(const DecoderSettings& settings) {
         form.Number(box) = FormatSettingNumber(SettingOf(copy, box));
     }
     form.maxFirst = settings.maxFirst;
+    form.robust = settings.robust;
     form.middleVals = settings.middleVals;
     form.externVals = settings.externVals;
     form.baseCount = DumpFileName(settings.baseName, settings.fileIndex);
@@ -68,6 +69,7 @@ void OptionsForm::ProposeReset() {
         numbers[i] = FormatSettingNumber(kResetProposals[i]);
     }
     maxFirst = false;
+    robust = false;
     middleVals = true;
     externVals = false;
 }

@@ -27,6 +27,7 @@ inline constexpr int kNumericBoxCount = 11;
 struct OptionsForm {
     std::array<std::string, kNumericBoxCount> numbers;
     bool maxFirst = false;
+    bool robust = false;
     bool middleVals = false;
     bool externVals = false;
     bool dump = false;

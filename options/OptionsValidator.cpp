@@ -133,6 +133,7 @@ OptionsVerdict CheckOptionsForm(const OptionsForm& form, const DecoderSettings& 
         return Reject(*bad);
     }
     into.maxFirst = form.maxFirst;
+    into.robust = form.robust;
     into.middleVals = form.middleVals;
     into.externVals = form.externVals;
     return verdict;
@@ -146,6 +147,7 @@ void ApplyCheckedOptions(const CheckedOptions& checked, DecoderSettings& live) {
         SettingOf(live, box) = SettingOf(source, box);
     }
     live.maxFirst = from.maxFirst;
+    live.robust = from.robust;
     live.middleVals = from.middleVals;
     live.externVals = from.externVals;
     live.fromFile = from.fromFile;

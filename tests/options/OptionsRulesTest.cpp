@@ -216,3 +216,21 @@ TEST(OptionsChecks, ApplyLeavesTheRunningSeriesAlone) {
     EXPECT_TRUE(live.externVals);
     EXPECT_EQ(live.fileIndex, 9);
 }
+
+TEST(OptionsChecks, RobustTravelsFromTheSettingsThroughTheFormAndBack) {
+    DecoderSettings live;
+    EXPECT_FALSE(OptionsForm::FromSettings(live).robust);
+    live.robust = true;
+    OptionsForm form = OptionsForm::FromSettings(live);
+    EXPECT_TRUE(form.robust);
+
+    form.robust = false;
+    OptionsVerdict verdict = CheckOptionsForm(form, live);
+    ASSERT_EQ(verdict.rejectedAt, std::nullopt);
+    ApplyCheckedOptions(verdict.accepted, live);
+    EXPECT_FALSE(live.robust);
+
+    form.robust = true;
+    form.ProposeReset();  // Reset proposes the plain mode with the other wave-processing defaults
+    EXPECT_FALSE(form.robust);
+}
