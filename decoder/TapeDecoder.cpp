@@ -106,39 +106,47 @@ void CTapeDecoder::FeedSamples(const uint8_t* data, int32_t count) {
         MarkOnwardSamples(pending, chunk, end, before);
         int32_t j = chunk;
         while (j < end) {
-            j = m_rising ? FollowRun<true>(pending, j, chunk, end)
-                         : FollowRun<false>(pending, j, chunk, end);
+            j = m_rising ? FollowRuns<true>(pending, j, chunk, end)
+                         : FollowRuns<false>(pending, j, chunk, end);
         }
     }
 }
 
-// Skips the run of quiet samples that starts at `from` and takes the sample that ends it
-// through every step of the tracker; returns the next sample to look at. A quiet sample goes on
+// Follows the wave from `from` while it keeps the direction kRising (or to `end`); returns the
+// next sample to look at. Each step skips a run of quiet samples and takes the sample that ends
+// it through every step of the tracker. A quiet sample goes on
 // in the current direction without touching the filter: it moves onwards (see
 // MarkOnwardSamples) and, when the filter is allowed, does not lie beyond the last extremum of
 // the other kind. It only advances the time. Within a run the samples move strictly onwards, so
 // only the first can lie beyond that extremum.
 template <bool kRising>
-int32_t CTapeDecoder::FollowRun(const uint8_t* pending, int32_t from, int32_t chunk, int32_t end) {
-    const bool allowed = FilterAllowed();
-    int32_t k = from;
-    const int32_t first = pending[from];
-    if (!allowed ||
-        (kRising ? first >= m_troughs.Newest().value : first <= m_peaks.Newest().value)) {
-        k = NextStop(kRising ? m_riseBits : m_fallBits, from - chunk) + chunk;
-        if (k >= end) {
-            TakeQuietSamples(pending, end);
-            return end;
+int32_t CTapeDecoder::FollowRuns(const uint8_t* pending, int32_t from, int32_t chunk, int32_t end) {
+    const ChunkBits& onward = kRising ? m_riseBits : m_fallBits;
+    const int64_t firstTime = m_timeOrigin + m_pendingFirst;
+    int32_t j = from;
+    do {
+        const bool allowed = FilterAllowed();
+        int32_t k = j;
+        const int32_t first = pending[j];
+        if (!allowed ||
+            (kRising ? first >= m_troughs.Newest().value : first <= m_peaks.Newest().value)) {
+            k = NextStop(onward, j - chunk) + chunk;
+            if (k >= end) {
+                TakeQuietSamples(pending, end);
+                return end;
+            }
         }
-    }
-    const int32_t s = pending[k];
-    const int32_t previous = k == 0 ? m_newestValue : pending[k - 1];
-    m_newestValue = s;
-    m_storedCount = m_pendingFirst + k + 1;
-    m_sampleTime = m_timeOrigin + m_pendingFirst + k;
-    Follow<kRising>(IsClipped(s) ? previous : s, TimedValue{m_sampleTime - 1, previous}, allowed);
-    ++m_sampleTime;
-    return k + 1;
+        const int32_t s = pending[k];
+        const int32_t previous = k == 0 ? m_newestValue : pending[k - 1];
+        const int64_t time = firstTime + k;
+        m_newestValue = s;
+        m_storedCount = m_pendingFirst + k + 1;
+        m_sampleTime = time;
+        Follow<kRising>(IsClipped(s) ? previous : s, TimedValue{time - 1, previous}, allowed);
+        m_sampleTime = time + 1;
+        j = k + 1;
+    } while (j < end && m_rising == kRising);
+    return j;
 }
 
 // The position of the first sample at or after `offset` (within the chunk) whose mark is clear,

@@ -81,7 +81,7 @@ private:
     void FeedSamples(const uint8_t* data, int32_t count);
     void MarkOnwardSamples(const uint8_t* data, int32_t from, int32_t to, int32_t before);
     template <bool kRising>
-    int32_t FollowRun(const uint8_t* pending, int32_t from, int32_t chunk, int32_t end);
+    int32_t FollowRuns(const uint8_t* pending, int32_t from, int32_t chunk, int32_t end);
     static int32_t NextStop(const ChunkBits& onward, int32_t offset);
     void TakeQuietSamples(const uint8_t* pending, int32_t to);
     void TrackStoredSample(int32_t s, int32_t v);
