@@ -176,6 +176,18 @@ private slots:
         QVERIFY(qobject_cast<QPushButton*>(options.Item(1))->isDefault());
     }
 
+    void theAboutMenuItemOpensTheAboutBox() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        QString title;
+        WhenModal([&title](QWidget* box) {
+            title = box->windowTitle();
+            qobject_cast<QDialog*>(box)->accept();
+        });
+        loader->actions().first()->trigger();
+        QCOMPARE(title, QString("About Tapewise"));
+    }
+
     void aboutClosesOnEscape() {
         CAboutDlg about(nullptr);
         about.show();
@@ -516,6 +528,34 @@ private slots:
         QCOMPARE(settings.fileIndex, 0);
         QVERIFY(!QFile::exists(dir.filePath("take.000")));
         QVERIFY(!QFile::exists(dir.filePath("take.001")));
+    }
+
+    void decodingGoesOnUnderAModalDialog() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        CTestTape tape;
+        tape.AddCodeFile("modal", 100, 3);
+        std::vector<uint8_t> samples =
+            CTapeSynth::ToUnsigned8(CTapeSynth::Render(tape.Blocks(), 22000.0, TapeWear{}));
+        samples.resize(samples.size() + 44000, 128);
+        int rowsUnderTheBox = -1;
+        WhenModal([&](QWidget* box) {
+            // Buffers arrive as queued calls, the way the sound input posts them.
+            for (size_t at = 0; at < samples.size();) {
+                WaveHeader* header = m_layer.queued.front();
+                const size_t count = std::min<size_t>(header->bufferLength, samples.size() - at);
+                m_layer.Fill(static_cast<uint32_t>(count));
+                std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(at), count, header->data);
+                at += count;
+                m_filled.push_back(header);
+                QMetaObject::invokeMethod(loader.get(), "OnFilledBuffers", Qt::QueuedConnection);
+                QTRY_VERIFY(m_filled.empty());
+            }
+            rowsUnderTheBox = loader->BlockList().GetItemCount();
+            qobject_cast<QDialog*>(box)->accept();
+        });
+        loader->OnAbout();
+        QCOMPARE(rowsUnderTheBox, 2);
     }
 
     void aTapePlayedIntoTheWindowFillsTheList() {
