@@ -1,0 +1,142 @@
+// The "Robust" check box of the Options dialog on the offscreen platform: it switches the main
+// window's decoder between the two modes, and a recording that only the robust mode can read
+// then fills the list.
+#include <QApplication>
+#include <QCheckBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "app/LoaderDlg.h"
+#include "decoder/PlainDecoder.h"
+#include "decoder/RobustDecoder.h"
+#include "tape/BlockListCtrl.h"
+#include "tests/app/ScriptedSoundLayer.h"
+#include "tests/support/TapeSynth.h"
+#include "tests/support/TestTape.h"
+
+namespace {
+
+// Answers the next modal dialog with `act` as soon as it is up.
+void WhenModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+        act(QApplication::activeModalWidget());
+    });
+}
+
+// Opens the Options dialog, sets "Robust" and confirms with OK.
+void ChooseRobust(CLoaderDlg& loader, bool robust) {
+    WhenModal([robust](QWidget* dialog) {
+        QCheckBox* box = nullptr;
+        for (QCheckBox* candidate : dialog->findChildren<QCheckBox*>()) {
+            if (candidate->text() == "Robust") {
+                box = candidate;
+            }
+        }
+        QVERIFY(box != nullptr);
+        box->setChecked(robust);
+        for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+            if (button->text() == "OK") {
+                button->click();
+            }
+        }
+    });
+    loader.OnOptions();
+}
+
+}  // namespace
+
+class RobustModeTest : public QObject {
+    Q_OBJECT
+
+private:
+    ScriptedSoundLayer m_layer;
+    std::vector<WaveHeader*> m_filled;
+
+    std::unique_ptr<CLoaderDlg> MakeLoader() {
+        m_layer = ScriptedSoundLayer{};
+        m_filled.clear();
+        auto loader = std::make_unique<CLoaderDlg>(m_layer, [this]() -> WaveHeader* {
+            if (m_filled.empty()) {
+                return nullptr;
+            }
+            WaveHeader* header = m_filled.front();
+            m_filled.erase(m_filled.begin());
+            return header;
+        });
+        if (!loader->OnInitDialog()) {
+            return nullptr;
+        }
+        return loader;
+    }
+
+    // Plays samples into the window buffer by buffer, as the sound input would deliver them.
+    void Play(CLoaderDlg& loader, const std::vector<uint8_t>& samples) {
+        size_t at = 0;
+        while (at < samples.size()) {
+            WaveHeader* header = m_layer.queued.front();
+            const size_t count = std::min<size_t>(header->bufferLength, samples.size() - at);
+            m_layer.Fill(static_cast<uint32_t>(count));
+            std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(at), count, header->data);
+            at += count;
+            m_filled.push_back(header);
+            loader.OnFilledBuffers();
+        }
+    }
+
+private slots:
+    void initTestCase() {
+        QApplication::setApplicationDisplayName("Tapewise");
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void theCheckBoxSwitchesTheDecoderAndKeepsTheSettings() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        QVERIFY(dynamic_cast<CPlainDecoder*>(&loader->Decoder()) != nullptr);
+        loader->Decoder().Settings().data1Max = 27;
+        ChooseRobust(*loader, true);
+        QVERIFY(dynamic_cast<CRobustDecoder*>(&loader->Decoder()) != nullptr);
+        QVERIFY(loader->Decoder().Settings().robust);
+        QCOMPARE(loader->Decoder().Settings().data1Max, 27);
+        ChooseRobust(*loader, false);
+        QVERIFY(dynamic_cast<CPlainDecoder*>(&loader->Decoder()) != nullptr);
+        QVERIFY(!loader->Decoder().Settings().robust);
+    }
+
+    void aHissyInvertedTapeLoadsInTheRobustModeOnly() {
+        CTestTape tape;
+        tape.AddCodeFile("hello", 300, 7);
+        TapeWear wear;
+        wear.inverted = true;
+        wear.lowPassHz = 4000.0;
+        wear.noiseRms = 0.08;
+        wear.seed = 5;
+        const std::vector<uint8_t> samples =
+            CTapeSynth::ToUnsigned8(CTapeSynth::Render(tape.Blocks(), 22000.0, wear));
+        const std::vector<uint8_t> silence(2 * 22000, 128);
+
+        auto plain = MakeLoader();
+        QVERIFY(plain);
+        Play(*plain, samples);
+        Play(*plain, silence);
+        QVERIFY(plain->BlockList().BlockCount() < 2);
+
+        auto robust = MakeLoader();
+        QVERIFY(robust);
+        ChooseRobust(*robust, true);
+        Play(*robust, samples);
+        Play(*robust, silence);
+        CBlockListCtrl& list = robust->BlockList();
+        QCOMPARE(list.GetItemCount(), 2);  // two block rows, no error row
+        const std::vector<TapeBlock> blocks = list.BlocksToSave();
+        QCOMPARE(blocks.size(), size_t{2});
+        QCOMPARE(std::vector<uint8_t>(blocks[1].bytes.get(), blocks[1].bytes.get() + 302),
+                 tape.Blocks()[1]);
+    }
+};
+
+QTEST_MAIN(RobustModeTest)
+#include "RobustModeTest.moc"
