@@ -41,10 +41,10 @@ void CRobustDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
     ApplySettings();
     m_bufferStart = m_troughDecoder.SampleTime();
     if (m_settings.dump && !m_settings.fromFile) {
-        m_dumpSeries.Dump(m_settings, samples, count);
+        m_bufferDump.Dump(m_settings, samples, count);
     }
     if (m_settings.fromFile) {
-        m_dumpSeries.Replay(m_settings,
+        m_bufferDump.Replay(m_settings,
                             [this](const uint8_t* chunk, int32_t size) { Decode(chunk, size); });
     } else {
         Decode(samples, count);

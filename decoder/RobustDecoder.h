@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/DumpSeries.h"
+#include "decoder/BufferDump.h"
 #include "decoder/EpisodeMerger.h"
 #include "decoder/EpisodeRecorder.h"
 #include "decoder/SampleDecoder.h"
@@ -56,7 +56,7 @@ private:
     CDecoderOwner* m_pOwner;
     DecoderSettings m_settings;
     DecoderSettings m_applied;  // what the inner decoders were last given
-    CDumpSeries m_dumpSeries{m_pOwner};
+    CBufferDump m_bufferDump{m_pOwner};
     CSignalConditioner m_conditioner;
     std::vector<uint8_t> m_conditioned;
     CEpisodeRecorder m_troughRecorder{0};

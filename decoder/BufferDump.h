@@ -11,12 +11,12 @@ struct DecoderSettings;
 // The raw buffer dump and its replay for a decoder that does not do them itself: each buffer goes
 // to the next file "%s.%03d" of baseName and fileIndex, and a replay reads the next file back in
 // whole chunks of 22000 samples, with the same console log and debug lines as CTapeDecoder.
-class CDumpSeries {
+class CBufferDump {
 public:
     static constexpr int32_t kChunk = 22000;
     using Consumer = std::function<void(const uint8_t* samples, int32_t count)>;
 
-    explicit CDumpSeries(CDecoderOwner* owner) : m_pOwner(owner) {}
+    explicit CBufferDump(CDecoderOwner* owner) : m_pOwner(owner) {}
 
     // Writes the buffer to the next file and advances fileIndex.
     void Dump(DecoderSettings& settings, const uint8_t* samples, int32_t count);

@@ -1,4 +1,4 @@
-#include "decoder/DumpSeries.h"
+#include "decoder/BufferDump.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -8,7 +8,7 @@
 #include "decoder/DecoderSettings.h"
 #include "decoder/TextFormat.h"
 
-void CDumpSeries::Dump(DecoderSettings& settings, const uint8_t* samples, int32_t count) {
+void CBufferDump::Dump(DecoderSettings& settings, const uint8_t* samples, int32_t count) {
     const std::string name = NextFileName(settings);
     std::FILE* file = std::fopen(name.c_str(), "wb");
     if (file == nullptr) {
@@ -26,7 +26,7 @@ void CDumpSeries::Dump(DecoderSettings& settings, const uint8_t* samples, int32_
     m_pOwner->AppendLog(FormatText("Dumped %d bytes in file %s", count, name.c_str()).c_str());
 }
 
-void CDumpSeries::Replay(DecoderSettings& settings, const Consumer& consume) {
+void CBufferDump::Replay(DecoderSettings& settings, const Consumer& consume) {
     const std::string name = NextFileName(settings);
     std::FILE* file = std::fopen(name.c_str(), "rb");
     if (file == nullptr) {
@@ -45,7 +45,7 @@ void CDumpSeries::Replay(DecoderSettings& settings, const Consumer& consume) {
     std::fclose(file);
 }
 
-std::string CDumpSeries::NextFileName(DecoderSettings& settings) {
+std::string CBufferDump::NextFileName(DecoderSettings& settings) {
     std::string name = FormatText("%s.%03d", settings.baseName.c_str(), settings.fileIndex);
     if (settings.fileIndex < std::numeric_limits<int32_t>::max()) {
         ++settings.fileIndex;
@@ -53,7 +53,7 @@ std::string CDumpSeries::NextFileName(DecoderSettings& settings) {
     return name;
 }
 
-void CDumpSeries::Fail(const std::string& debugLine, const std::string& name) {
+void CBufferDump::Fail(const std::string& debugLine, const std::string& name) {
     m_pOwner->DebugOutput(debugLine.c_str());
     m_pOwner->AppendLog(FormatText("Could not dump to file %s", name.c_str()).c_str());
 }
