@@ -123,6 +123,8 @@ template <bool kRising>
 int32_t CTapeDecoder::FollowRuns(const uint8_t* pending, int32_t from, int32_t chunk, int32_t end) {
     const ChunkBits& onward = kRising ? m_riseBits : m_fallBits;
     const int64_t firstTime = m_timeOrigin + m_pendingFirst;
+    // The owner is called only when an extremum is accepted, which ends this call.
+    const WaveSettings wave = EffectiveWave();
     int32_t j = from;
     do {
         const bool allowed = FilterAllowed();
@@ -142,7 +144,7 @@ int32_t CTapeDecoder::FollowRuns(const uint8_t* pending, int32_t from, int32_t c
         m_newestValue = s;
         m_storedCount = m_pendingFirst + k + 1;
         m_sampleTime = time;
-        Follow<kRising>(IsClipped(s) ? previous : s, TimedValue{time - 1, previous}, allowed);
+        Follow<kRising>(IsClipped(s) ? previous : s, TimedValue{time - 1, previous}, allowed, wave);
         m_sampleTime = time + 1;
         j = k + 1;
     } while (j < end && m_rising == kRising);
@@ -229,9 +231,9 @@ void CTapeDecoder::TrackStoredSample(int32_t s, int32_t v) {
     ++m_storedCount;
     if (m_storedCount >= 2) {
         if (m_rising) {
-            Follow<true>(v, prev, FilterAllowed());
+            Follow<true>(v, prev, FilterAllowed(), EffectiveWave());
         } else {
-            Follow<false>(v, prev, FilterAllowed());
+            Follow<false>(v, prev, FilterAllowed(), EffectiveWave());
         }
     }
     ++m_sampleTime;
@@ -243,7 +245,8 @@ bool CTapeDecoder::FilterAllowed() const {
 
 template <bool kRising>
 inline __attribute__((always_inline)) void CTapeDecoder::Follow(int32_t v, const TimedValue& prev,
-                                                                bool allowed) {
+                                                                bool allowed,
+                                                                const WaveSettings& wave) {
     // Before the first peak and trough these read unused slots; `allowed` is false then.
     TimedValue& lastTrough = m_troughs.Newest();
     TimedValue& lastPeak = m_peaks.Newest();
@@ -260,7 +263,7 @@ inline __attribute__((always_inline)) void CTapeDecoder::Follow(int32_t v, const
     // its outcome is a branch: noise makes both questions a coin toss.
     const bool filtered =
         allowed & (kRising ? lastPeak.value > prev.value : lastTrough.value < prev.value);
-    const Verdict verdict = Judge(kRising, lastTrough, lastPeak, prev);
+    const Verdict verdict = Judge(kRising, lastTrough, lastPeak, prev, wave);
     if (filtered & verdict.rejected) {
         if (verdict.beyond) {
             DragReference(kRising ? lastTrough : lastPeak, prev);
@@ -297,21 +300,28 @@ void CTapeDecoder::AcceptTrough(const TimedValue& trough) {
 
 bool CTapeDecoder::RejectExtremum(bool rising, TimedValue& lastTrough, TimedValue& lastPeak,
                                   const TimedValue& candidate) {
-    const Verdict verdict = Judge(rising, lastTrough, lastPeak, candidate);
+    const Verdict verdict = Judge(rising, lastTrough, lastPeak, candidate, EffectiveWave());
     if (verdict.rejected && verdict.beyond) {
         DragReference(rising ? lastTrough : lastPeak, candidate);
     }
     return verdict.rejected;
 }
 
+// The wave-processing settings as the filter uses them: an empty field acts as its default.
+CTapeDecoder::WaveSettings CTapeDecoder::EffectiveWave() const {
+    return WaveSettings{OrDefault(settings.filterPercent, kDefaultFilterPercent),
+                        OrDefault(settings.delay, kDefaultDelay),
+                        OrDefault(settings.decayPercent, kDefaultDecayPercent)};
+}
+
 inline __attribute__((always_inline)) CTapeDecoder::Verdict CTapeDecoder::Judge(
     bool rising, const TimedValue& lastTrough, const TimedValue& lastPeak,
-    const TimedValue& candidate) const {
+    const TimedValue& candidate, const WaveSettings& wave) {
     const int64_t swing = static_cast<int64_t>(lastPeak.value) - lastTrough.value;
     const TimedValue& reference = rising ? lastTrough : lastPeak;
     const int64_t excursion = rising ? static_cast<int64_t>(candidate.value) - lastTrough.value
                                      : static_cast<int64_t>(lastPeak.value) - candidate.value;
-    return Verdict{BelowThreshold(excursion, candidate.time - reference.time, swing),
+    return Verdict{BelowThreshold(excursion, candidate.time - reference.time, swing, wave),
                    excursion < 0};
 }
 
@@ -324,19 +334,17 @@ void CTapeDecoder::DragReference(TimedValue& reference, const TimedValue& candid
 // excursion < threshold, where threshold is the share of the previous swing that a candidate
 // must cover: (100 - filterPercent - decay) % of it, truncated toward zero, with decay growing
 // by decayPercent points per sample beyond `delay` after the reference. Computed wide and
-// clamped far beyond any excursion, so no setting can overflow it; an empty field acts as its
-// default. The truncated division is folded into the comparison.
+// clamped far beyond any excursion, so no setting can overflow it. The truncated division is
+// folded into the comparison.
 inline __attribute__((always_inline)) bool CTapeDecoder::BelowThreshold(int64_t excursion,
                                                                         int64_t elapsed,
-                                                                        int64_t swing) const {
+                                                                        int64_t swing,
+                                                                        const WaveSettings& wave) {
     constexpr int64_t kLongest = int64_t{1} << 32;
     constexpr int64_t kLargest = int64_t{1} << 40;
-    const int64_t filter = OrDefault(settings.filterPercent, kDefaultFilterPercent);
-    const int64_t delay = OrDefault(settings.delay, kDefaultDelay);
-    const int64_t decayPercent = OrDefault(settings.decayPercent, kDefaultDecayPercent);
-    const int64_t over = std::clamp<int64_t>(elapsed - delay, 0, kLongest);
-    const int64_t decay = std::clamp<int64_t>(over * decayPercent, -kLargest, kLargest);
-    const int64_t scaled = (100 - filter - decay) * swing;  // 100 x the threshold, untruncated
+    const int64_t over = std::clamp<int64_t>(elapsed - wave.delay, 0, kLongest);
+    const int64_t decay = std::clamp<int64_t>(over * wave.decayPercent, -kLargest, kLargest);
+    const int64_t scaled = (100 - wave.filter - decay) * swing;  // 100 x the threshold
     // For integers: e < trunc(n / 100) is 100 (e + 1) <= n when n >= 0, and 100 e < n otherwise.
     return scaled >= 0 ? 100 * excursion + 100 <= scaled : 100 * excursion < scaled;
 }

@@ -85,19 +85,26 @@ private:
     static int32_t NextStop(const ChunkBits& onward, int32_t offset);
     void TakeQuietSamples(const uint8_t* pending, int32_t to);
     void TrackStoredSample(int32_t s, int32_t v);
+    struct WaveSettings {
+        int64_t filter = 0;
+        int64_t delay = 0;
+        int64_t decayPercent = 0;
+    };
     struct Verdict {
         bool rejected = false;
         bool beyond = false;  // the candidate lies beyond the reference extremum
     };
     template <bool kRising>
-    void Follow(int32_t v, const TimedValue& prev, bool allowed);
+    void Follow(int32_t v, const TimedValue& prev, bool allowed, const WaveSettings& wave);
     bool FilterAllowed() const;
     bool RejectExtremum(bool rising, TimedValue& lastTrough, TimedValue& lastPeak,
                         const TimedValue& candidate);
-    Verdict Judge(bool rising, const TimedValue& lastTrough, const TimedValue& lastPeak,
-                  const TimedValue& candidate) const;
+    WaveSettings EffectiveWave() const;
+    static Verdict Judge(bool rising, const TimedValue& lastTrough, const TimedValue& lastPeak,
+                         const TimedValue& candidate, const WaveSettings& wave);
     void DragReference(TimedValue& reference, const TimedValue& candidate);
-    bool BelowThreshold(int64_t excursion, int64_t elapsed, int64_t swing) const;
+    static bool BelowThreshold(int64_t excursion, int64_t elapsed, int64_t swing,
+                               const WaveSettings& wave);
     void AcceptPeak(const TimedValue& peak);
     void AcceptTrough(const TimedValue& trough);
     uint8_t StoredSample(int64_t index) const;
