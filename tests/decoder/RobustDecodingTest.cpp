@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -100,6 +102,20 @@ TEST(RobustDecodingTest, LoadsWhatThePlainDecoderLosesToNoiseInversionAndWear) {
         EXPECT_LT(plain.owner.blocks.size(), TapeBlocks().size());
         EXPECT_EQ(robust.owner.blocks, TapeBlocks());
         EXPECT_TRUE(robust.owner.Lines("entry: ").empty());
+    }
+}
+
+TEST(RobustDecodingTest, HissBetweenTapesGivesNothingThoughTheGainLiftsIt) {
+    std::mt19937 random(11);
+    for (const double sigma : {0.7, 2.0, 6.0}) {
+        std::normal_distribution<double> hiss(128.0, sigma);
+        std::vector<uint8_t> signal(60 * 22000);
+        for (uint8_t& sample : signal) {
+            sample = static_cast<uint8_t>(std::clamp(std::lround(hiss(random)), 0L, 255L));
+        }
+        const Decoding robust = DecodeRobust(signal);
+        EXPECT_TRUE(robust.owner.blocks.empty()) << sigma;
+        EXPECT_TRUE(robust.owner.Lines("entry: ").empty()) << sigma;
     }
 }
 
