@@ -32,21 +32,10 @@ struct Cluster {
 
 }  // namespace
 
-void CBlockRecognizer::OnExtremum(int64_t t) {
-    m_parity = 1 - m_parity;
-    m_extremumTimes.Push(t);
-    const int64_t count = m_extremumTimes.Count();
-    if (count <= 2) {
-        return;
-    }
-    CountPeriod(t - m_extremumTimes.At(-2), +1);
-    if (count <= 252) {
-        return;
-    }
-    CountPeriod(m_extremumTimes.At(-250) - m_extremumTimes.At(-252), -1);
-    if (!ClassifiesThisExtremum()) {
-        return;
-    }
+CBlockRecognizer::CBlockRecognizer(CTapeDecoder* decoder)
+    : m_pDecoder(decoder), m_pSettings(&decoder->settings) {}
+
+void CBlockRecognizer::ClassifyNewest() {
     // Classification runs four periods behind the signal.
     const int64_t start = m_extremumTimes.At(-10);
     const int64_t period = m_extremumTimes.At(-8) - start;
@@ -68,19 +57,6 @@ void CBlockRecognizer::MoveLastExtremum(int64_t t) {
         CountPeriod(t - before, +1);
     }
     m_extremumTimes.At(0) = t;
-}
-
-void CBlockRecognizer::CountPeriod(int64_t period, int32_t delta) {
-    // Periods never run backwards; the unsigned test also keeps a negative one out of the table.
-    if (static_cast<uint64_t>(period) < static_cast<uint64_t>(kHistogramBins)) {
-        m_periodHistogram[static_cast<size_t>(m_parity)][static_cast<size_t>(period)] += delta;
-    }
-}
-
-bool CBlockRecognizer::ClassifiesThisExtremum() const {
-    // Troughs end the periods that line up with the bits, or peaks for a recording of the other
-    // polarity.
-    return m_pDecoder->settings.maxFirst ? m_parity == 0 : m_parity == 1;
 }
 
 bool CBlockRecognizer::TakeBit(int64_t period) {

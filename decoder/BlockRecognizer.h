@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "decoder/BlockBuffer.h"
+#include "decoder/DecoderSettings.h"
 #include "decoder/FastRing.h"
 
 class CTapeDecoder;
@@ -21,14 +22,29 @@ public:
 
     enum class State { kSearching, kLeader, kData };
 
-    explicit CBlockRecognizer(CTapeDecoder* decoder) : m_pDecoder(decoder) {}
+    explicit CBlockRecognizer(CTapeDecoder* decoder);
     CBlockRecognizer(const CBlockRecognizer&) = delete;
     CBlockRecognizer& operator=(const CBlockRecognizer&) = delete;
     virtual ~CBlockRecognizer() = default;
 
     // An accepted extremum at sample time t; times come in order, alternating peak and trough,
-    // starting with a peak.
-    void OnExtremum(int64_t t);
+    // starting with a peak. Inline: it runs for every extremum, and mostly only counts.
+    void OnExtremum(int64_t t) {
+        m_parity = 1 - m_parity;
+        m_extremumTimes.Push(t);
+        const int64_t count = m_extremumTimes.Count();
+        if (count <= 2) {
+            return;
+        }
+        CountPeriod(t - m_extremumTimes.At(-2), +1);
+        if (count <= 252) {
+            return;
+        }
+        CountPeriod(m_extremumTimes.At(-250) - m_extremumTimes.At(-252), -1);
+        if (ClassifiesThisExtremum()) {
+            ClassifyNewest();
+        }
+    }
     // The tracker's filter moved the newest extremum to the later time t.
     void MoveLastExtremum(int64_t t);
 
@@ -60,8 +76,19 @@ public:
     const ExtremumTimes& GetExtremumTimes() const { return m_extremumTimes; }
 
 private:
-    void CountPeriod(int64_t period, int32_t delta);
-    bool ClassifiesThisExtremum() const;
+    void CountPeriod(int64_t period, int32_t delta) {
+        // Periods never run backwards; the unsigned test also keeps a negative one out.
+        if (static_cast<uint64_t>(period) < static_cast<uint64_t>(kHistogramBins)) {
+            m_periodHistogram[static_cast<std::size_t>(m_parity)]
+                             [static_cast<std::size_t>(period)] += delta;
+        }
+    }
+    // Troughs end the periods that line up with the bits, or peaks for a recording of the other
+    // polarity.
+    bool ClassifiesThisExtremum() const {
+        return m_pSettings->maxFirst ? m_parity == 0 : m_parity == 1;
+    }
+    void ClassifyNewest();
     void ClassifyData(int64_t period, int64_t start);
     void ClassifyLeader(int64_t period);
     bool TakeBit(int64_t period);
@@ -71,6 +98,7 @@ private:
     void ReportErrorSnapshot();
 
     CTapeDecoder* m_pDecoder;
+    const DecoderSettings* m_pSettings;  // the decoder's
     CBlockBuffer m_bytes;
     std::array<std::array<int32_t, kHistogramBins>, 2> m_periodHistogram{};
     ExtremumTimes m_extremumTimes;
