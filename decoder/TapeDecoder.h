@@ -77,14 +77,7 @@ private:
     // ProcessBuffer looks ahead in chunks of this many samples.
     static constexpr int32_t kChunk = 2048;
     using ChunkBits = std::array<uint64_t, kChunk / 64>;
-
-    void FeedSamples(const uint8_t* data, int32_t count);
-    void MarkOnwardSamples(const uint8_t* data, int32_t from, int32_t to, int32_t before);
-    template <bool kRising>
-    int32_t FollowRuns(const uint8_t* pending, int32_t from, int32_t chunk, int32_t end);
-    static int32_t NextStop(const ChunkBits& onward, int32_t offset);
-    void TakeQuietSamples(const uint8_t* pending, int32_t to);
-    void TrackStoredSample(int32_t s, int32_t v);
+    // The wave-processing settings as the filter uses them.
     struct WaveSettings {
         int64_t filter = 0;
         int64_t delay = 0;
@@ -94,6 +87,14 @@ private:
         bool rejected = false;
         bool beyond = false;  // the candidate lies beyond the reference extremum
     };
+
+    void FeedSamples(const uint8_t* data, int32_t count);
+    void MarkOnwardSamples(const uint8_t* data, int32_t from, int32_t to, int32_t before);
+    template <bool kRising>
+    int32_t FollowRuns(const uint8_t* pending, int32_t from, int32_t chunk, int32_t end);
+    static int32_t NextStop(const ChunkBits& onward, int32_t offset);
+    void TakeQuietSamples(const uint8_t* pending, int32_t to);
+    void TrackStoredSample(int32_t s, int32_t v);
     template <bool kRising>
     void Follow(int32_t v, const TimedValue& prev, bool allowed, const WaveSettings& wave);
     bool FilterAllowed() const;
@@ -115,9 +116,9 @@ private:
     CDecoderOwner* m_pOwner;
     int64_t m_sampleTime = 0;
     bool m_rising = true;
+    int64_t m_timeOrigin = 0;  // time of the first sample
     // Samples stored so far: every sample that was not dropped at start-up. Sample number k was
     // taken at time m_timeOrigin + k.
-    int64_t m_timeOrigin = 0;
     int64_t m_storedCount = 0;
     int32_t m_newestValue = 0;  // the newest stored sample, as it came
     // The last stored samples by number, for snapshots; while a buffer is being decoded its
