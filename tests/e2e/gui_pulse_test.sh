@@ -46,6 +46,9 @@ tapewise_windows() { xdotool search --onlyvisible --name '^Tapewise$' 2>/dev/nul
 windows_are() { [ "$(tapewise_windows)" -eq "$1" ]; }
 blocks_loaded() { [ "$(grep -c '^file complete' app.err)" -ge "$1" ]; }
 running() { kill -0 "$app_pid" 2>/dev/null; }
+# Visible windows of the program that are not the main window (dialogs, message boxes).
+other_windows() { xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -vx "$main_window" | grep -c . ; }
+a_dialog_is_up() { [ "$(other_windows)" -ge 1 ]; }
 not_running() { ! running; }
 
 key_to_main() {
@@ -63,6 +66,7 @@ eval "$("$server" env "$work/server")"
 TAPEWISE_DEBUG=1 "$tapewise" 2> app.err &
 app_pid=$!
 wait_for 20 windows_are 1 || fail "the main window did not appear"
+main_window="$(xdotool search --onlyvisible --name '^Tapewise$' | head -1)"
 sleep 1
 
 echo "== playing the tape"
@@ -80,7 +84,10 @@ running || fail "answering No ended the program"
 
 echo "== Save as"
 key_to_main alt+s
-sleep 1.5
+wait_for 15 a_dialog_is_up || fail "Alt+S opened no file dialog"
+dialog="$(xdotool search --onlyvisible --pid "$app_pid" | grep -vx "$main_window" | head -1)"
+xdotool windowfocus "$dialog" 2>/dev/null || true
+sleep 1
 xdotool type --delay 30 "$work/saved.tap"
 sleep 0.3
 xdotool key --clearmodifiers Return
