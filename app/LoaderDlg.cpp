@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
 
@@ -32,6 +33,9 @@ constexpr int32_t kAboutId = 1009;
 constexpr int32_t kDeleteId = 1011;
 constexpr int32_t kListId = 1012;
 constexpr int32_t kConsoleId = 1013;
+
+// How often a lost sound input is looked for again.
+constexpr int kRetryLostInputMs = 1000;
 
 constexpr const char* kAboutMenuText = "&About Tapewise...";
 
@@ -110,6 +114,9 @@ bool CLoaderDlg::OnInitDialog() {
     BuildBlockList();
     m_pDecoder = CSampleDecoder::Create(this, DecoderSettings{});
     m_pCapture = std::make_unique<CSoundCapture>(m_soundLayer, *this);
+    m_retryTimer = new QTimer(this);
+    m_retryTimer->setInterval(kRetryLostInputMs);
+    connect(m_retryTimer, &QTimer::timeout, this, &CLoaderDlg::RetryLostInput);
     if (m_soundLayer.CountInputDevices() == 0) {
         ShowMessage("No sound input device on machine");
         return false;
@@ -184,6 +191,22 @@ void CLoaderDlg::OnFilledBuffers() {
         m_pCapture->OnWimData(header);
     }
     m_handlingBuffers = false;
+    WatchLostInput();
+}
+
+// A lost input was shown once; the blocks stay, and capture comes back by itself.
+void CLoaderDlg::WatchLostInput() {
+    if (!m_destroyed && m_pCapture && m_pCapture->State() == CaptureState::Lost &&
+        !m_retryTimer->isActive()) {
+        m_retryTimer->start();
+    }
+}
+
+void CLoaderDlg::RetryLostInput() {
+    if (m_destroyed || !m_pCapture || m_pCapture->State() != CaptureState::Lost ||
+        m_pCapture->RetryLostInput()) {
+        m_retryTimer->stop();
+    }
 }
 
 // CDecoderOwner
@@ -254,19 +277,23 @@ const DecoderSettings& CLoaderDlg::DecoderSettingsNow() const {
 }
 
 int32_t CLoaderDlg::CountScreens() const {
-    return m_pBlockList->CountScreens();
+    return m_pBlockList->Model().CountScreens();
 }
 
 int32_t CLoaderDlg::FindScreenItem(int32_t screenNumber) const {
-    return m_pBlockList->FindScreenItem(screenNumber);
+    return m_pBlockList->Model().FindScreenItem(screenNumber);
 }
 
 int32_t CLoaderDlg::GetItemData(int32_t position) const {
-    return m_pBlockList->GetItemData(position);
+    const CBlockListModel& model = m_pBlockList->Model();
+    if (position < 0 || position >= model.GetItemCount()) {
+        return CBlockListModel::kErrorItem;
+    }
+    return model.GetEntry(position).itemValue;
 }
 
 TapeBlock CLoaderDlg::GetBlockCopy(int32_t storeIndex) const {
-    return m_pBlockList->GetBlockCopy(storeIndex);
+    return m_pBlockList->Model().GetBlockCopy(storeIndex).value_or(TapeBlock{});
 }
 
 // Commands
@@ -277,8 +304,9 @@ void CLoaderDlg::OnSaveAs() {
         m_pStatusBar->SetText("Save canceled", 0, 0);
         return;
     }
-    const bool wholeList = m_pBlockList->SavesWholeList();
-    if (const auto failure = m_pBlockList->SaveTapeFile(path.toLocal8Bit().toStdString())) {
+    const CBlockListModel& model = m_pBlockList->Model();
+    const bool wholeList = model.GetBlocksToSave().size() == model.GetBlocks().size();
+    if (const auto failure = model.SaveTapeFile(path.toLocal8Bit().toStdString())) {
         ShowMessage(QString::fromLocal8Bit(failure->c_str()));
         return;
     }
@@ -338,7 +366,9 @@ void CLoaderDlg::keyPressEvent(QKeyEvent* event) {
 }
 
 bool CLoaderDlg::ConfirmEnd() {
-    if (!m_unsaved.MustAsk(m_pBlockList == nullptr ? 0 : m_pBlockList->BlockCount())) {
+    if (!m_unsaved.MustAsk(m_pBlockList == nullptr
+                               ? 0
+                               : static_cast<int32_t>(m_pBlockList->Model().GetBlocks().size()))) {
         return true;
     }
     const auto answer = QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
@@ -377,6 +407,9 @@ void CLoaderDlg::OnDestroy() {
         return;
     }
     m_destroyed = true;
+    if (m_retryTimer != nullptr) {
+        m_retryTimer->stop();
+    }
     if (m_pCapture) {
         m_pCapture->CloseSoundInput();
     }

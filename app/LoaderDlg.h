@@ -15,6 +15,7 @@
 #include "signal/SignalHost.h"
 
 class CBlockListCtrl;
+class QTimer;
 class CLoaderStatusBar;
 class CSignalDlg;
 class CSoundCapture;
@@ -109,6 +110,8 @@ private:
     void EndProgram(int exitStatus);
     void OnDestroy();
     void ShowMessage(const QString& text);
+    void WatchLostInput();
+    void RetryLostInput();
 
     bool m_listErrors = true;
     CSoundLayer& m_soundLayer;
@@ -124,6 +127,7 @@ private:
     QPushButton* m_btnUp = nullptr;
     QPushButton* m_btnDown = nullptr;
     CUnsavedBlocks m_unsaved;
+    QTimer* m_retryTimer = nullptr;  // runs while the sound input is lost
     bool m_handlingBuffers = false;
     bool m_destroyed = false;
     int m_exitStatus = 0;

@@ -78,6 +78,27 @@ void ClickButton(QWidget* box, QMessageBox::StandardButton which) {
     messageBox->button(which)->click();
 }
 
+// Answers every message box that comes up while it lives with OK, and keeps what each one said.
+class BoxWatcher {
+public:
+    BoxWatcher() {
+        QObject::connect(&m_poll, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box != nullptr && box->isVisible()) {
+                titles << box->windowTitle();
+                texts << box->text();
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+        m_poll.start(5);
+    }
+    QStringList titles;
+    QStringList texts;
+
+private:
+    QTimer m_poll;
+};
+
 }  // namespace
 
 class LoaderDlgTest : public QObject {
@@ -196,100 +217,68 @@ private slots:
         QVERIFY(!about.isVisible());
     }
 
-    void moveUpAndDownMoveRunsOfSelectedEntries() {
-        CBlockListCtrl list;
-        list.InsertColumns();
-        FillFive(list);
-        list.SetSelected(2, true);
-        list.SetSelected(3, true);
-        list.MoveSelectedUp();
-        QCOMPARE(Order(list), QString("0,2,3,1,4"));
-        QCOMPARE(Selection(list), QString("1,2"));
+    // The editing rules are the model's (tested with it); the view must show them and hand the
+    // user's selection back.
+    void theListShowsItsModelAndTakesTheFocusWhenRowsMove() {
+        QWidget window;
+        auto* elsewhere = new QLineEdit(&window);
+        auto* list = new CBlockListCtrl(&window);
+        list->move(0, 30);
+        list->InsertColumns();
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        elsewhere->setFocus();
+        QSignalSpy changed(list, &CBlockListCtrl::BlocksChanged);
+        FillFive(*list);
+        list->AddErrorEntry(DescribeReadError(1, 0xFF));  // length -1
+        QCOMPARE(changed.size(), 5);
+        const auto showsModel = [list] {
+            const CBlockListModel& model = list->Model();
+            QCOMPARE(list->GetItemCount(), model.GetItemCount());
+            for (int32_t p = 0; p < model.GetItemCount(); ++p) {
+                const ListEntry& entry = model.GetEntry(p);
+                QCOMPARE(list->GetItemText(p, 0), entry.texts.type);
+                QCOMPARE(list->GetItemText(p, 2), entry.texts.length);
+                QCOMPARE(list->GetItemText(p, 4), entry.texts.expected);
+                QCOMPARE(list->IsSelected(p), entry.selected);
+            }
+        };
+        showsModel();
+        QVERIFY(elsewhere->hasFocus());
 
-        CBlockListCtrl down;
-        down.InsertColumns();
-        FillFive(down);
-        down.SetSelected(2, true);
-        down.SetSelected(3, true);
-        down.MoveSelectedDown();
-        QCOMPARE(Order(down), QString("0,1,4,2,3"));
-        QCOMPARE(Selection(down), QString("3,4"));
-        // Texts and blocks travel together: saving follows the new order.
-        std::vector<TapeBlock> saved = down.BlocksToSave();
-        QCOMPARE(saved.size(), size_t{2});
-        QCOMPARE(int(saved[0].length), 4);
-        QCOMPARE(int(saved[1].length), 5);
-        down.clearSelection();
-        saved = down.BlocksToSave();
-        QCOMPARE(int(saved[2].length), 6);
-        QCOMPARE(int(saved[3].bytes[1]), 2);
-    }
+        // A selection made in the view reaches the model; moved rows carry it along.
+        list->topLevelItem(2)->setSelected(true);
+        list->topLevelItem(3)->setSelected(true);
+        QVERIFY(list->Model().GetEntry(3).selected);
+        list->MoveSelectedUp();
+        QCOMPARE(Order(*list), QString("0,2,3,1,4,-1"));
+        QCOMPARE(Selection(*list), QString("1,2"));
+        showsModel();
+        QVERIFY(list->hasFocus());
+        QCOMPARE(changed.size(), 6);
 
-    void movesStopAtTheEnds() {
-        CBlockListCtrl list;
-        list.InsertColumns();
-        FillFive(list);
-        list.SetSelected(0, true);
-        list.SetSelected(3, true);
-        list.MoveSelectedUp();
-        QCOMPARE(Order(list), QString("0,1,2,3,4"));
-        list.clearSelection();
-        list.SetSelected(4, true);
-        list.SetSelected(1, true);
-        list.MoveSelectedDown();
-        QCOMPARE(Order(list), QString("0,1,2,3,4"));
-        list.clearSelection();
-        list.MoveSelectedUp();  // nothing selected: nothing moves
-        QCOMPARE(Order(list), QString("0,1,2,3,4"));
-    }
+        // Nothing moves past the top: the focus stays where it was.
+        elsewhere->setFocus();
+        list->clearSelection();
+        list->SetSelected(0, true);
+        list->MoveSelectedUp();
+        QCOMPARE(Order(*list), QString("0,2,3,1,4,-1"));
+        QVERIFY(elsewhere->hasFocus());
+        QCOMPARE(changed.size(), 6);
 
-    void deleteRenumbersAndKeepsBlocksWithTheirEntries() {
-        CBlockListCtrl list;
-        list.InsertColumns();
-        for (uint8_t i = 0; i < 3; ++i) {
-            AddTo(list, Block(0xFF, i, i));
-        }
-        list.AddErrorEntry(DescribeReadError(5, 0xFF));
-        list.SetSelected(1, true);
-        list.DeleteSelected();
-        QCOMPARE(list.BlockCount(), 2);
-        QCOMPARE(list.GetItemData(0), 0);
-        QCOMPARE(list.GetItemData(1), 1);
-        QCOMPARE(list.GetItemData(2), -1);
-        QCOMPARE(int(list.GetBlockCopy(1).length), 4);  // the third block moved down
-        QCOMPARE(Selection(list), QString());
-        // An error entry alone leaves the store as it was.
-        list.SetSelected(2, true);
-        list.DeleteSelected();
-        QCOMPARE(list.BlockCount(), 2);
-        QCOMPARE(list.GetItemCount(), 2);
-        // A block added after edits goes to the end with the next store index.
-        list.SetSelected(0, true);
-        list.MoveSelectedDown();
-        AddTo(list, Block(0x00, 17));
-        QCOMPARE(list.GetItemCount(), 3);
-        QCOMPARE(list.GetItemData(2), 2);
-        QCOMPARE(Order(list), QString("2,0,17"));
-        for (int32_t p = 0; p < 3; ++p) {
-            list.SetSelected(p, true);
-        }
-        list.DeleteSelected();
-        QCOMPARE(list.GetItemCount(), 0);
-        QCOMPARE(list.BlockCount(), 0);
-    }
-
-    void screensAreFoundInListOrder() {
-        CBlockListCtrl list;
-        list.InsertColumns();
-        AddTo(list, Block(0x00, 17));
-        AddTo(list, Block(0xFF, 6912));
-        AddTo(list, Block(0x00, 6912));  // flag 0x00: not a screen
-        list.AddErrorEntry(DescribeReadError(0, -1));
-        AddTo(list, Block(0xFF, 6912));
-        QCOMPARE(list.CountScreens(), 2);
-        QCOMPARE(list.FindScreenItem(0), 1);
-        QCOMPARE(list.FindScreenItem(1), 4);
-        QCOMPARE(list.FindScreenItem(2), -1);
+        // Moving the error row alone changes no block; deleting it with a block does.
+        list->SetSelected(0, false);
+        list->SetSelected(5, true);
+        list->MoveSelectedUp();
+        QCOMPARE(Order(*list), QString("0,2,3,1,-1,4"));
+        QCOMPARE(changed.size(), 6);
+        list->SetSelected(0, true);
+        list->DeleteSelected();
+        QCOMPARE(Order(*list), QString("2,3,1,4"));
+        QCOMPARE(Selection(*list), QString());
+        showsModel();
+        QCOMPARE(changed.size(), 7);
     }
 
     void statusTextsReachTheConsoleLog() {
@@ -460,6 +449,55 @@ private slots:
         QVERIFY(!loader->isVisible());
     }
 
+    void aLostInputIsToldOnceKeepsTheBlocksAndComesBack() {
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        CTestTape tape;
+        tape.AddCodeFile("kept", 50, 1);
+        const std::vector<uint8_t> samples =
+            CTapeSynth::ToUnsigned8(CTapeSynth::Render(tape.Blocks(), 22000.0, TapeWear{}));
+        Play(*loader, samples);
+        Play(*loader, std::vector<uint8_t>(22000, 128));
+        QCOMPARE(loader->BlockList().Model().GetBlocks().size(), size_t{2});
+
+        // The server goes away: giving back fails, and the layer hands back every queued buffer.
+        BoxWatcher boxes;
+        m_layer.failures["AddBuffer"] = {0, 7};
+        m_layer.devices = 0;
+        while (!m_layer.queued.empty()) {
+            m_filled.push_back(m_layer.Fill(0));
+        }
+        loader->OnFilledBuffers();
+        m_layer.queued.clear();  // closing forgets what was queued
+        QCOMPARE(boxes.texts, QStringList{"Error 7 for waveInAddBuffer : text of 7"});
+        QCOMPARE(boxes.titles, QStringList{"Tapewise"});
+        QCOMPARE(loader->ExitStatus(), 0);
+        QCOMPARE(loader->BlockList().Model().GetBlocks().size(), size_t{2});
+        QCOMPARE(loader->BlockList().Model().GetBlocksToSave().size(), size_t{2});
+
+        // No source, then a source that fails to open: retried quietly.
+        QTest::qWait(1300);
+        QCOMPARE(m_layer.CallCount("Open"), 1);
+        m_layer.devices = 1;
+        m_layer.failures = {{"Open", {0, 9}}};
+        QTRY_COMPARE_WITH_TIMEOUT(m_layer.CallCount("Open"), 2, 3000);
+        m_layer.failures.clear();
+        QTRY_COMPARE_WITH_TIMEOUT(m_layer.CallCount("Start"), 2, 3000);
+        QCOMPARE(m_layer.queued.size(), size_t{4});
+        QCOMPARE(boxes.texts.size(), 1);
+
+        // Capture goes on where the list left off.
+        CTestTape more;
+        more.AddCodeFile("again", 20, 2);
+        Play(*loader,
+             CTapeSynth::ToUnsigned8(CTapeSynth::Render(more.Blocks(), 22000.0, TapeWear{})));
+        Play(*loader, std::vector<uint8_t>(22000, 128));
+        QCOMPARE(loader->BlockList().Model().GetBlocks().size(), size_t{4});
+        QCOMPARE(boxes.texts.size(), 1);
+        QTest::qWait(1200);
+        QCOMPARE(m_layer.CallCount("Open"), 3);  // no retries once recording again
+    }
+
     void saveAsUsesTheTapeFilterAndReportsFailures() {
         auto loader = MakeLoader();
         QVERIFY(loader);
@@ -572,12 +610,12 @@ private slots:
         QCOMPARE(list.GetItemText(0, 0), std::string("code"));
         QCOMPARE(list.GetItemText(0, 3), std::string("hello     "));
         QCOMPARE(list.GetItemText(1, 2), std::string("300"));
-        const std::vector<TapeBlock> blocks = list.BlocksToSave();
+        const std::vector<TapeBlock> blocks = list.Model().GetBlocksToSave();
         QCOMPARE(std::vector<uint8_t>(blocks[1].bytes.get(), blocks[1].bytes.get() + 302),
                  tape.Blocks()[1]);
         QVERIFY(QString(loader->SignalDlg().Log().Text())
                     .contains("Load sucessful for 302 bytes block"));
-        QVERIFY(loader->Unsaved().MustAsk(list.BlockCount()));
+        QVERIFY(loader->Unsaved().MustAsk(2));
     }
 };
 

@@ -122,7 +122,7 @@ private slots:
         QVERIFY(plain);
         Play(*plain, samples);
         Play(*plain, silence);
-        QVERIFY(plain->BlockList().BlockCount() < 2);
+        QVERIFY(plain->BlockList().Model().GetBlocks().size() < 2);
 
         auto robust = MakeLoader();
         QVERIFY(robust);
@@ -131,7 +131,7 @@ private slots:
         Play(*robust, silence);
         CBlockListCtrl& list = robust->BlockList();
         QCOMPARE(list.GetItemCount(), 2);  // two block rows, no error row
-        const std::vector<TapeBlock> blocks = list.BlocksToSave();
+        const std::vector<TapeBlock> blocks = list.Model().GetBlocksToSave();
         QCOMPARE(blocks.size(), size_t{2});
         QCOMPARE(std::vector<uint8_t>(blocks[1].bytes.get(), blocks[1].bytes.get() + 302),
                  tape.Blocks()[1]);
