@@ -1,6 +1,6 @@
-// Decoder throughput on a synthesised tape signal: ROM timings (pilot 2168 T-states per pulse,
-// sync 667/735, bits 855/1710 at 3.5 MHz), resampled to 22000 Hz with smoothing, AC coupling and
-// noise. Reports samples per second and the multiple of real time (22000 samples per second).
+// Decoder throughput on a ROM-timed tape signal made by the test support library, band-limited
+// and with a little hiss. Reports samples per second and the multiple of real time (22000 samples
+// per second).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -8,7 +8,8 @@
 
 #include "decoder/TapeDecoder.h"
 #include "signal/SignalSnapshot.h"
-#include "tests/decoder/TapeSignal.h"
+#include "tests/support/TapeSynth.h"
+#include "tests/support/TestTape.h"
 
 namespace {
 
@@ -33,15 +34,14 @@ public:
 // Two programs of a header and a data block each: about 100 seconds of tape.
 const std::vector<uint8_t>& TapeSignal() {
     static const std::vector<uint8_t> signal = [] {
-        tape_signal::Shape shape;
-        shape.amplitude = 80.0;
-        shape.noise = 1.0;
-        return tape_signal::RenderTape(
-            {tape_signal::MakeHeader(3, "screen", 6912),
-             tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(6912, 1)),
-             tape_signal::MakeHeader(3, "code", 12000),
-             tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(12000, 2))},
-            shape);
+        CTestTape tape;
+        tape.AddCodeFile("screen", 6912, 1);
+        tape.AddCodeFile("code", 12000, 2);
+        TapeWear wear;
+        wear.lowPassHz = 3000.0;
+        wear.highPassHz = 70.0;
+        wear.noiseRms = 0.01;
+        return CTapeSynth::RenderForDecoder(tape.Blocks(), wear);
     }();
     return signal;
 }
@@ -115,7 +115,7 @@ BENCHMARK(BM_AddSample)->Unit(benchmark::kMillisecond);
 // A noisy input without a tape: many small wiggles for the filter to judge.
 void BM_ProcessBufferNoise(benchmark::State& state) {
     static const std::vector<uint8_t> noise = [] {
-        std::vector<uint8_t> bytes = tape_signal::RandomBytes(22000 * 20, 9);
+        std::vector<uint8_t> bytes = CTestTape::RandomBytes(22000 * 20, 9);
         for (uint8_t& byte : bytes) {
             byte = static_cast<uint8_t>(128 + (byte - 128) / 8);
         }

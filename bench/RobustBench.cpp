@@ -16,8 +16,9 @@
 
 #include "decoder/PlainDecoder.h"
 #include "decoder/RobustDecoder.h"
-#include "tests/decoder/RecordingOwner.h"
-#include "tests/decoder/TapeSignal.h"
+#include "tests/support/RecordingOwner.h"
+#include "tests/support/TapeSynth.h"
+#include "tests/support/TestTape.h"
 
 namespace {
 
@@ -36,14 +37,13 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 std::vector<uint8_t> SyntheticTape() {
-    std::vector<std::vector<uint8_t>> blocks;
+    CTestTape tape;
     for (uint32_t i = 0; i < 20; ++i) {
-        blocks.push_back(tape_signal::MakeHeader(3, "bench", 6912));
-        blocks.push_back(tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(6912, i + 1)));
+        tape.AddCodeFile("bench", 6912, i + 1);
     }
-    tape_signal::Shape shape;
-    shape.noise = 8.0;
-    return tape_signal::RenderTape(blocks, shape);
+    TapeWear wear;
+    wear.noiseRms = 0.06;
+    return CTapeSynth::RenderForDecoder(tape.Blocks(), wear);
 }
 
 struct Result {
@@ -51,7 +51,7 @@ struct Result {
     size_t blocks = 0;
 };
 
-Result Decode(CSampleDecoder& decoder, const RecordingOwner& owner,
+Result Decode(CSampleDecoder& decoder, const CRecordingOwner& owner,
               const std::vector<uint8_t>& signal) {
     const double start = ThreadSeconds();
     for (size_t at = 0; at < signal.size(); at += kBuffer) {
@@ -70,11 +70,11 @@ void Report(const char* mode, const Result& result, double signalSeconds) {
 void Bench(const std::string& name, const std::vector<uint8_t>& signal) {
     const double signalSeconds = static_cast<double>(signal.size()) / kSampleRate;
     std::printf("%s: %.1f s of signal\n", name.c_str(), signalSeconds);
-    RecordingOwner plainOwner;
+    CRecordingOwner plainOwner;
     plainOwner.recordDebug = false;
     CPlainDecoder plain(&plainOwner);
     Report("plain", Decode(plain, plainOwner, signal), signalSeconds);
-    RecordingOwner robustOwner;
+    CRecordingOwner robustOwner;
     robustOwner.recordDebug = false;
     CRobustDecoder robust(&robustOwner);
     Report("robust", Decode(robust, robustOwner, signal), signalSeconds);
@@ -84,7 +84,7 @@ void Bench(const std::string& name, const std::vector<uint8_t>& signal) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        Bench("synthetic tape, noise 8", SyntheticTape());
+        Bench("synthetic tape, 40 blocks with hiss", SyntheticTape());
         return 0;
     }
     for (int i = 1; i < argc; ++i) {

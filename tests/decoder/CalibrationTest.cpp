@@ -5,7 +5,7 @@
 
 #include "decoder/PulseRange.h"
 #include "decoder/TapeDecoder.h"
-#include "tests/decoder/RecordingOwner.h"
+#include "tests/support/RecordingOwner.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ protected:
         return {s.data0Min, s.data0Max, s.data1Min, s.data1Max};
     }
 
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CTapeDecoder decoder{&owner};
 };
 

@@ -8,8 +8,9 @@
 #include <unistd.h>
 
 #include "decoder/TapeDecoder.h"
-#include "tests/decoder/RecordingOwner.h"
-#include "tests/decoder/TapeSignal.h"
+#include "tests/support/RecordingOwner.h"
+#include "tests/support/TapeSynth.h"
+#include "tests/support/TestTape.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ protected:
 
     fs::path directory;
     std::string base;
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CTapeDecoder decoder{&owner};
 };
 
@@ -126,11 +127,14 @@ TEST_F(DumpReplayTest, AShortWriteIsLoggedWithTheFileName) {
 }
 
 TEST_F(DumpReplayTest, ADumpedTapeReplaysToTheSameBlocks) {
-    tape_signal::Shape shape;
-    shape.noise = 2.0;
-    const auto header = tape_signal::MakeHeader(3, "dumped", 300);
-    const auto data = tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(300, 7));
-    const std::vector<uint8_t> signal = tape_signal::RenderTape({header, data}, shape, 2500);
+    CTestTape tape;
+    tape.AddCodeFile("dumped", 300, 7);
+    TapeWear wear;
+    wear.noiseRms = 0.015;
+    wear.lowPassHz = 3000.0;
+    wear.pause = 2.5;
+    wear.trailSilence = 2.5;
+    const std::vector<uint8_t> signal = CTapeSynth::RenderForDecoder(tape.Blocks(), wear);
     decoder.settings.dump = true;
     for (size_t at = 0; at < signal.size(); at += 22000) {
         const auto count = static_cast<int32_t>(std::min<size_t>(22000, signal.size() - at));
@@ -138,7 +142,7 @@ TEST_F(DumpReplayTest, ADumpedTapeReplaysToTheSameBlocks) {
     }
     ASSERT_EQ(owner.blocks.size(), 2u);
 
-    RecordingOwner replayOwner;
+    CRecordingOwner replayOwner;
     CTapeDecoder replayer(&replayOwner);
     replayer.settings.baseName = base;
     replayer.settings.fromFile = true;

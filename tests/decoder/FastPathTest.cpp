@@ -5,9 +5,10 @@
 
 #include "decoder/TapeDecoder.h"
 #include "signal/SignalSnapshot.h"
-#include "tests/decoder/RecordingOwner.h"
 #include "tests/decoder/SnapshotCompare.h"
-#include "tests/decoder/TapeSignal.h"
+#include "tests/support/RecordingOwner.h"
+#include "tests/support/TapeSynth.h"
+#include "tests/support/TestTape.h"
 
 // ProcessBuffer skips runs of samples that cannot change anything; AddSample takes every sample
 // through every step. Both must report the same things and leave the same histories, whatever
@@ -16,7 +17,7 @@ namespace {
 
 struct Variant {
     std::string name;
-    tape_signal::Shape shape;
+    TapeWear wear;
     void (*configure)(DecoderSettings&) = [](DecoderSettings&) {};
 };
 
@@ -29,7 +30,7 @@ struct Trace {
 
 Trace Decode(const std::vector<uint8_t>& signal, const Variant& variant, size_t buffer,
              bool oneByOne) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CTapeDecoder decoder(&owner);
     variant.configure(decoder.settings);
     Trace trace;
@@ -71,20 +72,24 @@ void ExpectSameTrace(const Trace& fast, const Trace& reference, const std::strin
 
 std::vector<Variant> Variants() {
     std::vector<Variant> variants;
-    variants.push_back({"clean", {}});
-    tape_signal::Shape noisy;
-    noisy.noise = 7.0;
-    noisy.amplitude = 45.0;
+    TapeWear clean;
+    clean.pause = 0.3;
+    clean.lowPassHz = 3000.0;
+    clean.highPassHz = 70.0;
+    variants.push_back({"clean", clean});
+    TapeWear noisy = clean;
+    noisy.noiseRms = 0.055;
+    noisy.amplitude = 0.35;
     noisy.seed = 11;
     variants.push_back({"noisy", noisy});
-    tape_signal::Shape clipped;
-    clipped.amplitude = 190.0;
-    clipped.noise = 3.0;
+    TapeWear clipped = clean;
+    clipped.amplitude = 1.5;
+    clipped.noiseRms = 0.025;
     variants.push_back({"clipped", clipped});
-    tape_signal::Shape inverted;
-    inverted.invert = true;
+    TapeWear inverted = clean;
+    inverted.inverted = true;
     inverted.speed = 1.04;
-    inverted.noise = 2.0;
+    inverted.noiseRms = 0.015;
     variants.push_back(
         {"inverted, maxFirst", inverted, [](DecoderSettings& s) { s.maxFirst = true; }});
     variants.push_back({"old filter 2/4", noisy, [](DecoderSettings& s) {
@@ -96,27 +101,22 @@ std::vector<Variant> Variants() {
                             s.filterPercent = 0;
                             s.decayPercent = 0;
                         }});
-    tape_signal::Shape faint;
-    faint.amplitude = 4.0;
-    faint.noise = 1.0;
+    TapeWear faint = clean;
+    faint.amplitude = 0.03;
+    faint.noiseRms = 0.008;
     variants.push_back(
         {"faint, calibrating", faint, [](DecoderSettings& s) { s.externVals = true; }});
     return variants;
 }
 
 TEST(FastPathTest, BuffersDecodeExactlyAsSingleSamples) {
-    const std::vector<std::vector<uint8_t>> blocks = {
-        tape_signal::MakeHeader(3, "fastpath", 120),
-        tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(120, 5)),
-        // A broken block: a read error with a snapshot in the middle of a buffer.
-        [] {
-            auto block = tape_signal::MakeBlock(0xFF, tape_signal::RandomBytes(40, 9));
-            block.back() ^= 0x10;
-            return block;
-        }(),
-    };
+    CTestTape tape;
+    tape.AddCodeFile("fastpath", 120, 5);
+    // A broken block: a read error with a snapshot in the middle of a buffer.
+    tape.AddBadChecksumBlock(0xFF, CTestTape::RandomBytes(40, 9));
     for (const Variant& variant : Variants()) {
-        const std::vector<uint8_t> signal = tape_signal::RenderTape(blocks, variant.shape, 300);
+        const std::vector<uint8_t> signal =
+            CTapeSynth::RenderForDecoder(tape.Blocks(), variant.wear);
         const Trace reference = Decode(signal, variant, 22000, true);
         for (size_t buffer : {22000u, 4096u, 333u, 1u}) {
             const Trace fast = Decode(signal, variant, buffer, false);
@@ -130,7 +130,7 @@ TEST(FastPathTest, BuffersDecodeExactlyAsSingleSamples) {
 
 TEST(FastPathTest, RandomBytesDecodeExactlyAsSingleSamples) {
     // Every byte value, clipped ones included, in every order the filter can meet.
-    std::vector<uint8_t> signal = tape_signal::RandomBytes(300000, 21);
+    std::vector<uint8_t> signal = CTestTape::RandomBytes(300000, 21);
     for (size_t i = 100000; i < 200000; ++i) {
         signal[i] = static_cast<uint8_t>(128 + (signal[i] - 128) / 16);  // small wiggles
     }

@@ -4,12 +4,14 @@
 #include <vector>
 
 #include "decoder/TapeDecoder.h"
-#include "tests/decoder/RecordingOwner.h"
-#include "tests/decoder/TapeSignal.h"
+#include "tests/support/PeriodSignal.h"
+#include "tests/support/RecordingOwner.h"
 
 namespace {
 
-using tape_signal::BlockPeriods;
+std::vector<int32_t> BlockPeriods(const std::vector<uint8_t>& block) {
+    return CPeriodSignal::BlockPeriods(block);
+}
 
 // Drives the recognizer with full periods: each period is an extremum half-way and one at its
 // end. The stream starts with a peak, so the period ends are troughs, and trough-to-trough
@@ -41,7 +43,7 @@ protected:
         return events;
     }
 
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CTapeDecoder decoder{&owner};
     int64_t time = 1000;
 };
@@ -192,7 +194,7 @@ TEST_F(RecognizerTest, APeriodOutsideTheBitRangesAsksForOneCalibration) {
     EXPECT_EQ(decoder.settings.data1Max, 28);
 
     // Without the right to move the outer limits the same signal fails at its first 1 bit.
-    RecordingOwner strictOwner;
+    CRecordingOwner strictOwner;
     CTapeDecoder strict(&strictOwner);
     int64_t t = 0;
     auto period = [&](int32_t p) {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "decoder/EpisodeMerger.h"
-#include "tests/decoder/RecordingOwner.h"
+#include "tests/support/RecordingOwner.h"
 
 // The merge rules of the robust mode, on episodes as the two decoders' recorders hand them over.
 namespace {
@@ -71,7 +71,7 @@ const std::vector<uint8_t> kBlock = {0xFF, 1, 2, 3, 0xFF ^ 1 ^ 2 ^ 3};
 const std::vector<uint8_t> kFragment = {0x00, 0x00};
 
 TEST(RobustMergeTest, ABlockBothDecodersLoadedIsReportedOnce) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CEpisodeMerger merger(&owner);
     merger.Add({Loaded(0, 100, 5000, kBlock), Loaded(1, 110, 5010, kBlock)});
     merger.Settle(kLongAgo, kNoDeadline, 0);
@@ -82,7 +82,7 @@ TEST(RobustMergeTest, ABlockBothDecodersLoadedIsReportedOnce) {
 }
 
 TEST(RobustMergeTest, AnErrorBesideALoadedBlockIsNotReported) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CEpisodeMerger merger(&owner);
     merger.Add({ReadError(1, 110, 900, 3), Loaded(0, 100, 5000, kBlock)});
     merger.Settle(kLongAgo, kNoDeadline, 0);
@@ -93,7 +93,7 @@ TEST(RobustMergeTest, AnErrorBesideALoadedBlockIsNotReported) {
 }
 
 TEST(RobustMergeTest, TheFullBlockWinsOverAShortFragmentBesideIt) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CEpisodeMerger merger(&owner);
     merger.Add({Loaded(1, 90, 400, kFragment), Loaded(0, 100, 5000, kBlock)});
     merger.Settle(kLongAgo, kNoDeadline, 0);
@@ -101,7 +101,7 @@ TEST(RobustMergeTest, TheFullBlockWinsOverAShortFragmentBesideIt) {
 }
 
 TEST(RobustMergeTest, AFragmentOfALongerFailedBlockGivesWayToTheError) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CEpisodeMerger merger(&owner);
     merger.Add({Loaded(1, 90, 400, kFragment), ReadError(0, 100, 5000, 40)});
     merger.Settle(kLongAgo, kNoDeadline, 0);
@@ -111,7 +111,7 @@ TEST(RobustMergeTest, AFragmentOfALongerFailedBlockGivesWayToTheError) {
 }
 
 TEST(RobustMergeTest, AStretchWhereBothFailedGivesOneErrorTheOneThatReadMost) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CEpisodeMerger merger(&owner);
     merger.Add({ReadError(0, 100, 900, 3), ReadError(1, 110, 2000, 12), BadSync(0, 150)});
     merger.Settle(kLongAgo, kNoDeadline, 0);
@@ -121,7 +121,7 @@ TEST(RobustMergeTest, AStretchWhereBothFailedGivesOneErrorTheOneThatReadMost) {
 }
 
 TEST(RobustMergeTest, SeparateStretchesAreReportedEachInTheirOrder) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CEpisodeMerger merger(&owner);
     merger.Add({Loaded(1, 30000, 40000, kFragment), BadSync(0, 20000)});
     merger.Add({Loaded(0, 100, 5000, kBlock)});
@@ -133,7 +133,7 @@ TEST(RobustMergeTest, SeparateStretchesAreReportedEachInTheirOrder) {
 }
 
 TEST(RobustMergeTest, AStretchWaitsWhileADecoderMayStillReadThere) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CEpisodeMerger merger(&owner);
     merger.Add({ReadError(0, 100, 900, 3)});
     merger.Settle(500, kNoDeadline, 0);  // the other decoder has been reading since 500
@@ -149,7 +149,7 @@ TEST(RobustMergeTest, AStretchWaitsWhileADecoderMayStillReadThere) {
 }
 
 TEST(RobustMergeTest, ABlockGoesOutAtTheDeadlineUnlessTheOtherDecoderHasReadMore) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CEpisodeMerger merger(&owner);
     merger.Add({Loaded(1, 90, 400, kFragment)});
     merger.Settle(100, 1000, 50);  // the other decoder has read 50 bytes of this stretch
@@ -165,7 +165,7 @@ TEST(RobustMergeTest, ABlockGoesOutAtTheDeadlineUnlessTheOtherDecoderHasReadMore
 }
 
 TEST(RobustMergeTest, ErrorRowsFollowTheOwnersSwitch) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     owner.listErrors = false;
     CEpisodeMerger merger(&owner);
     merger.Add({ReadError(0, 100, 900, 3)});

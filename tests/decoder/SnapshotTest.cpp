@@ -4,14 +4,14 @@
 
 #include "decoder/TapeDecoder.h"
 #include "signal/SignalSnapshot.h"
-#include "tests/decoder/RecordingOwner.h"
 #include "tests/decoder/SnapshotCompare.h"
-#include "tests/decoder/TapeSignal.h"
+#include "tests/support/PeriodSignal.h"
+#include "tests/support/RecordingOwner.h"
 
 namespace {
 
 TEST(SnapshotTest, ACaptureRightAfterStartUpIsEmpty) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CTapeDecoder decoder(&owner);
     SignalSnapshot snapshot;
     decoder.CaptureSnapshot(snapshot);
@@ -26,7 +26,7 @@ TEST(SnapshotTest, ACaptureRightAfterStartUpIsEmpty) {
 }
 
 TEST(SnapshotTest, KeepsTheLast400SamplesWithTheirTimes) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CTapeDecoder decoder(&owner);
     std::vector<uint8_t> samples(450);
     for (size_t i = 0; i < samples.size(); ++i) {
@@ -44,9 +44,9 @@ TEST(SnapshotTest, KeepsTheLast400SamplesWithTheirTimes) {
 }
 
 TEST(SnapshotTest, CapturesAreIndependentCopies) {
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CTapeDecoder decoder(&owner);
-    const std::vector<uint8_t> signal = tape_signal::TrianglePeriods(std::vector<int32_t>(200, 27));
+    const std::vector<uint8_t> signal = CPeriodSignal::Triangle(std::vector<int32_t>(200, 27));
     decoder.ProcessBuffer(signal.data(), 3000);
     SignalSnapshot first;
     SignalSnapshot second;

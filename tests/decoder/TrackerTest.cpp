@@ -4,7 +4,7 @@
 
 #include "decoder/TapeDecoder.h"
 #include "signal/SignalSnapshot.h"
-#include "tests/decoder/RecordingOwner.h"
+#include "tests/support/RecordingOwner.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ protected:
     // sample at time 4 is 145.
     void PrimeSwing() { Feed({150, 100, 110, 150, 145}); }
 
-    RecordingOwner owner;
+    CRecordingOwner owner;
     CTapeDecoder decoder{&owner};
 };
 
@@ -79,7 +79,7 @@ TEST_F(TrackerTest, TheThresholdDecaysAfterTheDelay) {
     // Defaults: delay 6, decay 2 points per sample. Ten samples after the peak the share is
     // 45 - 8 = 37 % of 50, that is 18.
     for (int32_t excursion : {17, 18}) {
-        RecordingOwner recorder;
+        CRecordingOwner recorder;
         CTapeDecoder tracker(&recorder);
         for (int32_t s : {150, 100, 110, 150, 149, 148, 147, 146, 145, 144, 143, 142, 141}) {
             tracker.AddSample(s);

@@ -139,7 +139,7 @@ std::vector<float> CTapeSynth::Render(const std::vector<CTestTape::Block>& block
     tape.Silence(wear.leadSilence);
     for (size_t i = 0; i < blocks.size(); ++i) {
         tape.Block(blocks[i]);
-        tape.Silence(i + 1 < blocks.size() ? kPauseSeconds : wear.trailSilence);
+        tape.Silence(i + 1 < blocks.size() ? wear.pause : wear.trailSilence);
     }
     std::vector<double> samples = Integrate(Play(tape.Stretches(), wear), rate);
     // The hiss is on the tape, so it passes through the same playback response as the signal.
@@ -169,4 +169,9 @@ std::vector<uint8_t> CTapeSynth::ToUnsigned8(const std::vector<float>& samples) 
         out[n] = static_cast<uint8_t>(std::clamp(value, 0L, 255L));
     }
     return out;
+}
+
+std::vector<uint8_t> CTapeSynth::RenderForDecoder(const std::vector<CTestTape::Block>& blocks,
+                                                  const TapeWear& wear) {
+    return ToUnsigned8(Render(blocks, kDecoderRate, wear));
 }

@@ -17,13 +17,14 @@ struct TapeWear {
     bool inverted = false;
     uint32_t seed = 1;
     double leadSilence = 0.2;   // seconds of silence before the first leader
+    double pause = 1.0;         // seconds between blocks
     double trailSilence = 0.2;  // seconds after the last block (0: cut right after the last bit)
 };
 
 // Renders tape blocks as the ZX Spectrum ROM saves them: pilot half-periods of 2168 T-states
 // (8063 of them before a block with flag below 128, 3223 before the others), sync pulses of 667
 // and 735, each bit as two equal half-periods of 855 (0) or 1710 (1) T-states at 3.5 MHz, then
-// a one-second pause. The square wave is integrated exactly over each output sample (box filter),
+// a pause. The square wave is integrated exactly over each output sample (box filter),
 // then scaled, given hiss, and band-limited.
 class CTapeSynth {
 public:
@@ -35,11 +36,14 @@ public:
     static constexpr int32_t kSync2Pulse = 735;
     static constexpr int32_t kZeroPulse = 855;
     static constexpr int32_t kOnePulse = 1710;
-    static constexpr double kPauseSeconds = 1.0;
+    static constexpr double kDecoderRate = 22000.0;
 
     // Samples in -1.0 .. 1.0 at the given rate.
     static std::vector<float> Render(const std::vector<CTestTape::Block>& blocks, double rate,
                                      const TapeWear& wear);
     // -1.0 .. 1.0 to unsigned 8 bits, silence at 128.
     static std::vector<uint8_t> ToUnsigned8(const std::vector<float>& samples);
+    // The samples as the decoder takes them: unsigned 8 bits at 22000 per second.
+    static std::vector<uint8_t> RenderForDecoder(const std::vector<CTestTape::Block>& blocks,
+                                                 const TapeWear& wear);
 };

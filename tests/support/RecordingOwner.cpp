@@ -1,38 +1,38 @@
-#include "tests/decoder/RecordingOwner.h"
+#include "tests/support/RecordingOwner.h"
 
-void RecordingOwner::SetStatusText(const char* text) {
+void CRecordingOwner::SetStatusText(const char* text) {
     events.push_back("status: " + std::string(text));
 }
 
-void RecordingOwner::AppendLog(const char* text) {
+void CRecordingOwner::AppendLog(const char* text) {
     events.push_back("log: " + std::string(text));
 }
 
-void RecordingOwner::AddBlock(int32_t length, const uint8_t* bytes) {
+void CRecordingOwner::AddBlock(int32_t length, const uint8_t* bytes) {
     events.push_back("block: " + std::to_string(length));
     blocks.emplace_back(bytes, bytes + length);
 }
 
-void RecordingOwner::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {
+void CRecordingOwner::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {
     events.push_back("entry: " + std::to_string(bytesRead) + " " + std::to_string(firstByte));
 }
 
-void RecordingOwner::AddErrorSnapshot(const SignalSnapshot& snapshot) {
+void CRecordingOwner::AddErrorSnapshot(const SignalSnapshot& snapshot) {
     events.push_back("snapshot");
     snapshots.push_back(snapshot);
 }
 
-void RecordingOwner::RefreshSignal() {
+void CRecordingOwner::RefreshSignal() {
     events.push_back("refresh");
 }
 
-void RecordingOwner::DebugOutput(const char* text) {
+void CRecordingOwner::DebugOutput(const char* text) {
     if (recordDebug) {
         events.push_back("debug: " + std::string(text));
     }
 }
 
-std::vector<std::string> RecordingOwner::Lines(const std::string& prefix) const {
+std::vector<std::string> CRecordingOwner::Lines(const std::string& prefix) const {
     std::vector<std::string> lines;
     for (const std::string& event : events) {
         if (event.rfind(prefix, 0) == 0) {

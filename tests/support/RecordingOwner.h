@@ -9,7 +9,7 @@
 
 // A decoder owner that writes down everything the decoder reports, in order, as one line per
 // call ("status: ...", "log: ...", "block: N", "entry: N F", "snapshot", "refresh", "debug: ...").
-class RecordingOwner : public CDecoderOwner {
+class CRecordingOwner : public CDecoderOwner {
 public:
     void SetStatusText(const char* text) override;
     void AppendLog(const char* text) override;
