@@ -54,27 +54,9 @@ void Report(benchmark::State& state, const CountingOwner& owner, int64_t samples
     state.counters["errors"] = static_cast<double>(owner.errors);
 }
 
-// ProcessBuffer alone, one-second buffers.
-void BM_ProcessBuffer(benchmark::State& state) {
-    const std::vector<uint8_t>& signal = TapeSignal();
-    CountingOwner owner;
-    int64_t samples = 0;
-    for (auto _ : state) {
-        owner = CountingOwner();
-        CTapeDecoder decoder(&owner);
-        for (size_t at = 0; at < signal.size(); at += kBufferSamples) {
-            const auto count =
-                static_cast<int32_t>(std::min<size_t>(kBufferSamples, signal.size() - at));
-            decoder.ProcessBuffer(signal.data() + at, count);
-        }
-        samples += static_cast<int64_t>(signal.size());
-    }
-    Report(state, owner, samples);
-}
-BENCHMARK(BM_ProcessBuffer)->Unit(benchmark::kMillisecond);
-
-// As the program runs: after each buffer the indicator's calibration and the snapshot capture.
-void BM_ProcessBufferWithReadouts(benchmark::State& state) {
+// ProcessBuffer in one-second buffers; with readouts, also what the program does after each
+// buffer: the indicator's calibration and the snapshot capture.
+void BM_ProcessBuffer(benchmark::State& state, bool readouts) {
     const std::vector<uint8_t>& signal = TapeSignal();
     CountingOwner owner;
     SignalSnapshot current;
@@ -86,14 +68,17 @@ void BM_ProcessBufferWithReadouts(benchmark::State& state) {
             const auto count =
                 static_cast<int32_t>(std::min<size_t>(kBufferSamples, signal.size() - at));
             decoder.ProcessBuffer(signal.data() + at, count);
-            benchmark::DoNotOptimize(decoder.Calibrate());
-            decoder.CaptureSnapshot(current);
+            if (readouts) {
+                benchmark::DoNotOptimize(decoder.Calibrate());
+                decoder.CaptureSnapshot(current);
+            }
         }
         samples += static_cast<int64_t>(signal.size());
     }
     Report(state, owner, samples);
 }
-BENCHMARK(BM_ProcessBufferWithReadouts)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ProcessBuffer, alone, false)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ProcessBuffer, with_readouts, true)->Unit(benchmark::kMillisecond);
 
 // Every sample through every step of the tracker, without the look-ahead of ProcessBuffer.
 void BM_AddSample(benchmark::State& state) {

@@ -26,7 +26,7 @@ CTestTape TwoFiles() {
 std::vector<uint8_t> CleanSignal(const CTestTape& tape) {
     TapeWear wear;
     wear.lowPassHz = 7000.0;
-    return CTapeSynth::ToUnsigned8(CTapeSynth::Render(tape.Blocks(), 22000.0, wear));
+    return CTapeSynth::RenderForDecoder(tape.Blocks(), wear);
 }
 
 // The tape as raw samples, written once per test process. Tests run as parallel processes, so
@@ -221,8 +221,7 @@ TEST(DecodeCommandTest, RobustModeLoadsAHissyRecordingOfTheOtherPolarity) {
     wear.noiseRms = 0.12;
     wear.seed = 5;
     const std::string raw = DataPath("robust_" + std::to_string(::getpid()) + ".raw");
-    CSignalFile::WriteRaw(
-        raw, CTapeSynth::ToUnsigned8(CTapeSynth::Render(TwoFiles().Blocks(), 22000.0, wear)));
+    CSignalFile::WriteRaw(raw, CTapeSynth::RenderForDecoder(TwoFiles().Blocks(), wear));
     const std::string plainTap = DataPath("robust_plain.tap");
     const std::string robustTap = DataPath("robust_robust.tap");
 

@@ -1,48 +1,17 @@
 // tapewise-cli list, convert and screen, run as a user runs them.
 #include <gtest/gtest.h>
 #include <png.h>
-#include <sys/wait.h>
-
-#include <cstdlib>
 
 #include "tape/ScreenPicture.h"
 #include "tape/TapeImageReader.h"
 #include "tape/TapeImageWriter.h"
+#include "tests/support/CliRun.h"
 #include "tests/tape/TapeTestData.h"
 
 using namespace tapetest;
 namespace fs = std::filesystem;
 
 namespace {
-struct Result {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& text) {
-    return "'" + text + "'";
-}
-
-Result RunCli(const fs::path& dir, const std::vector<std::string>& arguments) {
-    std::string command = Quoted(TAPEWISE_CLI);
-    for (const std::string& argument : arguments) {
-        command += " " + Quoted(argument);
-    }
-    command += " >" + Quoted((dir / "stdout.txt").string()) + " 2>" +
-               Quoted((dir / "stderr.txt").string());
-    const int raw = std::system(command.c_str());
-    Result result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    const auto out = FileBytes(dir / "stdout.txt");
-    const auto err = FileBytes(dir / "stderr.txt");
-    result.out.assign(out.begin(), out.end());
-    result.err.assign(err.begin(), err.end());
-    fs::remove(dir / "stdout.txt");
-    fs::remove(dir / "stderr.txt");
-    return result;
-}
-
 std::vector<uint8_t> Tzx(std::initializer_list<std::vector<uint8_t>> parts) {
     std::vector<uint8_t> file = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
     for (const auto& part : parts) {
@@ -95,8 +64,9 @@ TEST(ListCommand, PrintsOneTabSeparatedLinePerEntryOfEveryFile) {
                             {BlockOf(HeaderBytes(3, "screen", 6912)), BlockOf({0xFF, 0x55})}),
               std::nullopt);
     WriteBytes(dir / "b.tzx", Tzx({{0x30, 2, 'h', 'i'}, TurboBlock({0x0A, 1, 2})}));
-    const Result result = RunCli(dir, {"list", (dir / "a.tap").string(), (dir / "b.tzx").string()});
-    EXPECT_EQ(result.status, 0) << result.err;
+    const CliResult result =
+        CCliRun::Run({"list", (dir / "a.tap").string(), (dir / "b.tzx").string()});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out,
               "code\t00\t17\tscreen    \t6912\n"
               "\tFF\t0\t\t\n"
@@ -108,8 +78,8 @@ TEST(ListCommand, UnreadableAndCutFilesFailButListWhatWasRead) {
     const fs::path dir = TestDirectory();
     WriteBytes(dir / "cut.tap", {2, 0, 0xFF, 0xFF, 5, 0, 0xFF});
     const std::string missing = (dir / "missing.tap").string();
-    const Result result = RunCli(dir, {"list", missing, (dir / "cut.tap").string()});
-    EXPECT_EQ(result.status, 1);
+    const CliResult result = CCliRun::Run({"list", missing, (dir / "cut.tap").string()});
+    EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, "\tFF\t0\t\t\n");
     EXPECT_NE(result.err.find("Cannot open " + missing + ": No such file or directory"),
               std::string::npos)
@@ -128,9 +98,9 @@ TEST(ConvertCommand, JoinsInputsInOrderInTheLayoutOfTheOutputName) {
     joined.push_back(BlockOf(turboData));
 
     for (const char* name : {"out.TZX", "out.tap", "out.Tzx"}) {
-        const Result result = RunCli(dir, {"convert", (dir / "one.tap").string(),
-                                           (dir / "two.tzx").string(), (dir / name).string()});
-        EXPECT_EQ(result.status, 0) << result.err;
+        const CliResult result = CCliRun::Run({"convert", (dir / "one.tap").string(),
+                                               (dir / "two.tzx").string(), (dir / name).string()});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
         EXPECT_EQ(FileBytes(dir / name), EncodeTapeImage(LayoutForPath(name), joined)) << name;
     }
 }
@@ -140,22 +110,22 @@ TEST(ConvertCommand, NothingIsWrittenWhenAnInputIsDamagedOrABlockTooLong) {
     const std::vector<uint8_t> old = {2, 0, 0xFF, 0xFF};
     WriteBytes(dir / "out.tap", old);
     WriteBytes(dir / "cut.tap", {2, 0, 0xFF, 0xFF, 5, 0, 0xFF});
-    const Result cut =
-        RunCli(dir, {"convert", (dir / "cut.tap").string(), (dir / "out.tap").string()});
-    EXPECT_EQ(cut.status, 1);
+    const CliResult cut =
+        CCliRun::Run({"convert", (dir / "cut.tap").string(), (dir / "out.tap").string()});
+    EXPECT_EQ(cut.exitCode, 1);
     EXPECT_NE(cut.err.find("out.tap not written"), std::string::npos) << cut.err;
 
     WriteBytes(dir / "long.tzx", Tzx({TurboBlock(DataBytes(0xFF, 70000))}));
-    const Result tooLong =
-        RunCli(dir, {"convert", (dir / "long.tzx").string(), (dir / "out.tap").string()});
-    EXPECT_EQ(tooLong.status, 1);
+    const CliResult tooLong =
+        CCliRun::Run({"convert", (dir / "long.tzx").string(), (dir / "out.tap").string()});
+    EXPECT_EQ(tooLong.exitCode, 1);
     EXPECT_NE(tooLong.err.find("block 1 of 1 is 70000 bytes long"), std::string::npos)
         << tooLong.err;
     EXPECT_EQ(FileBytes(dir / "out.tap"), old);
 
-    const Result unwritable =
-        RunCli(dir, {"convert", (dir / "out.tap").string(), (dir / "none" / "x.tzx").string()});
-    EXPECT_EQ(unwritable.status, 1);
+    const CliResult unwritable =
+        CCliRun::Run({"convert", (dir / "out.tap").string(), (dir / "none" / "x.tzx").string()});
+    EXPECT_EQ(unwritable.exitCode, 1);
     EXPECT_NE(unwritable.err.find("No such file or directory"), std::string::npos);
 }
 
@@ -168,14 +138,14 @@ TEST(ScreenCommand, DrawsTheNthScreenBlockAsAPng) {
                             {BlockOf(PatternedScreen(1)), BlockOf(notAScreen),
                              BlockOf(HeaderBytes(3, "pic", 6912)), BlockOf(second)}),
               std::nullopt);
-    const Result result =
-        RunCli(dir, {"screen", (dir / "s.tzx").string(), "1", (dir / "p.png").string()});
-    ASSERT_EQ(result.status, 0) << result.err;
+    const CliResult result =
+        CCliRun::Run({"screen", (dir / "s.tzx").string(), "1", (dir / "p.png").string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(ReadPng(dir / "p.png"), ScreenPicture(second.data()));
 
-    const Result beyond =
-        RunCli(dir, {"screen", (dir / "s.tzx").string(), "2", (dir / "q.png").string()});
-    EXPECT_EQ(beyond.status, 1);
+    const CliResult beyond =
+        CCliRun::Run({"screen", (dir / "s.tzx").string(), "2", (dir / "q.png").string()});
+    EXPECT_EQ(beyond.exitCode, 1);
     EXPECT_NE(beyond.err.find("holds 2 screen block(s); there is no screen 2"), std::string::npos)
         << beyond.err;
     EXPECT_FALSE(fs::exists(dir / "q.png"));
@@ -184,24 +154,24 @@ TEST(ScreenCommand, DrawsTheNthScreenBlockAsAPng) {
 TEST(ScreenCommand, UsageErrorsAndUnreadableInput) {
     const fs::path dir = TestDirectory();
     for (const char* number : {"-1", "x", "1x", ""}) {
-        EXPECT_EQ(RunCli(dir, {"screen", "a.tap", number, "p.png"}).status, 2) << number;
+        EXPECT_EQ(CCliRun::Run({"screen", "a.tap", number, "p.png"}).exitCode, 2) << number;
     }
-    EXPECT_EQ(RunCli(dir, {"screen", "a.tap", "0"}).status, 2);
-    const Result missing =
-        RunCli(dir, {"screen", (dir / "none.tap").string(), "0", (dir / "p.png").string()});
-    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(CCliRun::Run({"screen", "a.tap", "0"}).exitCode, 2);
+    const CliResult missing =
+        CCliRun::Run({"screen", (dir / "none.tap").string(), "0", (dir / "p.png").string()});
+    EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("none.tap: No such file or directory"), std::string::npos);
 }
 
 TEST(TapeCommands, HelpAndUsage) {
     const fs::path dir = TestDirectory();
     for (const char* command : {"list", "convert", "screen"}) {
-        const Result help = RunCli(dir, {command, "--help"});
-        EXPECT_EQ(help.status, 0) << command;
+        const CliResult help = CCliRun::Run({command, "--help"});
+        EXPECT_EQ(help.exitCode, 0) << command;
         EXPECT_EQ(help.out.rfind(std::string("Usage: tapewise-cli ") + command, 0), 0u) << command;
-        const Result bare = RunCli(dir, {command});
-        EXPECT_EQ(bare.status, 2) << command;
+        const CliResult bare = CCliRun::Run({command});
+        EXPECT_EQ(bare.exitCode, 2) << command;
         EXPECT_NE(bare.err.find("Usage:"), std::string::npos) << command;
     }
-    EXPECT_EQ(RunCli(dir, {"convert", "only-one.tap"}).status, 2);
+    EXPECT_EQ(CCliRun::Run({"convert", "only-one.tap"}).exitCode, 2);
 }
