@@ -10,19 +10,70 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QScreen>
+#include <QStyle>
 #include <QTreeWidget>
+#include <algorithm>
 
+#include "app/GroupBoxStyle.h"
 #include "app/TabCtrl.h"
 
 namespace {
 constexpr const char* kControlIdProperty = "controlId";
 
-// Average character width as dialogs measure it: the mean advance of the 52 Latin letters,
-// rounded.
-int AverageCharWidth(const QFontMetrics& metrics) {
-    const int letters = metrics.horizontalAdvance(
-        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-    return (letters / 26 + 1) / 2;
+// Base units of the designed font, in pixels at 96 dpi per point of its size.
+constexpr double kDesignedUnitXPerPoint = 6.0 / 8.0;
+constexpr double kDesignedUnitYPerPoint = 13.0 / 8.0;
+constexpr double kReferenceDpi = 96.0;
+// The smallest text size tried, and the step down from the template's.
+constexpr double kSmallestPointSize = 6.0;
+constexpr double kPointSizeStep = 0.5;
+// Room a group box needs beside its title, and a push button beside its text.
+constexpr int kGroupTitleMargin = 8;
+constexpr int kButtonTextMargin = 4;
+
+double ScreenDpi() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen != nullptr ? screen->logicalDotsPerInchY() : kReferenceDpi;
+}
+
+int DesignedUnit(double perPoint, int pointSize) {
+    return std::max(1, static_cast<int>(perPoint * pointSize * ScreenDpi() / kReferenceDpi + 0.5));
+}
+
+// The width a control needs around its text: the check box's indicator, the group box's frame.
+int ChromeWidth(ControlKind kind) {
+    const QStyle* style = QApplication::style();
+    switch (kind) {
+        case ControlKind::CheckBox:
+            return style->pixelMetric(QStyle::PM_IndicatorWidth) +
+                   style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing);
+        case ControlKind::GroupBox:
+            return kGroupTitleMargin;
+        case ControlKind::PushButton:
+            return kButtonTextMargin;
+        default:
+            return 0;
+    }
+}
+
+bool HasOneLineText(const ControlTemplate& control) {
+    switch (control.kind) {
+        case ControlKind::Label:
+        case ControlKind::CheckBox:
+        case ControlKind::GroupBox:
+        case ControlKind::PushButton:
+            return control.text[0] != '\0';
+        default:
+            return false;
+    }
+}
+
+// The text as shown: without mnemonic marks and the blanks at its ends.
+QString ShownText(const ControlTemplate& control) {
+    QString text = QString::fromUtf8(control.text).trimmed();
+    text.remove(QLatin1Char('&'));
+    return text;
 }
 
 // v * base / divisor, rounded half away from zero.
@@ -42,12 +93,17 @@ QWidget* CreatePushButton(const ControlTemplate& control, QWidget* parent) {
     return button;
 }
 
+QWidget* CreateGroupBox(const ControlTemplate& control, QWidget* parent) {
+    auto* box = new QGroupBox(QString::fromUtf8(control.text), parent);
+    box->setStyle(CGroupBoxStyle::Instance());
+    return box;
+}
+
 QWidget* CreateLabel(const ControlTemplate& control, QWidget* parent) {
     auto* label = new QLabel(QString::fromUtf8(control.text), parent);
     const Qt::Alignment horizontal =
         Has(control.style, control_style::kCentred) ? Qt::AlignHCenter : Qt::AlignLeft;
     label->setAlignment(horizontal | Qt::AlignTop);
-    label->setWordWrap(true);
     return label;
 }
 
@@ -83,11 +139,38 @@ QWidget* CreateIcon(const ControlTemplate& control, QWidget* parent, QSize size)
 }  // namespace
 
 CDialogBuilder::CDialogBuilder(const DialogTemplate& dialogTemplate)
-    : m_template(dialogTemplate), m_font(QApplication::font()) {
-    m_font.setPointSize(dialogTemplate.pointSize);
-    const QFontMetrics metrics(m_font);
-    m_baseUnitX = AverageCharWidth(metrics);
-    m_baseUnitY = metrics.height();
+    : m_template(dialogTemplate),
+      m_baseUnitX(DesignedUnit(kDesignedUnitXPerPoint, dialogTemplate.pointSize)),
+      m_baseUnitY(DesignedUnit(kDesignedUnitYPerPoint, dialogTemplate.pointSize)) {
+    m_font = FittingFont();
+}
+
+QFont CDialogBuilder::FittingFont() const {
+    QFont font = QApplication::font();
+    for (double size = m_template.pointSize; size > kSmallestPointSize; size -= kPointSizeStep) {
+        font.setPointSizeF(size);
+        if (TextsFit(font)) {
+            return font;
+        }
+    }
+    font.setPointSizeF(kSmallestPointSize);
+    return font;
+}
+
+bool CDialogBuilder::TextsFit(const QFont& font) const {
+    const QFontMetrics metrics(font);
+    if (metrics.height() > m_baseUnitY) {
+        return false;
+    }
+    for (const ControlTemplate& control : m_template.controls) {
+        if (HasOneLineText(control) && !Has(control.style, control_style::kIconButton)) {
+            const int room = ToPixels(control.x, control.y, control.width, control.height).width();
+            if (metrics.horizontalAdvance(ShownText(control)) + ChromeWidth(control.kind) > room) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 void CDialogBuilder::SetFactory(int32_t id, ControlFactory factory) {
@@ -152,7 +235,7 @@ QWidget* CDialogBuilder::CreateControl(const ControlTemplate& control, QWidget* 
         case ControlKind::CheckBox:
             return new QCheckBox(text, parent);
         case ControlKind::GroupBox:
-            return new QGroupBox(text, parent);
+            return CreateGroupBox(control, parent);
         case ControlKind::Label:
             return CreateLabel(control, parent);
         case ControlKind::Edit:

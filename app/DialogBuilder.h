@@ -10,12 +10,15 @@
 class QWidget;
 
 // Turns a dialog template into a window: caption, window style, fixed client size, font and the
-// controls at their places, in tab order. Dialog units become pixels through the dialog font:
-// an x unit is a quarter of its average character width, a y unit an eighth of its line height.
+// controls at their places, in tab order.
 //
-// The templates name a font that Linux desktops lack; the dialogs use the application's font at
-// the template's point size instead, so the layout follows the user's font like the rest of the
-// desktop.
+// The templates were laid out for a font that Linux desktops lack, whose base units at the
+// template's point size are 6 x 13 pixels at 96 dpi (an x unit a quarter of its average character
+// width, a y unit an eighth of its line height). The dialog units keep those proportions, scaled
+// by the screen's resolution, so every dialog has its designed shape. The text is the desktop's
+// font, at the largest size up to the template's at which every one-line text of the template
+// fits its control; desktop fonts are wider than the designed one, and a label that wraps or a
+// title that is cut reads wrongly.
 class CDialogBuilder {
 public:
     // Makes the widget of a control; the builder then places it and gives it its id.
@@ -37,12 +40,14 @@ public:
 
 private:
     QWidget* CreateControl(const ControlTemplate& control, QWidget* parent) const;
+    bool TextsFit(const QFont& font) const;
+    QFont FittingFont() const;
     void SetUpWindow(QWidget* dialog) const;
 
     const DialogTemplate& m_template;
-    QFont m_font;
     int m_baseUnitX = 0;
     int m_baseUnitY = 0;
+    QFont m_font;
     std::map<int32_t, ControlFactory> m_factories;
 };
 

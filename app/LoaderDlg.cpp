@@ -371,9 +371,9 @@ bool CLoaderDlg::ConfirmEnd() {
                                : static_cast<int32_t>(m_pBlockList->Model().GetBlocks().size()))) {
         return true;
     }
-    const auto answer = QMessageBox::question(this, QGuiApplication::applicationDisplayName(),
-                                              CUnsavedBlocks::kQuestion,
-                                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    const auto answer =
+        QMessageBox::question(this, QString::fromUtf8(kProgramName), CUnsavedBlocks::kQuestion,
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     const bool ending = answer == QMessageBox::Yes;
     emit AskedAboutUnsavedBlocks(ending);
     return ending;
@@ -425,5 +425,5 @@ void CLoaderDlg::OnDestroy() {
 }
 
 void CLoaderDlg::ShowMessage(const QString& text) {
-    QMessageBox::critical(this, QGuiApplication::applicationDisplayName(), text);
+    QMessageBox::critical(this, QString::fromUtf8(kProgramName), text);
 }

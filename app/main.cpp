@@ -10,8 +10,9 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("tapewise");
-    // Message boxes carry the program's name as their title.
-    QApplication::setApplicationDisplayName("Tapewise");
+    // No application display name: Qt would append it to every window title that lacks it
+    // ("Signal — Tapewise"), and the windows carry their own captions. Message boxes are titled
+    // with the program's name explicitly.
     QApplication::setDesktopFileName("tapewise");
     // Hiding the last window (the Signal window) must not end the program; only the main window
     // does.

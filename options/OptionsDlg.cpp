@@ -1,7 +1,6 @@
 #include "options/OptionsDlg.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -140,7 +139,7 @@ void COptionsDlg::Reject(OptionsControl control) {
 bool COptionsDlg::SettleDumpFiles(const CheckedOptions& checked) {
     const std::string& base = checked.settings.baseName;
     const int32_t count = checked.settings.fileIndex;
-    const QString title = QGuiApplication::applicationDisplayName();
+    const QString title = QString::fromUtf8(kProgramName);
     if (checked.dumpSwitchingOn && DumpFileExists(base, count)) {
         const auto answer =
             QMessageBox::question(this, title, "Do you want to dump on these existing files ?",

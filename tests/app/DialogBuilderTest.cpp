@@ -5,6 +5,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -52,24 +55,75 @@ class DialogBuilderTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void DialogUnitsFollowTheFont();
+    void DialogUnitsKeepTheDesignedShape();
+    void TextsFitTheirControlsOnOneLine();
+    void GroupFramesRunThroughTheirTitles();
     void EveryControlMatchesItsRow();
     void TabOrderFollowsTheTable();
     void StylesReachTheWidgets();
     void FactoriesReplaceDefaultWidgets();
 };
 
-void DialogBuilderTest::DialogUnitsFollowTheFont() {
+void DialogBuilderTest::DialogUnitsKeepTheDesignedShape() {
+    // 6 x 13 pixels per 4 x 8 units at 96 dpi, whatever font the desktop has.
     const CDialogBuilder builder(SignalTemplate());
-    QVERIFY(builder.BaseUnitX() > 0);
-    QVERIFY(builder.BaseUnitY() > builder.BaseUnitX());
-    QCOMPARE(builder.Font().pointSize(), 8);
+    const double scale = QGuiApplication::primaryScreen()->logicalDotsPerInchY() / 96.0;
+    QCOMPARE(builder.BaseUnitX(), qRound(6 * scale));
+    QCOMPARE(builder.BaseUnitY(), qRound(13 * scale));
     QCOMPARE(builder.ToPixels(4, 8, 4, 8), QRect(builder.BaseUnitX(), builder.BaseUnitY(),
                                                  builder.BaseUnitX(), builder.BaseUnitY()));
     // Each edge is rounded on its own, so adjacent rows stay adjacent in pixels.
     const QRect upper = builder.ToPixels(0, 0, 10, 13);
     const QRect lower = builder.ToPixels(0, 13, 10, 13);
     QCOMPARE(upper.bottom() + 1, lower.top());
+}
+
+// Desktop fonts are wider than the designed one: the text shrinks until "% Filter " and the
+// others fit, and no label breaks onto a second line.
+void DialogBuilderTest::TextsFitTheirControlsOnOneLine() {
+    for (const DialogTemplate* dialogTemplate :
+         {&AboutTemplate(), &MainTemplate(), &OptionsTemplate(), &SignalTemplate()}) {
+        const CDialogBuilder builder(*dialogTemplate);
+        QVERIFY(builder.Font().pointSizeF() <= dialogTemplate->pointSize);
+        QDialog dialog;
+        builder.Build(&dialog);
+        const QFontMetrics metrics(dialog.font());
+        QVERIFY(metrics.height() <= builder.BaseUnitY());
+        for (const ControlTemplate& row : dialogTemplate->controls) {
+            QWidget* control = DialogItem(&dialog, row.id);
+            if (auto* label = qobject_cast<QLabel*>(control); label && label->pixmap().isNull()) {
+                QVERIFY2(!label->wordWrap(), row.text);
+                QVERIFY2(metrics.horizontalAdvance(label->text().trimmed()) <= label->width(),
+                         row.text);
+            }
+            if (auto* box = qobject_cast<QCheckBox*>(control)) {
+                QStyleOptionButton option;
+                option.initFrom(box);
+                const QRect text =
+                    box->style()->subElementRect(QStyle::SE_CheckBoxContents, &option, box);
+                QVERIFY2(metrics.horizontalAdvance(box->text()) <= text.width(), row.text);
+            }
+        }
+    }
+}
+
+// The first row of a group sits just under its top edge: the frame must start in the middle of
+// the title, not under it.
+void DialogBuilderTest::GroupFramesRunThroughTheirTitles() {
+    CDialogBuilder builder(OptionsTemplate());
+    QDialog dialog;
+    builder.Build(&dialog);
+    dialog.show();
+    auto* leader = qobject_cast<QGroupBox*>(DialogItem(&dialog, 1013));
+    const QImage picture = leader->grab().toImage();
+    const int middleOfTitle = QFontMetrics(leader->font()).height() / 2;
+    const QColor background = picture.pixelColor(leader->width() / 2, leader->height() / 2);
+    const int right = leader->width() - 4;  // right of the title, left of the right edge
+    QVERIFY(picture.pixelColor(right, middleOfTitle) != background);
+    const int firstRowTop = DialogItem(&dialog, 1015)->y() - leader->y();
+    for (int y = middleOfTitle + 2; y < firstRowTop; ++y) {
+        QCOMPARE(picture.pixelColor(right, y), background);
+    }
 }
 
 void DialogBuilderTest::EveryControlMatchesItsRow() {
@@ -130,7 +184,6 @@ void DialogBuilderTest::StylesReachTheWidgets() {
     auto* baseName = qobject_cast<QLineEdit*>(DialogItem(&dialog, 1050));
     QTest::keyClicks(baseName, QStringLiteral("take.7"));
     QCOMPARE(baseName->text(), QStringLiteral("take.7"));
-    QCOMPARE(dialog.font().pointSize(), 8);
 }
 
 void DialogBuilderTest::FactoriesReplaceDefaultWidgets() {

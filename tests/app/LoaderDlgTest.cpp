@@ -141,7 +141,6 @@ private:
 
 private slots:
     void initTestCase() {
-        QApplication::setApplicationDisplayName("Tapewise");
         QApplication::setQuitOnLastWindowClosed(false);
     }
 

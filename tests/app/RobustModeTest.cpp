@@ -88,7 +88,6 @@ private:
 
 private slots:
     void initTestCase() {
-        QApplication::setApplicationDisplayName("Tapewise");
         QApplication::setQuitOnLastWindowClosed(false);
     }
 
