@@ -42,7 +42,8 @@ std::vector<uint8_t> SyntheticTape() {
         tape.AddCodeFile("bench", 6912, i + 1);
     }
     TapeWear wear;
-    wear.noiseRms = 0.06;
+    wear.lowPassHz = 3000.0;
+    wear.noiseRms = 0.03;
     return CTapeSynth::RenderForDecoder(tape.Blocks(), wear);
 }
 

@@ -17,7 +17,7 @@ done
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-# About five minutes of tape: 24 blocks of 2 to 6 KB of random bytes.
+# About ten minutes of tape: 24 blocks of 2 to 6 KB of random bytes.
 python3 - "$work/bench.tap" <<'PY'
 import random, sys
 random.seed(7)
