@@ -37,13 +37,14 @@ TEST(DecoderOptionsTest, DefaultsAreTheDecoderDefaults) {
     EXPECT_EQ(options.Settings().decayPercent, 2);
     EXPECT_EQ(options.Settings().filterPercent, defaults.filterPercent);
     EXPECT_EQ(options.Settings().data1Max, defaults.data1Max);
+    EXPECT_FALSE(options.Settings().robust);
     EXPECT_FALSE(options.Check().has_value());
 }
 
 TEST(DecoderOptionsTest, EveryOptionReachesItsField) {
     const Parsed parsed = Parse({"--max-first", "--filter", "60", "--delay=3", "--decay", "5",
                                  "--no-middle-vals", "--extern-vals", "--leader", "20:40",
-                                 "--sync=4:12", "--bit0", "6:13", "--bit1", "17:30"});
+                                 "--sync=4:12", "--bit0", "6:13", "--bit1", "17:30", "--robust"});
     ASSERT_EQ(parsed.last, CDecoderOptions::Outcome::Taken);
     const DecoderSettings& s = parsed.options.Settings();
     EXPECT_TRUE(s.maxFirst);
@@ -60,6 +61,7 @@ TEST(DecoderOptionsTest, EveryOptionReachesItsField) {
     EXPECT_EQ(s.data0Max, 13);
     EXPECT_EQ(s.data1Min, 17);
     EXPECT_EQ(s.data1Max, 30);
+    EXPECT_TRUE(s.robust);
     EXPECT_FALSE(parsed.options.Check().has_value());
 }
 
@@ -69,6 +71,7 @@ TEST(DecoderOptionsTest, OtherArgumentsAreLeftAlone) {
     EXPECT_EQ(parsed.index, 2);
     EXPECT_EQ(Parse({"tape.wav"}).last, CDecoderOptions::Outcome::NotDecoderOption);
     EXPECT_EQ(Parse({"--middle-valsx"}).last, CDecoderOptions::Outcome::NotDecoderOption);
+    EXPECT_EQ(Parse({"--robustly"}).last, CDecoderOptions::Outcome::NotDecoderOption);
 }
 
 TEST(DecoderOptionsTest, MalformedValuesAreRefused) {
@@ -114,14 +117,4 @@ TEST(DecoderOptionsTest, TheFirstFailingCheckIsNamed) {
     const auto failure = Parse({"--filter", "200", "--sync", "9:9"}).options.Check();
     ASSERT_TRUE(failure.has_value());
     EXPECT_NE(failure->find("--sync"), std::string::npos) << *failure;
-}
-
-TEST(DecoderOptionsTest, RobustIsASwitchThatIsOffByDefault) {
-    EXPECT_FALSE(CDecoderOptions().Settings().robust);
-    const Parsed parsed = Parse({"--robust", "--max-first"});
-    EXPECT_EQ(parsed.last, CDecoderOptions::Outcome::Taken);
-    EXPECT_EQ(parsed.index, 2);
-    EXPECT_TRUE(parsed.options.Settings().robust);
-    EXPECT_TRUE(parsed.options.Settings().maxFirst);
-    EXPECT_EQ(Parse({"--robustly"}).last, CDecoderOptions::Outcome::NotDecoderOption);
 }

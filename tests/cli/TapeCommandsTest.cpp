@@ -63,7 +63,7 @@ TEST(ListCommand, PrintsOneTabSeparatedLinePerEntryOfEveryFile) {
     ASSERT_EQ(SaveTapeImage((dir / "a.tap").string(),
                             {BlockOf(HeaderBytes(3, "screen", 6912)), BlockOf({0xFF, 0x55})}),
               std::nullopt);
-    WriteBytes(dir / "b.tzx", Tzx({{0x30, 2, 'h', 'i'}, TurboBlock({0x0A, 1, 2})}));
+    CTestTape::WriteFile(dir / "b.tzx", Tzx({{0x30, 2, 'h', 'i'}, TurboBlock({0x0A, 1, 2})}));
     const CliResult result =
         CCliRun::Run({"list", (dir / "a.tap").string(), (dir / "b.tzx").string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -76,7 +76,7 @@ TEST(ListCommand, PrintsOneTabSeparatedLinePerEntryOfEveryFile) {
 
 TEST(ListCommand, UnreadableAndCutFilesFailButListWhatWasRead) {
     const fs::path dir = TestDirectory();
-    WriteBytes(dir / "cut.tap", {2, 0, 0xFF, 0xFF, 5, 0, 0xFF});
+    CTestTape::WriteFile(dir / "cut.tap", {2, 0, 0xFF, 0xFF, 5, 0, 0xFF});
     const std::string missing = (dir / "missing.tap").string();
     const CliResult result = CCliRun::Run({"list", missing, (dir / "cut.tap").string()});
     EXPECT_EQ(result.exitCode, 1);
@@ -93,7 +93,7 @@ TEST(ConvertCommand, JoinsInputsInOrderInTheLayoutOfTheOutputName) {
                                           BlockOf(DataBytes(0xFF, 6))};
     const std::vector<uint8_t> turboData = DataBytes(0xFF, 300, 4);
     ASSERT_EQ(SaveTapeImage((dir / "one.tap").string(), first), std::nullopt);
-    WriteBytes(dir / "two.tzx", Tzx({TurboBlock(turboData), {0x20, 0, 0}}));
+    CTestTape::WriteFile(dir / "two.tzx", Tzx({TurboBlock(turboData), {0x20, 0, 0}}));
     std::vector<TapeBlock> joined = first;
     joined.push_back(BlockOf(turboData));
 
@@ -101,27 +101,28 @@ TEST(ConvertCommand, JoinsInputsInOrderInTheLayoutOfTheOutputName) {
         const CliResult result = CCliRun::Run({"convert", (dir / "one.tap").string(),
                                                (dir / "two.tzx").string(), (dir / name).string()});
         EXPECT_EQ(result.exitCode, 0) << result.err;
-        EXPECT_EQ(FileBytes(dir / name), EncodeTapeImage(LayoutForPath(name), joined)) << name;
+        EXPECT_EQ(CTestTape::ReadFile(dir / name), EncodeTapeImage(LayoutForPath(name), joined))
+            << name;
     }
 }
 
 TEST(ConvertCommand, NothingIsWrittenWhenAnInputIsDamagedOrABlockTooLong) {
     const fs::path dir = TestDirectory();
     const std::vector<uint8_t> old = {2, 0, 0xFF, 0xFF};
-    WriteBytes(dir / "out.tap", old);
-    WriteBytes(dir / "cut.tap", {2, 0, 0xFF, 0xFF, 5, 0, 0xFF});
+    CTestTape::WriteFile(dir / "out.tap", old);
+    CTestTape::WriteFile(dir / "cut.tap", {2, 0, 0xFF, 0xFF, 5, 0, 0xFF});
     const CliResult cut =
         CCliRun::Run({"convert", (dir / "cut.tap").string(), (dir / "out.tap").string()});
     EXPECT_EQ(cut.exitCode, 1);
     EXPECT_NE(cut.err.find("out.tap not written"), std::string::npos) << cut.err;
 
-    WriteBytes(dir / "long.tzx", Tzx({TurboBlock(DataBytes(0xFF, 70000))}));
+    CTestTape::WriteFile(dir / "long.tzx", Tzx({TurboBlock(DataBytes(0xFF, 70000))}));
     const CliResult tooLong =
         CCliRun::Run({"convert", (dir / "long.tzx").string(), (dir / "out.tap").string()});
     EXPECT_EQ(tooLong.exitCode, 1);
     EXPECT_NE(tooLong.err.find("block 1 of 1 is 70000 bytes long"), std::string::npos)
         << tooLong.err;
-    EXPECT_EQ(FileBytes(dir / "out.tap"), old);
+    EXPECT_EQ(CTestTape::ReadFile(dir / "out.tap"), old);
 
     const CliResult unwritable =
         CCliRun::Run({"convert", (dir / "out.tap").string(), (dir / "none" / "x.tzx").string()});

@@ -70,71 +70,66 @@ DecodeEpisode BadSync(int32_t source, int64_t at) {
 const std::vector<uint8_t> kBlock = {0xFF, 1, 2, 3, 0xFF ^ 1 ^ 2 ^ 3};
 const std::vector<uint8_t> kFragment = {0x00, 0x00};
 
-TEST(RobustMergeTest, ABlockBothDecodersLoadedIsReportedOnce) {
+class RobustMergeTest : public ::testing::Test {
+protected:
+    // Settles everything: both decoders are past every episode and read nothing.
+    void SettleAll() { merger.Settle(kLongAgo, kNoDeadline, 0); }
+
     CRecordingOwner owner;
-    CEpisodeMerger merger(&owner);
+    CEpisodeMerger merger{&owner};
+};
+
+TEST_F(RobustMergeTest, ABlockBothDecodersLoadedIsReportedOnce) {
     merger.Add({Loaded(0, 100, 5000, kBlock), Loaded(1, 110, 5010, kBlock)});
-    merger.Settle(kLongAgo, kNoDeadline, 0);
+    SettleAll();
     EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
     EXPECT_EQ(owner.Lines("status: "),
               (std::vector<std::string>{"Loading data ...", "Load sucessful for 5 bytes block"}));
     EXPECT_FALSE(merger.HasPending());
 }
 
-TEST(RobustMergeTest, AnErrorBesideALoadedBlockIsNotReported) {
-    CRecordingOwner owner;
-    CEpisodeMerger merger(&owner);
+TEST_F(RobustMergeTest, AnErrorBesideALoadedBlockIsNotReported) {
     merger.Add({ReadError(1, 110, 900, 3), Loaded(0, 100, 5000, kBlock)});
-    merger.Settle(kLongAgo, kNoDeadline, 0);
+    SettleAll();
     EXPECT_EQ(owner.blocks.size(), 1u);
     EXPECT_TRUE(owner.Lines("entry: ").empty());
     EXPECT_TRUE(owner.snapshots.empty());
     EXPECT_EQ(owner.Lines("status: Read error").size(), 0u);
 }
 
-TEST(RobustMergeTest, TheFullBlockWinsOverAShortFragmentBesideIt) {
-    CRecordingOwner owner;
-    CEpisodeMerger merger(&owner);
+TEST_F(RobustMergeTest, TheFullBlockWinsOverAShortFragmentBesideIt) {
     merger.Add({Loaded(1, 90, 400, kFragment), Loaded(0, 100, 5000, kBlock)});
-    merger.Settle(kLongAgo, kNoDeadline, 0);
+    SettleAll();
     EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
 }
 
-TEST(RobustMergeTest, AFragmentOfALongerFailedBlockGivesWayToTheError) {
-    CRecordingOwner owner;
-    CEpisodeMerger merger(&owner);
+TEST_F(RobustMergeTest, AFragmentOfALongerFailedBlockGivesWayToTheError) {
     merger.Add({Loaded(1, 90, 400, kFragment), ReadError(0, 100, 5000, 40)});
-    merger.Settle(kLongAgo, kNoDeadline, 0);
+    SettleAll();
     EXPECT_TRUE(owner.blocks.empty());
     EXPECT_EQ(owner.Lines("entry: "), std::vector<std::string>{"40 255"});
     EXPECT_EQ(owner.snapshots.size(), 1u);
 }
 
-TEST(RobustMergeTest, AStretchWhereBothFailedGivesOneErrorTheOneThatReadMost) {
-    CRecordingOwner owner;
-    CEpisodeMerger merger(&owner);
+TEST_F(RobustMergeTest, AStretchWhereBothFailedGivesOneErrorTheOneThatReadMost) {
     merger.Add({ReadError(0, 100, 900, 3), ReadError(1, 110, 2000, 12), BadSync(0, 150)});
-    merger.Settle(kLongAgo, kNoDeadline, 0);
+    SettleAll();
     EXPECT_EQ(owner.Lines("entry: "), std::vector<std::string>{"12 255"});
     EXPECT_TRUE(owner.Lines("status: Read error : bad sync").empty());
     EXPECT_EQ(owner.snapshots.size(), 1u);
 }
 
-TEST(RobustMergeTest, SeparateStretchesAreReportedEachInTheirOrder) {
-    CRecordingOwner owner;
-    CEpisodeMerger merger(&owner);
+TEST_F(RobustMergeTest, SeparateStretchesAreReportedEachInTheirOrder) {
     merger.Add({Loaded(1, 30000, 40000, kFragment), BadSync(0, 20000)});
     merger.Add({Loaded(0, 100, 5000, kBlock)});
-    merger.Settle(kLongAgo, kNoDeadline, 0);
+    SettleAll();
     EXPECT_EQ(owner.Lines("status: "),
               (std::vector<std::string>{"Loading data ...", "Load sucessful for 5 bytes block",
                                         "Read error : bad sync at 20000", "Loading data ...",
                                         "Load sucessful for 2 bytes block"}));
 }
 
-TEST(RobustMergeTest, AStretchWaitsWhileADecoderMayStillReadThere) {
-    CRecordingOwner owner;
-    CEpisodeMerger merger(&owner);
+TEST_F(RobustMergeTest, AStretchWaitsWhileADecoderMayStillReadThere) {
     merger.Add({ReadError(0, 100, 900, 3)});
     merger.Settle(500, kNoDeadline, 0);  // the other decoder has been reading since 500
     EXPECT_TRUE(owner.events.empty());
@@ -143,14 +138,12 @@ TEST(RobustMergeTest, AStretchWaitsWhileADecoderMayStillReadThere) {
     merger.Settle(500, kLongAgo, 4);
     EXPECT_TRUE(owner.events.empty());
     merger.Add({Loaded(1, 500, 5000, kBlock)});
-    merger.Settle(kLongAgo, kNoDeadline, 0);
+    SettleAll();
     EXPECT_EQ(owner.blocks.size(), 1u);
     EXPECT_TRUE(owner.Lines("entry: ").empty());
 }
 
-TEST(RobustMergeTest, ABlockGoesOutAtTheDeadlineUnlessTheOtherDecoderHasReadMore) {
-    CRecordingOwner owner;
-    CEpisodeMerger merger(&owner);
+TEST_F(RobustMergeTest, ABlockGoesOutAtTheDeadlineUnlessTheOtherDecoderHasReadMore) {
     merger.Add({Loaded(1, 90, 400, kFragment)});
     merger.Settle(100, 1000, 50);  // the other decoder has read 50 bytes of this stretch
     EXPECT_TRUE(owner.blocks.empty());
@@ -159,17 +152,15 @@ TEST(RobustMergeTest, ABlockGoesOutAtTheDeadlineUnlessTheOtherDecoderHasReadMore
 
     // What the other decoder finishes there later: a longer block is still news, an error not.
     merger.Add({Loaded(0, 100, 5000, kBlock), ReadError(1, 95, 450, 1)});
-    merger.Settle(kLongAgo, kNoDeadline, 0);
+    SettleAll();
     EXPECT_EQ(owner.blocks, (std::vector<std::vector<uint8_t>>{kFragment, kBlock}));
     EXPECT_TRUE(owner.Lines("entry: ").empty());
 }
 
-TEST(RobustMergeTest, ErrorRowsFollowTheOwnersSwitch) {
-    CRecordingOwner owner;
+TEST_F(RobustMergeTest, ErrorRowsFollowTheOwnersSwitch) {
     owner.listErrors = false;
-    CEpisodeMerger merger(&owner);
     merger.Add({ReadError(0, 100, 900, 3)});
-    merger.Settle(kLongAgo, kNoDeadline, 0);
+    SettleAll();
     EXPECT_TRUE(owner.Lines("entry: ").empty());
     EXPECT_EQ(owner.Lines("status: Read error at time 900").size(), 1u);
 }

@@ -196,18 +196,19 @@ TEST(BlockListModel, SavingWritesSelectedRowsOrAllAndSkipsErrors) {
     CBlockListModel model = ModelOf(5);
     model.AddErrorEntry(DescribeReadError(1, 7));
     ASSERT_EQ(model.SaveTapeFile((dir / "all.tap").string()), std::nullopt);
-    EXPECT_EQ(FileBytes(dir / "all.tap"), EncodeTapeImage(TapeLayout::Tap, model.GetBlocks()));
+    EXPECT_EQ(CTestTape::ReadFile(dir / "all.tap"),
+              EncodeTapeImage(TapeLayout::Tap, model.GetBlocks()));
     model.SetSelected(4, true);
     model.SetSelected(2, true);
     model.SetSelected(5, true);
     ASSERT_EQ(model.SaveTapeFile((dir / "some.tzx").string()), std::nullopt);
-    EXPECT_EQ(FileBytes(dir / "some.tzx"),
+    EXPECT_EQ(CTestTape::ReadFile(dir / "some.tzx"),
               EncodeTapeImage(TapeLayout::Tzx, {model.GetBlocks()[2], model.GetBlocks()[4]}));
 
     CBlockListModel onlyErrors;
     onlyErrors.AddErrorEntry(DescribeReadError(0, -1));
     ASSERT_EQ(onlyErrors.SaveTapeFile((dir / "none.tap").string()), std::nullopt);
-    EXPECT_TRUE(FileBytes(dir / "none.tap").empty());
+    EXPECT_TRUE(CTestTape::ReadFile(dir / "none.tap").empty());
 }
 
 TEST(BlockListModel, LoadingAppendsAfterExistingRowsAndReports) {

@@ -56,8 +56,8 @@ TEST(TapeImageWriter, NoBlocksGiveEmptyTapOrBareTzxHeader) {
     const fs::path dir = TestDirectory();
     ASSERT_EQ(SaveTapeImage(dir / "empty.tap", {}), std::nullopt);
     ASSERT_EQ(SaveTapeImage(dir / "empty.tzx", {}), std::nullopt);
-    EXPECT_TRUE(FileBytes(dir / "empty.tap").empty());
-    EXPECT_EQ(FileBytes(dir / "empty.tzx"), kTzxHeader);
+    EXPECT_TRUE(CTestTape::ReadFile(dir / "empty.tap").empty());
+    EXPECT_EQ(CTestTape::ReadFile(dir / "empty.tzx"), kTzxHeader);
 }
 
 TEST(TapeImageWriter, BlkAndTapFilesAreIdentical) {
@@ -66,16 +66,16 @@ TEST(TapeImageWriter, BlkAndTapFilesAreIdentical) {
                                            BlockOf(DataBytes(0xFF, 12))};
     ASSERT_EQ(SaveTapeImage(dir / "a.blk", blocks), std::nullopt);
     ASSERT_EQ(SaveTapeImage(dir / "a.tap", blocks), std::nullopt);
-    EXPECT_EQ(FileBytes(dir / "a.blk"), FileBytes(dir / "a.tap"));
-    EXPECT_EQ(FileBytes(dir / "a.tap"), EncodeTapeImage(TapeLayout::Tap, blocks));
+    EXPECT_EQ(CTestTape::ReadFile(dir / "a.blk"), CTestTape::ReadFile(dir / "a.tap"));
+    EXPECT_EQ(CTestTape::ReadFile(dir / "a.tap"), EncodeTapeImage(TapeLayout::Tap, blocks));
 }
 
 TEST(TapeImageWriter, SavingReplacesAnExistingFileAndLeavesNoTemporary) {
     const fs::path dir = TestDirectory();
-    WriteBytes(dir / "t.tap", std::vector<uint8_t>(1000, 0xEE));
+    CTestTape::WriteFile(dir / "t.tap", std::vector<uint8_t>(1000, 0xEE));
     fs::permissions(dir / "t.tap", fs::perms(0640));
     ASSERT_EQ(SaveTapeImage(dir / "t.tap", {BlockOf({0xFF, 0xFF})}), std::nullopt);
-    EXPECT_EQ(FileBytes(dir / "t.tap"), (std::vector<uint8_t>{2, 0, 0xFF, 0xFF}));
+    EXPECT_EQ(CTestTape::ReadFile(dir / "t.tap"), (std::vector<uint8_t>{2, 0, 0xFF, 0xFF}));
     EXPECT_EQ(fs::status(dir / "t.tap").permissions(), fs::perms(0640));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
@@ -83,13 +83,13 @@ TEST(TapeImageWriter, SavingReplacesAnExistingFileAndLeavesNoTemporary) {
 TEST(TapeImageWriter, OversizedBlockIsRefusedByNumberAndNothingIsWritten) {
     const fs::path dir = TestDirectory();
     const std::vector<uint8_t> old = {2, 0, 0xFF, 0xFF};
-    WriteBytes(dir / "t.tzx", old);
+    CTestTape::WriteFile(dir / "t.tzx", old);
     const std::vector<TapeBlock> blocks = {BlockOf({0xFF, 0}), BlockOf(DataBytes(0xFF, 65536))};
     const auto error = SaveTapeImage(dir / "t.tzx", blocks);
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find("block 2 of 2"), std::string::npos) << *error;
     EXPECT_NE(error->find("65536"), std::string::npos) << *error;
-    EXPECT_EQ(FileBytes(dir / "t.tzx"), old);
+    EXPECT_EQ(CTestTape::ReadFile(dir / "t.tzx"), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
     // The largest storable block goes through.
     EXPECT_EQ(SaveTapeImage(dir / "max.tap", {BlockOf(DataBytes(0xFF, 65535))}), std::nullopt);
@@ -118,19 +118,19 @@ TEST(TapeImageWriter, FailedSaveInReadOnlyDirectoryKeepsTheOldFile) {
     }
     const fs::path dir = TestDirectory();
     const std::vector<uint8_t> old = {3, 0, 0xFF, 1, 0xFE};
-    WriteBytes(dir / "keep.tap", old);
+    CTestTape::WriteFile(dir / "keep.tap", old);
     fs::permissions(dir, fs::perms(0555));
     const auto error = SaveTapeImage((dir / "keep.tap").string(), {BlockOf({0xFF, 0})});
     fs::permissions(dir, fs::perms(0755));
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find("Permission denied"), std::string::npos) << *error;
-    EXPECT_EQ(FileBytes(dir / "keep.tap"), old);
+    EXPECT_EQ(CTestTape::ReadFile(dir / "keep.tap"), old);
 }
 
 TEST(TapeImageWriter, WriteFailingHalfwayKeepsTheOldFile) {
     const fs::path dir = TestDirectory();
     const std::vector<uint8_t> old = {3, 0, 0xFF, 1, 0xFE};
-    WriteBytes(dir / "keep.tzx", old);
+    CTestTape::WriteFile(dir / "keep.tzx", old);
     // A file size limit makes the write fail after 4096 bytes, as a full disk would.
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -144,6 +144,6 @@ TEST(TapeImageWriter, WriteFailingHalfwayKeepsTheOldFile) {
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find((dir / "keep.tzx").string()), std::string::npos) << *error;
     EXPECT_NE(error->find("File too large"), std::string::npos) << *error;
-    EXPECT_EQ(FileBytes(dir / "keep.tzx"), old);
+    EXPECT_EQ(CTestTape::ReadFile(dir / "keep.tzx"), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }

@@ -5,12 +5,11 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "tape/TapeBlock.h"
+#include "tests/support/TestTape.h"
 
 namespace tapetest {
 
@@ -52,17 +51,6 @@ inline std::filesystem::path TestDirectory() {
     std::filesystem::remove_all(dir);
     std::filesystem::create_directories(dir);
     return dir;
-}
-
-inline std::vector<uint8_t> FileBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteBytes(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace tapetest
