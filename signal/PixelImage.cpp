@@ -40,7 +40,31 @@ uint32_t OpaquePixel(Rgb colour) {
 PixelImage::PixelImage(int32_t imageWidth, int32_t imageHeight)
     : m_width(std::max(imageWidth, 0)),
       m_height(std::max(imageHeight, 0)),
-      m_pixels(static_cast<size_t>(m_width) * static_cast<size_t>(m_height), 0u) {}
+      m_pixels(static_cast<size_t>(m_width) * static_cast<size_t>(m_height), 0u),
+      m_rowStride(m_width) {}
+
+PixelImage::PixelImage(uint32_t* rows, int32_t imageWidth, int32_t imageHeight, int32_t rowStride)
+    : m_width(std::max(imageWidth, 0)),
+      m_height(std::max(imageHeight, 0)),
+      m_rows(rows),
+      m_rowStride(rowStride) {}
+
+// The own pixels are found through the vector each time, so that copies stay independent.
+uint32_t* PixelImage::Row(int64_t y) {
+    uint32_t* first = m_rows != nullptr ? m_rows : m_pixels.data();
+    return first + y * m_rowStride;
+}
+
+const uint32_t* PixelImage::Row(int64_t y) const {
+    const uint32_t* first = m_rows != nullptr ? m_rows : m_pixels.data();
+    return first + y * m_rowStride;
+}
+
+void PixelImage::Clear() {
+    for (int64_t y = 0; y < m_height; ++y) {
+        std::fill_n(Row(y), m_width, 0u);
+    }
+}
 
 bool PixelImage::Inside(int64_t x, int64_t y) const {
     return x >= 0 && y >= 0 && x < m_width && y < m_height;
@@ -50,12 +74,12 @@ uint32_t PixelImage::At(int32_t x, int32_t y) const {
     if (!Inside(x, y)) {
         return 0;
     }
-    return m_pixels[static_cast<size_t>(y) * static_cast<size_t>(m_width) + static_cast<size_t>(x)];
+    return Row(y)[x];
 }
 
 void PixelImage::Set(int64_t x, int64_t y, Rgb colour) {
     if (Inside(x, y)) {
-        m_pixels[static_cast<size_t>(y * m_width + x)] = OpaquePixel(colour);
+        Row(y)[x] = OpaquePixel(colour);
     }
 }
 
@@ -78,10 +102,8 @@ void PixelImage::Fill(const FillRect& rect) {
     const int64_t right = std::min<int64_t>(int64_t{rect.left} + rect.width, m_width);
     const int64_t bottom = std::min<int64_t>(int64_t{rect.top} + rect.height, m_height);
     const uint32_t pixel = OpaquePixel(rect.colour);
-    for (int64_t y = top; y < bottom; ++y) {
-        for (int64_t x = left; x < right; ++x) {
-            m_pixels[static_cast<size_t>(y * m_width + x)] = pixel;
-        }
+    for (int64_t y = top; y < bottom && left < right; ++y) {
+        std::fill(Row(y) + left, Row(y) + right, pixel);
     }
 }
 

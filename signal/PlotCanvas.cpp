@@ -1,23 +1,48 @@
 #include "signal/PlotCanvas.h"
 
+#include <QEvent>
 #include <QImage>
 #include <QPainter>
+#include <cstring>
 
 #include "signal/PixelImage.h"
 
 CPlotCanvas::CPlotCanvas(QWidget* box, DrawingSource source)
     : QWidget(box), m_source(std::move(source)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     setGeometry(box->rect());
     show();  // a child made after its window was shown stays hidden otherwise
 }
 
+// The drawing is rasterised straight into the image's rows, over the box's picture. PixelImage's
+// words are Qt's 0xAARRGGBB layout, and every pixel drawn is opaque.
 void CPlotCanvas::paintEvent(QPaintEvent* /*event*/) {
-    PixelImage pixels(width(), height());
+    if (m_boxPicture.size() != size()) {
+        TakeBoxPicture();
+        m_image = QImage(size(), m_boxPicture.format());
+    }
+    std::memcpy(m_image.bits(), m_boxPicture.constBits(),
+                static_cast<size_t>(m_boxPicture.sizeInBytes()));
+    PixelImage pixels(reinterpret_cast<uint32_t*>(m_image.bits()), m_image.width(),
+                      m_image.height(), static_cast<int32_t>(m_image.bytesPerLine() / 4));
     pixels.Paint(m_source(width(), height()));
-    // PixelImage holds 0xAARRGGBB words, which is Qt's ARGB32 layout.
-    const QImage image(reinterpret_cast<const uchar*>(pixels.Pixels().data()), pixels.Width(),
-                       pixels.Height(), QImage::Format_ARGB32);
     QPainter painter(this);
-    painter.drawImage(0, 0, image);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(0, 0, m_image);
+}
+
+// The box as it paints itself, on the window's background, without its children.
+void CPlotCanvas::TakeBoxPicture() {
+    m_boxPicture = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_boxPicture.fill(palette().color(QPalette::Window));
+    parentWidget()->render(&m_boxPicture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
+}
+
+void CPlotCanvas::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange ||
+        event->type() == QEvent::FontChange) {
+        m_boxPicture = QImage();
+    }
+    QWidget::changeEvent(event);
 }
