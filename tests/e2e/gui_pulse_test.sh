@@ -50,12 +50,24 @@ running() { kill -0 "$app_pid" 2>/dev/null; }
 other_windows() { xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -vx "$main_window" | grep -c . ; }
 a_dialog_is_up() { [ "$(other_windows)" -ge 1 ]; }
 not_running() { ! running; }
+# Tapewise records from the server: its record stream exists.
+recording() { pactl list short source-outputs 2>/dev/null | grep -q .; }
+# Without a window manager there is no active window, only the keyboard focus.
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+saved_as_tape() { cmp -s saved.tap "$work/tape/tape.tap"; }
+
+# focus WINDOW: gives it the keyboard focus and waits until it has it.
+focus() {
+  local attempt
+  for attempt in 1 2 3; do
+    xdotool windowfocus "$1" 2>/dev/null || true
+    wait_for 2 has_focus "$1" && return 0
+  done
+  return 1
+}
 
 key_to_main() {
-  local window
-  window="$(xdotool search --onlyvisible --name '^Tapewise$' | head -1)"
-  xdotool windowfocus --sync "$window" 2>/dev/null || xdotool windowfocus "$window"
-  sleep 0.3
+  focus "$main_window" || fail "the main window did not take the focus"
   xdotool key --clearmodifiers "$@"
 }
 
@@ -67,7 +79,7 @@ TAPEWISE_DEBUG=1 "$tapewise" 2> app.err &
 app_pid=$!
 wait_for 20 windows_are 1 || fail "the main window did not appear"
 main_window="$(xdotool search --onlyvisible --name '^Tapewise$' | head -1)"
-sleep 1
+wait_for 10 recording || fail "tapewise did not start recording"
 
 echo "== playing the tape"
 paplay "$work/tape/tape.wav"
@@ -77,23 +89,27 @@ echo "== Escape with unsaved blocks"
 key_to_main Escape
 wait_for 5 windows_are 2 || fail "ending with unsaved blocks did not ask"
 running || fail "the program ended without asking"
+question="$(xdotool search --onlyvisible --name '^Tapewise$' | grep -vx "$main_window" | head -1)"
+focus "$question" || fail "the question did not take the focus"
 xdotool key --clearmodifiers Escape  # the question's No
 wait_for 5 windows_are 1 || fail "the question did not close"
-sleep 0.5
+sleep 0.5  # nothing to wait for: an end would come at once
 running || fail "answering No ended the program"
 
 echo "== Save as"
 key_to_main alt+s
 wait_for 15 a_dialog_is_up || fail "Alt+S opened no file dialog"
 dialog="$(xdotool search --onlyvisible --pid "$app_pid" | grep -vx "$main_window" | head -1)"
-xdotool windowfocus "$dialog" 2>/dev/null || true
-sleep 1
+focus "$dialog" || fail "the file dialog did not take the focus"
+# The file name box has the focus in a new file dialog; keys reach it in the order typed.
 xdotool type --delay 30 "$work/saved.tap"
-sleep 0.3
 xdotool key --clearmodifiers Return
 wait_for 10 test -s saved.tap || fail "Save as wrote no file"
-sleep 0.5
-cmp saved.tap "$work/tape/tape.tap" || fail "the saved image differs from the tape's image"
+wait_for 5 saved_as_tape || {
+  cmp saved.tap "$work/tape/tape.tap"
+  fail "the saved image differs from the tape's image"
+}
+wait_for 5 windows_are 1 || fail "the file dialog did not close"
 
 echo "== Escape after saving"
 key_to_main Escape
