@@ -2,6 +2,8 @@
 # tapewise, the desktop program, end to end, as a user drives it. Run under xvfb-run with a
 # private PulseAudio server that this test starts and stops itself:
 #   1. a tape played into the virtual tape input fills the block list;
+#   1b. the sound server dies: one message box, the blocks stay, and when the server is back
+#       Tapewise records again by itself;
 #   2. Escape with unsaved blocks asks first; answering No keeps the program running;
 #   3. "&Save as ..." (Alt+S), a typed path and Enter save the blocks: the file equals the tape's
 #      original image byte for byte;
@@ -84,6 +86,18 @@ wait_for 10 recording || fail "tapewise did not start recording"
 echo "== playing the tape"
 paplay "$work/tape/tape.wav"
 wait_for 10 blocks_loaded 4 || fail "the four blocks of the tape did not load"
+
+echo "== the sound server goes away and comes back"
+"$server" kill "$work/server"
+wait_for 10 windows_are 2 || fail "losing the sound input was not told"
+lost_box="$(xdotool search --onlyvisible --name '^Tapewise$' | grep -vx "$main_window" | head -1)"
+focus "$lost_box" || fail "the message box did not take the focus"
+xdotool key --clearmodifiers Return
+wait_for 5 windows_are 1 || fail "the message box did not close"
+running || fail "losing the sound input ended the program"
+"$server" start "$work/server" tape
+wait_for 10 recording || fail "tapewise did not record again when the server came back"
+windows_are 1 || fail "a second message box came up"
 
 echo "== Escape with unsaved blocks"
 key_to_main Escape
