@@ -140,9 +140,7 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void mainWindowFollowsItsTemplate() {
         auto loader = MakeLoader();

@@ -87,9 +87,7 @@ private:
     }
 
 private slots:
-    void initTestCase() {
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
     void theCheckBoxSwitchesTheDecoderAndKeepsTheSettings() {
         auto loader = MakeLoader();
