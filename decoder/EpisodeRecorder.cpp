@@ -70,7 +70,7 @@ int32_t CEpisodeRecorder::OpenBytes() const {
 }
 
 int64_t CEpisodeRecorder::Now() const {
-    return m_pDecoder != nullptr ? m_pDecoder->SampleTime() : 0;
+    return (m_pDecoder != nullptr ? m_pDecoder->SampleTime() : 0) + m_clockOffset;
 }
 
 void CEpisodeRecorder::Record(OwnerCall call) {

@@ -28,6 +28,10 @@ public:
 
     // The decoder whose reports come here; its sample time dates them.
     void Attach(const CTapeDecoder* decoder) { m_pDecoder = decoder; }
+    // A decoder does not count the samples that repeat its very first one, so decoders fed
+    // different signals count differently: this is added to the decoder's sample time to date
+    // episodes by the samples fed, the same for every decoder.
+    void SetClockOffset(int64_t offset) { m_clockOffset = offset; }
 
     void SetStatusText(const char* text) override;
     void AppendLog(const char* text) override;
@@ -55,6 +59,7 @@ private:
 
     const CTapeDecoder* m_pDecoder = nullptr;
     int32_t m_source = 0;
+    int64_t m_clockOffset = 0;
     std::optional<DecodeEpisode> m_open;
     bool m_closeAtDebugLine = false;  // a loaded block ends with its debug line
     std::vector<DecodeEpisode> m_closed;
