@@ -22,6 +22,7 @@
 #include "res/DialogTemplates.h"
 #include "signal/SignalDlg.h"
 #include "tape/BlockListCtrl.h"
+#include "tests/app/ScriptedLoader.h"
 #include "tests/app/ScriptedSoundLayer.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
@@ -105,38 +106,13 @@ class LoaderDlgTest : public QObject {
     Q_OBJECT
 
 private:
-    ScriptedSoundLayer m_layer;
-    std::vector<WaveHeader*> m_filled;
+    CScriptedLoader m_script;
+    ScriptedSoundLayer& m_layer = m_script.layer;
+    std::vector<WaveHeader*>& m_filled = m_script.filled;
 
-    std::unique_ptr<CLoaderDlg> MakeLoader() {
-        m_layer = ScriptedSoundLayer{};
-        m_filled.clear();
-        auto loader = std::make_unique<CLoaderDlg>(m_layer, [this]() -> WaveHeader* {
-            if (m_filled.empty()) {
-                return nullptr;
-            }
-            WaveHeader* header = m_filled.front();
-            m_filled.erase(m_filled.begin());
-            return header;
-        });
-        if (!loader->OnInitDialog()) {
-            return nullptr;
-        }
-        return loader;
-    }
-
-    // Plays samples into the window buffer by buffer, as the sound input would deliver them.
+    std::unique_ptr<CLoaderDlg> MakeLoader() { return m_script.MakeLoader(); }
     void Play(CLoaderDlg& loader, const std::vector<uint8_t>& samples) {
-        size_t at = 0;
-        while (at < samples.size()) {
-            WaveHeader* header = m_layer.queued.front();
-            const size_t count = std::min<size_t>(header->bufferLength, samples.size() - at);
-            m_layer.Fill(static_cast<uint32_t>(count));
-            std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(at), count, header->data);
-            at += count;
-            m_filled.push_back(header);
-            loader.OnFilledBuffers();
-        }
+        m_script.Play(loader, samples);
     }
 
 private slots:
