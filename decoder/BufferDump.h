@@ -8,9 +8,9 @@
 class CDecoderOwner;
 struct DecoderSettings;
 
-// The raw buffer dump and its replay for a decoder that does not do them itself: each buffer goes
+// The raw buffer dump and its replay, shared by the plain and the robust decoder: each buffer goes
 // to the next file "%s.%03d" of baseName and fileIndex, and a replay reads the next file back in
-// whole chunks of 22000 samples, with the same console log and debug lines as CTapeDecoder.
+// whole chunks of 22000 samples.
 class CBufferDump {
 public:
     static constexpr int32_t kChunk = 22000;

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cinttypes>
-#include <cstdio>
-#include <limits>
 
 #include "decoder/TextFormat.h"
 #include "signal/SignalSnapshot.h"
@@ -61,7 +59,7 @@ void CTapeDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
         count = 0;
     }
     if (settings.dump && !settings.fromFile) {
-        DumpBuffer(samples, count);
+        m_bufferDump.Dump(settings, samples, count);
     }
     if (settings.fromFile) {
         ReplayNextFile();
@@ -405,50 +403,7 @@ void CTapeDecoder::LogIntervals() const {
     }
 }
 
-std::string CTapeDecoder::NextFileName() {
-    std::string name = FormatText("%s.%03d", settings.baseName.c_str(), settings.fileIndex);
-    if (settings.fileIndex < std::numeric_limits<int32_t>::max()) {
-        ++settings.fileIndex;
-    }
-    return name;
-}
-
-void CTapeDecoder::DumpBuffer(const uint8_t* samples, int32_t count) {
-    const std::string name = NextFileName();
-    std::FILE* file = std::fopen(name.c_str(), "wb");
-    if (file == nullptr) {
-        m_pOwner->DebugOutput(FormatText("Open for %s failed\n", name.c_str()).c_str());
-        m_pOwner->AppendLog(FormatText("Could not dump to file %s", name.c_str()).c_str());
-        return;
-    }
-    const size_t written =
-        count > 0 ? std::fwrite(samples, 1, static_cast<size_t>(count), file) : 0;
-    // A full disk may show only when the file is closed.
-    const bool closed = std::fclose(file) == 0;
-    if (written < static_cast<size_t>(count) || !closed) {
-        m_pOwner->DebugOutput(FormatText("write failed for %s failed\n", name.c_str()).c_str());
-        m_pOwner->AppendLog(FormatText("Could not dump to file %s", name.c_str()).c_str());
-        return;
-    }
-    m_pOwner->AppendLog(FormatText("Dumped %d bytes in file %s", count, name.c_str()).c_str());
-}
-
 void CTapeDecoder::ReplayNextFile() {
-    const std::string name = NextFileName();
-    std::FILE* file = std::fopen(name.c_str(), "rb");
-    if (file == nullptr) {
-        m_pOwner->AppendLog(FormatText("No file %s found", name.c_str()).c_str());
-        return;
-    }
-    m_replayBuffer.resize(kReplayChunk);
-    int64_t total = 0;
-    // A short last chunk is neither decoded nor counted.
-    while (std::fread(m_replayBuffer.data(), 1, m_replayBuffer.size(), file) ==
-           m_replayBuffer.size()) {
-        FeedSamples(m_replayBuffer.data(), kReplayChunk);
-        total += kReplayChunk;
-    }
-    m_pOwner->AppendLog(
-        FormatText("Loaded %" PRId64 " bytes from file %s", total, name.c_str()).c_str());
-    std::fclose(file);
+    m_bufferDump.Replay(
+        settings, [this](const uint8_t* samples, int32_t count) { FeedSamples(samples, count); });
 }

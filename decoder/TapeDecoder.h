@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "decoder/BlockRecognizer.h"
+#include "decoder/BufferDump.h"
 #include "decoder/DecoderOwner.h"
 #include "decoder/DecoderSettings.h"
 #include "decoder/FastRing.h"
@@ -27,7 +28,6 @@ public:
     static constexpr int32_t kExtremumHistory = 40;  // peaks and troughs kept for display
     static constexpr int32_t kRejectRunLimit =
         100;  // rejections in a row before the filter gives way
-    static constexpr int32_t kReplayChunk = 22000;  // bytes read from a dump file at a time
 
     explicit CTapeDecoder(CDecoderOwner* owner);
     // A decoder whose first sample is taken at `firstSampleTime`: it continues the time base of an
@@ -110,8 +110,6 @@ private:
     void AcceptTrough(const TimedValue& trough);
     uint8_t StoredSample(int64_t index) const;
     void FlushPending(int32_t count);
-    void DumpBuffer(const uint8_t* samples, int32_t count);
-    std::string NextFileName();
 
     CDecoderOwner* m_pOwner;
     int64_t m_sampleTime = 0;
@@ -134,6 +132,6 @@ private:
     // (m_riseBits), or below it and not clipped (m_fallBits).
     ChunkBits m_riseBits{};
     ChunkBits m_fallBits{};
-    std::vector<uint8_t> m_replayBuffer;
+    CBufferDump m_bufferDump{m_pOwner};
     CBlockRecognizer m_recognizer{this};
 };
