@@ -32,16 +32,7 @@ fail() {
   exit 1
 }
 
-# wait_for SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
-wait_for() {
-  local tenths=$(($1 * 10))
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/wait_for.sh"
 
 # The visible top-level windows titled exactly "Tapewise": the main window, and a message box.
 tapewise_windows() { xdotool search --onlyvisible --name '^Tapewise$' 2>/dev/null | wc -l; }

@@ -35,16 +35,7 @@ fail() {
   exit 1
 }
 
-# wait_for SECONDS COMMAND...: runs the command every 0.1 s until it succeeds.
-wait_for() {
-  local tenths=$(($1 * 10))
-  shift
-  for _ in $(seq "$tenths"); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
+. "$(dirname "${BASH_SOURCE[0]}")/wait_for.sh"
 
 make_tape() {
   printf '10 REM tapewise live test\n20 PRINT "HELLO"\n30 GO TO 20\n' > prog.bas
