@@ -2,9 +2,9 @@
 
 #include <QPushButton>
 
-#include "app/DialogBuilder.h"
 #include "app/LoaderResources.h"
 #include "res/DialogTemplates.h"
+#include "ui/DialogBuilder.h"
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     LoadTapewiseResources();

@@ -9,30 +9,23 @@
 #include <algorithm>
 
 #include "app/AboutDlg.h"
-#include "app/DebugOutput.h"
-#include "app/DialogBuilder.h"
 #include "app/FileFilter.h"
 #include "app/LoaderResources.h"
 #include "app/LoaderStatusBar.h"
-#include "app/SoundCapture.h"
+#include "capture/SoundCapture.h"
 #include "decoder/SampleDecoder.h"
 #include "options/OptionsDlg.h"
+#include "res/ControlIds.h"
 #include "res/DialogTemplates.h"
 #include "signal/SignalDlg.h"
 #include "tape/BlockEntry.h"
 #include "tape/BlockListCtrl.h"
+#include "ui/DebugOutput.h"
+#include "ui/DialogBuilder.h"
 
 namespace {
 
-constexpr int32_t kSaveAsId = 1002;
-constexpr int32_t kLoadId = 1003;
-constexpr int32_t kUpId = 1004;
-constexpr int32_t kDownId = 1005;
-constexpr int32_t kOptionsId = 1008;
-constexpr int32_t kAboutId = 1009;
-constexpr int32_t kDeleteId = 1011;
-constexpr int32_t kListId = 1012;
-constexpr int32_t kConsoleId = 1013;
+using namespace main_ids;
 
 // How often a lost sound input is looked for again.
 constexpr int kRetryLostInputMs = 1000;
@@ -100,7 +93,7 @@ QWidget* CLoaderDlg::Item(int32_t id) const {
 bool CLoaderDlg::OnInitDialog() {
     CDialogBuilder builder(MainTemplate());
     // The template's list view is the block list itself, in its place and tab position.
-    builder.SetFactory(kListId, [this](const ControlTemplate&, QWidget* parent) {
+    builder.SetFactory(kList, [this](const ControlTemplate&, QWidget* parent) {
         m_pBlockList = new CBlockListCtrl(parent);
         return m_pBlockList;
     });
@@ -137,14 +130,14 @@ void CLoaderDlg::AddAboutMenuItem() {
 void CLoaderDlg::BuildButtons() {
     m_hIconUp = QIcon(":/icons/131.svg");
     m_hIconDown = QIcon(":/icons/132.svg");
-    m_btnUp = qobject_cast<QPushButton*>(Item(kUpId));
-    m_btnDown = qobject_cast<QPushButton*>(Item(kDownId));
+    m_btnUp = qobject_cast<QPushButton*>(Item(kUp));
+    m_btnDown = qobject_cast<QPushButton*>(Item(kDown));
     ShowIconInstead(m_btnUp, m_hIconUp);
     ShowIconInstead(m_btnDown, m_hIconDown);
     const std::pair<int32_t, void (CLoaderDlg::*)()> commands[] = {
-        {kSaveAsId, &CLoaderDlg::OnSaveAs},   {kLoadId, &CLoaderDlg::OnLoad},
-        {kOptionsId, &CLoaderDlg::OnOptions}, {kAboutId, &CLoaderDlg::OnAbout},
-        {kConsoleId, &CLoaderDlg::OnConsole},
+        {kSaveAs, &CLoaderDlg::OnSaveAs},   {kLoad, &CLoaderDlg::OnLoad},
+        {kOptions, &CLoaderDlg::OnOptions}, {kAbout, &CLoaderDlg::OnAbout},
+        {kConsole, &CLoaderDlg::OnConsole},
     };
     for (const auto& [id, handler] : commands) {
         connect(qobject_cast<QPushButton*>(Item(id)), &QPushButton::clicked, this, handler);
@@ -168,11 +161,11 @@ void CLoaderDlg::BuildStatusBar() {
 void CLoaderDlg::BuildBlockList() {
     m_pBlockList->InsertColumns();
     connect(m_pBlockList, &CBlockListCtrl::BlocksChanged, this, [this] { m_unsaved.NoteChange(); });
-    connect(qobject_cast<QPushButton*>(Item(kUpId)), &QPushButton::clicked, m_pBlockList,
+    connect(qobject_cast<QPushButton*>(Item(kUp)), &QPushButton::clicked, m_pBlockList,
             &CBlockListCtrl::MoveSelectedUp);
-    connect(qobject_cast<QPushButton*>(Item(kDownId)), &QPushButton::clicked, m_pBlockList,
+    connect(qobject_cast<QPushButton*>(Item(kDown)), &QPushButton::clicked, m_pBlockList,
             &CBlockListCtrl::MoveSelectedDown);
-    connect(qobject_cast<QPushButton*>(Item(kDeleteId)), &QPushButton::clicked, m_pBlockList,
+    connect(qobject_cast<QPushButton*>(Item(kDelete)), &QPushButton::clicked, m_pBlockList,
             &CBlockListCtrl::DeleteSelected);
 }
 

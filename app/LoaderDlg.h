@@ -7,10 +7,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/CaptureHost.h"
-#include "app/SoundLayer.h"
 #include "app/UnsavedBlocks.h"
-#include "app/WaveHeader.h"
+#include "capture/CaptureHost.h"
+#include "capture/SoundLayer.h"
+#include "capture/WaveHeader.h"
 #include "decoder/DecoderOwner.h"
 #include "signal/SignalHost.h"
 

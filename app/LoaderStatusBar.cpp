@@ -37,8 +37,8 @@ PaneRect CLoaderStatusBar::PaneRectangle(int pane) const {
     return PaneRect{kPane0Right + kPaneGap, kPaneGap, width(), height()};
 }
 
-void CLoaderStatusBar::UpdateIndicator(int calibrationResult) {
-    m_indicator.SetReading(calibrationResult);
+void CLoaderStatusBar::UpdateIndicator(SignalReading reading) {
+    m_indicator.SetReading(reading);
     m_stripes = m_indicator.NextStripes(PaneRectangle(1));
     const PaneRect pane = PaneRectangle(1);
     update(QRect(pane.left, pane.top, pane.right - pane.left, pane.bottom - pane.top));

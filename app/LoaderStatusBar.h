@@ -28,7 +28,7 @@ public:
     // The rectangle of a pane in the bar's own coordinates.
     PaneRect PaneRectangle(int pane) const;
     // One indicator update: colours from the calibration result, then the stripes are redrawn.
-    void UpdateIndicator(int calibrationResult);
+    void UpdateIndicator(SignalReading reading);
     const std::vector<Stripe>& Stripes() const { return m_stripes; }
     const CSignalIndicator& Indicator() const { return m_indicator; }
 

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-void CSignalIndicator::SetReading(int calibrationResult) {
-    switch (static_cast<SignalReading>(calibrationResult)) {
+void CSignalIndicator::SetReading(SignalReading reading) {
+    switch (reading) {
         case SignalReading::Nothing:
             m_stripeColourA = kBlack;
             m_stripeColourB = kBlack;

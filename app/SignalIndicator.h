@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "decoder/SignalReading.h"
+
 // The status bar's signal indicator: coloured stripes in pane 1, redrawn once per sound buffer,
 // whose colours say what the decoder hears and swap at every redraw so the indicator blinks.
 
@@ -30,14 +32,6 @@ struct Stripe {
     friend bool operator==(const Stripe&, const Stripe&) = default;
 };
 
-// What the calibration's reading of the period histogram means for the indicator.
-enum class SignalReading {
-    Nothing = 0,    // no cluster of periods, or noise: black
-    Leader = 1,     // a leader tone: cyan and red
-    Data = 2,       // data bits: blue and yellow
-    Unchanged = 3,  // an adjustment not allowed now: the colours stay
-};
-
 class CSignalIndicator {
 public:
     static constexpr IndicatorColour kBlack{0, 0, 0};
@@ -46,8 +40,8 @@ public:
     static constexpr IndicatorColour kBlue{0, 0, 255};
     static constexpr IndicatorColour kYellow{255, 255, 0};
 
-    // Sets the two colours from a calibration result (0 to 3); other values change nothing.
-    void SetReading(int calibrationResult);
+    // Sets the two colours from a calibration reading; Unchanged keeps them.
+    void SetReading(SignalReading reading);
     // The stripes of this update inside the pane, then counts the update. Stripe i takes colour A
     // when i and the update count have the same parity. An inner height under 4 pixels gives
     // stripes of height 0: then nothing is drawn.

@@ -5,7 +5,7 @@
 #include <QMetaObject>
 
 #include "app/LoaderDlg.h"
-#include "app/SoundInput.h"
+#include "capture/SoundInput.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "decoder/SignalSnapshot.h"
 #include "decoder/TapeDecoder.h"
-#include "signal/SignalSnapshot.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
 

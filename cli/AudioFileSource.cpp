@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "decoder/CaptureRate.h"
+
 namespace {
-constexpr int32_t kDecoderRate = 22000;
+constexpr int32_t kDecoderRate = kCaptureRate;
 constexpr int32_t kResamplerChunk = 4096;  // frames read per refill of the resampler
 
 // -1.0 .. +1.0 to 0 .. 255 with silence at 128; 8-bit input comes back exactly as it was.

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "decoder/CaptureRate.h"
+
 class CSampleDecoder;
 
 // Hands samples to the decoder the way the desktop program does: in buffers of one second
@@ -11,7 +13,7 @@ class CSampleDecoder;
 // pieces of any size; a piece can also be read straight into the buffer (Space, then Commit).
 class CBufferFeeder {
 public:
-    static constexpr int32_t kBufferSamples = 22000;
+    static constexpr int32_t kBufferSamples = kCaptureRate;
 
     explicit CBufferFeeder(CSampleDecoder& decoder);
 

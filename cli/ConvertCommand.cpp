@@ -49,23 +49,23 @@ const char* LayoutName(TapeLayout layout) {
 int RunConvert(int argc, char** argv) {
     if (argc == 1 && IsHelp(argv[0])) {
         std::fputs(kConvertUsage, stdout);
-        return 0;
+        return kExitDone;
     }
     if (argc < 2) {
         std::fputs(kConvertUsage, stderr);
-        return 2;
+        return kExitUsage;
     }
     const std::string output = argv[argc - 1];
     std::vector<TapeBlock> blocks;
     if (!GatherBlocks(argc - 1, argv, blocks)) {
         std::fprintf(stderr, "tapewise-cli: %s not written\n", output.c_str());
-        return 1;
+        return kExitFileError;
     }
     if (const auto error = SaveTapeImage(output, blocks)) {
         std::fprintf(stderr, "tapewise-cli: %s\n", error->c_str());
-        return 1;
+        return kExitFileError;
     }
     std::printf("%s: %zu block(s), %s layout\n", output.c_str(), blocks.size(),
                 LayoutName(LayoutForPath(output)));
-    return 0;
+    return kExitDone;
 }

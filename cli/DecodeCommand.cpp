@@ -15,9 +15,6 @@
 #include "tape/TapeImageWriter.h"
 
 namespace {
-constexpr int kExitDone = 0;
-constexpr int kExitFileError = 1;
-constexpr int kExitUsage = 2;
 constexpr int64_t kProgressScale = 1000000;
 constexpr const char* kPrefix = "tapewise-cli decode: ";
 
@@ -282,7 +279,7 @@ int RunDecode(int argc, char** argv) {
             std::fputs(CDecoderOptions::HelpText(), stdout);
             return kExitDone;
         case ParseOutcome::Version:
-            std::puts("tapewise-cli 1.01");
+            std::puts("tapewise-cli " TAPEWISE_VERSION);
             return kExitDone;
         case ParseOutcome::Usage:
             return ReportUsage(error);

@@ -35,15 +35,15 @@ bool ListFile(const std::string& path) {
 int RunList(int argc, char** argv) {
     if (argc == 1 && IsHelp(argv[0])) {
         std::fputs(kListUsage, stdout);
-        return 0;
+        return kExitDone;
     }
     if (argc < 1) {
         std::fputs(kListUsage, stderr);
-        return 2;
+        return kExitUsage;
     }
     bool allRead = true;
     for (int i = 0; i < argc; ++i) {
         allRead = ListFile(argv[i]) && allRead;
     }
-    return allRead ? 0 : 1;
+    return allRead ? kExitDone : kExitFileError;
 }

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/CaptureHost.h"
-#include "signal/SignalSnapshot.h"
+#include "capture/CaptureHost.h"
+#include "decoder/SignalSnapshot.h"
 
 class CSampleDecoder;
 

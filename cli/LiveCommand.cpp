@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "app/SoundCapture.h"
-#include "app/SoundInput.h"
+#include "capture/SoundCapture.h"
+#include "capture/SoundInput.h"
 #include "cli/Commands.h"
 #include "cli/DecoderOptions.h"
 #include "cli/LiveCaptureHost.h"
@@ -160,11 +160,11 @@ int RunLive(int argc, char** argv) {
     if (auto usageError = ParseArguments(argc, argv, arguments)) {
         std::fprintf(stderr, "tapewise-cli live: %s\n\n", usageError->c_str());
         PrintUsage(stderr);
-        return 2;
+        return kExitUsage;
     }
     if (arguments.help) {
         PrintUsage(stdout);
-        return 0;
+        return kExitDone;
     }
 
     CTerminalOwner owner(stdout, stderr);
@@ -172,18 +172,18 @@ int RunLive(int argc, char** argv) {
     CSoundInput input;
     if (input.CountInputDevices() == 0) {
         std::fputs("No sound input device on machine\n", stderr);
-        return 1;
+        return kExitFileError;
     }
     CLiveCaptureHost host(*decoder, stderr);
     CSoundCapture capture(input, host);
     InstallStopHandlers();
     capture.OpenSoundInput();
     if (!capture.IsOpen()) {
-        return 1;
+        return kExitFileError;
     }
     OutputKeeper output(arguments.output, owner);
     Listen(input, capture, host, output, arguments.seconds);
     capture.CloseSoundInput();
     output.SaveIfGrown();
-    return host.Fatal() || output.Failed() ? 1 : 0;
+    return host.Fatal() || output.Failed() ? kExitFileError : kExitDone;
 }

@@ -101,25 +101,25 @@ int DrawScreen(const std::string& input, int number, const std::string& output) 
                          "tapewise-cli: %s holds %d screen block(s); there is no screen %d\n",
                          input.c_str(), CountScreens(image.blocks), number);
         }
-        return 1;
+        return kExitFileError;
     }
     const std::vector<uint8_t> png = EncodePng(ScreenPicture(screen->bytes.get()));
     if (png.empty()) {
         std::fprintf(stderr, "tapewise-cli: cannot encode the picture for %s\n", output.c_str());
-        return 1;
+        return kExitFileError;
     }
     if (const auto error = ReplaceFileContents(output, png)) {
         std::fprintf(stderr, "tapewise-cli: %s\n", error->c_str());
-        return 1;
+        return kExitFileError;
     }
-    return 0;
+    return kExitDone;
 }
 }  // namespace
 
 int RunScreen(int argc, char** argv) {
     if (argc == 1 && IsHelp(argv[0])) {
         std::fputs(kScreenUsage, stdout);
-        return 0;
+        return kExitDone;
     }
     const std::optional<int> number = argc == 3 ? ParseScreenNumber(argv[1]) : std::nullopt;
     if (!number) {
@@ -128,7 +128,7 @@ int RunScreen(int argc, char** argv) {
                          argv[1]);
         }
         std::fputs(kScreenUsage, stderr);
-        return 2;
+        return kExitUsage;
     }
     return DrawScreen(argv[0], *number, argv[2]);
 }

@@ -30,16 +30,16 @@ constexpr Command kCommands[] = {
 int main(int argc, char** argv) {
     if (argc < 2) {
         std::fputs(kUsage, stderr);
-        return 2;
+        return kExitUsage;
     }
     const char* name = argv[1];
     if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
         std::fputs(kUsage, stdout);
-        return 0;
+        return kExitDone;
     }
     if (std::strcmp(name, "--version") == 0) {
-        std::puts("tapewise-cli 1.01");
-        return 0;
+        std::puts("tapewise-cli " TAPEWISE_VERSION);
+        return kExitDone;
     }
     for (const Command& command : kCommands) {
         if (std::strcmp(name, command.name) == 0) {
@@ -47,5 +47,5 @@ int main(int argc, char** argv) {
         }
     }
     std::fprintf(stderr, "tapewise-cli: unknown command '%s'\n\n%s", name, kUsage);
-    return 2;
+    return kExitUsage;
 }

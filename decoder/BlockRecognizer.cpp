@@ -6,9 +6,9 @@
 
 #include "decoder/DecoderOwner.h"
 #include "decoder/PulseRange.h"
+#include "decoder/SignalSnapshot.h"
 #include "decoder/TapeDecoder.h"
 #include "decoder/TextFormat.h"
-#include "signal/SignalSnapshot.h"
 
 namespace {
 
@@ -170,7 +170,7 @@ void CBlockRecognizer::BadSync(int64_t period) {
     m_pDecoder->settings.ResetLimits();
 }
 
-int CBlockRecognizer::Calibrate() {
+SignalReading CBlockRecognizer::Calibrate() {
     DecoderSettings& s = m_pDecoder->settings;
     const auto& table = m_periodHistogram[s.maxFirst ? 0 : 1];
 
@@ -190,17 +190,17 @@ int CBlockRecognizer::Calibrate() {
         } else if (sum > 0.0001) {
             // More than a tenth of all periods shorter than 3 samples is noise, not a tape.
             if (sum > 0.1 && start < 3) {
-                return 0;
+                return SignalReading::Nothing;
             }
             clusters[static_cast<size_t>(clusterCount++)] = Cluster{start, i - 1};
             sum = 0.0f;
         }
     }
     if (clusterCount == 0) {
-        return 0;
+        return SignalReading::Nothing;
     }
     if (clusterCount == 1 && clusters[0].start >= s.leaderMin) {
-        return 1;
+        return SignalReading::Leader;
     }
 
     const bool armed = m_calibrationArmed;
@@ -215,7 +215,7 @@ int CBlockRecognizer::Calibrate() {
         const int against1 = range.Compare(PulseRange(s.data1Min, s.data1Max));
         if (against0 == PulseRange::kBelow || against0 == PulseRange::kEndsInside) {
             if (!outer) {
-                return 3;
+                return SignalReading::Unchanged;
             }
             Nudge(s.data0Min, -1);
             changed = true;
@@ -223,7 +223,7 @@ int CBlockRecognizer::Calibrate() {
             continue;
         } else if (against0 == PulseRange::kStartsInside) {
             if (against1 != PulseRange::kBelow || !middle) {
-                return 3;
+                return SignalReading::Unchanged;
             }
             Nudge(s.data0Max, +1);
             Nudge(s.data1Min, +1);
@@ -233,13 +233,13 @@ int CBlockRecognizer::Calibrate() {
         } else if (against0 == PulseRange::kAbove && against1 == PulseRange::kBelow) {
             // Between the two ranges: lean towards the nearer neighbour.
             if (!middle) {
-                return 3;
+                return SignalReading::Unchanged;
             }
             const int32_t below = cluster.start - (k == 0 ? s.data0Max : clusters[k - 1].end);
             const int32_t above =
                 (k == clusterCount - 1 ? s.data1Min : clusters[k + 1].start) - cluster.end;
             if (below == above) {
-                return 3;
+                return SignalReading::Unchanged;
             }
             const int32_t step = below < above ? +1 : -1;
             Nudge(s.data0Max, step);
@@ -247,17 +247,17 @@ int CBlockRecognizer::Calibrate() {
             changed = true;
         } else if (against0 == PulseRange::kAbove && against1 == PulseRange::kEndsInside) {
             if (!middle) {
-                return 3;
+                return SignalReading::Unchanged;
             }
             Nudge(s.data0Max, -1);
             Nudge(s.data1Min, -1);
             changed = true;
         } else if (against0 == PulseRange::kCovers && against1 >= PulseRange::kStartsInside) {
-            return 3;
+            return SignalReading::Unchanged;
         } else {
             // Above R0 and reaching past R1, or covering R0 and not past R1: widen the 1 range.
             if (!middle || !outer) {
-                return 3;
+                return SignalReading::Unchanged;
             }
             Nudge(s.data0Max, -1);
             Nudge(s.data1Min, -1);
@@ -272,5 +272,5 @@ int CBlockRecognizer::Calibrate() {
                        s.data0Max, s.data1Min, s.data1Max)
                 .c_str());
     }
-    return 2;
+    return SignalReading::Data;
 }

@@ -7,6 +7,7 @@
 #include "decoder/BlockBuffer.h"
 #include "decoder/DecoderSettings.h"
 #include "decoder/FastRing.h"
+#include "decoder/SignalReading.h"
 
 class CTapeDecoder;
 
@@ -52,7 +53,7 @@ public:
     // 2 data in the bit ranges (after any adjustment made), 3 an adjustment that is not allowed
     // now. Moves the bit limits by one sample per cluster only while m_calibrationArmed is set;
     // the first call that gets that far disarms it.
-    int Calibrate();
+    SignalReading Calibrate();
 
     State GetState() const { return m_state; }
     bool InLeader() const { return m_state == State::kLeader; }

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "decoder/CaptureRate.h"
+
 class CDecoderOwner;
 struct DecoderSettings;
 
@@ -13,7 +15,7 @@ struct DecoderSettings;
 // whole chunks of 22000 samples.
 class CBufferDump {
 public:
-    static constexpr int32_t kChunk = 22000;
+    static constexpr int32_t kChunk = kCaptureRate;
     using Consumer = std::function<void(const uint8_t* samples, int32_t count)>;
 
     explicit CBufferDump(CDecoderOwner* owner) : m_pOwner(owner) {}

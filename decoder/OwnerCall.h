@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "signal/SignalSnapshot.h"
+#include "decoder/SignalSnapshot.h"
 
 // One call that a decoder made on its owner, kept so that it can be passed on later, unchanged.
 struct OwnerCall {

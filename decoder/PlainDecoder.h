@@ -16,7 +16,7 @@ public:
     void ProcessBuffer(const uint8_t* samples, int32_t count) override {
         m_decoder.ProcessBuffer(samples, count);
     }
-    int Calibrate() override { return m_decoder.Calibrate(); }
+    SignalReading Calibrate() override { return m_decoder.Calibrate(); }
     bool IsReadingBlock() const override { return m_decoder.IsReadingBlock(); }
     void CaptureSnapshot(SignalSnapshot& snapshot) const override {
         m_decoder.CaptureSnapshot(snapshot);

@@ -77,10 +77,10 @@ void CRobustDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
     Settle(m_bufferStart);
 }
 
-int CRobustDecoder::Calibrate() {
+SignalReading CRobustDecoder::Calibrate() {
     ApplySettings();
-    const int troughReading = m_troughDecoder.Calibrate();
-    const int peakReading = m_peakDecoder.Calibrate();
+    const SignalReading troughReading = m_troughDecoder.Calibrate();
+    const SignalReading peakReading = m_peakDecoder.Calibrate();
     m_plainDecoder.Calibrate();
     Settle(m_bufferStart);
     return m_peakDecoder.IsReadingBlock() && !m_troughDecoder.IsReadingBlock() ? peakReading

@@ -42,7 +42,7 @@ public:
     void ProcessBuffer(const uint8_t* samples, int32_t count) override;
     // All decoders' calibration steps; the reading of the conditioned one that is reading a block
     // (the trough-to-trough one when neither is).
-    int Calibrate() override;
+    SignalReading Calibrate() override;
     bool IsReadingBlock() const override;
     // The conditioned signal, as the trough-to-trough decoder sees it.
     void CaptureSnapshot(SignalSnapshot& snapshot) const override;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "decoder/DecoderSettings.h"
+#include "decoder/SignalReading.h"
 
 #include <memory>
 
@@ -23,7 +24,7 @@ public:
     // as the settings say).
     virtual void ProcessBuffer(const uint8_t* samples, int32_t count) = 0;
     // The calibration reading that the signal indicator takes after each buffer.
-    virtual int Calibrate() = 0;
+    virtual SignalReading Calibrate() = 0;
     // A block is being read, or a result is still to be reported: a caller at the end of the
     // signal keeps feeding a closing wave while this holds.
     virtual bool IsReadingBlock() const = 0;

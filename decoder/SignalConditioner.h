@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "decoder/CaptureRate.h"
+
 // Prepares a tape signal for the extremum tracker in the robust mode.
 //
 // A one-pole low-pass at 200 Hz acts as a leaky integrator on the tape's square wave: each
@@ -14,7 +16,7 @@
 class CSignalConditioner {
 public:
     static constexpr double kCornerHz = 200.0;
-    static constexpr double kSampleRate = 22000.0;
+    static constexpr double kSampleRate = kCaptureRate;
     static constexpr float kLevelSamples = 2200.0f;  // time constant of level and envelope
     static constexpr float kTargetSwing = 60.0f;     // envelope mapped to this many steps
     static constexpr float kMaxGain = 64.0f;         // silence is not blown up beyond this

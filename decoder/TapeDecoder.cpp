@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cinttypes>
 
+#include "decoder/SignalSnapshot.h"
 #include "decoder/TextFormat.h"
-#include "signal/SignalSnapshot.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -367,7 +367,7 @@ bool CTapeDecoder::IsReadingBlock() const {
     return m_recognizer.InData();
 }
 
-int CTapeDecoder::Calibrate() {
+SignalReading CTapeDecoder::Calibrate() {
     return m_recognizer.Calibrate();
 }
 

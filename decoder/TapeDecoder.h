@@ -58,7 +58,7 @@ public:
     // extremums).
     void LogIntervals() const;
     // The recognizer's calibration reading, as the signal indicator takes it after each buffer.
-    int Calibrate();
+    SignalReading Calibrate();
     // A sync was found and data bits are being read.
     bool IsReadingBlock() const;
     // Samples taken so far (the time of the next one).

@@ -4,56 +4,51 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "app/DialogBuilder.h"
 #include "options/DumpSeries.h"
+#include "res/ControlIds.h"
 #include "res/DialogTemplates.h"
+#include "ui/DialogBuilder.h"
 
 namespace {
 
+using namespace options_ids;
+
 // Control ids of the numeric boxes, in NumericBox order.
-constexpr std::array<int32_t, kNumericBoxCount> kNumberIds = {1030, 1032, 1035, 1037, 1015, 1017,
-                                                              1025, 1027, 1039, 1042, 1044};
-constexpr int32_t kMaxFirstId = 1022;
-constexpr int32_t kRobustId = 1052;
-constexpr int32_t kMiddleValsId = 1020;
-constexpr int32_t kExternValsId = 1038;
-constexpr int32_t kFromFileId = 1048;
-constexpr int32_t kDumpId = 1049;
-constexpr int32_t kBaseCountId = 1050;
-constexpr int32_t kResetId = 3;
-constexpr int32_t kCancelId = 2;
+constexpr std::array<int32_t, kNumericBoxCount> kNumberIds = {
+    kData0Min, kData0Max, kData1Min, kData1Max, kLeaderMin, kLeaderMax,
+    kSyncMin,  kSyncMax,  kFilter,   kDelay,    kDecay};
 constexpr int kMaxBaseText = 255;
 
 int32_t IdOf(OptionsControl control) {
     switch (control) {
         case OptionsControl::LeaderMin:
-            return 1015;
+            return kLeaderMin;
         case OptionsControl::LeaderMax:
-            return 1017;
+            return kLeaderMax;
         case OptionsControl::SyncMin:
-            return 1025;
+            return kSyncMin;
         case OptionsControl::SyncMax:
-            return 1027;
+            return kSyncMax;
         case OptionsControl::Data0Min:
-            return 1030;
+            return kData0Min;
         case OptionsControl::Data0Max:
-            return 1032;
+            return kData0Max;
         case OptionsControl::Data1Min:
-            return 1035;
+            return kData1Min;
         case OptionsControl::Data1Max:
-            return 1037;
+            return kData1Max;
         case OptionsControl::Filter:
-            return 1039;
+            return kFilter;
         case OptionsControl::Delay:
-            return 1042;
+            return kDelay;
         case OptionsControl::Decay:
-            return 1044;
+            return kDecay;
         case OptionsControl::FromFile:
-            return kFromFileId;
+            return kFromFile;
         case OptionsControl::BaseCount:
             break;
     }
-    return kBaseCountId;
+    return kBaseCount;
 }
 
 }  // namespace
@@ -72,18 +67,18 @@ void COptionsDlg::OnInitDialog() {
     for (size_t i = 0; i < kNumberIds.size(); ++i) {
         m_numberEdits[i] = qobject_cast<QLineEdit*>(Item(kNumberIds[i]));
     }
-    m_pMaxFirst = qobject_cast<QCheckBox*>(Item(kMaxFirstId));
-    m_pRobust = qobject_cast<QCheckBox*>(Item(kRobustId));
-    m_pMiddleVals = qobject_cast<QCheckBox*>(Item(kMiddleValsId));
-    m_pExternVals = qobject_cast<QCheckBox*>(Item(kExternValsId));
-    m_pFromFile = qobject_cast<QCheckBox*>(Item(kFromFileId));
-    m_pDump = qobject_cast<QCheckBox*>(Item(kDumpId));
-    m_pBaseCount = qobject_cast<QLineEdit*>(Item(kBaseCountId));
+    m_pMaxFirst = qobject_cast<QCheckBox*>(Item(kMaxFirst));
+    m_pRobust = qobject_cast<QCheckBox*>(Item(kRobust));
+    m_pMiddleVals = qobject_cast<QCheckBox*>(Item(kMiddleVals));
+    m_pExternVals = qobject_cast<QCheckBox*>(Item(kExternVals));
+    m_pFromFile = qobject_cast<QCheckBox*>(Item(kFromFile));
+    m_pDump = qobject_cast<QCheckBox*>(Item(kDump));
+    m_pBaseCount = qobject_cast<QLineEdit*>(Item(kBaseCount));
     m_pBaseCount->setMaxLength(kMaxBaseText);
 
-    connect(qobject_cast<QPushButton*>(Item(kResetId)), &QPushButton::clicked, this,
+    connect(qobject_cast<QPushButton*>(Item(common_ids::kReset)), &QPushButton::clicked, this,
             &COptionsDlg::OnReset);
-    connect(qobject_cast<QPushButton*>(Item(kCancelId)), &QPushButton::clicked, this,
+    connect(qobject_cast<QPushButton*>(Item(common_ids::kCancel)), &QPushButton::clicked, this,
             &COptionsDlg::reject);
     connect(qobject_cast<QPushButton*>(Item(QDialog::Accepted)), &QPushButton::clicked, this,
             &COptionsDlg::accept);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 // The dialog templates of the program, by resource id.
 inline constexpr int32_t kAboutTemplateId = 100;

@@ -8,13 +8,14 @@
 #include <QTextBlock>
 #include <cstdlib>
 
-#include "app/DebugOutput.h"
-#include "app/DialogBuilder.h"
-#include "app/TabCtrl.h"
+#include "res/ControlIds.h"
 #include "res/DialogTemplates.h"
 #include "signal/PlotCanvas.h"
 #include "signal/ScreenCanvas.h"
 #include "signal/SignalDrawing.h"
+#include "ui/DebugOutput.h"
+#include "ui/DialogBuilder.h"
+#include "ui/TabCtrl.h"
 
 namespace {
 // Space kept below the Errors and Screens pages' boxes for the navigation row.
@@ -50,7 +51,7 @@ CSignalDlg::~CSignalDlg() {
 void CSignalDlg::OnInitDialog() {
     CDialogBuilder builder(SignalTemplate());
     builder.Build(this);
-    m_tab = qobject_cast<CTabCtrl*>(DialogItem(this, kTabItem));
+    m_tab = qobject_cast<CTabCtrl*>(DialogItem(this, signal_ids::kTab));
     if (m_tab == nullptr) {
         std::abort();
     }

@@ -3,10 +3,10 @@
 #include <QDialog>
 #include <vector>
 
+#include "decoder/SignalSnapshot.h"
 #include "signal/ConsoleLog.h"
 #include "signal/DrawPrimitive.h"
 #include "signal/SignalHost.h"
-#include "signal/SignalSnapshot.h"
 
 class CTabCtrl;
 class QGroupBox;
@@ -24,7 +24,6 @@ class CSignalDlg : public QDialog {
     Q_OBJECT
 
 public:
-    static constexpr int kTabItem = 1044;
     static constexpr int kPrevErrorCommand = 3000;
     static constexpr int kNextErrorCommand = 3001;
     static constexpr int kPrevScreenCommand = 3010;

@@ -3,8 +3,8 @@
 #include <cstdint>
 
 #include "decoder/DecoderSettings.h"
+#include "decoder/SignalSnapshot.h"
 #include "signal/DrawPrimitive.h"
-#include "signal/SignalSnapshot.h"
 
 // The pictures of the Signal and Errors pages, as primitives in a group box's client pixels. Both
 // are made from scratch from a snapshot and the decoder's current settings; they keep no state.

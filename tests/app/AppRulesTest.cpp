@@ -6,7 +6,7 @@
 
 TEST(SignalIndicator, StripesOfAUsualPane) {
     CSignalIndicator indicator;
-    indicator.SetReading(2);
+    indicator.SetReading(SignalReading::Data);
     const std::vector<Stripe> first = indicator.NextStripes(PaneRect{300, 2, 400, 18});
     ASSERT_EQ(first.size(), 4u);
     const int tops[] = {3, 6, 9, 12};
@@ -28,12 +28,12 @@ TEST(SignalIndicator, StripesOfAUsualPane) {
 TEST(SignalIndicator, ReadingsSetColoursAndThreeKeepsThem) {
     CSignalIndicator indicator;
     EXPECT_EQ(indicator.ColourA(), CSignalIndicator::kBlack);
-    indicator.SetReading(1);
+    indicator.SetReading(SignalReading::Leader);
     EXPECT_EQ(indicator.ColourA(), CSignalIndicator::kCyan);
     EXPECT_EQ(indicator.ColourB(), CSignalIndicator::kRed);
-    indicator.SetReading(3);
+    indicator.SetReading(SignalReading::Unchanged);
     EXPECT_EQ(indicator.ColourB(), CSignalIndicator::kRed);
-    indicator.SetReading(0);
+    indicator.SetReading(SignalReading::Nothing);
     EXPECT_EQ(indicator.ColourA(), CSignalIndicator::kBlack);
     EXPECT_EQ(indicator.ColourB(), CSignalIndicator::kBlack);
 }

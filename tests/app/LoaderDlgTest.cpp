@@ -14,18 +14,19 @@
 #include <functional>
 
 #include "app/AboutDlg.h"
-#include "app/DialogBuilder.h"
 #include "app/LoaderDlg.h"
 #include "app/LoaderStatusBar.h"
 #include "decoder/TapeDecoder.h"
 #include "options/OptionsDlg.h"
+#include "res/ControlIds.h"
 #include "res/DialogTemplates.h"
 #include "signal/SignalDlg.h"
 #include "tape/BlockListCtrl.h"
 #include "tests/app/ScriptedLoader.h"
-#include "tests/app/ScriptedSoundLayer.h"
+#include "tests/capture/ScriptedSoundLayer.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
+#include "ui/DialogBuilder.h"
 
 namespace {
 
@@ -129,11 +130,13 @@ private slots:
             QCOMPARE(item->geometry(),
                      builder.ToPixels(control.x, control.y, control.width, control.height));
         }
-        QVERIFY(qobject_cast<CBlockListCtrl*>(loader->Item(1012)) == &loader->BlockList());
-        QCOMPARE(qobject_cast<QPushButton*>(loader->Item(1002))->text(), QString("&Save as ..."));
-        QVERIFY(!qobject_cast<QPushButton*>(loader->Item(1004))->icon().isNull());
-        QVERIFY(qobject_cast<QPushButton*>(loader->Item(1004))->text().isEmpty());
-        QVERIFY(!qobject_cast<QPushButton*>(loader->Item(1005))->icon().isNull());
+        QVERIFY(qobject_cast<CBlockListCtrl*>(loader->Item(main_ids::kList)) ==
+                &loader->BlockList());
+        QCOMPARE(qobject_cast<QPushButton*>(loader->Item(main_ids::kSaveAs))->text(),
+                 QString("&Save as ..."));
+        QVERIFY(!qobject_cast<QPushButton*>(loader->Item(main_ids::kUp))->icon().isNull());
+        QVERIFY(qobject_cast<QPushButton*>(loader->Item(main_ids::kUp))->text().isEmpty());
+        QVERIFY(!qobject_cast<QPushButton*>(loader->Item(main_ids::kDown))->icon().isNull());
         QVERIFY(!loader->windowIcon().isNull());
         QStringList titles;
         for (int i = 0; i < loader->BlockList().columnCount(); ++i) {
@@ -167,7 +170,7 @@ private slots:
             QCOMPARE(item->geometry(),
                      builder.ToPixels(control.x, control.y, control.width, control.height));
         }
-        QVERIFY(qobject_cast<QPushButton*>(options.Item(1))->isDefault());
+        QVERIFY(qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->isDefault());
     }
 
     void theAboutMenuItemOpensTheAboutBox() {
@@ -275,7 +278,7 @@ private slots:
         const PaneRect pane = bar.PaneRectangle(1);
         QCOMPARE(pane.top, 2);
         QCOMPARE(pane.bottom, 20);
-        bar.UpdateIndicator(1);
+        bar.UpdateIndicator(SignalReading::Leader);
         const std::vector<Stripe>& stripes = bar.Stripes();
         QCOMPARE(stripes.size(), size_t{4});
         QCOMPARE(stripes[0].y, 3);
@@ -284,10 +287,10 @@ private slots:
         const QImage image = bar.grab().toImage();
         QCOMPARE(image.pixelColor(pane.left + 5, 4), QColor(0, 255, 255));
         QCOMPARE(image.pixelColor(pane.left + 5, 8), QColor(255, 0, 0));
-        bar.UpdateIndicator(3);  // keeps the colours, swaps them
+        bar.UpdateIndicator(SignalReading::Unchanged);  // keeps the colours, swaps them
         QCOMPARE(bar.grab().toImage().pixelColor(pane.left + 5, 4), QColor(255, 0, 0));
         bar.setFixedHeight(5);  // an inner height of 1: stripes of height 0, so nothing drawn
-        bar.UpdateIndicator(2);
+        bar.UpdateIndicator(SignalReading::Data);
         QVERIFY(bar.Stripes().empty());
     }
 
@@ -299,16 +302,16 @@ private slots:
         QCOMPARE(options.ReadForm().Number(NumericBox::Decay), std::string("2"));
         QCOMPARE(options.ReadForm().baseCount, std::string("sample1.000"));
         QSignalSpy rejected(&options, &COptionsDlg::InputRejected);
-        auto* leaderMin = qobject_cast<QLineEdit*>(options.Item(1015));
-        auto* filter = qobject_cast<QLineEdit*>(options.Item(1039));
+        auto* leaderMin = qobject_cast<QLineEdit*>(options.Item(options_ids::kLeaderMin));
+        auto* filter = qobject_cast<QLineEdit*>(options.Item(options_ids::kFilter));
         leaderMin->setText("40");
         filter->setText("101");
-        qobject_cast<QPushButton*>(options.Item(1))->click();
+        qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QCOMPARE(rejected.size(), 1);
         QVERIFY(options.focusWidget() == leaderMin);
         QVERIFY(options.isVisible());
         leaderMin->setText("20");
-        qobject_cast<QPushButton*>(options.Item(1))->click();
+        qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QCOMPARE(rejected.size(), 2);
         QVERIFY(options.focusWidget() == filter);
         QCOMPARE(settings.leaderMin, 18);  // nothing stored while rejected
@@ -316,8 +319,8 @@ private slots:
         filter->clear();
         QTest::keyClicks(filter, "1x0");
         QCOMPARE(filter->text(), QString("10"));
-        qobject_cast<QCheckBox*>(options.Item(1020))->setChecked(false);
-        qobject_cast<QPushButton*>(options.Item(1))->click();
+        qobject_cast<QCheckBox*>(options.Item(options_ids::kMiddleVals))->setChecked(false);
+        qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QCOMPARE(options.result(), int(QDialog::Accepted));
         QCOMPARE(settings.leaderMin, 20);
         QCOMPARE(settings.filterPercent, 10);
@@ -331,8 +334,9 @@ private slots:
         COptionsDlg options(settings, nullptr);
         options.show();
         qobject_cast<QPushButton*>(options.Item(3))->click();
-        QCOMPARE(qobject_cast<QLineEdit*>(options.Item(1042))->text(), QString("6"));
-        QCOMPARE(qobject_cast<QLineEdit*>(options.Item(1017))->text(), QString("36"));
+        QCOMPARE(qobject_cast<QLineEdit*>(options.Item(options_ids::kDelay))->text(), QString("6"));
+        QCOMPARE(qobject_cast<QLineEdit*>(options.Item(options_ids::kLeaderMax))->text(),
+                 QString("36"));
         qobject_cast<QPushButton*>(options.Item(2))->click();
         QCOMPARE(settings.delay, 9);
         QCOMPARE(settings.leaderMax, 40);
@@ -342,16 +346,17 @@ private slots:
         DecoderSettings settings;
         COptionsDlg options(settings, nullptr);
         options.show();
-        qobject_cast<QCheckBox*>(options.Item(1048))->setChecked(true);
-        qobject_cast<QLineEdit*>(options.Item(1050))->setText("/nonexistent/take.3");
+        qobject_cast<QCheckBox*>(options.Item(options_ids::kFromFile))->setChecked(true);
+        qobject_cast<QLineEdit*>(options.Item(options_ids::kBaseCount))
+            ->setText("/nonexistent/take.3");
         QString shown;
         WhenModal([&shown](QWidget* box) {
             shown = qobject_cast<QMessageBox*>(box)->text();
             ClickButton(box, QMessageBox::Ok);
         });
-        qobject_cast<QPushButton*>(options.Item(1))->click();
+        qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QCOMPARE(shown, QString("File to load from not found"));
-        QVERIFY(options.focusWidget() == options.Item(1050));
+        QVERIFY(options.focusWidget() == options.Item(options_ids::kBaseCount));
         QVERIFY(!settings.fromFile);
     }
 
@@ -519,21 +524,22 @@ private slots:
         DecoderSettings settings;
         COptionsDlg options(settings, nullptr);
         options.show();
-        qobject_cast<QCheckBox*>(options.Item(1049))->setChecked(true);
-        qobject_cast<QLineEdit*>(options.Item(1050))->setText(QString::fromStdString(base));
+        qobject_cast<QCheckBox*>(options.Item(options_ids::kDump))->setChecked(true);
+        qobject_cast<QLineEdit*>(options.Item(options_ids::kBaseCount))
+            ->setText(QString::fromStdString(base));
         QString question;
         WhenModal([&question](QWidget* box) {
             question = qobject_cast<QMessageBox*>(box)->text();
             ClickButton(box, QMessageBox::No);
         });
-        qobject_cast<QPushButton*>(options.Item(1))->click();
+        qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QCOMPARE(question, QString("Do you want to dump on these existing files ?"));
         QVERIFY(!settings.dump);
-        QVERIFY(options.focusWidget() == options.Item(1050));
+        QVERIFY(options.focusWidget() == options.Item(options_ids::kBaseCount));
         QVERIFY(QFile::exists(dir.filePath("take.000")));
 
         WhenModal([](QWidget* box) { ClickButton(box, QMessageBox::Yes); });
-        qobject_cast<QPushButton*>(options.Item(1))->click();
+        qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QVERIFY(settings.dump);
         QCOMPARE(settings.baseName, base);
         QCOMPARE(settings.fileIndex, 0);

@@ -13,7 +13,7 @@
 #include "decoder/RobustDecoder.h"
 #include "tape/BlockListCtrl.h"
 #include "tests/app/ScriptedLoader.h"
-#include "tests/app/ScriptedSoundLayer.h"
+#include "tests/capture/ScriptedSoundLayer.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
 

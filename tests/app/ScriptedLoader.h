@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/LoaderDlg.h"
-#include "tests/app/ScriptedSoundLayer.h"
+#include "tests/capture/ScriptedSoundLayer.h"
 
 // A main window on a scripted sound layer: the test fills the queued buffers and the window takes
 // them as it would take them from the sound input.

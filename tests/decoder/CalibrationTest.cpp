@@ -38,13 +38,13 @@ protected:
 };
 
 TEST_F(CalibrationTest, AnEmptyHistogramIsSilence) {
-    EXPECT_EQ(decoder.Calibrate(), 0);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Nothing);
 }
 
 TEST_F(CalibrationTest, OneClusterAtLeaderLengthIsALeaderTone) {
     Cluster(24, 30);
     decoder.Recognizer().ArmCalibration();
-    EXPECT_EQ(decoder.Calibrate(), 1);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Leader);
     // The call ended before the adjustments: it leaves the arming for the next one.
     EXPECT_TRUE(decoder.Recognizer().CalibrationArmed());
 }
@@ -53,7 +53,7 @@ TEST_F(CalibrationTest, ClustersInsideTheBitRangesChangeNothing) {
     Cluster(9, 12);
     Cluster(20, 24);
     decoder.Recognizer().ArmCalibration();
-    EXPECT_EQ(decoder.Calibrate(), 2);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Data);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{5, 14, 16, 28}));
     EXPECT_TRUE(owner.events.empty());
     EXPECT_FALSE(decoder.Recognizer().CalibrationArmed());
@@ -62,22 +62,22 @@ TEST_F(CalibrationTest, ClustersInsideTheBitRangesChangeNothing) {
 TEST_F(CalibrationTest, AnArmedCallMovesTheMiddleBoundaryByOne) {
     Cluster(9, 15);
     Cluster(20, 24);
-    EXPECT_EQ(decoder.Calibrate(), 3);  // unarmed: not allowed
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Unchanged);  // unarmed: not allowed
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{5, 14, 16, 28}));
 
     decoder.Recognizer().ArmCalibration();
-    EXPECT_EQ(decoder.Calibrate(), 2);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Data);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{5, 15, 17, 28}));
     EXPECT_EQ(
         owner.events,
         (std::vector<std::string>{"log: Datacal occured on data, new limits are 5-15 17-28"}));
-    EXPECT_EQ(decoder.Calibrate(), 2);  // the limits now fit: nothing more to do
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Data);  // the limits now fit: nothing more to do
 }
 
 TEST_F(CalibrationTest, AClusterBetweenTheRangesWithEqualGapsCannotBePlaced) {
     Cluster(15, 15);
     decoder.Recognizer().ArmCalibration();
-    EXPECT_EQ(decoder.Calibrate(), 3);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Unchanged);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{5, 14, 16, 28}));
 }
 
@@ -91,7 +91,7 @@ TEST_F(CalibrationTest, AClusterBetweenTheRangesLeansToTheNearerNeighbour) {
     // 13 lies between the ranges [5, 12] and [14, 28]; its gap below (13 - 10 = 3) is larger
     // than its gap above (15 - 13 = 2), so the boundary falls by one.
     decoder.Recognizer().ArmCalibration();
-    EXPECT_EQ(decoder.Calibrate(), 2);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Data);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{5, 11, 13, 28}));
 }
 
@@ -99,10 +99,10 @@ TEST_F(CalibrationTest, OuterLimitsMoveOnlyWithExternVals) {
     Cluster(3, 4);
     Cluster(20, 24);
     decoder.Recognizer().ArmCalibration();
-    EXPECT_EQ(decoder.Calibrate(), 3);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Unchanged);
     decoder.settings.externVals = true;
     decoder.Recognizer().ArmCalibration();
-    EXPECT_EQ(decoder.Calibrate(), 2);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Data);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{4, 14, 16, 28}));
 }
 
@@ -110,28 +110,28 @@ TEST_F(CalibrationTest, MostlyVeryShortPeriodsAreNoise) {
     Cluster(1, 2, 7);  // 14 of 125 periods, more than a tenth
     Cluster(9, 12);
     Cluster(20, 24);
-    EXPECT_EQ(decoder.Calibrate(), 0);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Nothing);
     Cluster(1, 2, 6);  // 12 of 125: not yet noise
-    EXPECT_NE(decoder.Calibrate(), 0);
+    EXPECT_NE(decoder.Calibrate(), SignalReading::Nothing);
 }
 
 TEST_F(CalibrationTest, AClusterStillOpenAtTheLastBinIsNotCounted) {
     Cluster(45, 49);
-    EXPECT_EQ(decoder.Calibrate(), 0);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Nothing);
 }
 
 TEST_F(CalibrationTest, MaxFirstReadsThePeakTable) {
     Cluster(24, 30, 5, 0);
-    EXPECT_EQ(decoder.Calibrate(), 0);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Nothing);
     decoder.settings.maxFirst = true;
-    EXPECT_EQ(decoder.Calibrate(), 1);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Leader);
 }
 
 TEST_F(CalibrationTest, AdjustmentsMadeBeforeARefusalStay) {
     Cluster(13, 15);  // starts inside R0, ends between: middle boundary up
     Cluster(29, 30);  // above R1: needs externVals, refused
     decoder.Recognizer().ArmCalibration();
-    EXPECT_EQ(decoder.Calibrate(), 3);
+    EXPECT_EQ(decoder.Calibrate(), SignalReading::Unchanged);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{5, 15, 17, 28}));
     EXPECT_TRUE(owner.events.empty());  // the log line belongs to a call that finishes
 }

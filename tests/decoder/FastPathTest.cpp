@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "decoder/SignalSnapshot.h"
 #include "decoder/TapeDecoder.h"
-#include "signal/SignalSnapshot.h"
 #include "tests/decoder/SnapshotCompare.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
@@ -24,8 +24,8 @@ struct Variant {
 struct Trace {
     std::vector<std::string> events;
     std::vector<SignalSnapshot> errorSnapshots;
-    std::vector<SignalSnapshot> captures;  // after every buffer
-    std::vector<int> calibrations;         // after every buffer, as the indicator reads it
+    std::vector<SignalSnapshot> captures;     // after every buffer
+    std::vector<SignalReading> calibrations;  // after every buffer, as the indicator reads it
 };
 
 Trace Decode(const std::vector<uint8_t>& signal, const Variant& variant, size_t buffer,

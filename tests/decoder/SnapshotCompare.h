@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "signal/SignalSnapshot.h"
+#include "decoder/SignalSnapshot.h"
 
 // Two rings read alike: same count and capacity, same reachable elements.
 inline ::testing::AssertionResult SameRing(const RingBuffer<TimedValue>& a,

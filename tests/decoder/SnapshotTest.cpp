@@ -2,8 +2,8 @@
 
 #include <vector>
 
+#include "decoder/SignalSnapshot.h"
 #include "decoder/TapeDecoder.h"
-#include "signal/SignalSnapshot.h"
 #include "tests/decoder/SnapshotCompare.h"
 #include "tests/support/PeriodSignal.h"
 #include "tests/support/RecordingOwner.h"

@@ -10,13 +10,13 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/DialogBuilder.h"
-#include "app/TabCtrl.h"
 #include "decoder/DecoderOwner.h"
 #include "decoder/TapeDecoder.h"
 #include "signal/PlotCanvas.h"
 #include "signal/SignalDlg.h"
 #include "tests/signal/TestSignalHost.h"
+#include "ui/DialogBuilder.h"
+#include "ui/TabCtrl.h"
 
 namespace {
 constexpr int kBufferBytes = 22000;

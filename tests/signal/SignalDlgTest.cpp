@@ -8,11 +8,12 @@
 #include <QTextDocument>
 #include <vector>
 
-#include "app/DialogBuilder.h"
-#include "app/TabCtrl.h"
+#include "res/ControlIds.h"
 #include "signal/SignalDlg.h"
 #include "signal/SignalDrawing.h"
 #include "tests/signal/TestSignalHost.h"
+#include "ui/DialogBuilder.h"
+#include "ui/TabCtrl.h"
 
 namespace {
 // A SCREEN$ block: all paper white, ink black, with `firstPixelByte` at the top-left.
@@ -81,7 +82,7 @@ void SignalDlgTest::StartsHiddenOnTheSignalPage() {
     CTabCtrl* tab = dialog.Tab();
     QCOMPARE(tab->GetItemCount(), 4);
     QCOMPARE(tab->GetCurSel(), 0);
-    QCOMPARE(DialogItem(&dialog, CSignalDlg::kTabItem), static_cast<QWidget*>(tab));
+    QCOMPARE(DialogItem(&dialog, signal_ids::kTab), static_cast<QWidget*>(tab));
 
     const QRect area = tab->DisplayArea();
     const int middle = area.top() + (area.bottom() + 1 - area.top()) / 2;

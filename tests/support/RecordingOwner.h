@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "decoder/DecoderOwner.h"
-#include "signal/SignalSnapshot.h"
+#include "decoder/SignalSnapshot.h"
 
 // A decoder owner that writes down everything the decoder reports, in order, as one line per
 // call ("status: ...", "log: ...", "block: N", "entry: N F", "snapshot", "refresh", "debug: ...").

@@ -11,9 +11,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
-#include "app/DialogBuilder.h"
-#include "app/TabCtrl.h"
 #include "res/DialogTemplates.h"
+#include "ui/DialogBuilder.h"
+#include "ui/TabCtrl.h"
 
 namespace {
 bool HasKind(QWidget* widget, ControlKind kind) {

@@ -3,7 +3,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/RecordingQueue.h"
+#include "capture/RecordingQueue.h"
 
 namespace {
 

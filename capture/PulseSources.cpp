@@ -1,4 +1,4 @@
-#include "app/PulseSources.h"
+#include "capture/PulseSources.h"
 
 #include <pulse/pulseaudio.h>
 

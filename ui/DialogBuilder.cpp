@@ -1,4 +1,4 @@
-#include "app/DialogBuilder.h"
+#include "ui/DialogBuilder.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -15,8 +15,8 @@
 #include <QTreeWidget>
 #include <algorithm>
 
-#include "app/GroupBoxStyle.h"
-#include "app/TabCtrl.h"
+#include "ui/GroupBoxStyle.h"
+#include "ui/TabCtrl.h"
 
 namespace {
 constexpr const char* kControlIdProperty = "controlId";

@@ -1,4 +1,4 @@
-#include "app/GroupBoxStyle.h"
+#include "ui/GroupBoxStyle.h"
 
 #include <QApplication>
 #include <QGroupBox>

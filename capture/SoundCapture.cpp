@@ -1,4 +1,4 @@
-#include "app/SoundCapture.h"
+#include "capture/SoundCapture.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "app/CaptureHost.h"
-#include "app/SoundLayer.h"
-#include "app/WaveHeader.h"
+#include "capture/CaptureHost.h"
+#include "capture/SoundLayer.h"
+#include "capture/WaveHeader.h"
+#include "decoder/CaptureRate.h"
 
 enum class CaptureState {
     Closed,     // never opened, closed, or the opening failed
@@ -24,7 +25,7 @@ enum class CaptureState {
 class CSoundCapture {
 public:
     static constexpr int kBufferCount = 4;
-    static constexpr uint32_t kFullBufferBytes = 22000;   // one second
+    static constexpr uint32_t kFullBufferBytes = kCaptureRate;  // one second
     static constexpr uint32_t kReplayBufferBytes = 7333;  // a third of a second, as a replay clock
 
     CSoundCapture(CSoundLayer& layer, CCaptureHost& host);

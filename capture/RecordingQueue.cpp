@@ -1,4 +1,4 @@
-#include "app/RecordingQueue.h"
+#include "capture/RecordingQueue.h"
 
 #include <algorithm>
 #include <cstring>

@@ -8,7 +8,7 @@
 #include <functional>
 #include <mutex>
 
-#include "app/WaveHeader.h"
+#include "capture/WaveHeader.h"
 
 // The buffers of a sound input on their way through it: queued headers are filled in queue
 // order, each to its own bufferLength, by the recording thread; filled headers wait, in the same

@@ -5,7 +5,7 @@
 #include <functional>
 #include <map>
 
-#include "app/DialogTemplate.h"
+#include "ui/DialogTemplate.h"
 
 class QWidget;
 

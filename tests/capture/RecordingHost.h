@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/CaptureHost.h"
+#include "capture/CaptureHost.h"
 
 // A capture host that writes down every call, in order.
 class RecordingHost : public CCaptureHost {

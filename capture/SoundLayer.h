@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/WaveHeader.h"
+#include "capture/WaveHeader.h"
 
 // The operations through which the capture drives a sound input: the default input, recording
 // unsigned 8-bit mono samples at 22000 samples per second into queued buffers. Every operation

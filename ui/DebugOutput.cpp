@@ -1,4 +1,4 @@
-#include "app/DebugOutput.h"
+#include "ui/DebugOutput.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -2,9 +2,9 @@
 
 #include <cstdio>
 
-#include "app/SoundCapture.h"
-#include "tests/app/RecordingHost.h"
-#include "tests/app/ScriptedSoundLayer.h"
+#include "capture/SoundCapture.h"
+#include "tests/capture/RecordingHost.h"
+#include "tests/capture/ScriptedSoundLayer.h"
 
 namespace {
 

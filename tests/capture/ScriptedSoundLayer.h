@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SoundLayer.h"
+#include "capture/SoundLayer.h"
 
 // A sound layer that records every call and fails the calls it is told to. "AddBuffer" and
 // "PrepareHeader" fail on their n-th call (counted from 1) when failAt names it.

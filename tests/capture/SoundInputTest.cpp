@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/SoundInput.h"
+#include "capture/SoundInput.h"
 
 // CSoundInput against a private PulseAudio server (scripts/pulse-test-server.sh), started and
 // stopped by the test itself: its default input is the monitor of an idle null sink, so it

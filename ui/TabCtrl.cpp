@@ -1,4 +1,4 @@
-#include "app/TabCtrl.h"
+#include "ui/TabCtrl.h"
 
 #include <QFrame>
 #include <QTabBar>

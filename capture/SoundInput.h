@@ -6,8 +6,8 @@
 #include <string>
 #include <thread>
 
-#include "app/RecordingQueue.h"
-#include "app/SoundLayer.h"
+#include "capture/RecordingQueue.h"
+#include "capture/SoundLayer.h"
 
 struct pa_simple;
 

@@ -1,4 +1,4 @@
-#include "app/SoundInput.h"
+#include "capture/SoundInput.h"
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -8,11 +8,12 @@
 #include <array>
 #include <system_error>
 
-#include "app/PulseSources.h"
+#include "capture/PulseSources.h"
+#include "decoder/CaptureRate.h"
 
 namespace {
 
-constexpr uint32_t kSampleRate = 22000;
+constexpr uint32_t kSampleRate = kCaptureRate;
 // Read in pieces of 50 ms: the reader notices a stop request within one piece, and a filled
 // buffer leaves at most one piece after its last sample arrived.
 constexpr size_t kReadBytes = 1100;
