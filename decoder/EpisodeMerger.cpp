@@ -18,6 +18,10 @@ bool EndsEarlier(const DecodeEpisode& a, const DecodeEpisode& b) {
     return a.end != b.end ? a.end < b.end : a.source < b.source;
 }
 
+bool Overlap(const DecodeEpisode& a, const DecodeEpisode& b) {
+    return a.start <= b.end && b.start <= a.end;
+}
+
 // Of the episodes of `kind` in [first, last), the one with most bytes, the earliest on a tie.
 std::optional<size_t> Longest(const std::vector<DecodeEpisode>& episodes, size_t first, size_t last,
                               Kind kind) {
@@ -95,20 +99,63 @@ CEpisodeMerger::Verdict CEpisodeMerger::Judge(size_t first, size_t last) const {
             verdict.chosen.push_back(i);
         }
     }
-    const auto block = Longest(m_pending, first, last, Kind::kLoaded);
-    const auto error = Longest(m_pending, first, last, Kind::kReadError);
-    if (block && (!error || m_pending[*error].length <= m_pending[*block].length)) {
-        verdict.chosen.push_back(*block);
-        verdict.blockLength = m_pending[*block].length;
-    } else if (error) {
-        verdict.chosen.push_back(*error);
-    } else if (const auto badSync = Longest(m_pending, first, last, Kind::kBadSync)) {
-        verdict.chosen.push_back(*badSync);
+    const std::vector<size_t> blocks = Blocks(first, last);
+    for (const size_t i : blocks) {
+        verdict.chosen.push_back(i);
+        verdict.blockLength = std::max(verdict.blockLength, m_pending[i].length);
+    }
+    if (blocks.empty()) {
+        if (const auto error = Longest(m_pending, first, last, Kind::kReadError)) {
+            verdict.chosen.push_back(*error);
+        } else if (const auto badSync = Longest(m_pending, first, last, Kind::kBadSync)) {
+            verdict.chosen.push_back(*badSync);
+        }
     }
     std::stable_sort(verdict.chosen.begin(), verdict.chosen.end(), [this](size_t a, size_t b) {
         return EndsEarlier(m_pending[a], m_pending[b]);
     });
     return verdict;
+}
+
+// The loaded blocks of a group that are news: the longest first, then each next longest that
+// lies beside every one taken (a group may chain several blocks through episodes that span
+// them). A block gives way to a read error beside it that had read more bytes, unless that
+// error also reaches another block taken: then it ran on from one block into the next, and
+// tells nothing of either.
+std::vector<size_t> CEpisodeMerger::Blocks(size_t first, size_t last) const {
+    std::vector<size_t> loaded;
+    for (size_t i = first; i < last; ++i) {
+        if (m_pending[i].kind == Kind::kLoaded) {
+            loaded.push_back(i);
+        }
+    }
+    std::stable_sort(loaded.begin(), loaded.end(), [this](size_t a, size_t b) {
+        const DecodeEpisode& x = m_pending[a];
+        const DecodeEpisode& y = m_pending[b];
+        return x.length != y.length ? x.length > y.length : EndsEarlier(x, y);
+    });
+    std::vector<size_t> taken;
+    for (const size_t i : loaded) {
+        if (std::none_of(taken.begin(), taken.end(),
+                         [&](size_t t) { return Overlap(m_pending[i], m_pending[t]); })) {
+            taken.push_back(i);
+        }
+    }
+    std::vector<size_t> kept;
+    for (const size_t i : taken) {
+        const bool fragment = std::any_of(
+            m_pending.begin() + static_cast<std::ptrdiff_t>(first),
+            m_pending.begin() + static_cast<std::ptrdiff_t>(last), [&](const DecodeEpisode& e) {
+                return e.kind == Kind::kReadError && e.length > m_pending[i].length &&
+                       Overlap(e, m_pending[i]) &&
+                       std::none_of(taken.begin(), taken.end(),
+                                    [&](size_t t) { return t != i && Overlap(e, m_pending[t]); });
+            });
+        if (!fragment) {
+            kept.push_back(i);
+        }
+    }
+    return kept;
 }
 
 // A group that overlaps the one passed on before it: that stretch has been reported already.

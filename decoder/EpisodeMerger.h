@@ -11,10 +11,12 @@ class CDecoderOwner;
 
 // Joins what several decoders found on one signal into the one report that the owner sees.
 //
-// Episodes whose stretches of samples overlap form a group: one stretch of tape. Of a group the
-// owner hears one story: its longest loaded block (the earliest on a tie), unless a read error in
-// the group had read more bytes than that block, which then counts as a fragment of a longer block
-// that failed; else the failure that read most (a read error before a bad sync). Lone notes pass
+// Episodes whose stretches of samples overlap form a group: one stretch of tape, or several
+// blocks chained by an episode that ran across them. Of a group the owner hears its loaded
+// blocks that lie beside one another, the longer first where two overlap (the earliest on a
+// tie), except a block beside which a read error had read more bytes, and that reached no other
+// block: that block counts as a fragment of a longer block that failed. Without such blocks the
+// owner hears of the failure that read most (a read error before a bad sync). Lone notes pass
 // through as they are. Every call of a chosen episode is passed on unchanged and in order.
 class CEpisodeMerger {
 public:
@@ -42,6 +44,7 @@ private:
 
     size_t GroupEnd(size_t first, int64_t& lastSample) const;
     Verdict Judge(size_t first, size_t last) const;
+    std::vector<size_t> Blocks(size_t first, size_t last) const;
     bool IsSettled(const Verdict& verdict, int64_t lastSample, int64_t frontier, int64_t deadline,
                    int32_t openBytes) const;
     void FilterLate(Verdict& verdict) const;

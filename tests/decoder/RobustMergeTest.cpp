@@ -157,6 +157,36 @@ TEST_F(RobustMergeTest, ABlockGoesOutAtTheDeadlineUnlessTheOtherDecoderHasReadMo
     EXPECT_TRUE(owner.Lines("entry: ").empty());
 }
 
+TEST_F(RobustMergeTest, AReadErrorRunningAcrossTwoBlocksLosesNeither) {
+    const std::vector<uint8_t> header(19, 0x00);
+    // Decoder 1 read on from the header through the pause into the next pilot.
+    merger.Add(
+        {Loaded(0, 100, 2000, header), ReadError(1, 150, 2600, 40), Loaded(0, 2500, 9000, kBlock)});
+    SettleAll();
+    EXPECT_EQ(owner.blocks, (std::vector<std::vector<uint8_t>>{header, kBlock}));
+    EXPECT_TRUE(owner.Lines("entry: ").empty());
+    EXPECT_TRUE(owner.snapshots.empty());
+}
+
+TEST_F(RobustMergeTest, TheSameBlockFinishedLateByTheOtherDecoderIsNotReportedTwice) {
+    merger.Add({Loaded(0, 100, 5000, kBlock)});
+    merger.Settle(100, 6000, 4);  // decoder 1 still reads the same block, 4 bytes in
+    ASSERT_EQ(owner.blocks.size(), 1u);
+    merger.Add({Loaded(1, 120, 5050, kBlock), Loaded(1, 8000, 9000, kFragment)});
+    SettleAll();
+    EXPECT_EQ(owner.blocks, (std::vector<std::vector<uint8_t>>{kBlock, kFragment}));
+    EXPECT_EQ(owner.Lines("status: Load sucessful for 5 bytes block").size(), 1u);
+}
+
+TEST_F(RobustMergeTest, OfEquallyLongReportsTheOneThatEndedFirstIsKept) {
+    const std::vector<uint8_t> other = {0xFF, 3, 2, 1, 0xFF ^ 1 ^ 2 ^ 3};
+    merger.Add({Loaded(1, 100, 5010, other), Loaded(0, 110, 5000, kBlock)});
+    merger.Add({ReadError(0, 20000, 21000, 7), ReadError(1, 20010, 20900, 7)});
+    SettleAll();
+    EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
+    EXPECT_EQ(owner.Lines("status: Read error at time "), std::vector<std::string>{"20900"});
+}
+
 TEST_F(RobustMergeTest, ErrorRowsFollowTheOwnersSwitch) {
     owner.listErrors = false;
     merger.Add({ReadError(0, 100, 900, 3)});
