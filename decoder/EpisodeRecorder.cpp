@@ -1,8 +1,11 @@
 #include "decoder/EpisodeRecorder.h"
 
+#include <algorithm>
 #include <utility>
 
+#include "decoder/BlockRepair.h"
 #include "decoder/TapeDecoder.h"
+#include "decoder/TextFormat.h"
 
 namespace {
 
@@ -12,10 +15,19 @@ OwnerCall Call(OwnerCall::Kind kind) {
     return call;
 }
 
-OwnerCall TextCall(OwnerCall::Kind kind, const char* text) {
+OwnerCall TextCall(OwnerCall::Kind kind, const std::string& text) {
     OwnerCall call = Call(kind);
     call.text = text;
     return call;
+}
+
+// The words of a block that was mended, for the console log.
+std::string MendedText(const CBlockRepair::Mended& mended, int32_t length) {
+    if (mended.restoredBits > 0) {
+        return FormatText("Recovered %d leading bit(s) of a %d bytes block", mended.restoredBits,
+                          length);
+    }
+    return FormatText("Dropped %d stray bit(s) after a %d bytes block", mended.strayBits, length);
 }
 
 }  // namespace
@@ -78,6 +90,7 @@ void CEpisodeRecorder::Record(OwnerCall call) {
     if (!m_open) {
         if (m_pDecoder != nullptr && m_pDecoder->IsReadingBlock()) {
             Open(DecodeEpisode::Kind::kData);
+            m_evidence.TakeSync(m_pDecoder->Recognizer());
         } else if (kind == OwnerCall::Kind::kErrorSnapshot) {
             Open(DecodeEpisode::Kind::kBadSync);
         } else {
@@ -91,14 +104,15 @@ void CEpisodeRecorder::Record(OwnerCall call) {
     m_open->calls.push_back(std::move(call));
     switch (kind) {
         case OwnerCall::Kind::kBlock:
-            m_open->kind = DecodeEpisode::Kind::kLoaded;
-            m_open->length = static_cast<int32_t>(m_open->calls.back().bytes.size());
-            m_closeAtDebugLine = true;
+            OnBlock();
+            break;
+        case OwnerCall::Kind::kErrorSnapshot:
+            if (m_open->kind == DecodeEpisode::Kind::kData && !m_errorCallsFrom) {
+                m_errorCallsFrom = m_open->calls.size() - 1;
+            }
             break;
         case OwnerCall::Kind::kErrorEntry:
-            m_open->kind = DecodeEpisode::Kind::kReadError;
-            m_open->length = m_open->calls.back().bytesRead;
-            Close();
+            OnErrorEntry();
             break;
         case OwnerCall::Kind::kDebug:
             if (m_closeAtDebugLine) {
@@ -115,17 +129,97 @@ void CEpisodeRecorder::Record(OwnerCall call) {
     }
 }
 
+void CEpisodeRecorder::OnBlock() {
+    const std::vector<uint8_t>& bytes = m_open->calls.back().bytes;
+    m_open->kind = DecodeEpisode::Kind::kLoaded;
+    m_open->length = static_cast<int32_t>(bytes.size());
+    m_closeAtDebugLine = true;
+    m_dropAtClose = IsMisreadRun();
+    if (!m_dropAtClose && m_pSequence != nullptr) {
+        m_pSequence->Remember(Now(), bytes);
+    }
+}
+
+void CEpisodeRecorder::OnErrorEntry() {
+    if (m_open->kind == DecodeEpisode::Kind::kData && Mend()) {
+        Close();
+        return;
+    }
+    m_open->kind = DecodeEpisode::Kind::kReadError;
+    m_open->length = m_open->calls.back().bytesRead;
+    Close();
+}
+
+// Only a run of one byte value passes the checksum whatever its origin (an even count of equal
+// bytes XORs to zero), so only such a block is held against the pilot: where it came from
+// decides, not its bytes.
+bool CEpisodeRecorder::IsMisreadRun() const {
+    if (m_pDecoder == nullptr) {
+        return false;
+    }
+    const CBlockBuffer& read = m_pDecoder->Recognizer().Bytes();
+    const uint8_t* first = read.Data();
+    const bool oneValue =
+        std::all_of(first, first + read.Size(), [first](uint8_t byte) { return byte == first[0]; });
+    return oneValue && !m_evidence.BitsHaveRomTiming(m_pDecoder->Recognizer(), read);
+}
+
+// Turns the read error being recorded into the block it frayed from, if it can be mended.
+bool CEpisodeRecorder::Mend() {
+    if (m_pDecoder == nullptr || !m_errorCallsFrom ||
+        m_pDecoder->Recognizer().Bytes().Size() == 0 || IsMisreadRun()) {
+        return false;
+    }
+    const CBlockBuffer& read = m_pDecoder->Recognizer().Bytes();
+    std::vector<CBlockSequence::Expectation> candidates;
+    if (m_pSequence != nullptr) {
+        if (const auto announced = m_pSequence->AnnouncedAt(m_open->start)) {
+            candidates.push_back(*announced);
+        }
+    }
+    candidates.push_back({CBlockSequence::kHeaderLength, 0x00});
+    for (const CBlockSequence::Expectation& expected : candidates) {
+        auto mended = CBlockRepair::Mend(read, expected, m_evidence, m_pDecoder->settings);
+        if (!mended) {
+            continue;
+        }
+        const auto length = static_cast<int32_t>(mended->bytes.size());
+        m_open->calls.resize(*m_errorCallsFrom);
+        m_open->kind = DecodeEpisode::Kind::kLoaded;
+        m_open->length = length;
+        if (m_pSequence != nullptr) {
+            m_pSequence->Remember(Now(), mended->bytes);
+        }
+        OwnerCall block = Call(OwnerCall::Kind::kBlock);
+        block.bytes = std::move(mended->bytes);
+        m_open->calls.push_back(std::move(block));
+        m_open->calls.push_back(TextCall(OwnerCall::Kind::kLog, MendedText(*mended, length)));
+        m_open->calls.push_back(TextCall(OwnerCall::Kind::kStatus,
+                                         FormatText("Load sucessful for %d bytes block", length)));
+        m_open->calls.push_back(
+            TextCall(OwnerCall::Kind::kDebug, FormatText("file complete, %d bytes\n", length)));
+        return true;
+    }
+    return false;
+}
+
 void CEpisodeRecorder::Open(DecodeEpisode::Kind kind) {
     m_open.emplace();
     m_open->kind = kind;
     m_open->source = m_source;
     m_open->start = Now() - kSyncLead;
     m_closeAtDebugLine = false;
+    m_dropAtClose = false;
+    m_errorCallsFrom.reset();
 }
 
 void CEpisodeRecorder::Close() {
     m_open->end = Now();
-    m_closed.push_back(std::move(*m_open));
+    if (!m_dropAtClose) {
+        m_closed.push_back(std::move(*m_open));
+    }
     m_open.reset();
     m_closeAtDebugLine = false;
+    m_dropAtClose = false;
+    m_errorCallsFrom.reset();
 }

@@ -4,8 +4,10 @@
 #include <optional>
 #include <vector>
 
+#include "decoder/BlockSequence.h"
 #include "decoder/DecodeEpisode.h"
 #include "decoder/DecoderOwner.h"
+#include "decoder/PulseEvidence.h"
 
 class CTapeDecoder;
 
@@ -17,6 +19,12 @@ class CTapeDecoder;
 // is where the signal has got to. An episode of a block opens at the first call made in the data
 // state ("Loading data ..." at the sync) and closes with the block (AddBlock and the two lines
 // that follow it) or with its error entry; a bad sync is its snapshot up to its status text.
+//
+// It also judges each block by its pulses (CPulseEvidence): a run of one byte value whose bits
+// do not have ROM timing against the pilot before it is a pilot or a faster loader misread, and
+// is dropped; a read error that CBlockRepair can mend, with the length and flag known from the
+// header before it (CBlockSequence) or a header's own, becomes a loaded block with one log line
+// saying what was mended.
 class CEpisodeRecorder final : public CDecoderOwner {
 public:
     // The recognizer classifies periods four behind the signal, and the leader before a sync is
@@ -24,7 +32,10 @@ public:
     // covers its sync whichever kind of extremum its decoder counts from.
     static constexpr int64_t kSyncLead = 200;
 
-    explicit CEpisodeRecorder(int32_t source) : m_source(source) {}
+    // `sequence` (not owned, may be shared with other recorders) learns the blocks loaded here
+    // and tells which block a failed one should have been.
+    CEpisodeRecorder(int32_t source, CBlockSequence* sequence)
+        : m_source(source), m_pSequence(sequence) {}
 
     // The decoder whose reports come here; its sample time dates them.
     void Attach(const CTapeDecoder* decoder) { m_pDecoder = decoder; }
@@ -56,11 +67,20 @@ private:
     void Open(DecodeEpisode::Kind kind);
     void Close();
     int64_t Now() const;
+    void OnBlock();
+    void OnErrorEntry();
+    bool IsMisreadRun() const;
+    bool Mend();
 
     const CTapeDecoder* m_pDecoder = nullptr;
     int32_t m_source = 0;
     int64_t m_clockOffset = 0;
+    CBlockSequence* m_pSequence;
     std::optional<DecodeEpisode> m_open;
     bool m_closeAtDebugLine = false;  // a loaded block ends with its debug line
+    bool m_dropAtClose = false;       // the open block is a misread run
+    // Where the open block's read error report begins in its calls.
+    std::optional<size_t> m_errorCallsFrom;
+    CPulseEvidence m_evidence;  // of the open block
     std::vector<DecodeEpisode> m_closed;
 };

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "decoder/BlockSequence.h"
 #include "decoder/BufferDump.h"
 #include "decoder/EpisodeMerger.h"
 #include "decoder/EpisodeRecorder.h"
@@ -65,11 +66,12 @@ private:
     CBufferDump m_bufferDump{m_pOwner};
     CSignalConditioner m_conditioner;
     std::vector<uint8_t> m_conditioned;
-    CEpisodeRecorder m_troughRecorder{0};
-    CEpisodeRecorder m_peakRecorder{1};
+    CBlockSequence m_sequence;  // what all three decoders loaded lately
+    CEpisodeRecorder m_troughRecorder{0, &m_sequence};
+    CEpisodeRecorder m_peakRecorder{1, &m_sequence};
     CTapeDecoder m_troughDecoder{&m_troughRecorder};
     CTapeDecoder m_peakDecoder{&m_peakRecorder};
-    CEpisodeRecorder m_plainRecorder{2};
+    CEpisodeRecorder m_plainRecorder{2, &m_sequence};
     CTapeDecoder m_plainDecoder{&m_plainRecorder};
     CEpisodeMerger m_merger{m_pOwner};
     // Samples fed to the inner decoders so far: the time by which episodes are dated.

@@ -162,6 +162,52 @@ TEST(RobustDecodingTest, LoadsEveryBlockThatThePlainModeLoadsFromADullTape) {
     }
 }
 
+// The sync stretched into the pilot's range: each block's sync is found on its first 0-bit, a
+// header's after its first bit, a data block's after its flag (read as more pilot) and the 0-bits
+// after it. Or a block that ends in stray bits. Either way the block comes up short or long, and
+// the plain mode loses it.
+TEST(RobustDecodingTest, ABlockFoundLateOrEndingInStrayBitsIsMendedToItsExactBytes) {
+    TapeWear lateSync = WornTape();
+    lateSync.syncScale = 2.3;
+    TapeWear stray = WornTape();
+    stray.strayBits = 3;
+    for (const TapeWear& wear : {lateSync, stray}) {
+        SCOPED_TRACE(testing::Message()
+                     << "sync x" << wear.syncScale << ", " << wear.strayBits << " stray bits");
+        const std::vector<uint8_t> signal = Tape(wear);
+        EXPECT_TRUE(DecodePlain(signal, true).owner.blocks.empty());
+        const Decoding robust = DecodeRobust(signal);
+        EXPECT_EQ(robust.owner.blocks, TapeBlocks());
+        const std::vector<std::string> mended = robust.owner.Lines(
+            wear.strayBits > 0 ? "log: Dropped 3 stray bit(s) after a " : "log: Recovered ");
+        EXPECT_EQ(mended.size(), TapeBlocks().size());
+        EXPECT_TRUE(robust.owner.Lines("entry: ").empty());
+    }
+}
+
+// Dropouts in the pilot set off false syncs, after which the pilot reads as 1-bits: runs of 0xFF
+// that pass the checksum (here 44 bytes long). They must not be listed, while real blocks of one
+// byte value load.
+TEST(RobustDecodingTest, RunsOfOneByteValueLoadOnlyWhenTheyAreOnTheTape) {
+    CTestTape tape;
+    tape.AddBlock(0xFF, std::vector<uint8_t>(64, 0xFF));
+    tape.AddBlock(0x00, {});
+    tape.AddCodeFile("program", 300, 1);
+    const Blocks onTape = tape.Blocks();
+    TapeWear wear = WornTape();
+    EXPECT_EQ(DecodeRobust(CTapeSynth::RenderForDecoder(onTape, wear)).owner.blocks, onTape);
+    wear.dropoutEvery = 0.43;
+    for (const double length : {0.002, 0.004}) {
+        wear.dropoutLength = length;
+        const Decoding robust = DecodeRobust(CTapeSynth::RenderForDecoder(onTape, wear));
+        EXPECT_FALSE(robust.owner.blocks.empty());
+        for (const auto& block : robust.owner.blocks) {
+            EXPECT_NE(std::find(onTape.begin(), onTape.end(), block), onTape.end())
+                << "dropouts of " << length << " s: a block of " << block.size() << " bytes";
+        }
+    }
+}
+
 TEST(RobustDecodingTest, HissBetweenTapesGivesNothingThoughTheGainLiftsIt) {
     std::mt19937 random(11);
     for (const double sigma : {0.7, 2.0, 6.0}) {

@@ -14,7 +14,8 @@ struct Stretch {
 
 class CStretchList {
 public:
-    void Pulse(int32_t tStates) {
+    explicit CStretchList(const TapeWear& wear) : m_wear(wear) {}
+    void Pulse(double tStates) {
         m_level = -m_level;
         m_stretches.push_back({tStates / CTapeSynth::kClockHz, m_level});
     }
@@ -31,23 +32,45 @@ public:
         for (int32_t i = 0; i < pilots; ++i) {
             Pulse(CTapeSynth::kPilotPulse);
         }
-        Pulse(CTapeSynth::kSync1Pulse);
-        Pulse(CTapeSynth::kSync2Pulse);
+        Pulse(CTapeSynth::kSync1Pulse * m_wear.syncScale);
+        Pulse(CTapeSynth::kSync2Pulse * m_wear.syncScale);
+        int32_t bitsSent = 0;
         for (uint8_t byte : block) {
             for (int bit = 7; bit >= 0; --bit) {
-                const int32_t pulse =
-                    (byte >> bit) & 1 ? CTapeSynth::kOnePulse : CTapeSynth::kZeroPulse;
-                Pulse(pulse);
-                Pulse(pulse);
+                const double scale = bitsSent++ < m_wear.scaledBits ? m_wear.bitScale : 1.0;
+                Bit((byte >> bit) & 1, scale);
             }
         }
+        for (int32_t i = 0; i < m_wear.strayBits; ++i) {
+            Bit(1, 1.0);
+        }
+    }
+    void Bit(int32_t bit, double scale) {
+        const double pulse = (bit != 0 ? CTapeSynth::kOnePulse : CTapeSynth::kZeroPulse) * scale;
+        Pulse(pulse);
+        Pulse(pulse);
     }
     const std::vector<Stretch>& Stretches() const { return m_stretches; }
 
 private:
+    const TapeWear& m_wear;
     std::vector<Stretch> m_stretches;
     double m_level = -1.0;
 };
+
+// The level sinks to the dropout depth in short stretches at regular intervals.
+void DropOut(std::vector<double>& samples, double rate, const TapeWear& wear) {
+    if (wear.dropoutEvery <= 0.0) {
+        return;
+    }
+    const auto every = static_cast<size_t>(wear.dropoutEvery * rate);
+    const auto length = static_cast<size_t>(wear.dropoutLength * rate);
+    for (size_t start = every / 2; start < samples.size(); start += every) {
+        for (size_t n = start; n < std::min(samples.size(), start + length); ++n) {
+            samples[n] *= wear.dropoutDepth;
+        }
+    }
+}
 
 // Tape time to playback time, with speed error and wow.
 std::vector<Stretch> Play(const std::vector<Stretch>& tape, const TapeWear& wear) {
@@ -135,13 +158,14 @@ private:
 
 std::vector<float> CTapeSynth::Render(const std::vector<CTestTape::Block>& blocks, double rate,
                                       const TapeWear& wear) {
-    CStretchList tape;
+    CStretchList tape(wear);
     tape.Silence(wear.leadSilence);
     for (size_t i = 0; i < blocks.size(); ++i) {
         tape.Block(blocks[i]);
         tape.Silence(i + 1 < blocks.size() ? wear.pause : wear.trailSilence);
     }
     std::vector<double> samples = Integrate(Play(tape.Stretches(), wear), rate);
+    DropOut(samples, rate, wear);
     // The hiss is on the tape, so it passes through the same playback response as the signal.
     const double gain = wear.inverted ? -wear.amplitude : wear.amplitude;
     CNoise noise(wear.seed);

@@ -19,6 +19,17 @@ struct TapeWear {
     double leadSilence = 0.2;   // seconds of silence before the first leader
     double pause = 1.0;         // seconds between blocks
     double trailSilence = 0.2;  // seconds after the last block (0: cut right after the last bit)
+    // Worn or badly mastered edges of a block: the sync pulses stretched by syncScale, the first
+    // scaledBits data bits by bitScale, and strayBits 1-bits after the last byte.
+    double syncScale = 1.0;
+    int32_t scaledBits = 0;
+    double bitScale = 1.0;
+    int32_t strayBits = 0;
+    // Dropouts: every dropoutEvery seconds of playback (0: none) the level sinks to dropoutDepth
+    // for dropoutLength seconds.
+    double dropoutEvery = 0.0;
+    double dropoutLength = 0.004;
+    double dropoutDepth = 0.05;
 };
 
 // Renders tape blocks as the ZX Spectrum ROM saves them: pilot half-periods of 2168 T-states

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+class CBlockBuffer;
+class CBlockRecognizer;
+
+// What the pulses around a block tell about where its bits came from, read from a decoder's
+// extremum history. ROM timing ties every bit to the pilot: a 0-bit period is 1710/4336 of a
+// pilot period and a 1-bit period 3420/4336, at whatever speed the tape plays. A pilot read as
+// 1-bits after a false sync has periods a quarter too long for that, and a faster loader read at
+// ROM speed has periods of two lengths where a run of 0-bits has one.
+class CPulseEvidence {
+public:
+    static constexpr int32_t kPilotPeriods = 64;  // pilot periods measured before the sync
+    static constexpr int32_t kSyncPeriods = 4;    // periods kept up to and including the sync
+    static constexpr int32_t kBitsJudged = 256;   // bits of a block held against the pilot
+    // Largest median deviation of the bit periods from their ROM length, relative to it: a
+    // pilot read as 1-bits is 0.27 too long.
+    static constexpr double kRomBias = 0.15;
+    // Largest mean deviation of the bit periods from that median: a faster loader's 0- and
+    // 1-bits read as ROM 0-bits spread by about 0.2.
+    static constexpr double kRomSpread = 0.12;
+    // A period before the sync at least this much shorter than the pilot's was no pilot.
+    static constexpr double kShortOfPilot = 0.9;
+
+    // At the sync (the recognizer has just entered its data state): measures the pilot and keeps
+    // the periods that led up to the sync.
+    void TakeSync(const CBlockRecognizer& recognizer);
+    // The period `back` periods before the first data bit (0: the sync itself), if it was seen.
+    std::optional<int64_t> PeriodBeforeData(int32_t back) const;
+    // The period before the sync was shorter than the pilot: the sync was found late, on a bit
+    // of the block, and the bits before it were read as pilot.
+    bool SyncCameLate() const;
+    // At the end of a block (its bits are in `bytes`, the period after them was just classified):
+    // whether its last bits have the ROM's lengths against the pilot. True when no pilot was
+    // measured, as there is nothing to hold them against.
+    bool BitsHaveRomTiming(const CBlockRecognizer& recognizer, const CBlockBuffer& bytes) const;
+
+private:
+    double m_pilotPeriod = 0.0;                         // in samples; 0 when none was measured
+    std::array<int64_t, kSyncPeriods> m_syncPeriods{};  // [0] the sync, [1] the one before...
+    int32_t m_syncPeriodCount = 0;
+};
