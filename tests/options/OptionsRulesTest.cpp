@@ -49,8 +49,9 @@ TEST(OptionsForm, EmptyFieldsShowEmptyAndReadBackAsNotSet) {
 
 TEST(OptionsForm, ResetProposesSixAndTwoAndLeavesDebugControls) {
     OptionsForm form = DefaultForm();
+    const std::string one = "1";
     for (auto& number : form.numbers) {
-        number = "1";
+        number = one;
     }
     form.maxFirst = true;
     form.middleVals = false;
@@ -105,9 +106,10 @@ TEST(OptionsChecks, RunInTheirOrder) {
         {NumericBox::Filter, OptionsControl::Filter},
         {NumericBox::Decay, OptionsControl::Decay},
     };
+    const std::string one = "1";
     for (const auto& [box, control] : order) {
         EXPECT_EQ(RejectedAt(form), control);
-        form.Number(box) = "1";
+        form.Number(box) = one;
     }
     EXPECT_EQ(RejectedAt(form), OptionsControl::FromFile);
     form.fromFile = false;
