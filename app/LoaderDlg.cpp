@@ -312,14 +312,20 @@ void CLoaderDlg::OnLoad() {
         m_pStatusBar->SetText("Load canceled", 0, 0);
         return;
     }
-    const std::vector<std::string> problems =
+    const std::vector<TapeMessage> messages =
         m_pBlockList->LoadTapeFile(path.toLocal8Bit().toStdString());
-    QStringList lines;
-    for (const std::string& problem : problems) {
-        lines << QString::fromLocal8Bit(problem.c_str());
+    // Notes on what was stepped over go to the log and the status bar; only problems ask for a box.
+    QStringList problems;
+    for (const TapeMessage& message : messages) {
+        if (message.severity == MessageSeverity::Note) {
+            AppendLog(message.text.c_str());
+            m_pStatusBar->SetText(message.text.c_str(), 0, 0);
+        } else {
+            problems << QString::fromLocal8Bit(message.text.c_str());
+        }
     }
-    if (!lines.isEmpty()) {
-        ShowMessage(lines.join('\n'));
+    if (!problems.isEmpty()) {
+        ShowMessage(problems.join('\n'));
     }
 }
 

@@ -22,8 +22,8 @@ bool IsHelp(const char* argument) {
 }
 
 void PrintMessages(const TapeImage& image) {
-    for (const std::string& message : image.messages) {
-        std::fprintf(stderr, "tapewise-cli: %s\n", message.c_str());
+    for (const TapeMessage& message : image.messages) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", message.text.c_str());
     }
 }
 

@@ -25,8 +25,8 @@ bool ListFile(const std::string& path) {
         std::printf("%s\n", FormatEntryLine(DescribeBlock(block)).c_str());
     }
     std::fflush(stdout);
-    for (const std::string& message : image.messages) {
-        std::fprintf(stderr, "tapewise-cli: %s\n", message.c_str());
+    for (const TapeMessage& message : image.messages) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", message.text.c_str());
     }
     return image.outcome == TapeReadOutcome::Complete;
 }

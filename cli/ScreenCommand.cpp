@@ -91,8 +91,8 @@ std::vector<uint8_t> EncodePng(const std::vector<Rgb>& picture) {
 
 int DrawScreen(const std::string& input, int number, const std::string& output) {
     const TapeImage image = ReadTapeImage(input);
-    for (const std::string& message : image.messages) {
-        std::fprintf(stderr, "tapewise-cli: %s\n", message.c_str());
+    for (const TapeMessage& message : image.messages) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", message.text.c_str());
     }
     const TapeBlock* screen = FindScreen(image.blocks, number);
     if (screen == nullptr) {
@@ -103,7 +103,7 @@ int DrawScreen(const std::string& input, int number, const std::string& output) 
         }
         return kExitFileError;
     }
-    const std::vector<uint8_t> png = EncodePng(ScreenPicture(screen->bytes.get()));
+    const std::vector<uint8_t> png = EncodePng(ScreenPicture(screen->Bytes()));
     if (png.empty()) {
         std::fprintf(stderr, "tapewise-cli: cannot encode the picture for %s\n", output.c_str());
         return kExitFileError;

@@ -27,6 +27,8 @@ struct BlockTiming {
     uint8_t usedBitsInLastByte = 8;  // of the data, or of the samples of a DirectRecording
     uint16_t pauseMs = 1000;         // silence after the block; the length of a Pause
     uint16_t tStatesPerSample = 79;  // DirectRecording only
+
+    friend bool operator==(const BlockTiming&, const BlockTiming&) = default;
 };
 
 // One stretch of tape with its timing, as an archive-mode decoder reports it and a TZX image

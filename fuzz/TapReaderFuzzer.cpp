@@ -11,10 +11,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TapeImage image = ParseTapImage(data, size, "fuzz");
     size_t total = 0;
     for (const TapeBlock& block : image.blocks) {
-        if (block.length <= 0 || block.length > 0xFFFF) {
+        if (block.Length() <= 0 || block.Length() > 0xFFFF) {
             __builtin_trap();
         }
-        total += static_cast<size_t>(block.length);
+        total += static_cast<size_t>(block.Length());
     }
     if (total > size || (image.outcome != TapeReadOutcome::Complete && image.messages.empty())) {
         __builtin_trap();

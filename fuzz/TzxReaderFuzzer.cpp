@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TapeImage image = ParseTzxImage(file.data(), file.size(), "fuzz");
     size_t total = 0;
     for (const TapeBlock& block : image.blocks) {
-        if (block.length <= 0) {
+        if (block.Length() <= 0) {
             __builtin_trap();
         }
-        total += static_cast<size_t>(block.length);
+        total += static_cast<size_t>(block.Length());
     }
     if (total > file.size() ||
         (image.outcome != TapeReadOutcome::Complete && image.messages.empty())) {

@@ -16,7 +16,7 @@ void CScreenCanvas::Draw(const TapeBlock& screenBlock) {
         update();
         return;
     }
-    const std::vector<Rgb> picture = ScreenPicture(screenBlock.bytes.get());
+    const std::vector<Rgb> picture = ScreenPicture(screenBlock.Bytes());
     m_picture = QImage(kScreenWidth, kScreenHeight, QImage::Format_RGB32);
     for (int y = 0; y < kScreenHeight; ++y) {
         auto* line = reinterpret_cast<QRgb*>(m_picture.scanLine(y));

@@ -41,12 +41,12 @@ int32_t AnnouncedLength(const uint8_t* bytes) {
 BlockEntry DescribeBlock(const TapeBlock& block) {
     BlockEntry entry;
     // An empty block has no flag byte to show.
-    if (block.length > 0) {
-        entry.sync = HexByte(block.bytes[0]);
+    if (block.Length() > 0) {
+        entry.sync = HexByte(block.Bytes()[0]);
     }
-    entry.length = std::to_string(block.length - 2);
+    entry.length = std::to_string(block.Length() - 2);
     if (block.IsHeader()) {
-        const uint8_t* bytes = block.bytes.get();
+        const uint8_t* bytes = block.Bytes();
         entry.type = HeaderTypeWord(bytes[kTypeIndex]);
         entry.name = HeaderName(bytes);
         entry.expected = std::to_string(AnnouncedLength(bytes));

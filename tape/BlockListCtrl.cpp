@@ -101,6 +101,13 @@ void CBlockListCtrl::AddBlock(int32_t length, const uint8_t* bytes) {
     emit BlocksChanged();
 }
 
+void CBlockListCtrl::AddTimedBlock(const TimedBlock& block) {
+    m_model.AddTimedBlock(block);
+    MirrorRows(m_model.GetItemCount() - 1);
+    scrollToItem(topLevelItem(GetItemCount() - 1));
+    emit BlocksChanged();
+}
+
 void CBlockListCtrl::AddErrorEntry(const BlockEntry& entry) {
     m_model.AddErrorEntry(entry);
     MirrorRows(m_model.GetItemCount() - 1);
@@ -164,7 +171,7 @@ void CBlockListCtrl::DeleteSelected() {
     }
 }
 
-std::vector<std::string> CBlockListCtrl::LoadTapeFile(const std::string& path) {
+std::vector<TapeMessage> CBlockListCtrl::LoadTapeFile(const std::string& path) {
     const int32_t rowsBefore = m_model.GetItemCount();
     TapeLoadReport report = m_model.LoadTapeFile(path);
     MirrorRows(rowsBefore);

@@ -25,6 +25,8 @@ public:
 
     // Appends a block row at the end, scrolled into view; the selection and the focus stay.
     void AddBlock(int32_t length, const uint8_t* bytes);
+    // The same for a stretch of any kind with its timing, as the archive decoder reports it.
+    void AddTimedBlock(const TimedBlock& block);
     // Appends an error row with the given texts.
     void AddErrorEntry(const BlockEntry& entry);
     // The model's moves; the list takes the keyboard focus unless nothing could move.
@@ -33,8 +35,8 @@ public:
     // Removes the selected rows and their blocks; the list takes the keyboard focus.
     void DeleteSelected();
     // Appends every block of a tape image. What the user should be told; empty when the file
-    // loaded completely.
-    std::vector<std::string> LoadTapeFile(const std::string& path);
+    // loaded completely without notes.
+    std::vector<TapeMessage> LoadTapeFile(const std::string& path);
     void SetSelected(int32_t position, bool selected);
 
     const CBlockListModel& Model() const { return m_model; }

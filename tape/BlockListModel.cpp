@@ -5,7 +5,15 @@
 #include "tape/TapeImageWriter.h"
 
 void CBlockListModel::AddBlock(int32_t length, const uint8_t* bytes) {
-    m_blocks.emplace_back(length, bytes);
+    AddTapeBlock(TapeBlock(length, bytes));
+}
+
+void CBlockListModel::AddTimedBlock(const TimedBlock& block) {
+    AddTapeBlock(TapeBlock(block));
+}
+
+void CBlockListModel::AddTapeBlock(TapeBlock block) {
+    m_blocks.push_back(std::move(block));
     const int32_t index = static_cast<int32_t>(m_blocks.size()) - 1;
     m_entries.push_back({DescribeBlock(m_blocks.back()), index, false});
 }
@@ -35,9 +43,9 @@ std::optional<std::string> CBlockListModel::SaveTapeFile(const std::string& path
 }
 
 TapeLoadReport CBlockListModel::LoadTapeFile(const std::string& path) {
-    const TapeImage image = ReadTapeImage(path);
-    for (const TapeBlock& block : image.blocks) {
-        AddBlock(block.length, block.bytes.get());
+    TapeImage image = ReadTapeImage(path);
+    for (TapeBlock& block : image.blocks) {
+        AddTapeBlock(std::move(block));
     }
     return {static_cast<int32_t>(image.blocks.size()), image.outcome, image.messages};
 }

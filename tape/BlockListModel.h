@@ -23,7 +23,7 @@ struct ListEntry {
 struct TapeLoadReport {
     int32_t blocksAdded = 0;
     TapeReadOutcome outcome = TapeReadOutcome::Complete;
-    std::vector<std::string> messages;
+    std::vector<TapeMessage> messages;
 };
 
 // The block list without a window: the store of blocks in arrival order and the rows in the
@@ -35,6 +35,9 @@ public:
 
     // Copies the block into the store and appends its row, unselected, at the end of the list.
     void AddBlock(int32_t length, const uint8_t* bytes);
+    // The same for a stretch of any kind with its timing.
+    void AddTimedBlock(const TimedBlock& block);
+    void AddTapeBlock(TapeBlock block);
     // Appends an error row (no block) with the given texts.
     void AddErrorEntry(const BlockEntry& texts);
 

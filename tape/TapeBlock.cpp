@@ -7,6 +7,8 @@ constexpr int32_t kHeaderLength = 19;
 constexpr int32_t kScreenLength = 6914;
 constexpr uint8_t kHeaderFlag = 0x00;
 constexpr uint8_t kDataFlag = 0xFF;
+constexpr uint8_t kFirstDataFlag = 0x80;
+constexpr uint16_t kHeaderPilotCount = 8063;
 
 std::unique_ptr<uint8_t[]> CopyBytes(int32_t length, const uint8_t* source) {
     if (length <= 0 || source == nullptr) {
@@ -16,46 +18,146 @@ std::unique_ptr<uint8_t[]> CopyBytes(int32_t length, const uint8_t* source) {
     std::copy_n(source, length, copy.get());
     return copy;
 }
+
+// The fields a kind replays with; every other field takes its default.
+BlockTiming TimingUsedBy(BlockKind kind, const BlockTiming& t) {
+    BlockTiming kept;
+    switch (kind) {
+        case BlockKind::Standard:
+        case BlockKind::Pause:
+            kept.pauseMs = t.pauseMs;
+            break;
+        case BlockKind::Turbo:
+            kept = t;
+            kept.tStatesPerSample = BlockTiming{}.tStatesPerSample;
+            break;
+        case BlockKind::PureTone:
+            kept.pilotPulse = t.pilotPulse;
+            kept.pilotCount = t.pilotCount;
+            break;
+        case BlockKind::PulseSequence:
+            break;
+        case BlockKind::PureData:
+            kept.zeroPulse = t.zeroPulse;
+            kept.onePulse = t.onePulse;
+            kept.usedBitsInLastByte = t.usedBitsInLastByte;
+            kept.pauseMs = t.pauseMs;
+            break;
+        case BlockKind::DirectRecording:
+            kept.tStatesPerSample = t.tStatesPerSample;
+            kept.usedBitsInLastByte = t.usedBitsInLastByte;
+            kept.pauseMs = t.pauseMs;
+            break;
+    }
+    return kept;
+}
+
+bool CarriesBytes(BlockKind kind) {
+    return kind == BlockKind::Standard || kind == BlockKind::Turbo || kind == BlockKind::PureData ||
+           kind == BlockKind::DirectRecording;
+}
+
+std::unique_ptr<uint8_t[]> PackPulses(const std::vector<uint16_t>& pulses) {
+    if (pulses.empty()) {
+        return nullptr;
+    }
+    auto packed = std::make_unique<uint8_t[]>(pulses.size() * 2);
+    for (size_t i = 0; i < pulses.size(); ++i) {
+        packed[2 * i] = static_cast<uint8_t>(pulses[i] & 0xFF);
+        packed[2 * i + 1] = static_cast<uint8_t>(pulses[i] >> 8);
+    }
+    return packed;
+}
 }  // namespace
 
 TapeBlock::TapeBlock(int32_t blockLength, const uint8_t* blockBytes)
-    : length(blockLength > 0 && blockBytes != nullptr ? blockLength : 0),
-      bytes(CopyBytes(length, blockBytes)) {}
+    : m_payload(CopyBytes(blockLength, blockBytes)),
+      m_size(m_payload != nullptr ? blockLength : 0) {}
+
+TapeBlock::TapeBlock(const TimedBlock& timed)
+    : m_kind(timed.kind), m_timing(TimingUsedBy(timed.kind, timed.timing)) {
+    if (timed.kind == BlockKind::PulseSequence) {
+        m_payload = PackPulses(timed.pulses);
+        m_size = m_payload != nullptr ? static_cast<int32_t>(timed.pulses.size() * 2) : 0;
+    } else if (CarriesBytes(timed.kind)) {
+        const auto length = static_cast<int32_t>(timed.bytes.size());
+        m_payload = CopyBytes(length, timed.bytes.data());
+        m_size = m_payload != nullptr ? length : 0;
+    }
+}
 
 TapeBlock::TapeBlock(const TapeBlock& other)
-    : length(other.length), bytes(CopyBytes(other.length, other.bytes.get())) {}
+    : m_payload(CopyBytes(other.m_size, other.m_payload.get())),
+      m_size(other.m_size),
+      m_kind(other.m_kind),
+      m_timing(other.m_timing) {}
 
 TapeBlock::TapeBlock(TapeBlock&& other) noexcept
-    : length(other.length), bytes(std::move(other.bytes)) {
-    other.length = 0;
+    : m_payload(std::move(other.m_payload)),
+      m_size(other.m_size),
+      m_kind(other.m_kind),
+      m_timing(other.m_timing) {
+    other.m_size = 0;
 }
 
 TapeBlock& TapeBlock::operator=(const TapeBlock& other) {
     if (this != &other) {
-        bytes = CopyBytes(other.length, other.bytes.get());
-        length = other.length;
+        m_payload = CopyBytes(other.m_size, other.m_payload.get());
+        m_size = other.m_size;
+        m_kind = other.m_kind;
+        m_timing = other.m_timing;
     }
     return *this;
 }
 
 TapeBlock& TapeBlock::operator=(TapeBlock&& other) noexcept {
     if (this != &other) {
-        bytes = std::move(other.bytes);
-        length = other.length;
-        other.length = 0;
+        m_payload = std::move(other.m_payload);
+        m_size = other.m_size;
+        m_kind = other.m_kind;
+        m_timing = other.m_timing;
+        other.m_size = 0;
     }
     return *this;
 }
 
+BlockTiming TapeBlock::Timing() const {
+    BlockTiming timing = m_timing;
+    if (m_kind == BlockKind::Standard && m_size > 0 && m_payload[0] < kFirstDataFlag) {
+        timing.pilotCount = kHeaderPilotCount;
+    }
+    return timing;
+}
+
+std::vector<uint16_t> TapeBlock::Pulses() const {
+    std::vector<uint16_t> pulses(static_cast<size_t>(PulseCount()));
+    for (size_t i = 0; i < pulses.size(); ++i) {
+        pulses[i] = static_cast<uint16_t>(m_payload[2 * i] | (m_payload[2 * i + 1] << 8));
+    }
+    return pulses;
+}
+
+TimedBlock TapeBlock::ToTimedBlock() const {
+    TimedBlock timed{m_kind, Timing(), {}, Pulses()};
+    const std::span<const uint8_t> data = Data();
+    timed.bytes.assign(data.begin(), data.end());
+    return timed;
+}
+
+bool TapeBlock::HoldsData() const {
+    return m_kind == BlockKind::Standard || m_kind == BlockKind::Turbo ||
+           m_kind == BlockKind::PureData;
+}
+
 bool TapeBlock::IsHeader() const {
-    return length == kHeaderLength && bytes[0] == kHeaderFlag;
+    return m_kind == BlockKind::Standard && m_size == kHeaderLength && m_payload[0] == kHeaderFlag;
 }
 
 bool TapeBlock::IsScreen() const {
-    return length == kScreenLength && bytes[0] == kDataFlag;
+    return m_kind == BlockKind::Standard && m_size == kScreenLength && m_payload[0] == kDataFlag;
 }
 
 bool operator==(const TapeBlock& a, const TapeBlock& b) {
-    return a.length == b.length &&
-           std::equal(a.bytes.get(), a.bytes.get() + a.length, b.bytes.get());
+    return a.m_kind == b.m_kind && a.m_timing == b.m_timing && a.m_size == b.m_size &&
+           std::equal(a.m_payload.get(), a.m_payload.get() + a.m_size, b.m_payload.get());
 }

@@ -1,19 +1,25 @@
 #include "tape/TapeImageReader.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <optional>
+
+#include "tape/TzxBlockCodec.h"
 
 namespace {
 constexpr uint8_t kTzxSignature[] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A};
 constexpr size_t kTzxHeaderSize = 10;
 constexpr uint8_t kTzxMajorVersion = 1;
-// Far beyond any real tape; keeps a stray device file or a huge file from eating the memory.
-constexpr size_t kMaxImageSize = size_t{256} << 20;
 constexpr size_t kReadChunk = size_t{64} << 10;
+constexpr size_t kMaxMemoryBudget = size_t{1} << 30;
+constexpr size_t kMegabyte = size_t{1} << 20;
 
 uint32_t ReadLittleEndian(const uint8_t* bytes, int count) {
     uint32_t value = 0;
@@ -31,17 +37,58 @@ std::string Hex(int value) {
 
 void Report(TapeImage& image, TapeReadOutcome outcome, const std::string& message) {
     image.outcome = outcome;
-    image.messages.push_back(message);
+    image.messages.push_back({MessageSeverity::Problem, message});
+}
+
+void Note(TapeImage& image, const std::string& message) {
+    image.messages.push_back({MessageSeverity::Note, message});
 }
 
 void ReportEmptyRecords(TapeImage& image, const std::string& name, int count) {
     if (count > 0) {
-        image.messages.push_back(name + ": skipped " + std::to_string(count) +
-                                 " record(s) of length 0");
+        Note(image, name + ": skipped " + std::to_string(count) + " record(s) of length 0");
     }
 }
 
+// Refuses an image of `blockCount` blocks when they would take more than the budget.
+bool FitsInMemory(TapeImage& image, const std::string& name, size_t blockCount, size_t size,
+                  size_t budget) {
+    const size_t needed = blockCount * kMemoryPerBlock + size;
+    if (needed <= budget) {
+        return true;
+    }
+    Report(image, TapeReadOutcome::Unreadable,
+           name + ": holds " + std::to_string(blockCount) + " blocks, which would take about " +
+               std::to_string(needed / kMegabyte + 1) + " MB of memory (at most " +
+               std::to_string(budget / kMegabyte) + " MB): nothing loaded");
+    return false;
+}
+
 // ---- TAP ----
+
+size_t CountTapRecords(const uint8_t* data, size_t size) {
+    size_t count = 0;
+    for (size_t position = 0; size - position >= 2;) {
+        position += 2 + ReadLittleEndian(data + position, 2);
+        if (position > size) {
+            break;
+        }
+        ++count;
+    }
+    return count;
+}
+
+// The file ends inside the two length bytes of a record.
+void ReportTapLengthCut(TapeImage& image, const std::string& name, int record, bool nothingRead) {
+    if (nothingRead) {
+        Report(image, TapeReadOutcome::Unreadable,
+               name + ": is neither a TAP nor a TZX image (1 byte, too short for a record)");
+        return;
+    }
+    Report(image, TapeReadOutcome::Damaged,
+           name + ": ends inside record " + std::to_string(record) +
+               " (1 of its 2 length bytes); the blocks before it are kept");
+}
 
 void ReportTapCut(TapeImage& image, const std::string& name, int record, size_t present,
                   size_t wanted, bool nothingRead) {
@@ -143,6 +190,39 @@ bool MeasureTzxBlock(const uint8_t* block, size_t available, const TzxShape& sha
     return span.totalSize <= available;
 }
 
+size_t CountTzxBlocks(const uint8_t* data, size_t size) {
+    size_t count = 0;
+    TzxSpan span;
+    for (size_t position = kTzxHeaderSize; position < size; position += span.totalSize) {
+        if (!MeasureTzxBlock(data + position, size - position, ShapeOfTzxBlock(data[position]),
+                             span)) {
+            break;
+        }
+        ++count;
+    }
+    return count;
+}
+
+// A pulse sequence longer than one 0x13 block holds is written as full blocks and a rest.
+bool ContinuesPulses(const std::vector<TapeBlock>& blocks, const TapeBlock& next) {
+    return next.Kind() == BlockKind::PulseSequence && !blocks.empty() &&
+           blocks.back().Kind() == BlockKind::PulseSequence &&
+           blocks.back().PulseCount() % static_cast<int32_t>(kMaxTzxPulsesPerBlock) == 0;
+}
+
+void AppendPulses(TapeBlock& sequence, const TapeBlock& more) {
+    TimedBlock joined = sequence.ToTimedBlock();
+    const std::vector<uint16_t> pulses = more.Pulses();
+    joined.pulses.insert(joined.pulses.end(), pulses.begin(), pulses.end());
+    sequence = TapeBlock(joined);
+}
+
+// The first block whose timing cannot be replayed, and how many there are.
+struct TimingProblems {
+    int count = 0;
+    std::string first;
+};
+
 std::string DescribeSkipped(const std::map<uint8_t, int>& skipped) {
     int total = 0;
     std::string ids;
@@ -174,21 +254,64 @@ std::unique_ptr<std::FILE, int (*)(std::FILE*)> OpenForReading(const std::string
     return {std::fopen(path.c_str(), "rb"), std::fclose};
 }
 
-// Reads to the end, or to just past the size limit. False on a read error (errno tells why).
-bool ReadWholeFile(std::FILE* file, std::vector<uint8_t>& contents) {
+// The size of a regular file, known before reading it; nothing for pipes and devices.
+std::optional<size_t> RegularFileSize(std::FILE* file) {
+    struct stat status {};
+    if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;
+    }
+    return static_cast<size_t>(status.st_size);
+}
+
+// Reads to the end, or to just past the size limit. Room for the whole is taken at once, so
+// the contents never move and the memory peaks at what was read. Returns the errno of a read
+// that failed, else 0.
+int ReadWholeFile(std::FILE* file, std::optional<size_t> knownSize,
+                  std::vector<uint8_t>& contents) {
+    contents.reserve(std::min(knownSize.value_or(kMaxTapeImageSize), kMaxTapeImageSize) + 1);
     size_t count = 0;
     do {
         const size_t oldSize = contents.size();
-        contents.resize(oldSize + kReadChunk);
-        count = std::fread(contents.data() + oldSize, 1, kReadChunk, file);
+        const size_t wanted = std::min(kReadChunk, contents.capacity() - oldSize);
+        contents.resize(oldSize + wanted);
+        count = std::fread(contents.data() + oldSize, 1, wanted, file);
         contents.resize(oldSize + count);
-    } while (count == kReadChunk && contents.size() <= kMaxImageSize);
-    return std::ferror(file) == 0;
+    } while (count > 0 && contents.size() <= kMaxTapeImageSize);
+    return std::ferror(file) != 0 ? errno : 0;
+}
+
+std::string TooLarge(const std::string& name) {
+    return name + ": is too large for a tape image (more than " +
+           std::to_string(kMaxTapeImageSize / kMegabyte) + " MB): nothing loaded";
+}
+
+void NoteTimingProblems(TapeImage& image, const std::string& name, const TimingProblems& problems) {
+    if (problems.count == 0) {
+        return;
+    }
+    Report(image, TapeReadOutcome::Damaged,
+           name + ": " + std::to_string(problems.count) +
+               " block(s) with timing no loader can replay, kept as read; the first: " +
+               problems.first);
 }
 }  // namespace
 
-TapeImage ParseTapImage(const uint8_t* data, size_t size, const std::string& name) {
+size_t DefaultMemoryBudget() {
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) {
+        return kMaxMemoryBudget;
+    }
+    return std::min(kMaxMemoryBudget,
+                    static_cast<size_t>(pages) / 4 * static_cast<size_t>(pageSize));
+}
+
+TapeImage ParseTapImage(const uint8_t* data, size_t size, const std::string& name,
+                        size_t memoryBudget) {
     TapeImage image;
+    if (!FitsInMemory(image, name, CountTapRecords(data, size), size, memoryBudget)) {
+        return image;
+    }
     size_t position = 0;
     int record = 0;
     int emptyRecords = 0;
@@ -196,7 +319,7 @@ TapeImage ParseTapImage(const uint8_t* data, size_t size, const std::string& nam
         ++record;
         const bool nothingRead = image.blocks.empty() && emptyRecords == 0;
         if (size - position < 2) {
-            ReportTapCut(image, name, record, 0, 2, nothingRead);
+            ReportTapLengthCut(image, name, record, nothingRead);
             break;
         }
         const size_t length = ReadLittleEndian(data + position, 2);
@@ -216,12 +339,15 @@ TapeImage ParseTapImage(const uint8_t* data, size_t size, const std::string& nam
     return image;
 }
 
-TapeImage ParseTzxImage(const uint8_t* data, size_t size, const std::string& name) {
+TapeImage ParseTzxImage(const uint8_t* data, size_t size, const std::string& name,
+                        size_t memoryBudget) {
     TapeImage image;
-    if (!ReadTzxHeader(image, data, size, name)) {
+    if (!ReadTzxHeader(image, data, size, name) ||
+        !FitsInMemory(image, name, CountTzxBlocks(data, size), size, memoryBudget)) {
         return image;
     }
     std::map<uint8_t, int> skipped;
+    TimingProblems timingProblems;
     int emptyRecords = 0;
     int blockNumber = 0;
     for (size_t position = kTzxHeaderSize; position < size;) {
@@ -236,48 +362,77 @@ TapeImage ParseTzxImage(const uint8_t* data, size_t size, const std::string& nam
                        " runs past the end of the file; the blocks before it are kept");
             break;
         }
-        if (!shape.holdsBlock) {
-            ++skipped[id];
-        } else if (span.bodySize == 0) {
+        std::optional<TzxBlockRead> read;
+        if (!(shape.holdsBlock && span.bodySize == 0)) {
+            read = ReadTzxBlock(data + position, span.bodyOffset, span.bodySize);
+        }
+        if (shape.holdsBlock && span.bodySize == 0) {
             ++emptyRecords;
+        } else if (!read) {
+            ++skipped[id];
+        } else if (ContinuesPulses(image.blocks, read->block)) {
+            AppendPulses(image.blocks.back(), read->block);
         } else {
-            image.blocks.emplace_back(static_cast<int32_t>(span.bodySize),
-                                      data + position + span.bodyOffset);
+            if (read->problem && timingProblems.count++ == 0) {
+                timingProblems.first = "TZX block " + std::to_string(blockNumber) + " (ID " +
+                                       Hex(id) + "), " + *read->problem;
+            }
+            image.blocks.push_back(std::move(read->block));
         }
         position += static_cast<size_t>(span.totalSize);
     }
     if (!skipped.empty()) {
-        image.messages.push_back(name + ": " + DescribeSkipped(skipped));
+        Note(image, name + ": " + DescribeSkipped(skipped));
     }
     ReportEmptyRecords(image, name, emptyRecords);
+    NoteTimingProblems(image, name, timingProblems);
     return image;
 }
 
-TapeImage ParseTapeImage(const uint8_t* data, size_t size, const std::string& name) {
+TapeImage ParseTapeImage(const uint8_t* data, size_t size, const std::string& name,
+                         size_t memoryBudget) {
     if (size >= sizeof kTzxSignature &&
         std::memcmp(data, kTzxSignature, sizeof kTzxSignature) == 0) {
-        return ParseTzxImage(data, size, name);
+        return ParseTzxImage(data, size, name, memoryBudget);
     }
-    return ParseTapImage(data, size, name);
+    return ParseTapImage(data, size, name, memoryBudget);
+}
+
+TapeImage ReadTapeImage(std::FILE* file, const std::string& name) {
+    TapeImage image;
+    const std::optional<size_t> knownSize = RegularFileSize(file);
+    if (knownSize && *knownSize > kMaxTapeImageSize) {
+        Report(image, TapeReadOutcome::Unreadable, TooLarge(name));
+        return image;
+    }
+    std::vector<uint8_t> contents;
+    const int readError = ReadWholeFile(file, knownSize, contents);
+    if (contents.size() > kMaxTapeImageSize) {
+        Report(image, TapeReadOutcome::Unreadable, TooLarge(name));
+        return image;
+    }
+    if (readError == 0) {
+        return ParseTapeImage(contents.data(), contents.size(), name);
+    }
+    image = ParseTapeImage(contents.data(), contents.size(), name);
+    const std::string where =
+        contents.empty() ? "" : " past byte " + std::to_string(contents.size());
+    const std::string reason = "Cannot read " + name + where + ": " + std::strerror(readError);
+    image.outcome = image.blocks.empty() ? TapeReadOutcome::Unreadable : TapeReadOutcome::Damaged;
+    image.messages.insert(
+        image.messages.begin(),
+        {MessageSeverity::Problem,
+         reason + (image.blocks.empty() ? "" : "; the blocks before it are kept")});
+    return image;
 }
 
 TapeImage ReadTapeImage(const std::string& path) {
-    TapeImage image;
     auto file = OpenForReading(path);
     if (!file) {
+        TapeImage image;
         Report(image, TapeReadOutcome::Unreadable,
                "Cannot open " + path + ": " + std::strerror(errno));
         return image;
     }
-    std::vector<uint8_t> contents;
-    if (!ReadWholeFile(file.get(), contents)) {
-        Report(image, TapeReadOutcome::Unreadable,
-               "Cannot read " + path + ": " + std::strerror(errno));
-        return image;
-    }
-    if (contents.size() > kMaxImageSize) {
-        Report(image, TapeReadOutcome::Unreadable, path + ": is too large for a tape image");
-        return image;
-    }
-    return ParseTapeImage(contents.data(), contents.size(), path);
+    return ReadTapeImage(file.get(), path);
 }

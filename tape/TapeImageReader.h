@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,25 +12,50 @@
 enum class TapeReadOutcome {
     Complete,    // every record was read (records without data may have been stepped over)
     Damaged,     // the file is cut or malformed; the blocks before the damage were read
-    Unreadable,  // the file could not be opened or read, or is no tape image at all
+    Unreadable,  // the file could not be opened or read, is no tape image, or would not fit
+};
+
+// A note tells what was stepped over in a file that read well; a problem is damage or a refusal.
+enum class MessageSeverity { Note, Problem };
+
+struct TapeMessage {
+    MessageSeverity severity = MessageSeverity::Problem;
+    std::string text;
+
+    friend bool operator==(const TapeMessage&, const TapeMessage&) = default;
 };
 
 // The blocks of a tape image in file order, and what the user should be told about the file.
 struct TapeImage {
     std::vector<TapeBlock> blocks;
-    // Each message names the file; the GUI shows them, the CLI prints them to standard error.
-    std::vector<std::string> messages;
+    // Each message names the file; the GUI logs notes and shows problems, the CLI prints both
+    // to standard error.
+    std::vector<TapeMessage> messages;
     TapeReadOutcome outcome = TapeReadOutcome::Complete;
 };
 
-// Reads a TAP (or BLK) file, or a TZX file recognised by its "ZXTape!" header. Of a TZX file the
-// standard speed, turbo and pure data blocks become blocks (their timing is dropped); every other
-// block is stepped over by its length and counted in a message. Records of length 0 are skipped.
-TapeImage ReadTapeImage(const std::string& path);
+// Files larger than this are refused before they are read: far beyond any real tape.
+constexpr size_t kMaxTapeImageSize = size_t{64} << 20;
+// The memory one loaded block costs besides its bytes: the block, its allocation, its list row.
+constexpr size_t kMemoryPerBlock = 96;
+// What loading one image may take: a gigabyte, or a quarter of the machine's memory if less.
+size_t DefaultMemoryBudget();
 
-// The same for an image already in memory; `name` stands for the file in the messages.
-TapeImage ParseTapeImage(const uint8_t* data, size_t size, const std::string& name);
+// Reads a TAP (or BLK) file, or a TZX file recognised by its "ZXTape!" header. Of a TZX file the
+// blocks 0x10-0x15 and 0x20 become blocks with their kind and timing; every other block is
+// stepped over by its length and counted in a note. Records of length 0 are skipped. An image
+// whose blocks would take more than DefaultMemoryBudget() is refused with nothing loaded.
+TapeImage ReadTapeImage(const std::string& path);
+// The same from an open file, read to its end; `name` stands for the file in the messages. When
+// a read fails midway, the blocks in what was read are kept.
+TapeImage ReadTapeImage(std::FILE* file, const std::string& name);
+
+// The same for an image already in memory.
+TapeImage ParseTapeImage(const uint8_t* data, size_t size, const std::string& name,
+                         size_t memoryBudget = DefaultMemoryBudget());
 
 // The two layouts on their own, whatever the first bytes are.
-TapeImage ParseTapImage(const uint8_t* data, size_t size, const std::string& name);
-TapeImage ParseTzxImage(const uint8_t* data, size_t size, const std::string& name);
+TapeImage ParseTapImage(const uint8_t* data, size_t size, const std::string& name,
+                        size_t memoryBudget = DefaultMemoryBudget());
+TapeImage ParseTzxImage(const uint8_t* data, size_t size, const std::string& name,
+                        size_t memoryBudget = DefaultMemoryBudget());

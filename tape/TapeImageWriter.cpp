@@ -7,11 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "tape/TzxBlockCodec.h"
+
 namespace {
-constexpr int32_t kMaxBlockLength = 0xFFFF;
+constexpr int32_t kMaxTapRecord = 0xFFFF;
 constexpr uint8_t kTzxHeader[] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 1};
-constexpr uint8_t kTzxStandardBlock = 0x10;
-constexpr int kTzxPauseMs = 1000;
 constexpr int kMaxTemporaryAttempts = 100;
 
 void AppendWord(std::vector<uint8_t>& image, int value) {
@@ -19,13 +19,24 @@ void AppendWord(std::vector<uint8_t>& image, int value) {
     image.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
 }
 
-void AppendRecord(std::vector<uint8_t>& image, TapeLayout layout, const TapeBlock& block) {
-    if (layout == TapeLayout::Tzx) {
-        image.push_back(kTzxStandardBlock);
-        AppendWord(image, kTzxPauseMs);
+void AppendTapRecord(std::vector<uint8_t>& image, const TapeBlock& block) {
+    if (!block.HoldsData()) {
+        return;
     }
-    AppendWord(image, block.length);
-    image.insert(image.end(), block.bytes.get(), block.bytes.get() + block.length);
+    AppendWord(image, block.Length());
+    const std::span<const uint8_t> data = block.Data();
+    image.insert(image.end(), data.begin(), data.end());
+}
+
+int32_t MaxLength(TapeLayout layout, const TapeBlock& block) {
+    if (layout == TapeLayout::Tap) {
+        return block.HoldsData() ? kMaxTapRecord : 0;
+    }
+    return MaxTzxPayload(block.Kind());
+}
+
+std::string Plural(int32_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 std::string SystemReason(const std::string& path, const char* action, int error) {
@@ -77,15 +88,52 @@ TapeLayout LayoutForPath(std::string_view path) {
     return TapeLayout::Tap;
 }
 
-std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blocks) {
+std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blocks,
+                                               TapeLayout layout) {
     for (size_t i = 0; i < blocks.size(); ++i) {
-        if (blocks[i].length > kMaxBlockLength) {
+        const int32_t maxLength = MaxLength(layout, blocks[i]);
+        if (blocks[i].Length() > maxLength) {
             return "block " + std::to_string(i + 1) + " of " + std::to_string(blocks.size()) +
-                   " is " + std::to_string(blocks[i].length) +
-                   " bytes long; a tape image holds at most 65535 bytes per block";
+                   " is " + std::to_string(blocks[i].Length()) +
+                   " bytes long; a tape image holds at most " + std::to_string(maxLength) +
+                   " bytes per block";
         }
     }
     return std::nullopt;
+}
+
+UnkeptStretches CountUnkept(TapeLayout layout, const std::vector<TapeBlock>& blocks) {
+    UnkeptStretches unkept;
+    if (layout == TapeLayout::Tzx) {
+        return unkept;
+    }
+    for (const TapeBlock& block : blocks) {
+        if (!block.HoldsData()) {
+            ++unkept.dropped;
+        } else if (block.Kind() != BlockKind::Standard) {
+            ++unkept.untimed;
+        }
+    }
+    return unkept;
+}
+
+std::optional<std::string> DescribeUnkept(const std::string& path,
+                                          const std::vector<TapeBlock>& blocks) {
+    const UnkeptStretches unkept = CountUnkept(LayoutForPath(path), blocks);
+    if (unkept == UnkeptStretches{}) {
+        return std::nullopt;
+    }
+    std::string text = path + ":";
+    if (unkept.dropped > 0) {
+        text += " " + Plural(unkept.dropped, "stretch", "stretches") +
+                " (tones, pulses, recordings, pauses) not saved;";
+    }
+    if (unkept.untimed > 0) {
+        text += " " +
+                Plural(unkept.untimed, "turbo or pure data block", "turbo or pure data blocks") +
+                " saved without their timing;";
+    }
+    return text + " only a TZX image keeps them";
 }
 
 std::vector<uint8_t> EncodeTapeImage(TapeLayout layout, const std::vector<TapeBlock>& blocks) {
@@ -94,17 +142,22 @@ std::vector<uint8_t> EncodeTapeImage(TapeLayout layout, const std::vector<TapeBl
         image.assign(std::begin(kTzxHeader), std::end(kTzxHeader));
     }
     for (const TapeBlock& block : blocks) {
-        AppendRecord(image, layout, block);
+        if (layout == TapeLayout::Tzx) {
+            AppendTzxBlock(image, block);
+        } else {
+            AppendTapRecord(image, block);
+        }
     }
     return image;
 }
 
 std::optional<std::string> SaveTapeImage(const std::string& path,
                                          const std::vector<TapeBlock>& blocks) {
-    if (std::optional<std::string> refusal = FindUnstorableBlock(blocks)) {
+    const TapeLayout layout = LayoutForPath(path);
+    if (std::optional<std::string> refusal = FindUnstorableBlock(blocks, layout)) {
         return "Cannot save " + path + ": " + *refusal;
     }
-    return ReplaceFileContents(path, EncodeTapeImage(LayoutForPath(path), blocks));
+    return ReplaceFileContents(path, EncodeTapeImage(layout, blocks));
 }
 
 std::optional<std::string> ReplaceFileContents(const std::string& path,

@@ -13,18 +13,35 @@ enum class TapeLayout { Tap, Tzx };
 // TZX when the last four characters are exactly ".tzx" or ".TZX"; TAP for every other path.
 TapeLayout LayoutForPath(std::string_view path);
 
-// Writes the blocks, in order, in the layout chosen by the path. The file is written beside the
-// target under a temporary name and renamed over it only when every byte is written, so a failed
-// save leaves an existing file as it was. Returns nothing on success, else a message naming the
-// path and the reason.
+// Writes the blocks, in order, in the layout chosen by the path. A TZX image keeps every block
+// with its timing. A TAP image keeps the bytes of the data blocks (Standard, Turbo, PureData)
+// without their timing and drops every other stretch: CountUnkept says how many. The file is
+// written beside the target under a temporary name and renamed over it only when every byte is
+// written, so a failed save leaves an existing file as it was. Returns nothing on success, else a
+// message naming the path and the reason.
 std::optional<std::string> SaveTapeImage(const std::string& path,
                                          const std::vector<TapeBlock>& blocks);
 
-// Names the first block longer than the 65535 bytes that a tape image can hold, if there is one.
-std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blocks);
+// Names the first block longer than the layout can hold, if there is one: 65535 bytes for a
+// Standard block or any block of a TAP image; 16777215 for the other kinds in a TZX image.
+std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blocks,
+                                               TapeLayout layout = TapeLayout::Tap);
 
-// The whole file in the given layout. Blocks longer than 65535 bytes must have been refused first.
+// The whole file in the given layout. Blocks too long for it must have been refused first.
 std::vector<uint8_t> EncodeTapeImage(TapeLayout layout, const std::vector<TapeBlock>& blocks);
+
+// What a layout cannot keep of the blocks: stretches it drops (tones, pulses, recordings and
+// pauses in a TAP image) and data blocks it keeps without their own timing (Turbo, PureData).
+struct UnkeptStretches {
+    int32_t dropped = 0;
+    int32_t untimed = 0;
+
+    friend bool operator==(const UnkeptStretches&, const UnkeptStretches&) = default;
+};
+UnkeptStretches CountUnkept(TapeLayout layout, const std::vector<TapeBlock>& blocks);
+// The same in words for the user, naming the path; nothing when every stretch is kept.
+std::optional<std::string> DescribeUnkept(const std::string& path,
+                                          const std::vector<TapeBlock>& blocks);
 
 // Replaces the file at `path` with `contents` the same safe way: a temporary file beside it,
 // renamed over it only when every byte is written. Returns a message naming the path and the

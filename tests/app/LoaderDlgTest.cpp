@@ -590,7 +590,7 @@ private slots:
         QCOMPARE(list.GetItemText(0, 3), std::string("hello     "));
         QCOMPARE(list.GetItemText(1, 2), std::string("300"));
         const std::vector<TapeBlock> blocks = list.Model().GetBlocksToSave();
-        QCOMPARE(std::vector<uint8_t>(blocks[1].bytes.get(), blocks[1].bytes.get() + 302),
+        QCOMPARE(std::vector<uint8_t>(blocks[1].Bytes(), blocks[1].Bytes() + 302),
                  tape.Blocks()[1]);
         QVERIFY(QString(loader->SignalDlg().Log().Text())
                     .contains("Load sucessful for 302 bytes block"));

@@ -106,7 +106,7 @@ private slots:
         QCOMPARE(list.GetItemCount(), 2);  // two block rows, no error row
         const std::vector<TapeBlock> blocks = list.Model().GetBlocksToSave();
         QCOMPARE(blocks.size(), size_t{2});
-        QCOMPARE(std::vector<uint8_t>(blocks[1].bytes.get(), blocks[1].bytes.get() + 302),
+        QCOMPARE(std::vector<uint8_t>(blocks[1].Bytes(), blocks[1].Bytes() + 302),
                  tape.Blocks()[1]);
     }
 };

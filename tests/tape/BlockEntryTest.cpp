@@ -68,15 +68,15 @@ TEST(BlockEntry, LineJoinsTheFiveTextsWithTabs) {
 TEST(TapeBlock, CopiesAreDeepAndIndependent) {
     TapeBlock original = BlockOf({0xFF, 1, 2, 3});
     TapeBlock copy = original;
-    copy.bytes[1] = 9;
-    EXPECT_EQ(original.bytes[1], 1);
+    EXPECT_EQ(copy, original);
+    EXPECT_NE(copy.Bytes(), original.Bytes());
     TapeBlock assigned = BlockOf({0});
     assigned = original;
     EXPECT_EQ(assigned, original);
-    EXPECT_NE(assigned.bytes.get(), original.bytes.get());
+    EXPECT_NE(assigned.Bytes(), original.Bytes());
     TapeBlock moved = std::move(assigned);
     EXPECT_EQ(moved, original);
-    EXPECT_EQ(assigned.length, 0);
+    EXPECT_EQ(assigned.Length(), 0);
 }
 
 TEST(TapeBlock, ShapesOfHeaderAndScreen) {
@@ -87,5 +87,5 @@ TEST(TapeBlock, ShapesOfHeaderAndScreen) {
     EXPECT_FALSE(TapeBlock().IsHeader());
     EXPECT_FALSE(TapeBlock().IsScreen());
     // A length without bytes makes an empty block, not one that points at nothing.
-    EXPECT_EQ(TapeBlock(19, nullptr).length, 0);
+    EXPECT_EQ(TapeBlock(19, nullptr).Length(), 0);
 }

@@ -22,7 +22,7 @@ std::vector<int> RowFlags(const CBlockListModel& model) {
     std::vector<int> flags;
     for (int32_t p = 0; p < model.GetItemCount(); ++p) {
         const ListEntry& entry = model.GetEntry(p);
-        flags.push_back(entry.itemValue < 0 ? -1 : model.GetBlocks()[entry.itemValue].bytes[0]);
+        flags.push_back(entry.itemValue < 0 ? -1 : model.GetBlocks()[entry.itemValue].Bytes()[0]);
     }
     return flags;
 }
@@ -89,13 +89,13 @@ TEST(BlockListModel, UpAndDownMoveRunsOfSelectedRows) {
     ExpectConsistent(up);
     ExpectConsistent(down);
     // The store keeps its order; saving follows the rows.
-    EXPECT_EQ(up.GetBlocks()[1].bytes[0], 1);
+    EXPECT_EQ(up.GetBlocks()[1].Bytes()[0], 1);
     up.SetSelected(1, false);
     up.SetSelected(2, false);
     const auto saved = up.GetBlocksToSave();
     ASSERT_EQ(saved.size(), 5u);
-    EXPECT_EQ(saved[1].bytes[0], 2);
-    EXPECT_EQ(saved[3].bytes[0], 1);
+    EXPECT_EQ(saved[1].Bytes()[0], 2);
+    EXPECT_EQ(saved[3].Bytes()[0], 1);
 }
 
 TEST(BlockListModel, EdgeSelectionsMoveNothingAndKeepTheFocus) {
@@ -185,8 +185,8 @@ TEST(BlockListModel, ScreenQueriesFollowRowOrder) {
 
     std::optional<TapeBlock> copy = model.GetBlockCopy(1);
     ASSERT_TRUE(copy.has_value());
-    copy->bytes[5] ^= 0xFF;
-    EXPECT_EQ(model.GetBlocks()[1], BlockOf(screen));
+    EXPECT_EQ(*copy, BlockOf(screen));
+    EXPECT_NE(copy->Bytes(), model.GetBlocks()[1].Bytes());
     EXPECT_FALSE(model.GetBlockCopy(4).has_value());
     EXPECT_FALSE(model.GetBlockCopy(-1).has_value());
 }

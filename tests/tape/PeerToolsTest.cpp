@@ -68,7 +68,7 @@ TEST(PeerTools, TzxlistListsTheBlocksWeWrite) {
     ASSERT_EQ(listed.size(), blocks.size());
     for (size_t i = 0; i < blocks.size(); ++i) {
         EXPECT_EQ(listed[i].type, "0x10") << i;
-        EXPECT_EQ(listed[i].length, blocks[i].length) << i;
+        EXPECT_EQ(listed[i].length, blocks[i].Length()) << i;
         EXPECT_EQ(listed[i].pause, 1000) << i;
     }
 }

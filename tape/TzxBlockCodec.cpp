@@ -1,0 +1,217 @@
+#include "tape/TzxBlockCodec.h"
+
+#include <algorithm>
+
+namespace {
+constexpr uint8_t kStandardId = 0x10;
+constexpr uint8_t kTurboId = 0x11;
+constexpr uint8_t kPureToneId = 0x12;
+constexpr uint8_t kPulseSequenceId = 0x13;
+constexpr uint8_t kPureDataId = 0x14;
+constexpr uint8_t kDirectRecordingId = 0x15;
+constexpr uint8_t kPauseId = 0x20;
+constexpr int32_t kMaxWordLength = 0xFFFF;
+constexpr int32_t kMaxTripleLength = 0xFFFFFF;
+// Below this a pulse is shorter than any loader can time (about 3 us); a bit cell of pulses
+// longer than the top one would take over a tenth of a second.
+constexpr uint16_t kShortestPulse = 10;
+constexpr uint16_t kLongestBitPulse = 20000;
+
+void AppendByte(std::vector<uint8_t>& image, int value) {
+    image.push_back(static_cast<uint8_t>(value & 0xFF));
+}
+
+void AppendWord(std::vector<uint8_t>& image, int value) {
+    AppendByte(image, value);
+    AppendByte(image, value >> 8);
+}
+
+void AppendTriple(std::vector<uint8_t>& image, int value) {
+    AppendWord(image, value);
+    AppendByte(image, value >> 16);
+}
+
+void AppendPayload(std::vector<uint8_t>& image, const TapeBlock& block) {
+    const std::span<const uint8_t> data = block.Data();
+    image.insert(image.end(), data.begin(), data.end());
+}
+
+void AppendPulses(std::vector<uint8_t>& image, const std::vector<uint16_t>& pulses) {
+    for (size_t first = 0; first < pulses.size(); first += kMaxTzxPulsesPerBlock) {
+        const size_t count = std::min(kMaxTzxPulsesPerBlock, pulses.size() - first);
+        AppendByte(image, kPulseSequenceId);
+        AppendByte(image, static_cast<int>(count));
+        for (size_t i = first; i < first + count; ++i) {
+            AppendWord(image, pulses[i]);
+        }
+    }
+}
+
+uint16_t Word(const uint8_t* bytes) {
+    return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
+}
+
+bool Timeable(uint16_t pulse) {
+    return pulse >= kShortestPulse;
+}
+
+bool BitPulsesTimeable(const BlockTiming& t) {
+    return Timeable(t.zeroPulse) && Timeable(t.onePulse) && t.zeroPulse <= kLongestBitPulse &&
+           t.onePulse <= kLongestBitPulse && t.usedBitsInLastByte >= 1 && t.usedBitsInLastByte <= 8;
+}
+
+// Why a block's timing cannot be replayed, if it cannot.
+std::optional<std::string> TimingProblem(BlockKind kind, const BlockTiming& t) {
+    switch (kind) {
+        case BlockKind::Turbo:
+            if (!Timeable(t.pilotPulse) || !Timeable(t.sync1) || !Timeable(t.sync2) ||
+                !BitPulsesTimeable(t)) {
+                return "turbo block with zero or absurd timing";
+            }
+            break;
+        case BlockKind::PureData:
+            if (!BitPulsesTimeable(t)) {
+                return "pure data block with zero or absurd timing";
+            }
+            break;
+        case BlockKind::PureTone:
+            if (!Timeable(t.pilotPulse) || t.pilotCount == 0) {
+                return "pure tone with zero or absurd timing";
+            }
+            break;
+        case BlockKind::DirectRecording:
+            if (t.tStatesPerSample == 0 || t.usedBitsInLastByte < 1 || t.usedBitsInLastByte > 8) {
+                return "direct recording with zero or absurd timing";
+            }
+            break;
+        default:
+            break;
+    }
+    return std::nullopt;
+}
+
+TimedBlock ReadTimed(uint8_t id, const uint8_t* h, const uint8_t* body, size_t bodySize) {
+    TimedBlock timed;
+    BlockTiming& t = timed.timing;
+    switch (id) {
+        case kStandardId:
+            t.pauseMs = Word(h);
+            break;
+        case kTurboId:
+            timed.kind = BlockKind::Turbo;
+            t = {Word(h),     Word(h + 10), Word(h + 2), Word(h + 4),
+                 Word(h + 6), Word(h + 8),  h[12],       Word(h + 13)};
+            break;
+        case kPureToneId:
+            timed.kind = BlockKind::PureTone;
+            t.pilotPulse = Word(h);
+            t.pilotCount = Word(h + 2);
+            break;
+        case kPulseSequenceId:
+            timed.kind = BlockKind::PulseSequence;
+            for (size_t i = 0; i + 1 < bodySize; i += 2) {
+                timed.pulses.push_back(Word(body + i));
+            }
+            return timed;
+        case kPureDataId:
+            timed.kind = BlockKind::PureData;
+            t.zeroPulse = Word(h);
+            t.onePulse = Word(h + 2);
+            t.usedBitsInLastByte = h[4];
+            t.pauseMs = Word(h + 5);
+            break;
+        case kDirectRecordingId:
+            timed.kind = BlockKind::DirectRecording;
+            t.tStatesPerSample = Word(h);
+            t.pauseMs = Word(h + 2);
+            t.usedBitsInLastByte = h[4];
+            break;
+        default:
+            timed.kind = BlockKind::Pause;
+            t.pauseMs = Word(h);
+            return timed;
+    }
+    timed.bytes.assign(body, body + bodySize);
+    return timed;
+}
+
+bool IsStretchId(uint8_t id) {
+    return (id >= kStandardId && id <= kDirectRecordingId) || id == kPauseId;
+}
+}  // namespace
+
+int32_t MaxTzxPayload(BlockKind kind) {
+    switch (kind) {
+        case BlockKind::Standard:
+            return kMaxWordLength;
+        case BlockKind::Turbo:
+        case BlockKind::PureData:
+        case BlockKind::DirectRecording:
+            return kMaxTripleLength;
+        default:
+            return 0;
+    }
+}
+
+void AppendTzxBlock(std::vector<uint8_t>& image, const TapeBlock& block) {
+    const BlockTiming t = block.Timing();
+    switch (block.Kind()) {
+        case BlockKind::Standard:
+            AppendByte(image, kStandardId);
+            AppendWord(image, t.pauseMs);
+            AppendWord(image, block.Length());
+            break;
+        case BlockKind::Turbo:
+            AppendByte(image, kTurboId);
+            for (int word :
+                 {t.pilotPulse, t.sync1, t.sync2, t.zeroPulse, t.onePulse, t.pilotCount}) {
+                AppendWord(image, word);
+            }
+            AppendByte(image, t.usedBitsInLastByte);
+            AppendWord(image, t.pauseMs);
+            AppendTriple(image, block.Length());
+            break;
+        case BlockKind::PureTone:
+            AppendByte(image, kPureToneId);
+            AppendWord(image, t.pilotPulse);
+            AppendWord(image, t.pilotCount);
+            return;
+        case BlockKind::PulseSequence:
+            AppendPulses(image, block.Pulses());
+            return;
+        case BlockKind::PureData:
+            AppendByte(image, kPureDataId);
+            AppendWord(image, t.zeroPulse);
+            AppendWord(image, t.onePulse);
+            AppendByte(image, t.usedBitsInLastByte);
+            AppendWord(image, t.pauseMs);
+            AppendTriple(image, block.Length());
+            break;
+        case BlockKind::DirectRecording:
+            AppendByte(image, kDirectRecordingId);
+            AppendWord(image, t.tStatesPerSample);
+            AppendWord(image, t.pauseMs);
+            AppendByte(image, t.usedBitsInLastByte);
+            AppendTriple(image, block.Length());
+            break;
+        case BlockKind::Pause:
+            AppendByte(image, kPauseId);
+            AppendWord(image, t.pauseMs);
+            return;
+    }
+    AppendPayload(image, block);
+}
+
+std::optional<TzxBlockRead> ReadTzxBlock(const uint8_t* block, size_t bodyOffset, size_t bodySize) {
+    const uint8_t id = block[0];
+    if (!IsStretchId(id)) {
+        return std::nullopt;
+    }
+    TimedBlock timed = ReadTimed(id, block + 1, block + bodyOffset, bodySize);
+    const bool dataBlock = id == kStandardId || id == kTurboId || id == kPureDataId;
+    if (dataBlock && timed.bytes.empty()) {
+        return std::nullopt;
+    }
+    std::optional<std::string> problem = TimingProblem(timed.kind, timed.timing);
+    return TzxBlockRead{TapeBlock(timed), std::move(problem)};
+}
