@@ -20,6 +20,7 @@
 #include "signal/SignalDlg.h"
 #include "tape/BlockEntry.h"
 #include "tape/BlockListCtrl.h"
+#include "tape/TapeImageWriter.h"
 #include "ui/DebugOutput.h"
 #include "ui/DialogBuilder.h"
 
@@ -299,9 +300,14 @@ void CLoaderDlg::OnSaveAs() {
     }
     const CBlockListModel& model = m_pBlockList->Model();
     const bool wholeList = model.GetBlocksToSave().size() == model.GetBlocks().size();
-    if (const auto failure = model.SaveTapeFile(path.toLocal8Bit().toStdString())) {
+    const std::string file = path.toLocal8Bit().toStdString();
+    if (const auto failure = model.SaveTapeFile(file)) {
         ShowMessage(QString::fromLocal8Bit(failure->c_str()));
         return;
+    }
+    if (const auto unkept = DescribeUnkept(file, model.GetBlocksToSave())) {
+        AppendLog(unkept->c_str());
+        m_pStatusBar->SetText(unkept->c_str(), 0, 0);
     }
     m_unsaved.NoteSaved(wholeList);
 }

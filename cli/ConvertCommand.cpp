@@ -12,10 +12,12 @@ constexpr const char* kConvertUsage =
     "Usage: tapewise-cli convert INPUT... OUTPUT\n"
     "\n"
     "Joins the blocks of the TAP, BLK or TZX files INPUT, in order, into OUTPUT. OUTPUT gets the\n"
-    "TZX layout when it ends in \".tzx\" or \".TZX\", else the TAP layout. Nothing is written "
-    "when\n"
-    "an input cannot be read in full. Exit status: 0 written, 1 a file could not be read or\n"
-    "written, 2 usage.\n";
+    "TZX layout when it ends in \".tzx\" or \".TZX\", else the TAP layout. A TZX keeps every "
+    "block\n"
+    "with its timing; a TAP keeps the bytes of data blocks only, and a note says what it left "
+    "out.\n"
+    "Nothing is written when an input cannot be read in full. Exit status: 0 written, 1 a file\n"
+    "could not be read or written, 2 usage.\n";
 
 bool IsHelp(const char* argument) {
     return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
@@ -64,6 +66,9 @@ int RunConvert(int argc, char** argv) {
     if (const auto error = SaveTapeImage(output, blocks)) {
         std::fprintf(stderr, "tapewise-cli: %s\n", error->c_str());
         return kExitFileError;
+    }
+    if (const auto unkept = DescribeUnkept(output, blocks)) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", unkept->c_str());
     }
     std::printf("%s: %zu block(s), %s layout\n", output.c_str(), blocks.size(),
                 LayoutName(LayoutForPath(output)));

@@ -36,9 +36,53 @@ std::string HeaderName(const uint8_t* bytes) {
 int32_t AnnouncedLength(const uint8_t* bytes) {
     return bytes[kExpectedIndex] + 256 * bytes[kExpectedIndex + 1];
 }
+
+std::string Pair(int first, int second) {
+    return std::to_string(first) + "/" + std::to_string(second);
+}
+
+// The T-states clock of the timings, for a recording's sample rate and length.
+constexpr double kClockHz = 3500000.0;
+
+std::string DirectRecordingTiming(const TapeBlock& block) {
+    const BlockTiming t = block.Timing();
+    const int64_t samples = int64_t{block.Length()} * 8 - (8 - t.usedBitsInLastByte);
+    const double seconds = static_cast<double>(samples) * t.tStatesPerSample / kClockHz;
+    char text[64];
+    std::snprintf(text, sizeof text, "%lld samples, %d T each, %.2f s",
+                  static_cast<long long>(samples), t.tStatesPerSample, seconds);
+    return text;
+}
+
+BlockEntry DescribeStretch(const TapeBlock& block) {
+    const BlockTiming t = block.Timing();
+    switch (block.Kind()) {
+        case BlockKind::PureTone:
+            return {"tone", "", "",
+                    std::to_string(t.pilotCount) + " x " + std::to_string(t.pilotPulse), ""};
+        case BlockKind::PulseSequence:
+            return {"pulses", "", "", std::to_string(block.PulseCount()) + " pulses", ""};
+        case BlockKind::DirectRecording:
+            return {"direct", "", "", DirectRecordingTiming(block), ""};
+        default:
+            return {"pause", "", "", std::to_string(t.pauseMs) + " ms", ""};
+    }
+}
+
+std::string BitTiming(const BlockTiming& t) {
+    return "bits " + Pair(t.zeroPulse, t.onePulse);
+}
+
+std::string TurboTiming(const BlockTiming& t) {
+    return "pilot " + std::to_string(t.pilotCount) + " x " + std::to_string(t.pilotPulse) +
+           ", sync " + Pair(t.sync1, t.sync2) + ", " + BitTiming(t);
+}
 }  // namespace
 
 BlockEntry DescribeBlock(const TapeBlock& block) {
+    if (!block.HoldsData()) {
+        return DescribeStretch(block);
+    }
     BlockEntry entry;
     // An empty block has no flag byte to show.
     if (block.Length() > 0) {
@@ -50,6 +94,12 @@ BlockEntry DescribeBlock(const TapeBlock& block) {
         entry.type = HeaderTypeWord(bytes[kTypeIndex]);
         entry.name = HeaderName(bytes);
         entry.expected = std::to_string(AnnouncedLength(bytes));
+    } else if (block.Kind() == BlockKind::Turbo) {
+        entry.type = "turbo";
+        entry.name = TurboTiming(block.Timing());
+    } else if (block.Kind() == BlockKind::PureData) {
+        entry.type = "data";
+        entry.name = BitTiming(block.Timing());
     }
     return entry;
 }

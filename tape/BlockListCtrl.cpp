@@ -1,42 +1,16 @@
 #include "tape/BlockListCtrl.h"
 
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QPalette>
 
-namespace {
-
-struct ColumnFormat {
-    const char* title;
-    int width;
-    Qt::Alignment alignment;
-};
-
-constexpr ColumnFormat kColumns[CBlockListCtrl::kColumnCount] = {
-    {"Type", 40, Qt::AlignRight}, {"Sync", 40, Qt::AlignRight},     {"Length", 50, Qt::AlignRight},
-    {"Name", 80, Qt::AlignLeft},  {"Expected", 67, Qt::AlignRight},
-};
-
-// Names hold Spectrum character codes: shown byte for byte, not decoded as UTF-8.
-QString Latin1(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-void ShowTexts(QTreeWidgetItem& item, const BlockEntry& entry) {
-    const std::string* texts[CBlockListCtrl::kColumnCount] = {
-        &entry.type, &entry.sync, &entry.length, &entry.name, &entry.expected};
-    for (int i = 0; i < CBlockListCtrl::kColumnCount; ++i) {
-        item.setText(i, Latin1(*texts[i]));
-        item.setTextAlignment(i, kColumns[i].alignment | Qt::AlignVCenter);
-    }
-}
-
-}  // namespace
-
-CBlockListCtrl::CBlockListCtrl(QWidget* parent) : QTreeWidget(parent) {
+CBlockListCtrl::CBlockListCtrl(QWidget* parent) : QTreeView(parent) {
+    setModel(&m_table);
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
     setSortingEnabled(false);
     setAllColumnsShowFocus(true);
     header()->setSectionsClickable(false);
@@ -49,39 +23,35 @@ CBlockListCtrl::CBlockListCtrl(QWidget* parent) : QTreeWidget(parent) {
     colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
                      colours.color(QPalette::Inactive, QPalette::Text));
     setPalette(colours);
-    connect(this, &QTreeWidget::itemSelectionChanged, this, &CBlockListCtrl::TakeSelection);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &CBlockListCtrl::TakeSelection);
 }
 
 void CBlockListCtrl::InsertColumns() {
-    setColumnCount(kColumnCount);
-    QStringList titles;
-    for (const ColumnFormat& column : kColumns) {
-        titles << QString::fromLatin1(column.title);
-    }
-    setHeaderLabels(titles);
-    for (int i = 0; i < kColumnCount; ++i) {
-        setColumnWidth(i, kColumns[i].width);
-        headerItem()->setTextAlignment(i, kColumns[i].alignment | Qt::AlignVCenter);
+    for (int i = 0; i < CBlockTableModel::kColumnCount; ++i) {
+        setColumnWidth(i, CBlockTableModel::ColumnWidth(i));
     }
 }
 
 // Rows are rewritten in place, so the focus mark keeps its position when rows trade places.
 void CBlockListCtrl::MirrorRows(int32_t from) {
     m_mirroring = true;
+    m_table.RowsChanged(from);
+    QItemSelection selection;
     const int32_t count = m_model.GetItemCount();
-    while (topLevelItemCount() > count) {
-        delete takeTopLevelItem(topLevelItemCount() - 1);
-    }
-    for (int32_t p = from; p < count; ++p) {
-        QTreeWidgetItem* item = topLevelItem(p);
-        if (item == nullptr) {
-            item = new QTreeWidgetItem;
-            addTopLevelItem(item);
+    for (int32_t p = 0; p < count; ++p) {
+        if (!m_model.GetEntry(p).selected) {
+            continue;
         }
-        const ListEntry& entry = m_model.GetEntry(p);
-        ShowTexts(*item, entry.texts);
-        item->setSelected(entry.selected);
+        int32_t last = p;
+        while (last + 1 < count && m_model.GetEntry(last + 1).selected) {
+            ++last;
+        }
+        selection.select(m_table.index(p, 0),
+                         m_table.index(last, CBlockTableModel::kColumnCount - 1));
+        p = last;
     }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     m_mirroring = false;
 }
 
@@ -89,39 +59,47 @@ void CBlockListCtrl::TakeSelection() {
     if (m_mirroring) {
         return;
     }
-    for (int32_t p = 0; p < GetItemCount(); ++p) {
-        m_model.SetSelected(p, topLevelItem(p)->isSelected());
+    for (int32_t p = 0; p < m_model.GetItemCount(); ++p) {
+        m_model.SetSelected(p, false);
     }
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int p = range.top(); p <= range.bottom(); ++p) {
+            m_model.SetSelected(p, true);
+        }
+    }
+}
+
+void CBlockListCtrl::ShowLastRow() {
+    scrollTo(m_table.index(GetItemCount() - 1, 0));
 }
 
 void CBlockListCtrl::AddBlock(int32_t length, const uint8_t* bytes) {
     m_model.AddBlock(length, bytes);
-    MirrorRows(m_model.GetItemCount() - 1);
-    scrollToItem(topLevelItem(GetItemCount() - 1));
+    m_table.RowsChanged(m_model.GetItemCount() - 1);
+    ShowLastRow();
     emit BlocksChanged();
 }
 
 void CBlockListCtrl::AddTimedBlock(const TimedBlock& block) {
     m_model.AddTimedBlock(block);
-    MirrorRows(m_model.GetItemCount() - 1);
-    scrollToItem(topLevelItem(GetItemCount() - 1));
+    m_table.RowsChanged(m_model.GetItemCount() - 1);
+    ShowLastRow();
     emit BlocksChanged();
 }
 
 void CBlockListCtrl::AddErrorEntry(const BlockEntry& entry) {
     m_model.AddErrorEntry(entry);
-    MirrorRows(m_model.GetItemCount() - 1);
-    scrollToItem(topLevelItem(GetItemCount() - 1));
+    m_table.RowsChanged(m_model.GetItemCount() - 1);
+    ShowLastRow();
 }
 
 std::string CBlockListCtrl::GetItemText(int32_t position, int column) const {
-    const QTreeWidgetItem* item = topLevelItem(position);
-    return item == nullptr ? std::string() : item->text(column).toLatin1().toStdString();
+    return m_table.data(m_table.index(position, column)).toString().toLatin1().toStdString();
 }
 
 bool CBlockListCtrl::IsSelected(int32_t position) const {
-    const QTreeWidgetItem* item = topLevelItem(position);
-    return item != nullptr && item->isSelected();
+    return position >= 0 && position < GetItemCount() &&
+           selectionModel()->isRowSelected(position, QModelIndex());
 }
 
 void CBlockListCtrl::SetSelected(int32_t position, bool selected) {
@@ -176,7 +154,7 @@ std::vector<TapeMessage> CBlockListCtrl::LoadTapeFile(const std::string& path) {
     TapeLoadReport report = m_model.LoadTapeFile(path);
     MirrorRows(rowsBefore);
     if (report.blocksAdded > 0) {
-        scrollToItem(topLevelItem(GetItemCount() - 1));
+        ShowLastRow();
         emit BlocksChanged();
     }
     return std::move(report.messages);

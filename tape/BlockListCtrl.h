@@ -1,18 +1,20 @@
 #pragma once
 
-#include <QTreeWidget>
+#include <QTreeView>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "tape/BlockEntry.h"
 #include "tape/BlockListModel.h"
+#include "tape/BlockTableModel.h"
 
 // The block list of the main window: a report-style view with five columns over a
 // CBlockListModel, which holds the blocks, the rows, their item values and the selection. Every
 // edit goes to the model first; the view then shows the model's rows and selection, and a
-// selection the user makes goes back to the model.
-class CBlockListCtrl : public QTreeWidget {
+// selection the user makes goes back to the model. The view asks for the texts of the rows it
+// draws, so a list of a million rows holds no Qt object per row.
+class CBlockListCtrl : public QTreeView {
     Q_OBJECT
 
 public:
@@ -20,7 +22,7 @@ public:
 
     explicit CBlockListCtrl(QWidget* parent = nullptr);
 
-    // Creates the columns "Type", "Sync", "Length", "Name", "Expected".
+    // Sizes and aligns the columns "Type", "Sync", "Length", "Name", "Expected".
     void InsertColumns();
 
     // Appends a block row at the end, scrolled into view; the selection and the focus stay.
@@ -42,7 +44,7 @@ public:
     const CBlockListModel& Model() const { return m_model; }
 
     // What the view shows.
-    int32_t GetItemCount() const { return topLevelItemCount(); }
+    int32_t GetItemCount() const { return m_table.rowCount(); }
     std::string GetItemText(int32_t position, int column) const;
     bool IsSelected(int32_t position) const;
 
@@ -52,10 +54,12 @@ signals:
 
 private:
     void MirrorRows(int32_t from);
+    void ShowLastRow();
     void TakeSelection();
     bool HasSelectedBlock() const;
     void Move(bool (CBlockListModel::*modelMove)());
 
     CBlockListModel m_model;
+    CBlockTableModel m_table{m_model};
     bool m_mirroring = false;  // the view is being set from the model: no selection goes back
 };

@@ -1,6 +1,7 @@
 #include "tape/BlockListModel.h"
 
 #include <algorithm>
+#include <new>
 
 #include "tape/TapeImageWriter.h"
 
@@ -15,11 +16,20 @@ void CBlockListModel::AddTimedBlock(const TimedBlock& block) {
 void CBlockListModel::AddTapeBlock(TapeBlock block) {
     m_blocks.push_back(std::move(block));
     const int32_t index = static_cast<int32_t>(m_blocks.size()) - 1;
-    m_entries.push_back({DescribeBlock(m_blocks.back()), index, false});
+    m_entries.push_back({index, -1, false});
 }
 
 void CBlockListModel::AddErrorEntry(const BlockEntry& texts) {
-    m_entries.push_back({texts, kErrorItem, false});
+    m_errorTexts.push_back(texts);
+    m_entries.push_back({kErrorItem, static_cast<int32_t>(m_errorTexts.size()) - 1, false});
+}
+
+BlockEntry CBlockListModel::GetTexts(int32_t position) const {
+    const ListEntry& entry = m_entries.at(position);
+    if (entry.itemValue == kErrorItem) {
+        return m_errorTexts.at(entry.errorIndex);
+    }
+    return DescribeBlock(m_blocks.at(entry.itemValue));
 }
 
 bool CBlockListModel::AnySelected() const {
@@ -44,8 +54,21 @@ std::optional<std::string> CBlockListModel::SaveTapeFile(const std::string& path
 
 TapeLoadReport CBlockListModel::LoadTapeFile(const std::string& path) {
     TapeImage image = ReadTapeImage(path);
-    for (TapeBlock& block : image.blocks) {
-        AddTapeBlock(std::move(block));
+    const size_t blocksBefore = m_blocks.size();
+    const size_t entriesBefore = m_entries.size();
+    try {
+        m_blocks.reserve(blocksBefore + image.blocks.size());
+        m_entries.reserve(entriesBefore + image.blocks.size());
+        for (TapeBlock& block : image.blocks) {
+            AddTapeBlock(std::move(block));
+        }
+    } catch (const std::bad_alloc&) {
+        m_blocks.resize(blocksBefore);
+        m_entries.resize(entriesBefore);
+        return {0,
+                TapeReadOutcome::Unreadable,
+                {{MessageSeverity::Problem,
+                  path + ": not enough memory for its blocks: nothing loaded"}}};
     }
     return {static_cast<int32_t>(image.blocks.size()), image.outcome, image.messages};
 }
@@ -90,15 +113,26 @@ void CBlockListModel::RemoveBlock(int32_t index) {
     }
 }
 
+void CBlockListModel::RemoveErrorTexts(int32_t index) {
+    m_errorTexts.erase(m_errorTexts.begin() + index);
+    for (ListEntry& entry : m_entries) {
+        if (entry.errorIndex > index) {
+            --entry.errorIndex;
+        }
+    }
+}
+
 void CBlockListModel::DeleteSelected() {
     for (size_t p = m_entries.size(); p-- > 0;) {
         if (!m_entries[p].selected) {
             continue;
         }
-        const int32_t itemValue = m_entries[p].itemValue;
+        const ListEntry removed = m_entries[p];
         m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(p));
-        if (itemValue != kErrorItem) {
-            RemoveBlock(itemValue);
+        if (removed.itemValue != kErrorItem) {
+            RemoveBlock(removed.itemValue);
+        } else {
+            RemoveErrorTexts(removed.errorIndex);
         }
     }
 }

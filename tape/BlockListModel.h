@@ -9,11 +9,12 @@
 #include "tape/TapeBlock.h"
 #include "tape/TapeImageReader.h"
 
-// One row of the block list: its five texts, its item value (the store index of its block, or
-// kErrorItem for an error row) and whether the user has selected it.
+// One row of the block list: its item value (the store index of its block, or kErrorItem for an
+// error row), the index of an error row's texts, and whether the user has selected it. A block
+// row's texts are made from its block when shown, so a row stays a few bytes.
 struct ListEntry {
-    BlockEntry texts;
     int32_t itemValue = -1;
+    int32_t errorIndex = -1;
     bool selected = false;
 
     friend bool operator==(const ListEntry&, const ListEntry&) = default;
@@ -43,6 +44,8 @@ public:
 
     int32_t GetItemCount() const { return static_cast<int32_t>(m_entries.size()); }
     const ListEntry& GetEntry(int32_t position) const { return m_entries.at(position); }
+    // The five texts the row shows.
+    BlockEntry GetTexts(int32_t position) const;
     const std::vector<TapeBlock>& GetBlocks() const { return m_blocks; }
     void SetSelected(int32_t position, bool selected) {
         m_entries.at(position).selected = selected;
@@ -53,7 +56,8 @@ public:
     std::vector<TapeBlock> GetBlocksToSave() const;
     // Writes GetBlocksToSave() in the layout the path's extension picks. A message on failure.
     std::optional<std::string> SaveTapeFile(const std::string& path) const;
-    // Appends every block of the image after the rows already there.
+    // Appends every block of the image after the rows already there. When the blocks do not fit
+    // in memory, none is added and the rows already there stay.
     TapeLoadReport LoadTapeFile(const std::string& path);
 
     // Each run of selected rows moves up one place. Nothing moves when the first row is selected;
@@ -75,8 +79,10 @@ public:
 private:
     void SwapEntries(size_t a, size_t b);
     void RemoveBlock(int32_t index);
+    void RemoveErrorTexts(int32_t index);
     bool AnySelected() const;
 
     std::vector<TapeBlock> m_blocks;
     std::vector<ListEntry> m_entries;
+    std::vector<BlockEntry> m_errorTexts;
 };

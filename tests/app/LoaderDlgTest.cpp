@@ -139,8 +139,9 @@ private slots:
         QVERIFY(!qobject_cast<QPushButton*>(loader->Item(main_ids::kDown))->icon().isNull());
         QVERIFY(!loader->windowIcon().isNull());
         QStringList titles;
-        for (int i = 0; i < loader->BlockList().columnCount(); ++i) {
-            titles << loader->BlockList().headerItem()->text(i);
+        const QAbstractItemModel* columns = loader->BlockList().model();
+        for (int i = 0; i < columns->columnCount(); ++i) {
+            titles << columns->headerData(i, Qt::Horizontal).toString();
         }
         QCOMPARE(titles.join(','), QString("Type,Sync,Length,Name,Expected"));
         QCOMPARE(loader->BlockList().columnWidth(4), 67);
@@ -213,19 +214,21 @@ private slots:
             const CBlockListModel& model = list->Model();
             QCOMPARE(list->GetItemCount(), model.GetItemCount());
             for (int32_t p = 0; p < model.GetItemCount(); ++p) {
-                const ListEntry& entry = model.GetEntry(p);
-                QCOMPARE(list->GetItemText(p, 0), entry.texts.type);
-                QCOMPARE(list->GetItemText(p, 2), entry.texts.length);
-                QCOMPARE(list->GetItemText(p, 4), entry.texts.expected);
-                QCOMPARE(list->IsSelected(p), entry.selected);
+                const BlockEntry texts = model.GetTexts(p);
+                QCOMPARE(list->GetItemText(p, 0), texts.type);
+                QCOMPARE(list->GetItemText(p, 2), texts.length);
+                QCOMPARE(list->GetItemText(p, 4), texts.expected);
+                QCOMPARE(list->IsSelected(p), model.GetEntry(p).selected);
             }
         };
         showsModel();
         QVERIFY(elsewhere->hasFocus());
 
         // A selection made in the view reaches the model; moved rows carry it along.
-        list->topLevelItem(2)->setSelected(true);
-        list->topLevelItem(3)->setSelected(true);
+        list->selectionModel()->select(list->model()->index(2, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list->selectionModel()->select(list->model()->index(3, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
         QVERIFY(list->Model().GetEntry(3).selected);
         list->MoveSelectedUp();
         QCOMPARE(Order(*list), QString("0,2,3,1,4,-1"));

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <random>
 
 #include "tape/TapeImageReader.h"
@@ -119,14 +122,6 @@ TEST(TapReader, FileCutInThirdBlockKeepsTheFirstTwo) {
     EXPECT_TRUE(Mentions(image, "ends inside record 3 (7 of 12 bytes)"));
     ASSERT_EQ(image.blocks.size(), 2u);
     EXPECT_EQ(image.blocks[1], blocks[1]);
-}
-
-TEST(TapReader, StrayLengthByteAtTheEndIsReported) {
-    std::vector<uint8_t> file = {2, 0, 0xFF, 0xFF, 0x05};
-    const TapeImage image = Parse(file);
-    EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
-    EXPECT_EQ(image.blocks.size(), 1u);
-    EXPECT_TRUE(Mentions(image, "ends inside record 2"));
 }
 
 TEST(TapReader, RecordsOfLengthZeroAreSkippedAndCounted) {
@@ -291,4 +286,148 @@ TEST(TapeImageReader, FilesThatCannotBeReadAreReportedWithPathAndReason) {
     const TapeImage directory = ReadTapeImage(dir.string());
     EXPECT_EQ(directory.outcome, TapeReadOutcome::Unreadable);
     EXPECT_TRUE(Mentions(directory, "Is a directory"));
+}
+
+namespace {
+TapeBlock Timed(BlockKind kind, BlockTiming timing, std::vector<uint8_t> bytes,
+                std::vector<uint16_t> pulses = {}) {
+    return TapeBlock(TimedBlock{kind, timing, std::move(bytes), std::move(pulses)});
+}
+
+// One stretch of every kind with timings unlike the ROM's; the pulse sequence is longer than
+// one TZX block holds.
+std::vector<TapeBlock> EveryKindOfStretch() {
+    std::vector<uint16_t> pulses(600);
+    for (size_t i = 0; i < pulses.size(); ++i) {
+        pulses[i] = static_cast<uint16_t>(300 + i);
+    }
+    return {Timed(BlockKind::Standard, {.pauseMs = 500}, HeaderBytes(0, "loader", 40)),
+            Timed(BlockKind::PureTone, {.pilotPulse = 1200, .pilotCount = 4000}, {}),
+            Timed(BlockKind::PulseSequence, {}, {}, pulses),
+            Timed(BlockKind::Turbo, {1500, 3000, 400, 450, 500, 1000, 6, 20}, DataBytes(0xFF, 300)),
+            Timed(BlockKind::PureData, {.zeroPulse = 450, .onePulse = 900, .pauseMs = 0},
+                  DataBytes(0x00, 70000)),
+            Timed(BlockKind::DirectRecording,
+                  {.usedBitsInLastByte = 3, .pauseMs = 100, .tStatesPerSample = 73},
+                  DataBytes(0xAA, 40)),
+            Timed(BlockKind::Pause, {.pauseMs = 2500}, {}),
+            BlockOf(DataBytes(0xFF, 40))};
+}
+
+// Reads the bytes of a buffer, then fails as a bad disk does.
+ssize_t ReadThenFail(void* cookie, char* buffer, size_t size) {
+    auto* source = static_cast<std::vector<uint8_t>*>(cookie);
+    if (source->empty()) {
+        errno = EIO;
+        return -1;
+    }
+    const size_t count = std::min(size, source->size());
+    std::copy_n(source->begin(), count, buffer);
+    source->erase(source->begin(), source->begin() + static_cast<long>(count));
+    return static_cast<ssize_t>(count);
+}
+}  // namespace
+
+TEST(TzxRoundTrip, EveryKindKeepsItsTimingAndATapKeepsTheData) {
+    const std::vector<TapeBlock> blocks = EveryKindOfStretch();
+    const std::vector<uint8_t> tzx = EncodeTapeImage(TapeLayout::Tzx, blocks);
+    const TapeImage image = Parse(tzx);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
+    EXPECT_TRUE(image.messages.empty());
+    EXPECT_EQ(image.blocks, blocks);
+
+    // Turbo and pure data keep their bytes in a TAP, at ROM timing; the other stretches go.
+    EXPECT_EQ(FindUnstorableBlock(blocks, TapeLayout::Tzx), std::nullopt);
+    ASSERT_NE(FindUnstorableBlock(blocks, TapeLayout::Tap), std::nullopt);
+    std::vector<TapeBlock> fitting = blocks;
+    fitting.erase(fitting.begin() + 4);
+    EXPECT_EQ(CountUnkept(TapeLayout::Tap, fitting), (UnkeptStretches{4, 1}));
+    EXPECT_EQ(CountUnkept(TapeLayout::Tzx, fitting), UnkeptStretches{});
+    EXPECT_EQ(DescribeUnkept("t.tap", fitting),
+              "t.tap: 4 stretches (tones, pulses, recordings, pauses) not saved; 1 turbo or pure "
+              "data block saved without their timing; only a TZX image keeps them");
+    EXPECT_EQ(DescribeUnkept("t.tzx", fitting), std::nullopt);
+    const TapeImage tap = Parse(EncodeTapeImage(TapeLayout::Tap, fitting));
+    EXPECT_EQ(tap.blocks, (std::vector<TapeBlock>{BlockOf(HeaderBytes(0, "loader", 40)),
+                                                  BlockOf(DataBytes(0xFF, 300)),
+                                                  BlockOf(DataBytes(0xFF, 40))}));
+}
+
+TEST(TzxReader, ZeroOrAbsurdTimingIsReportedAndTheBlockKept) {
+    std::vector<uint8_t> file = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+    Append(file, {0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 2, 0, 0, 0xFF, 0x01});
+    Append(file, {0x14, 0xFF, 0xFF, 0xFF, 0xFF, 9, 0, 0, 1, 0, 0, 7});
+    Append(file, {0x12, 0x78, 0x08, 0, 0});
+    Append(file, {0x15, 0, 0, 0, 0, 8, 1, 0, 0, 1});
+    Append(file, {0x10, 0xE8, 0x03, 2, 0, 0xFF, 0x00});
+    const TapeImage image = Parse(file);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
+    EXPECT_EQ(image.blocks.size(), 5u);
+    EXPECT_TRUE(Mentions(image,
+                         "t: 4 block(s) with timing no loader can replay, kept as read; the "
+                         "first: TZX block 1 (ID 0x11), turbo block with zero or absurd "
+                         "timing"));
+}
+
+TEST(TapReader, CutsCountTheBytesThatAreThere) {
+    // Cut by exactly one byte: the last record is one byte short.
+    const std::vector<TapeBlock> blocks = EveryKindOfBlock();
+    std::vector<uint8_t> file = EncodeTapeImage(TapeLayout::Tap, blocks);
+    file.pop_back();
+    TapeImage image = Parse(file);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
+    EXPECT_EQ(image.blocks, std::vector<TapeBlock>(blocks.begin(), blocks.end() - 1));
+    EXPECT_TRUE(Mentions(image, "ends inside record 10 (65534 of 65535 bytes)"));
+    // One length byte after the last record, and a file of one byte.
+    image = Parse({2, 0, 0xFF, 0xFF, 0x05});
+    EXPECT_TRUE(Mentions(image, "ends inside record 2 (1 of its 2 length bytes)"));
+    image = Parse({0x42});
+    EXPECT_TRUE(Mentions(image, "t: is neither a TAP nor a TZX image (1 byte, too short"));
+}
+
+TEST(TapeImageReader, NotesAreToldApartFromProblems) {
+    const TapeImage image = Parse({0, 0, 2, 0, 0xFF, 0xFF, 0x05});
+    ASSERT_EQ(image.messages.size(), 2u);
+    EXPECT_EQ(image.messages[0].severity, MessageSeverity::Problem);
+    EXPECT_EQ(image.messages[1],
+              (TapeMessage{MessageSeverity::Note, "t: skipped 1 record(s) of length 0"}));
+}
+
+TEST(TapeImageReader, ImagesThatWouldNotFitAreRefusedBeforeReading) {
+    // 1000 records of one byte: 96 kB of blocks.
+    std::vector<uint8_t> file;
+    for (int i = 0; i < 1000; ++i) {
+        Append(file, {1, 0, 0xFF});
+    }
+    const TapeImage refused = ParseTapeImage(file.data(), file.size(), "t", 90000);
+    EXPECT_EQ(refused.outcome, TapeReadOutcome::Unreadable);
+    EXPECT_TRUE(refused.blocks.empty());
+    EXPECT_TRUE(Mentions(refused,
+                         "t: holds 1000 blocks, which would take about 1 MB of memory "
+                         "(at most 0 MB): nothing loaded"));
+    EXPECT_EQ(ParseTapeImage(file.data(), file.size(), "t", 100000).blocks.size(), 1000u);
+
+    // A file larger than any tape image is refused by its size, without being read.
+    const fs::path dir = TestDirectory();
+    const std::string huge = (dir / "huge.tap").string();
+    CTestTape::WriteFile(huge, {});
+    fs::resize_file(huge, kMaxTapeImageSize + 1);
+    const TapeImage tooLarge = ReadTapeImage(huge);
+    EXPECT_EQ(tooLarge.outcome, TapeReadOutcome::Unreadable);
+    EXPECT_TRUE(Mentions(tooLarge, huge + ": is too large for a tape image"));
+}
+
+TEST(TapeImageReader, AReadThatFailsMidwayKeepsTheBlocksBeforeIt) {
+    std::vector<uint8_t> source = EncodeTapeImage(TapeLayout::Tap, EveryKindOfBlock());
+    source.resize(100);
+    std::FILE* file =
+        fopencookie(&source, "rb", cookie_io_functions_t{ReadThenFail, nullptr, nullptr, nullptr});
+    ASSERT_NE(file, nullptr);
+    const TapeImage image = ReadTapeImage(file, "disk.tap");
+    std::fclose(file);
+    EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
+    EXPECT_EQ(image.blocks.size(), 4u);
+    EXPECT_EQ(image.messages.front().text,
+              "Cannot read disk.tap past byte 100: Input/output error; the blocks before it are "
+              "kept");
 }

@@ -9,7 +9,7 @@
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include "res/DialogTemplates.h"
 #include "ui/DialogBuilder.h"
@@ -30,7 +30,7 @@ bool HasKind(QWidget* widget, ControlKind kind) {
         case ControlKind::Edit:
             return qobject_cast<QLineEdit*>(widget) != nullptr;
         case ControlKind::ListView:
-            return qobject_cast<QTreeWidget*>(widget) != nullptr;
+            return qobject_cast<QTreeView*>(widget) != nullptr;
         case ControlKind::TabControl:
             return qobject_cast<CTabCtrl*>(widget) != nullptr;
     }
