@@ -24,6 +24,17 @@ TapeBlock Data(size_t length) {
     return TapeBlock(static_cast<int32_t>(length), bytes.data());
 }
 
+// A stretch of every kind, with timings unlike the ROM's.
+std::vector<TapeBlock> Stretches() {
+    const std::vector<uint8_t> bytes = {0xFF, 1, 2, 3, 0xFF};
+    return {TapeBlock(TimedBlock{BlockKind::Turbo, {1500, 300, 400, 450, 500, 1000, 6, 20}, bytes}),
+            TapeBlock(TimedBlock{BlockKind::PureTone, {.pilotPulse = 1200, .pilotCount = 40}}),
+            TapeBlock(TimedBlock{BlockKind::PulseSequence, {}, {}, {300, 301, 302}}),
+            TapeBlock(TimedBlock{BlockKind::PureData, {.zeroPulse = 450, .onePulse = 900}, bytes}),
+            TapeBlock(TimedBlock{BlockKind::DirectRecording, {.usedBitsInLastByte = 3}, bytes}),
+            TapeBlock(TimedBlock{BlockKind::Pause, {.pauseMs = 2500}})};
+}
+
 void Write(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()),
@@ -78,6 +89,7 @@ int main(int argc, char** argv) {
     Write(dir / "blocks.tap", EncodeTapeImage(TapeLayout::Tap, blocks));
     Write(dir / "blocks.tzx", EncodeTapeImage(TapeLayout::Tzx, blocks));
     Write(dir / "other.tzx", TzxOtherBlocks());
+    Write(dir / "stretches.tzx", EncodeTapeImage(TapeLayout::Tzx, Stretches()));
     Write(dir / "empty-record.tap", {0, 0, 2, 0, 0xFF, 0xFF});
     return 0;
 }

@@ -209,7 +209,8 @@ std::optional<TzxBlockRead> ReadTzxBlock(const uint8_t* block, size_t bodyOffset
     }
     TimedBlock timed = ReadTimed(id, block + 1, block + bodyOffset, bodySize);
     const bool dataBlock = id == kStandardId || id == kTurboId || id == kPureDataId;
-    if (dataBlock && timed.bytes.empty()) {
+    const bool noPulses = id == kPulseSequenceId && timed.pulses.empty();
+    if ((dataBlock && timed.bytes.empty()) || noPulses) {
         return std::nullopt;
     }
     std::optional<std::string> problem = TimingProblem(timed.kind, timed.timing);

@@ -28,5 +28,5 @@ struct TzxBlockRead {
 
 // Reads the stretch in a block of one of the seven IDs above from its `bodyOffset` fixed bytes
 // after the ID and its `bodySize` payload bytes (`block` points at the ID byte). Nothing for any
-// other ID, or for a data block without bytes.
+// other ID, for a data block without bytes, or for a pulse sequence without pulses.
 std::optional<TzxBlockRead> ReadTzxBlock(const uint8_t* block, size_t bodyOffset, size_t bodySize);
