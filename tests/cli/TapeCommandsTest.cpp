@@ -21,7 +21,9 @@ std::vector<uint8_t> Tzx(std::initializer_list<std::vector<uint8_t>> parts) {
 }
 
 std::vector<uint8_t> TurboBlock(const std::vector<uint8_t>& data) {
-    std::vector<uint8_t> block = {0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0xE8, 0x03};
+    // The ROM's timing, spelt out.
+    std::vector<uint8_t> block = {0x11, 0x78, 0x08, 0x9B, 0x02, 0xDF, 0x02, 0x57,
+                                  0x03, 0xAE, 0x06, 0x97, 0x0C, 8,    0xE8, 0x03};
     for (int i = 0; i < 3; ++i) {
         block.push_back(static_cast<uint8_t>(data.size() >> (8 * i)));
     }
@@ -70,7 +72,7 @@ TEST(ListCommand, PrintsOneTabSeparatedLinePerEntryOfEveryFile) {
     EXPECT_EQ(result.out,
               "code\t00\t17\tscreen    \t6912\n"
               "\tFF\t0\t\t\n"
-              "\t0A\t1\t\t\n");
+              "turbo\t0A\t1\tpilot 3223 x 2168, sync 667/735, bits 855/1710\t\n");
     EXPECT_NE(result.err.find("stepped over 1 TZX block(s)"), std::string::npos) << result.err;
 }
 
@@ -95,7 +97,8 @@ TEST(ConvertCommand, JoinsInputsInOrderInTheLayoutOfTheOutputName) {
     ASSERT_EQ(SaveTapeImage((dir / "one.tap").string(), first), std::nullopt);
     CTestTape::WriteFile(dir / "two.tzx", Tzx({TurboBlock(turboData), {0x20, 0, 0}}));
     std::vector<TapeBlock> joined = first;
-    joined.push_back(BlockOf(turboData));
+    joined.push_back(TapeBlock(TimedBlock{BlockKind::Turbo, {}, turboData, {}}));
+    joined.push_back(TapeBlock(TimedBlock{BlockKind::Pause, {.pauseMs = 0}, {}, {}}));
 
     for (const char* name : {"out.TZX", "out.tap", "out.Tzx"}) {
         const CliResult result = CCliRun::Run({"convert", (dir / "one.tap").string(),

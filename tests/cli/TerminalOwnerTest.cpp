@@ -45,7 +45,7 @@ TEST_F(TerminalOwnerTest, BlocksAreKeptInOrderAndListedAsEntries) {
     owner.AddBlock(3, data);
 
     ASSERT_EQ(owner.Blocks().size(), 2u);
-    EXPECT_EQ(owner.Blocks()[0].bytes[1], 0x03);
+    EXPECT_EQ(owner.Blocks()[0].Bytes()[1], 0x03);
     EXPECT_EQ(owner.Blocks()[1], TapeBlock(3, data));
     EXPECT_EQ(Contents(m_entries), "code\t00\t17\tAB\t6912\n\tFF\t1\t\t\n");
     EXPECT_EQ(Contents(m_messages), "");
