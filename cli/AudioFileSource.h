@@ -13,7 +13,7 @@ enum class ChannelChoice { Mix, Left, Right };
 
 // An audio file that libsndfile reads (WAV, FLAC, AIFF, OGG; any rate and sample format), turned
 // into the decoder's samples: its channels mixed to mono or one of them picked, resampled to
-// 22000 per second with libsamplerate, scaled to unsigned 8 bits with silence at 128. Reads a
+// 22000 per second with libsamplerate (or left at its own rate for archive mode), scaled to unsigned 8 bits with silence at 128. Reads a
 // piece at a time; the whole file is never held.
 class CAudioFileSource : public CSampleSource {
 public:
@@ -21,6 +21,9 @@ public:
     CAudioFileSource(const CAudioFileSource&) = delete;
     CAudioFileSource& operator=(const CAudioFileSource&) = delete;
     ~CAudioFileSource() override;
+
+    // Samples come at the file's own rate (archive mode), not at 22000; call before Open.
+    void KeepOwnRate() { m_keepOwnRate = true; }
 
     // Opens the file and reads its header; returns the reason when it is not audio that can be
     // read as asked.
@@ -49,6 +52,7 @@ private:
     bool RefillResamplerInput();
 
     ChannelChoice m_channel = ChannelChoice::Mix;
+    bool m_keepOwnRate = false;
     int32_t m_channelIndex = -1;  // the picked channel, or -1 to mix them all
     SNDFILE* m_file = nullptr;
     SF_INFO m_info{};

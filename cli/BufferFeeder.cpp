@@ -40,6 +40,7 @@ void CBufferFeeder::Finish() {
     if (m_filled > 0) {
         DecodeBuffer();
     }
+    m_decoder.EndSignal();
     if (m_decoder.IsReadingBlock()) {
         PlayClosingWave();
     }

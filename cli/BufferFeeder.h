@@ -25,7 +25,8 @@ public:
     // Copies the samples in and decodes every buffer that fills.
     void Append(const uint8_t* samples, int32_t count);
 
-    // The end of the signal: decodes the partly filled buffer and, when a block is still being
+    // The end of the signal: decodes the partly filled buffer, tells the decoder that the signal
+    // ended (archive mode then hands on what it holds back) and, when a block is still being
     // read, plays at most one second of a quiet, slow wave after it. A recording cut right after
     // its last bit then still ends its last block: the recognizer ends a block only on a period
     // outside both bit ranges, and a flat line has no turning points, so no periods at all.

@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,9 @@ std::unique_ptr<CSampleSource> OpenInput(const std::string& path, const DecodeRe
         return source;
     }
     auto source = std::make_unique<CAudioFileSource>(request.channel);
+    if (request.options.Settings().archive) {
+        source->KeepOwnRate();
+    }
     if (auto failure = source->Open(path)) {
         reason = *failure;
         return nullptr;
@@ -167,17 +171,38 @@ std::unique_ptr<CSampleSource> OpenInput(const std::string& path, const DecodeRe
     return source;
 }
 
+// The rate at which an opened input delivers its samples.
+int32_t RateOf(const CSampleSource& source) {
+    const auto* audio = dynamic_cast<const CAudioFileSource*>(&source);
+    return audio != nullptr ? audio->SampleRate() : CBufferFeeder::kBufferSamples;
+}
+
 // Every input is opened once before any is decoded, so that a mistyped name in a long series
 // costs nothing. They are then opened again one at a time: a series may hold thousands of files.
-bool CheckInputs(const DecodeRequest& request) {
+// In archive mode the decoder runs at the inputs' own rate, so they must share one; rate tells it.
+bool CheckInputs(const DecodeRequest& request, int32_t& rate) {
     bool allOpen = true;
+    std::optional<int32_t> shared;
     for (const std::string& path : request.inputs) {
         std::string reason;
-        if (OpenInput(path, request, reason) == nullptr) {
+        auto source = OpenInput(path, request, reason);
+        if (source == nullptr) {
             ReportFileError(path, reason);
             allOpen = false;
+            continue;
         }
+        if (!request.options.Settings().archive) {
+            continue;
+        }
+        if (shared && *shared != RateOf(*source)) {
+            ReportFileError(path, "archive mode decodes inputs of one sample rate; this one has " +
+                                      std::to_string(RateOf(*source)) + "/s, the first " +
+                                      std::to_string(*shared) + "/s");
+            allOpen = false;
+        }
+        shared = shared.value_or(RateOf(*source));
     }
+    rate = shared.value_or(CBufferFeeder::kBufferSamples);
     return allOpen;
 }
 
@@ -233,13 +258,14 @@ private:
 };
 
 int Decode(const DecodeRequest& request) {
-    if (!CheckInputs(request)) {
+    int32_t rate = CBufferFeeder::kBufferSamples;
+    if (!CheckInputs(request, rate)) {
         return kExitFileError;
     }
     CProgressBar progress(stderr);
     CTerminalOwner owner(stdout, stderr);
     owner.SetProgressBar(&progress);
-    const auto decoder = CSampleDecoder::Create(&owner, request.options.Settings());
+    const auto decoder = CSampleDecoder::Create(&owner, request.options.Settings(), rate);
     CBufferFeeder feeder(*decoder);
     CInputRun run(feeder, progress, request.inputs.size());
 

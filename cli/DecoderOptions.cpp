@@ -49,7 +49,8 @@ bool IsValuedOption(std::string_view name) {
 }
 
 bool IsSwitch(std::string_view name) {
-    return name == "--max-first" || name == "--robust" || name == "--middle-vals" ||
+    return name == "--max-first" || name == "--robust" || name == "--archive" ||
+           name == "--middle-vals" ||
            name == "--no-middle-vals" || name == "--extern-vals" || name == "--no-extern-vals";
 }
 
@@ -96,6 +97,8 @@ CDecoderOptions::Outcome CDecoderOptions::TakeSwitch(const std::string& name) {
         m_settings.maxFirst = true;
     } else if (name == "--robust") {
         m_settings.robust = true;
+    } else if (name == "--archive") {
+        m_settings.archive = true;
     } else if (name == "--middle-vals" || name == "--no-middle-vals") {
         m_settings.middleVals = name == "--middle-vals";
     } else {
@@ -182,5 +185,8 @@ const char* CDecoderOptions::HelpText() {
            "  --robust             robust mode for noisy, worn or inverted recordings: the signal\n"
            "                       is smoothed and levelled, and periods are taken both trough\n"
            "                       to trough and peak to peak (--max-first, --filter, --delay and\n"
-           "                       --decay then do not apply)\n";
+           "                       --decay then do not apply)\n"
+           "  --archive            archive mode: robust mode's blocks plus turbo blocks, tones,\n"
+           "                       pulses, recordings and pauses with their timing, decoded at\n"
+           "                       the input's own rate; a TZX output keeps them all\n";
 }

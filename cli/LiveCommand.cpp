@@ -184,6 +184,7 @@ int RunLive(int argc, char** argv) {
     OutputKeeper output(arguments.output, owner);
     Listen(input, capture, host, output, arguments.seconds);
     capture.CloseSoundInput();
+    decoder->EndSignal();
     output.SaveIfGrown();
     return host.Fatal() || output.Failed() ? kExitFileError : kExitDone;
 }

@@ -22,6 +22,11 @@ void CTerminalOwner::AddBlock(int32_t length, const uint8_t* bytes) {
     WriteEntry(FormatEntryLine(DescribeBlock(m_blocks.back())));
 }
 
+void CTerminalOwner::AddTimedBlock(const TimedBlock& block) {
+    m_blocks.emplace_back(block);
+    WriteEntry(FormatEntryLine(DescribeBlock(m_blocks.back())));
+}
+
 void CTerminalOwner::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {
     ++m_errorEntries;
     WriteEntry(FormatEntryLine(DescribeReadError(bytesRead, firstByte)));

@@ -26,6 +26,7 @@ public:
     void AddErrorSnapshot(const SignalSnapshot&) override {}
     void RefreshSignal() override {}
     void DebugOutput(const char* text) override;
+    void AddTimedBlock(const TimedBlock& block) override;
 
     // A bar to take off the terminal before each line and to draw again by its user; may be null.
     void SetProgressBar(CProgressBar* bar) { m_progressBar = bar; }

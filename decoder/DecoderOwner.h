@@ -3,6 +3,7 @@
 #include <cstdint>
 
 class SignalSnapshot;
+struct TimedBlock;
 
 // The narrow way by which the decoder reaches whoever owns it: the main window in the desktop
 // program, the terminal in the command-line tool, a recorder in the tests. The decoder never
@@ -29,4 +30,8 @@ public:
     virtual void RefreshSignal() = 0;
     // A detail line for the debug output; it ends in a newline.
     virtual void DebugOutput(const char* text) = 0;
+    // A stretch of tape that archive mode kept beside the ROM-timed blocks (which still come
+    // through AddBlock): a turbo or pure-data block, a tone, pulses, a recording or a pause, in
+    // tape order with those blocks. The owner copies it. Owners of the other modes never get one.
+    virtual void AddTimedBlock(const TimedBlock& /*block*/) {}
 };

@@ -34,6 +34,10 @@ struct DecoderSettings {
     // The robust mode (CRobustDecoder) instead of the plain decoder; its wave processing is its
     // own, so maxFirst, filterPercent, delay and decayPercent do not apply while it is on.
     bool robust = false;
+    // Archive mode (CArchiveDecoder): the robust mode's blocks and, beside them, turbo blocks,
+    // tones, pulses, recordings and pauses with their timing, at the input's own sample rate.
+    // It takes precedence over robust.
+    bool archive = false;
 
     // Automatic calibration switches.
     bool middleVals = true;

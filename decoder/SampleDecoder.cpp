@@ -1,12 +1,16 @@
 #include "decoder/SampleDecoder.h"
 
+#include "decoder/ArchiveDecoder.h"
 #include "decoder/PlainDecoder.h"
 #include "decoder/RobustDecoder.h"
 
 std::unique_ptr<CSampleDecoder> CSampleDecoder::Create(CDecoderOwner* owner,
-                                                       const DecoderSettings& settings) {
+                                                       const DecoderSettings& settings,
+                                                       int32_t sampleRate) {
     std::unique_ptr<CSampleDecoder> decoder;
-    if (settings.robust) {
+    if (settings.archive) {
+        decoder = std::make_unique<CArchiveDecoder>(owner, sampleRate);
+    } else if (settings.robust) {
         decoder = std::make_unique<CRobustDecoder>(owner);
     } else {
         decoder = std::make_unique<CPlainDecoder>(owner);

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "decoder/ArchiveQueue.h"
+#include "decoder/PulseTracker.h"
+#include "decoder/RateDecimator.h"
+#include "decoder/RobustDecoder.h"
+#include "decoder/RomBlockInbox.h"
+#include "decoder/SampleDecoder.h"
+
+// Archive mode: keeps the whole tape, not only its ROM-speed blocks. The samples, at the input's
+// own rate, go two ways. Brought to 22000 per second, they feed a robust-mode decoder in buffers
+// of a second, so ROM-timed blocks load exactly as robust mode loads them. As they are, they feed
+// a CPulseTracker whose pulses gather into stretches between silences; at each silence a
+// CStretchParser reads the stretch as turbo blocks, pure data, tones, pulses and recordings, each
+// with its measured timing. A CArchiveQueue merges both in tape order; the silence after a piece
+// becomes its pause, or a Pause of its own.
+//
+// What is tape: a stretch counts only when a steady tone or data (bits in two lengths) is in it;
+// a stretch of anything else on its own is hiss or clicks and becomes part of the silence around
+// it. A recording with no tape therefore gives at most pauses, and those only between stretches
+// of tape.
+class CArchiveDecoder final : public CSampleDecoder {
+public:
+    // Silence after the last piece is measured this long before the piece is handed on; longer
+    // silence becomes a Pause when the signal resumes.
+    static constexpr double kSettleTStates = 2.0 * 3500000.0;
+    // A stretch longer than this (a 64 KB block at 2x ROM speed is half of it) is read as it is,
+    // so memory stays bounded whatever the input.
+    static constexpr size_t kMaxStretchPulses = 2000000;
+
+    CArchiveDecoder(CDecoderOwner* owner, int32_t sampleRate);
+    CArchiveDecoder(const CArchiveDecoder&) = delete;
+    CArchiveDecoder& operator=(const CArchiveDecoder&) = delete;
+
+    void ProcessBuffer(const uint8_t* samples, int32_t count) override;
+    // The inner robust decoder's reading after its latest buffer.
+    int Calibrate() override { return m_reading; }
+    bool IsReadingBlock() const override;
+    void EndSignal() override;
+    void CaptureSnapshot(SignalSnapshot& snapshot) const override;
+    DecoderSettings& Settings() override { return m_settings; }
+    const DecoderSettings& Settings() const override { return m_settings; }
+
+private:
+    void TakeEvents();
+    void CloseStretch(bool endsInSilence);
+    void FeedRobust(const uint8_t* samples, int32_t count);
+    void RunRobustBuffer(int32_t count);
+    void PlayClosingWave();
+    double InputT() const;
+
+    CDecoderOwner* m_owner;
+    DecoderSettings m_settings;
+    CRomBlockInbox m_inbox{m_owner};
+    CRobustDecoder m_robust{&m_inbox};
+    CRateDecimator m_decimator;
+    std::vector<uint8_t> m_robustBuffer;
+    int64_t m_robustFed = 0;
+    int m_reading = 0;
+    CPulseTracker m_tracker;
+    std::vector<PulseEvent> m_events;
+    std::vector<float> m_stretch;
+    double m_edgeT = 0.0;          // the latest edge
+    double m_stretchStartT = 0.0;  // the first edge of the open stretch
+    double m_silenceCarry = 0.0;   // hiss and silence not yet given to the queue
+    double m_settledT = 0.0;       // of the current silence, already given to the queue
+    CArchiveQueue m_queue{m_owner};
+    bool m_ended = false;
+};

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// One thing the pulse tracker saw: a pulse between two edges, or the start or end of a silence.
+struct PulseEvent {
+    enum class Kind : uint8_t {
+        Pulse,          // tStates: the time between this edge and the one before
+        SilenceBegins,  // no edge for CPulseTracker::kSilenceTStates; tStates: that time
+        SilenceEnds,    // an edge after a silence; tStates: the whole silence, edge to edge
+    };
+    Kind kind = Kind::Pulse;
+    float tStates = 0.0F;
+};
+
+// Turns samples at any rate into the pulses of the tape signal, in T-states of the 3.5 MHz clock.
+// A Schmitt trigger around a slowly tracked midline finds the edges; each edge is dated at the
+// interpolated midline crossing that led to it, so pulse lengths come out finer than a sample.
+// The trigger's width follows the signal's amplitude but never drops below kMinHysteresis: hiss
+// of a quiet recording crosses the midline all the time, and those crossings are no edges.
+class CPulseTracker {
+public:
+    static constexpr double kClockHz = 3500000.0;
+    // No tape pulse of a loader is longer than this: 5 ms without an edge is a silence.
+    static constexpr double kSilenceTStates = 17500.0;
+    // In unsigned 8-bit levels: hiss below about 5 % of full scale gives no edges.
+    static constexpr float kMinHysteresis = 6.0F;
+
+    explicit CPulseTracker(int32_t sampleRate);
+
+    // Appends what the samples hold to events (which is not cleared).
+    void Feed(const uint8_t* samples, int32_t count, std::vector<PulseEvent>& events);
+
+    double TStatesPerSample() const { return m_tPerSample; }
+    // Samples fed so far.
+    int64_t SamplesFed() const { return m_index; }
+    // Samples since the latest edge (since the start when there was none).
+    double SamplesSinceEdge() const { return static_cast<double>(m_index) - m_lastEdge; }
+    bool InSilence() const { return m_inSilence; }
+
+private:
+    enum class Level : uint8_t { Unknown, Low, High };
+
+    void Edge(double at, std::vector<PulseEvent>& events);
+
+    double m_tPerSample;
+    float m_midRate;       // weight of a sample in the midline
+    float m_envelopeKeep;  // what is left of the envelope after one sample
+    float m_mid = 128.0F;
+    float m_envelope = 0.0F;
+    float m_previous = 0.0F;  // the previous sample less the midline
+    Level m_level = Level::Unknown;
+    double m_crossing = 0.0;  // latest midline crossing towards the other level, in samples
+    double m_lastEdge = 0.0;
+    bool m_inSilence = true;
+    int64_t m_index = 0;
+};
