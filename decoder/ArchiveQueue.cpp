@@ -72,8 +72,11 @@ void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool
 
 void CArchiveQueue::AddSilence(double tStates) {
     double ms = std::round(tStates / kTStatesPerMs);
-    if (!m_items.empty() && m_items.back().pauseOpen) {
-        Item& last = m_items.back();
+    // A ROM decoders' block may have been put in after the piece whose pause this is.
+    auto open = std::find_if(m_items.rbegin(), m_items.rend(),
+                             [](const Item& item) { return item.pauseOpen; });
+    if (open != m_items.rend()) {
+        Item& last = *open;
         const double taken = std::min(ms, 65535.0);
         last.block.timing.pauseMs = static_cast<uint16_t>(taken);
         last.pauseOpen = false;
@@ -102,6 +105,10 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double arrivalT) {
             return;
         }
     }
+    // Data at a timing of its own that the ROM decoders read at theirs is no block of the tape.
+    if (TurboEndedSince(arrivalT - kRomReportTStates)) {
+        return;
+    }
     Item item;
     item.source = Source::RomDecoders;
     item.block.bytes = std::move(bytes);
@@ -128,6 +135,17 @@ bool CArchiveQueue::TakeAsKnown(const std::vector<uint8_t>& bytes) {
     return std::find(m_recent.begin(), m_recent.end(), bytes) != m_recent.end();
 }
 
+bool CArchiveQueue::TurboEndedSince(double sinceT) const {
+    const auto ownTiming = [sinceT](BlockKind kind, double endT) {
+        return endT >= sinceT && (kind == BlockKind::Turbo || kind == BlockKind::PureData ||
+                                  kind == BlockKind::PureTone);
+    };
+    return std::any_of(m_items.begin(), m_items.end(),
+                       [&](const Item& item) { return ownTiming(item.block.kind, item.endT); }) ||
+           std::any_of(m_recentEnds.begin(), m_recentEnds.end(),
+                       [&](const auto& end) { return ownTiming(end.first, end.second); });
+}
+
 void CArchiveQueue::Pump(double nowT, bool final) {
     while (!m_items.empty()) {
         Item& head = m_items.front();
@@ -152,6 +170,10 @@ void CArchiveQueue::Emit(Item& item) {
     if (item.block.kind == BlockKind::Standard || item.block.kind == BlockKind::Turbo ||
         item.block.kind == BlockKind::PureData) {
         Remember(item.block.bytes);
+    }
+    m_recentEnds.emplace_back(item.block.kind, item.endT);
+    if (m_recentEnds.size() > kRecentBlocks) {
+        m_recentEnds.pop_front();
     }
     LogTimedBlock(m_owner, item.block);
     m_owner->AddTimedBlock(item.block);

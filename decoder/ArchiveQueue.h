@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <utility>
 #include <vector>
 
 #include "decoder/StretchParser.h"
@@ -43,10 +44,14 @@ private:
     };
 
     bool TakeAsKnown(const std::vector<uint8_t>& bytes);
+    // A turbo block, pure data or a tone of this mode's, queued or handed on, ended at sinceT or
+    // later.
+    bool TurboEndedSince(double sinceT) const;
     void Emit(Item& item);
     void Remember(const std::vector<uint8_t>& bytes);
 
     CDecoderOwner* m_owner;
     std::deque<Item> m_items;
-    std::deque<std::vector<uint8_t>> m_recent;  // data of the latest blocks handed on
+    std::deque<std::vector<uint8_t>> m_recent;              // data of the latest blocks handed on
+    std::deque<std::pair<BlockKind, double>> m_recentEnds;  // kind and end of the latest pieces
 };

@@ -4,25 +4,25 @@
 #include <cmath>
 
 namespace {
-constexpr double kMidlineSeconds = 0.01;
-constexpr double kEnvelopeSeconds = 0.02;
-// The trigger sits this far out towards the recent peaks.
-constexpr float kHysteresisShare = 0.3F;
+constexpr double kEnvelopeSeconds = 0.01;
+// The trigger sits this share of the peak-to-peak swing away from the midline.
+constexpr float kHysteresisShare = 0.15F;
 }  // namespace
 
 CPulseTracker::CPulseTracker(int32_t sampleRate)
     : m_tPerSample(kClockHz / std::max(sampleRate, 1)),
-      m_midRate(static_cast<float>(1.0 - std::exp(-1.0 / (kMidlineSeconds * sampleRate)))),
-      m_envelopeKeep(static_cast<float>(std::exp(-1.0 / (kEnvelopeSeconds * sampleRate)))) {}
+      m_envelopeRate(static_cast<float>(1.0 - std::exp(-1.0 / (kEnvelopeSeconds * sampleRate)))) {}
 
 void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<PulseEvent>& events) {
     const auto silenceSamples = static_cast<double>(kSilenceTStates / m_tPerSample);
     for (int32_t i = 0; i < count; ++i, ++m_index) {
         const auto x = static_cast<float>(samples[i]);
-        const float d = x - m_mid;
-        m_mid += (x - m_mid) * m_midRate;
-        m_envelope = std::max(std::fabs(d), m_envelope * m_envelopeKeep);
-        const float hysteresis = std::max(kMinHysteresis, m_envelope * kHysteresisShare);
+        // The peaks follow the signal at once outwards and sink slowly back towards it.
+        m_high = std::max(x, m_high + (x - m_high) * m_envelopeRate);
+        m_low = std::min(x, m_low + (x - m_low) * m_envelopeRate);
+        const float mid = (m_high + m_low) * 0.5F;
+        const float d = x - mid;
+        const float hysteresis = std::max(kMinHysteresis, (m_high - m_low) * kHysteresisShare);
         const auto at = static_cast<double>(m_index);
         const bool rising = m_previous < 0.0F && d >= 0.0F;
         const bool falling = m_previous > 0.0F && d <= 0.0F;
@@ -37,6 +37,7 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
             m_level = Level::Low;
             Edge(m_crossing, events);
         } else if (!m_inSilence && at - m_lastEdge >= silenceSamples) {
+            FlushPending(events);
             m_inSilence = true;
             events.push_back(
                 {PulseEvent::Kind::SilenceBegins, static_cast<float>(kSilenceTStates)});
@@ -48,13 +49,28 @@ void CPulseTracker::Edge(double at, std::vector<PulseEvent>& events) {
     // A crossing from before the previous edge (a slow start) dates the edge no earlier than it.
     at = std::max(at, m_lastEdge);
     const auto length = static_cast<float>((at - m_lastEdge) * m_tPerSample);
+    m_lastEdge = at;
     if (m_inSilence) {
         if (m_index > 0) {
             events.push_back({PulseEvent::Kind::SilenceEnds, length});
         }
         m_inSilence = false;
-    } else {
-        events.push_back({PulseEvent::Kind::Pulse, length});
+        return;
     }
-    m_lastEdge = at;
+    // A glitch (ringing at an edge) and the pulse after it belong to the pulse before it.
+    if (m_pending > 0.0F && (length < kGlitchTStates || m_mergeNext)) {
+        m_mergeNext = length < kGlitchTStates && !m_mergeNext;
+        m_pending += length;
+        return;
+    }
+    FlushPending(events);
+    m_pending = length;
+}
+
+void CPulseTracker::FlushPending(std::vector<PulseEvent>& events) {
+    if (m_pending > 0.0F) {
+        events.push_back({PulseEvent::Kind::Pulse, m_pending});
+    }
+    m_pending = 0.0F;
+    m_mergeNext = false;
 }

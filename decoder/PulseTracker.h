@@ -15,10 +15,10 @@ struct PulseEvent {
 };
 
 // Turns samples at any rate into the pulses of the tape signal, in T-states of the 3.5 MHz clock.
-// A Schmitt trigger around a slowly tracked midline finds the edges; each edge is dated at the
-// interpolated midline crossing that led to it, so pulse lengths come out finer than a sample.
-// The trigger's width follows the signal's amplitude but never drops below kMinHysteresis: hiss
-// of a quiet recording crosses the midline all the time, and those crossings are no edges.
+// A Schmitt trigger around the midline between the recent peaks finds the edges; each edge is dated
+// at the interpolated midline crossing that led to it, so pulse lengths come out finer than a
+// sample. The trigger's width follows the signal's amplitude but never drops below kMinHysteresis:
+// hiss of a quiet recording crosses the midline all the time, and those crossings are no edges.
 class CPulseTracker {
 public:
     static constexpr double kClockHz = 3500000.0;
@@ -26,6 +26,8 @@ public:
     static constexpr double kSilenceTStates = 17500.0;
     // In unsigned 8-bit levels: hiss below about 5 % of full scale gives no edges.
     static constexpr float kMinHysteresis = 6.0F;
+    // Shorter than any loader's pulse (at 2x ROM speed a 0-bit pulse is 450): ringing at an edge.
+    static constexpr float kGlitchTStates = 200.0F;
 
     explicit CPulseTracker(int32_t sampleRate);
 
@@ -43,16 +45,19 @@ private:
     enum class Level : uint8_t { Unknown, Low, High };
 
     void Edge(double at, std::vector<PulseEvent>& events);
+    void FlushPending(std::vector<PulseEvent>& events);
 
     double m_tPerSample;
-    float m_midRate;       // weight of a sample in the midline
-    float m_envelopeKeep;  // what is left of the envelope after one sample
-    float m_mid = 128.0F;
-    float m_envelope = 0.0F;
+    float m_envelopeRate;  // how fast a peak sinks back towards the signal, per sample
+    float m_high = 128.0F;
+    float m_low = 128.0F;
     float m_previous = 0.0F;  // the previous sample less the midline
     Level m_level = Level::Unknown;
     double m_crossing = 0.0;  // latest midline crossing towards the other level, in samples
     double m_lastEdge = 0.0;
     bool m_inSilence = true;
+    // Each pulse is held until the next one shows that it was not cut by a glitch.
+    float m_pending = 0.0F;
+    bool m_mergeNext = false;
     int64_t m_index = 0;
 };
