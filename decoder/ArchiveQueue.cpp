@@ -61,6 +61,9 @@ void LogTimedBlock(CDecoderOwner* owner, const TimedBlock& block) {
 }  // namespace
 
 void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool lastOfStretch) {
+    if (!m_items.empty() && m_items.back().block.kind == BlockKind::Pause) {
+        m_items.back().pauseOpen = false;
+    }
     Item item;
     item.awaitsRom = piece.romTimed;
     item.block = std::move(piece.block);
@@ -73,13 +76,22 @@ void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool
 void CArchiveQueue::AddSilence(double tStates) {
     double ms = std::round(tStates / kTStatesPerMs);
     // A ROM decoders' block may have been put in after the piece whose pause this is.
-    auto open = std::find_if(m_items.rbegin(), m_items.rend(),
-                             [](const Item& item) { return item.pauseOpen; });
+    auto open = std::find_if(m_items.rbegin(), m_items.rend(), [](const Item& item) {
+        return item.pauseOpen && item.block.kind != BlockKind::Pause;
+    });
     if (open != m_items.rend()) {
         Item& last = *open;
         const double taken = std::min(ms, 65535.0);
         last.block.timing.pauseMs = static_cast<uint16_t>(taken);
         last.pauseOpen = false;
+        ms -= taken;
+    }
+    // Silence after silence (hiss between them is silence too) grows the Pause still open.
+    if (ms >= 1.0 && !m_items.empty() && m_items.back().block.kind == BlockKind::Pause &&
+        m_items.back().pauseOpen) {
+        BlockTiming& timing = m_items.back().block.timing;
+        const double taken = std::min(ms, 65535.0 - timing.pauseMs);
+        timing.pauseMs = static_cast<uint16_t>(timing.pauseMs + taken);
         ms -= taken;
     }
     // A Pause of 0 would stop an emulator's tape: under a millisecond is no pause.
@@ -89,6 +101,7 @@ void CArchiveQueue::AddSilence(double tStates) {
         pause.block.timing.pauseMs = static_cast<uint16_t>(std::min(ms, 65535.0));
         ms -= pause.block.timing.pauseMs;
         pause.startT = pause.endT = m_items.empty() ? 0.0 : m_items.back().endT;
+        pause.pauseOpen = true;
         m_items.push_back(std::move(pause));
     }
 }
@@ -133,6 +146,11 @@ bool CArchiveQueue::TakeAsKnown(const std::vector<uint8_t>& bytes) {
         }
     }
     return std::find(m_recent.begin(), m_recent.end(), bytes) != m_recent.end();
+}
+
+bool CArchiveQueue::HasPending() const {
+    return !m_items.empty() &&
+           !(m_items.size() == 1 && m_items.front().block.kind == BlockKind::Pause);
 }
 
 bool CArchiveQueue::TurboEndedSince(double sinceT) const {

@@ -30,7 +30,8 @@ public:
     void AddRomBlock(std::vector<uint8_t> bytes, double arrivalT);
     // Hands on what is due at nowT; with final, everything.
     void Pump(double nowT, bool final);
-    bool HasPending() const { return !m_items.empty(); }
+    // Something other than a Pause that may still grow is waiting.
+    bool HasPending() const;
 
 private:
     enum class Source : uint8_t { Archive, RomDecoders };
@@ -40,7 +41,7 @@ private:
         double endT = 0.0;
         Source source = Source::Archive;
         bool awaitsRom = false;  // ROM-timed: the ROM decoders' bytes are wanted for it
-        bool pauseOpen = false;
+        bool pauseOpen = false;  // the silence after it (of a Pause: it) may still grow
     };
 
     bool TakeAsKnown(const std::vector<uint8_t>& bytes);
