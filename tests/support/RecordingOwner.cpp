@@ -8,6 +8,11 @@ void CRecordingOwner::AppendLog(const char* text) {
     events.push_back("log: " + std::string(text));
 }
 
+void CRecordingOwner::AddTimedBlock(const TimedBlock& block) {
+    events.push_back("timed: " + std::to_string(static_cast<int>(block.kind)));
+    timedBlocks.push_back(block);
+}
+
 void CRecordingOwner::AddBlock(int32_t length, const uint8_t* bytes) {
     events.push_back("block: " + std::to_string(length));
     blocks.emplace_back(bytes, bytes + length);

@@ -6,9 +6,11 @@
 
 #include "decoder/DecoderOwner.h"
 #include "decoder/SignalSnapshot.h"
+#include "decoder/TimedBlock.h"
 
 // A decoder owner that writes down everything the decoder reports, in order, as one line per
-// call ("status: ...", "log: ...", "block: N", "entry: N F", "snapshot", "refresh", "debug: ...").
+// call ("status: ...", "log: ...", "block: N", "entry: N F", "snapshot", "refresh", "debug: ...",
+// "timed: K" with K the BlockKind's number).
 class CRecordingOwner : public CDecoderOwner {
 public:
     void SetStatusText(const char* text) override;
@@ -19,6 +21,7 @@ public:
     void AddErrorSnapshot(const SignalSnapshot& snapshot) override;
     void RefreshSignal() override;
     void DebugOutput(const char* text) override;
+    void AddTimedBlock(const TimedBlock& block) override;
 
     // Only the lines that start with `prefix`, without it.
     std::vector<std::string> Lines(const std::string& prefix) const;
@@ -28,4 +31,5 @@ public:
     std::vector<std::string> events;
     std::vector<std::vector<uint8_t>> blocks;
     std::vector<SignalSnapshot> snapshots;
+    std::vector<TimedBlock> timedBlocks;
 };

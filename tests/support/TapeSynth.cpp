@@ -50,9 +50,54 @@ public:
         Pulse(pulse);
         Pulse(pulse);
     }
+    // A stretch of tape at its own timing, then its pause (a Standard block at the ROM's).
+    void Timed(const TimedBlock& block) {
+        const BlockTiming& t = block.timing;
+        switch (block.kind) {
+            case BlockKind::Turbo:
+            case BlockKind::Standard:
+                m_level = -1.0;
+                for (int32_t i = 0; i < t.pilotCount; ++i) {
+                    Pulse(t.pilotPulse);
+                }
+                Pulse(t.sync1);
+                Pulse(t.sync2);
+                [[fallthrough]];
+            case BlockKind::PureData:
+                Bits(block.bytes, t.zeroPulse, t.onePulse, t.usedBitsInLastByte);
+                Silence(t.pauseMs / 1000.0);
+                break;
+            case BlockKind::PureTone:
+                for (int32_t i = 0; i < t.pilotCount; ++i) {
+                    Pulse(t.pilotPulse);
+                }
+                break;
+            case BlockKind::PulseSequence:
+                for (uint16_t pulse : block.pulses) {
+                    Pulse(pulse);
+                }
+                break;
+            case BlockKind::DirectRecording:
+                break;
+            case BlockKind::Pause:
+                Silence(t.pauseMs / 1000.0);
+                break;
+        }
+    }
     const std::vector<Stretch>& Stretches() const { return m_stretches; }
 
 private:
+    void Bits(const std::vector<uint8_t>& bytes, int32_t zero, int32_t one, int32_t usedInLast) {
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            const int last = i + 1 == bytes.size() ? 8 - usedInLast : 0;
+            for (int bit = 7; bit >= last; --bit) {
+                const int32_t pulse = (bytes[i] >> bit) & 1 ? one : zero;
+                Pulse(pulse);
+                Pulse(pulse);
+            }
+        }
+    }
+
     const TapeWear& m_wear;
     std::vector<Stretch> m_stretches;
     double m_level = -1.0;
@@ -154,6 +199,8 @@ public:
 private:
     std::mt19937 m_generator;
 };
+
+std::vector<float> Sound(const std::vector<Stretch>& stretches, double rate, const TapeWear& wear);
 }  // namespace
 
 std::vector<float> CTapeSynth::Render(const std::vector<CTestTape::Block>& blocks, double rate,
@@ -164,7 +211,23 @@ std::vector<float> CTapeSynth::Render(const std::vector<CTestTape::Block>& block
         tape.Block(blocks[i]);
         tape.Silence(i + 1 < blocks.size() ? wear.pause : wear.trailSilence);
     }
-    std::vector<double> samples = Integrate(Play(tape.Stretches(), wear), rate);
+    return Sound(tape.Stretches(), rate, wear);
+}
+
+std::vector<float> CTapeSynth::RenderTimed(const std::vector<TimedBlock>& blocks, double rate,
+                                           const TapeWear& wear) {
+    CStretchList tape(wear);
+    tape.Silence(wear.leadSilence);
+    for (const TimedBlock& block : blocks) {
+        tape.Timed(block);
+    }
+    tape.Silence(wear.trailSilence);
+    return Sound(tape.Stretches(), rate, wear);
+}
+
+namespace {
+std::vector<float> Sound(const std::vector<Stretch>& stretches, double rate, const TapeWear& wear) {
+    std::vector<double> samples = Integrate(Play(stretches, wear), rate);
     DropOut(samples, rate, wear);
     // The hiss is on the tape, so it passes through the same playback response as the signal.
     const double gain = wear.inverted ? -wear.amplitude : wear.amplitude;
@@ -185,6 +248,7 @@ std::vector<float> CTapeSynth::Render(const std::vector<CTestTape::Block>& block
     }
     return out;
 }
+}  // namespace
 
 std::vector<uint8_t> CTapeSynth::ToUnsigned8(const std::vector<float>& samples) {
     std::vector<uint8_t> out(samples.size());

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "decoder/TimedBlock.h"
 #include "tests/support/TestTape.h"
 
 // How a played cassette differs from the ideal signal.
@@ -32,11 +33,11 @@ struct TapeWear {
     double dropoutDepth = 0.05;
 };
 
-// Renders tape blocks as the ZX Spectrum ROM saves them: pilot half-periods of 2168 T-states
-// (8063 of them before a block with flag below 128, 3223 before the others), sync pulses of 667
-// and 735, each bit as two equal half-periods of 855 (0) or 1710 (1) T-states at 3.5 MHz, then
-// a pause. The square wave is integrated exactly over each output sample (box filter),
-// then scaled, given hiss, and band-limited.
+// Renders tape blocks as the ZX Spectrum ROM saves them (or at a turbo loader's timing): pilot
+// half-periods of 2168 T-states (8063 of them before a block with flag below 128, 3223 before the
+// others), sync pulses of 667 and 735, each bit as two equal half-periods of 855 (0) or 1710 (1)
+// T-states at 3.5 MHz, then a pause. The square wave is integrated exactly over each output sample
+// (box filter), then scaled, given hiss, and band-limited.
 class CTapeSynth {
 public:
     static constexpr double kClockHz = 3500000.0;
@@ -52,6 +53,11 @@ public:
     // Samples in -1.0 .. 1.0 at the given rate.
     static std::vector<float> Render(const std::vector<CTestTape::Block>& blocks, double rate,
                                      const TapeWear& wear);
+    // Stretches of tape at their own timing (turbo and ROM-timed blocks, pure data, tones, pulse
+    // sequences, pauses; a data block's pause follows it), after wear.leadSilence and before
+    // wear.trailSilence; wear.pause is not used. A DirectRecording renders as nothing.
+    static std::vector<float> RenderTimed(const std::vector<TimedBlock>& blocks, double rate,
+                                          const TapeWear& wear);
     // -1.0 .. 1.0 to unsigned 8 bits, silence at 128.
     static std::vector<uint8_t> ToUnsigned8(const std::vector<float>& samples);
     // The samples as the decoder takes them: unsigned 8 bits at 22000 per second.

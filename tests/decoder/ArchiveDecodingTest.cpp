@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "decoder/SampleDecoder.h"
+#include "decoder/StretchParser.h"
+#include "tests/support/RecordingOwner.h"
+#include "tests/support/TapeSynth.h"
+#include "tests/support/TestTape.h"
+
+// Archive mode on whole tapes made here: ROM blocks, turbo blocks down to a 0-bit pulse of 450
+// T-states, a loader's tone and pulses and pure data, fed in buffers with the indicator's
+// calibration step after each and the end of the signal announced, as the command line runs it.
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr int32_t kBuffer = 22000;
+
+TimedBlock Rom(const CTestTape::Block& bytes) {
+    TimedBlock block;
+    block.bytes = bytes;
+    block.timing.pilotCount = bytes[0] < 0x80 ? 8063 : 3223;
+    return block;
+}
+
+TimedBlock Turbo(uint8_t flag, int32_t length, uint32_t seed, uint16_t pilot, uint16_t zero) {
+    CTestTape tape;
+    tape.AddBlock(flag, CTestTape::RandomBytes(length, seed));
+    TimedBlock block;
+    block.kind = BlockKind::Turbo;
+    block.bytes = tape.Blocks().back();
+    block.timing = {pilot, 1600, static_cast<uint16_t>(zero - 30),
+                    zero,  zero, static_cast<uint16_t>(2 * zero)};
+    return block;
+}
+
+TimedBlock Tone(uint16_t pulse, uint16_t count) {
+    TimedBlock block;
+    block.kind = BlockKind::PureTone;
+    block.timing.pilotPulse = pulse;
+    block.timing.pilotCount = count;
+    return block;
+}
+
+TimedBlock Pulses(std::vector<uint16_t> pulses) {
+    TimedBlock block;
+    block.kind = BlockKind::PulseSequence;
+    block.pulses = std::move(pulses);
+    return block;
+}
+
+TimedBlock PureData(uint8_t flag, int32_t length, uint32_t seed, uint16_t zero) {
+    TimedBlock block = Turbo(flag, length, seed, 0, zero);
+    block.kind = BlockKind::PureData;
+    return block;
+}
+
+std::vector<TimedBlock> LoaderTape() {
+    CTestTape rom;
+    rom.AddCodeFile("loader", 40, 7);
+    return {Rom(rom.Blocks()[0]),
+            Rom(rom.Blocks()[1]),
+            Turbo(0xFF, 400, 11, 2168, 800),
+            Turbo(0x7E, 600, 12, 1950, 650),
+            Turbo(0x00, 500, 13, 1850, 450),
+            Tone(2300, 500),
+            Pulses({400, 400, 2500, 600}),
+            PureData(0x03, 300, 14, 580)};
+}
+
+void Feed(CSampleDecoder& decoder, const std::vector<uint8_t>& signal) {
+    for (size_t at = 0; at < signal.size(); at += kBuffer) {
+        const auto count = static_cast<int32_t>(std::min<size_t>(kBuffer, signal.size() - at));
+        decoder.ProcessBuffer(signal.data() + at, count);
+        decoder.Calibrate();
+    }
+    decoder.EndSignal();
+}
+
+CRecordingOwner DecodeArchive(const std::vector<uint8_t>& signal, int32_t rate) {
+    CRecordingOwner owner;
+    DecoderSettings settings;
+    settings.archive = true;
+    const auto decoder = CSampleDecoder::Create(&owner, settings, rate);
+    Feed(*decoder, signal);
+    return owner;
+}
+
+bool Near(double got, double want, double share) {
+    return std::fabs(got - want) <= share * want;
+}
+
+// The data blocks the owner got, in order, from AddBlock and AddTimedBlock alike.
+std::vector<CTestTape::Block> DataInOrder(const CRecordingOwner& owner) {
+    std::vector<CTestTape::Block> data;
+    size_t rom = 0;
+    size_t timed = 0;
+    for (const std::string& event : owner.events) {
+        if (event.rfind("block: ", 0) == 0) {
+            data.push_back(owner.blocks[rom++]);
+        } else if (event.rfind("timed: ", 0) == 0) {
+            const TimedBlock& block = owner.timedBlocks[timed++];
+            if (!block.bytes.empty() && block.kind != BlockKind::DirectRecording) {
+                data.push_back(block.bytes);
+            }
+        }
+    }
+    return data;
+}
+
+class ArchiveTape : public ::testing::TestWithParam<bool> {};
+
+// Every data block byte-exact and in order, ROM blocks as robust mode reports them, turbo and
+// pure data with their bit timing, the loader's tone and marker kept; nothing else that holds
+// data. With hiss and a band limit as a played cassette gives.
+TEST_P(ArchiveTape, KeepsEveryBlockWithItsTiming) {
+    TapeWear wear;
+    if (GetParam()) {
+        wear.lowPassHz = 7000.0;
+        wear.highPassHz = 120.0;
+        wear.noiseRms = 0.01;
+    }
+    const std::vector<TimedBlock> tape = LoaderTape();
+    const CRecordingOwner owner =
+        DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, kRate, wear)), 44100);
+
+    std::vector<CTestTape::Block> want;
+    for (const TimedBlock& block : tape) {
+        if (!block.bytes.empty()) {
+            want.push_back(block.bytes);
+        }
+    }
+    EXPECT_EQ(DataInOrder(owner), want);
+    ASSERT_EQ(owner.blocks.size(), 2U);  // the ROM-timed ones, through AddBlock
+
+    int32_t turbo = 0;
+    int32_t tonePulses = 0;
+    bool markerKept = false;
+    for (const TimedBlock& got : owner.timedBlocks) {
+        if (got.kind == BlockKind::Turbo || got.kind == BlockKind::PureData) {
+            const auto original = std::find_if(tape.begin(), tape.end(), [&](const TimedBlock& b) {
+                return b.bytes == got.bytes;
+            });
+            ASSERT_NE(original, tape.end());
+            EXPECT_TRUE(Near(got.timing.zeroPulse, original->timing.zeroPulse, 0.05));
+            EXPECT_TRUE(Near(got.timing.onePulse, original->timing.onePulse, 0.05));
+            turbo += got.kind == BlockKind::Turbo ? 1 : 0;
+        }
+        if (got.kind == BlockKind::Turbo && got.timing.pilotPulse < 2000) {
+            EXPECT_TRUE(Near(got.timing.pilotCount, 1600, 0.10));
+        }
+        tonePulses += got.kind == BlockKind::PureTone ? got.timing.pilotCount : 0;
+        markerKept = markerKept || (got.kind == BlockKind::PulseSequence && got.pulses.size() == 4);
+    }
+    EXPECT_EQ(turbo, 3);
+    EXPECT_TRUE(Near(tonePulses, 500, 0.10));
+    EXPECT_TRUE(markerKept);
+}
+
+INSTANTIATE_TEST_SUITE_P(CleanAndPlayed, ArchiveTape, ::testing::Values(false, true));
+
+// At the desktop program's capture rate the same tape still loads whole.
+TEST(ArchiveDecoding, LoadsAtTheCaptureRate) {
+    const std::vector<TimedBlock> tape = LoaderTape();
+    const CRecordingOwner owner =
+        DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, 22000.0, {})), 22000);
+    EXPECT_EQ(DataInOrder(owner).size(), 6U);
+}
+
+// Hiss is no tape: however loud, it leaves pauses at most, never a block or a kept stretch.
+TEST(ArchiveDecoding, HissGivesNothingButPauses) {
+    for (double noise : {0.005, 0.05, 0.2}) {
+        TapeWear wear;
+        wear.noiseRms = noise;
+        wear.leadSilence = 20.0;
+        wear.lowPassHz = 5000.0;
+        const CRecordingOwner owner =
+            DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed({}, kRate, wear)), 44100);
+        EXPECT_TRUE(owner.blocks.empty()) << noise;
+        for (const TimedBlock& block : owner.timedBlocks) {
+            EXPECT_EQ(block.kind, BlockKind::Pause) << noise;
+        }
+    }
+}
+
+// A leader, a sync pair and a long run of pulses of one length is what an all-zero block read at
+// the wrong speed looks like: with only one bit length in it, it is no data.
+TEST(StretchParser, OneBitLengthAloneIsNoData) {
+    std::vector<float> pulses(200, 2168.0F);
+    pulses.push_back(667.0F);
+    pulses.push_back(735.0F);
+    pulses.insert(pulses.end(), 4000, 855.0F);
+    const std::vector<ParsedPiece> pieces = CStretchParser::Parse(pulses, 79.0, true);
+    for (const ParsedPiece& piece : pieces) {
+        EXPECT_TRUE(piece.block.bytes.empty());
+    }
+    ASSERT_FALSE(pieces.empty());
+    EXPECT_EQ(pieces.front().block.kind, BlockKind::PureTone);
+}
+
+}  // namespace
