@@ -1,5 +1,7 @@
 #include "app/LoaderDlg.h"
 
+#include "decoder/TimedBlock.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QKeyEvent>
@@ -217,6 +219,16 @@ void CLoaderDlg::AddBlock(int32_t length, const uint8_t* bytes) {
     m_pBlockList->AddBlock(length, bytes);
 }
 
+// Until tape blocks carry their kind and timing, archive mode's data blocks join the list by
+// their bytes alone.
+void CLoaderDlg::AddTimedBlock(const TimedBlock& block) {
+    const bool holdsData = block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo ||
+                      block.kind == BlockKind::PureData;
+    if (holdsData && !block.bytes.empty()) {
+        m_pBlockList->AddBlock(static_cast<int32_t>(block.bytes.size()), block.bytes.data());
+    }
+}
+
 void CLoaderDlg::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {
     m_pBlockList->AddErrorEntry(DescribeReadError(bytesRead, firstByte));
 }
@@ -337,11 +349,13 @@ void CLoaderDlg::OnLoad() {
 
 void CLoaderDlg::OnOptions() {
     const bool wasRobust = m_pDecoder->Settings().robust;
+    const bool wasArchive = m_pDecoder->Settings().archive;
     COptionsDlg options(m_pDecoder->Settings(), this);
     options.exec();
     // "Robust" switches the decoding mode: a decoder of the other mode takes over with the same
     // settings; a block it was reading is lost, as when the tape is stopped.
-    if (m_pDecoder->Settings().robust != wasRobust) {
+    if (m_pDecoder->Settings().robust != wasRobust ||
+        m_pDecoder->Settings().archive != wasArchive) {
         m_pDecoder = CSampleDecoder::Create(this, m_pDecoder->Settings());
     }
 }

@@ -48,6 +48,7 @@ public:
     // CDecoderOwner
     void SetStatusText(const char* text) override;
     void AppendLog(const char* text) override;
+    void AddTimedBlock(const TimedBlock& block) override;
     void AddBlock(int32_t length, const uint8_t* bytes) override;
     bool ListErrors() const override { return m_listErrors; }
     void AddErrorEntry(int32_t bytesRead, int32_t firstByte) override;

@@ -136,8 +136,8 @@ int32_t CAudioFileSource::ReadMono(int32_t count) {
     return static_cast<int32_t>(got);
 }
 
-// At 22000/s (or at the file's own rate) no resampling is needed, and 16-bit integers carry every 8-bit value exactly: this
-// path avoids floating point, which costs more than decoding the samples.
+// At 22000/s (or at the file's own rate) no resampling is needed, and 16-bit integers carry every
+// 8-bit value exactly: this path avoids floating point, which costs more than decoding the samples.
 int32_t CAudioFileSource::ReadDirect(uint8_t* samples, int32_t capacity) {
     const size_t channels = static_cast<size_t>(m_info.channels);
     if (m_shortFrames.size() < static_cast<size_t>(capacity) * channels) {

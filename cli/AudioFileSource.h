@@ -13,8 +13,8 @@ enum class ChannelChoice { Mix, Left, Right };
 
 // An audio file that libsndfile reads (WAV, FLAC, AIFF, OGG; any rate and sample format), turned
 // into the decoder's samples: its channels mixed to mono or one of them picked, resampled to
-// 22000 per second with libsamplerate (or left at its own rate for archive mode), scaled to unsigned 8 bits with silence at 128. Reads a
-// piece at a time; the whole file is never held.
+// 22000 per second with libsamplerate (or left at its own rate for archive mode), scaled to
+// unsigned 8 bits with silence at 128. Reads a piece at a time; the whole file is never held.
 class CAudioFileSource : public CSampleSource {
 public:
     explicit CAudioFileSource(ChannelChoice channel) : m_channel(channel) {}

@@ -50,8 +50,8 @@ bool IsValuedOption(std::string_view name) {
 
 bool IsSwitch(std::string_view name) {
     return name == "--max-first" || name == "--robust" || name == "--archive" ||
-           name == "--middle-vals" ||
-           name == "--no-middle-vals" || name == "--extern-vals" || name == "--no-extern-vals";
+           name == "--middle-vals" || name == "--no-middle-vals" || name == "--extern-vals" ||
+           name == "--no-extern-vals";
 }
 
 std::optional<std::string> CheckRange(const char* option, int32_t min, int32_t max) {

@@ -5,7 +5,8 @@
 
 #include "decoder/DecoderSettings.h"
 
-// The decoder options of the decode and live commands: --robust, --archive, --max-first, --filter N,
+// The decoder options of the decode and live commands: --robust, --archive, --max-first, --filter
+// N,
 // --delay N, --decay N, --middle-vals/--no-middle-vals, --extern-vals/--no-extern-vals and the
 // pulse limits
 // --leader, --sync, --bit0, --bit1 as MIN:MAX. Numbers are decimal digits; an empty number means
