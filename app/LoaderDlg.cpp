@@ -219,14 +219,8 @@ void CLoaderDlg::AddBlock(int32_t length, const uint8_t* bytes) {
     m_pBlockList->AddBlock(length, bytes);
 }
 
-// Until tape blocks carry their kind and timing, archive mode's data blocks join the list by
-// their bytes alone.
 void CLoaderDlg::AddTimedBlock(const TimedBlock& block) {
-    const bool holdsData = block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo ||
-                      block.kind == BlockKind::PureData;
-    if (holdsData && !block.bytes.empty()) {
-        m_pBlockList->AddBlock(static_cast<int32_t>(block.bytes.size()), block.bytes.data());
-    }
+    m_pBlockList->AddTimedBlock(block);
 }
 
 void CLoaderDlg::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {

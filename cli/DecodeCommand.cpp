@@ -290,6 +290,8 @@ int Decode(const DecodeRequest& request) {
         if (auto failure = SaveTapeImage(request.output, owner.Blocks())) {
             std::fprintf(stderr, "%s%s\n", kPrefix, failure->c_str());
             status = kExitFileError;
+        } else if (auto unkept = DescribeUnkept(request.output, owner.Blocks())) {
+            std::fprintf(stderr, "%s%s\n", kPrefix, unkept->c_str());
         }
     }
     return status;

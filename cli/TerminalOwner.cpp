@@ -23,15 +23,8 @@ void CTerminalOwner::AddBlock(int32_t length, const uint8_t* bytes) {
     WriteEntry(FormatEntryLine(DescribeBlock(m_blocks.back())));
 }
 
-// Until tape blocks carry their kind and timing, only the bytes of data are kept (and saved at
-// ROM timing); the other stretches reach the log only.
 void CTerminalOwner::AddTimedBlock(const TimedBlock& block) {
-    const bool data = block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo ||
-                      block.kind == BlockKind::PureData;
-    if (!data || block.bytes.empty()) {
-        return;
-    }
-    m_blocks.emplace_back(static_cast<int32_t>(block.bytes.size()), block.bytes.data());
+    m_blocks.emplace_back(block);
     WriteEntry(FormatEntryLine(DescribeBlock(m_blocks.back())));
 }
 
