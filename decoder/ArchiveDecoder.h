@@ -37,7 +37,7 @@ public:
 
     void ProcessBuffer(const uint8_t* samples, int32_t count) override;
     // The inner robust decoder's reading after its latest buffer.
-    int Calibrate() override { return m_reading; }
+    SignalReading Calibrate() override { return m_reading; }
     bool IsReadingBlock() const override;
     void EndSignal() override;
     void CaptureSnapshot(SignalSnapshot& snapshot) const override;
@@ -59,7 +59,7 @@ private:
     CRateDecimator m_decimator;
     std::vector<uint8_t> m_robustBuffer;
     int64_t m_robustFed = 0;
-    int m_reading = 0;
+    SignalReading m_reading{};
     CPulseTracker m_tracker;
     std::vector<PulseEvent> m_events;
     std::vector<float> m_stretch;
