@@ -3,12 +3,19 @@
 #include "decoder/TimedBlock.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QProgressDialog>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QUrl>
 #include <algorithm>
+#include <chrono>
 
 #include "app/AboutDlg.h"
 #include "app/FileFilter.h"
@@ -18,6 +25,8 @@
 #include "decoder/SampleDecoder.h"
 #include "options/OptionsDlg.h"
 #include "res/ControlIds.h"
+#include "recording/AudioFileTypes.h"
+#include "recording/RecordingDecode.h"
 #include "res/DialogTemplates.h"
 #include "signal/SignalDlg.h"
 #include "tape/BlockEntry.h"
@@ -35,31 +44,68 @@ constexpr int kRetryLostInputMs = 1000;
 
 constexpr const char* kAboutMenuText = "&About Tapewise...";
 
+// A recording is decoded in slices of this length between two turns of the event loop: short
+// enough that the windows stay responsive, long enough that painting costs little beside it.
+constexpr std::chrono::milliseconds kRecordingSlice{40};
+// The progress window appears only for recordings that take longer than this.
+constexpr int kProgressDelayMs = 500;
+constexpr int kProgressSteps = 1000;
+
+QString CountOfBlocks(int32_t count) {
+    return count == 1 ? QStringLiteral("1 block") : QStringLiteral("%1 blocks").arg(count);
+}
+
+QString FileName(const QString& path) {
+    return QFileInfo(path).fileName();
+}
+
+// Qt hides files without a dot under "*.*"; every file is meant.
+QString DialogPattern(const std::string& pattern) {
+    return pattern == "*.*" ? QStringLiteral("*") : QString::fromStdString(pattern);
+}
+
+QString NameFilter(const std::string& display, const QStringList& patterns) {
+    return QString::fromStdString(display) + " (" + patterns.join(' ') + ")";
+}
+
 // The Qt name filters for the tape filter. Each choice shows its own text, and lists every one of
 // its patterns (split and trimmed); Qt reads the patterns from the last parentheses, which the
-// dialog hides (QFileDialog::HideNameFilterDetails).
-QStringList TapeNameFilters() {
+// dialog hides (QFileDialog::HideNameFilterDetails). Load also offers the audio recordings, before
+// "All Files".
+QStringList TapeNameFilters(QFileDialog::AcceptMode mode) {
     QStringList filters;
     for (const FileTypeChoice& choice : SplitFileFilter(kTapeFileFilter)) {
         QStringList patterns;
         for (const std::string& pattern : choice.patterns) {
-            patterns << QString::fromStdString(pattern);
+            patterns << DialogPattern(pattern);
         }
-        filters << QString::fromStdString(choice.display) + " (" + patterns.join(' ') + ")";
+        if (mode == QFileDialog::AcceptOpen && patterns == QStringList{QStringLiteral("*")}) {
+            QStringList audio;
+            for (const std::string& pattern : AudioFilePatterns()) {
+                audio << QString::fromStdString(pattern);
+            }
+            filters << NameFilter("Audio Recordings", audio);
+        }
+        filters << NameFilter(choice.display, patterns);
     }
     return filters;
 }
 
-// The file dialog of Save as and Load: Qt's own, so that it behaves alike on every desktop.
+// The file dialog of Save as and Load: Qt's own, so that it behaves alike on every desktop. It
+// blocks only the main window. A name typed without extension gets ".blk" when saving; a load
+// takes the file as named.
 QString AskTapePath(QWidget* owner, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(owner);
+    dialog.setWindowModality(Qt::WindowModal);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
                                                        : QFileDialog::ExistingFile);
-    dialog.setNameFilters(TapeNameFilters());
-    dialog.setDefaultSuffix(QString::fromStdString(BareExtension(kTapeDefaultExtension)));
+    dialog.setNameFilters(TapeNameFilters(mode));
+    if (mode == QFileDialog::AcceptSave) {
+        dialog.setDefaultSuffix(QString::fromStdString(BareExtension(kTapeDefaultExtension)));
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }
@@ -101,6 +147,7 @@ bool CLoaderDlg::OnInitDialog() {
         return m_pBlockList;
     });
     builder.Build(this);
+    AllowGrowth();
     AddAboutMenuItem();
     setWindowIcon(m_hIcon);
     BuildButtons();
@@ -113,12 +160,48 @@ bool CLoaderDlg::OnInitDialog() {
     m_retryTimer = new QTimer(this);
     m_retryTimer->setInterval(kRetryLostInputMs);
     connect(m_retryTimer, &QTimer::timeout, this, &CLoaderDlg::RetryLostInput);
+    m_recordingTimer = new QTimer(this);
+    m_recordingTimer->setInterval(0);
+    connect(m_recordingTimer, &QTimer::timeout, this, &CLoaderDlg::DecodeRecordingSlice);
+    setAcceptDrops(true);
     if (m_soundLayer.CountInputDevices() == 0) {
         ShowMessage("No sound input device on machine");
         return false;
     }
     m_pCapture->OpenSoundInput();
     return true;
+}
+
+void CLoaderDlg::AllowGrowth() {
+    m_templateSize = size();
+    for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+        m_templatePlaces.emplace_back(control, control->geometry());
+    }
+    setMinimumSize(m_templateSize);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, false);
+}
+
+void CLoaderDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (m_templateSize.isEmpty()) {
+        return;
+    }
+    const int grownX = width() - m_templateSize.width();
+    const int grownY = height() - m_templateSize.height();
+    for (const auto& [control, place] : m_templatePlaces) {
+        control->setGeometry(control == m_pBlockList ? place.adjusted(0, 0, grownX, grownY)
+                                                     : place.translated(grownX, 0));
+    }
+    if (m_pStatusBar != nullptr) {
+        m_pStatusBar->setGeometry(0, height() - CLoaderStatusBar::kHeight, width(),
+                                  CLoaderStatusBar::kHeight);
+    }
+    ::DebugOutput(QStringLiteral("block list %1x%2\n")
+                      .arg(m_pBlockList->width())
+                      .arg(m_pBlockList->height())
+                      .toLocal8Bit()
+                      .constData());
 }
 
 // Qt offers no access to the window manager's system menu: the item lives in the window's
@@ -217,6 +300,9 @@ void CLoaderDlg::AppendLog(const char* text) {
 
 void CLoaderDlg::AddBlock(int32_t length, const uint8_t* bytes) {
     m_pBlockList->AddBlock(length, bytes);
+    if (m_pRecording) {
+        ++m_recordingBlocks;
+    }
 }
 
 void CLoaderDlg::AddTimedBlock(const TimedBlock& block) {
@@ -241,16 +327,24 @@ void CLoaderDlg::DebugOutput(const char* text) {
 
 // CCaptureHost
 
+// While a recording loads, live buffers keep their rotation but are not decoded: a file and the
+// sound input never mix in one decoder, and the indicator and the Signal window follow the file.
 void CLoaderDlg::ProcessBuffer(const uint8_t* samples, int32_t count) {
-    m_pDecoder->ProcessBuffer(samples, count);
+    if (!m_pRecording) {
+        m_pDecoder->ProcessBuffer(samples, count);
+    }
 }
 
 void CLoaderDlg::UpdateSignalIndicator() {
-    m_pStatusBar->UpdateIndicator(m_pDecoder->Calibrate());
+    if (!m_pRecording) {
+        m_pStatusBar->UpdateIndicator(m_pDecoder->Calibrate());
+    }
 }
 
 void CLoaderDlg::CaptureSnapshot() {
-    m_pDecoder->CaptureSnapshot(m_pSignalDlg->CurrentSignal());
+    if (!m_pRecording) {
+        m_pDecoder->CaptureSnapshot(m_pSignalDlg->CurrentSignal());
+    }
 }
 
 bool CLoaderDlg::FromFile() const {
@@ -304,18 +398,31 @@ void CLoaderDlg::OnSaveAs() {
         m_pStatusBar->SetText("Save canceled", 0, 0);
         return;
     }
+    if (IsLoading()) {
+        // The file is to hold what the loads bring too.
+        m_waitingSave = path;
+        Tell("Saving to " + FileName(path) + " when loading ends");
+        return;
+    }
+    SaveTo(path);
+}
+
+void CLoaderDlg::SaveTo(const QString& path) {
     const CBlockListModel& model = m_pBlockList->Model();
-    const bool wholeList = model.GetBlocksToSave().size() == model.GetBlocks().size();
+    const std::vector<TapeBlock> blocks = model.GetBlocksToSave();
+    const size_t count = blocks.size();
+    const bool wholeList = count == model.GetBlocks().size();
     const std::string file = path.toLocal8Bit().toStdString();
     if (const auto failure = model.SaveTapeFile(file)) {
         ShowMessage(QString::fromLocal8Bit(failure->c_str()));
         return;
     }
-    if (const auto unkept = DescribeUnkept(file, model.GetBlocksToSave())) {
+    if (const auto unkept = DescribeUnkept(file, blocks)) {
         AppendLog(unkept->c_str());
         m_pStatusBar->SetText(unkept->c_str(), 0, 0);
     }
     m_unsaved.NoteSaved(wholeList);
+    Tell("Saved " + CountOfBlocks(static_cast<int32_t>(count)) + " to " + FileName(path));
 }
 
 void CLoaderDlg::OnLoad() {
@@ -324,14 +431,56 @@ void CLoaderDlg::OnLoad() {
         m_pStatusBar->SetText("Load canceled", 0, 0);
         return;
     }
-    const std::vector<TapeMessage> messages =
-        m_pBlockList->LoadTapeFile(path.toLocal8Bit().toStdString());
+    LoadFiles({path});
+}
+
+void CLoaderDlg::LoadFiles(const QStringList& paths) {
+    m_waitingLoads << paths;
+    if (!m_pRecording) {
+        LoadNextFile();
+    }
+}
+
+bool CLoaderDlg::IsLoading() const {
+    return m_pRecording != nullptr || !m_waitingLoads.isEmpty();
+}
+
+void CLoaderDlg::CancelLoading() {
+    m_waitingLoads.clear();
+    if (m_pRecording) {
+        m_recordingCanceled = true;
+        EndRecording();
+    }
+}
+
+void CLoaderDlg::LoadNextFile() {
+    while (!m_pRecording && !m_waitingLoads.isEmpty() && !m_destroyed) {
+        const QString path = m_waitingLoads.takeFirst();
+        const std::string localPath = path.toLocal8Bit().toStdString();
+        if (!QFileInfo::exists(path)) {
+            ShowMessage(path + ": no such file");
+        } else if (!IsRegularFile(localPath)) {
+            // A FIFO or a device would block the window in its first read.
+            ShowMessage(path + ": not a regular file, so not loaded");
+        } else if (IsAudioFile(localPath)) {
+            StartRecording(path);
+        } else {
+            LoadTapeImage(path);
+        }
+    }
+    if (!IsLoading() && !m_waitingSave.isEmpty()) {
+        const QString path = std::exchange(m_waitingSave, QString());
+        SaveTo(path);
+    }
+}
+
+void CLoaderDlg::LoadTapeImage(const QString& path) {
+    const TapeLoadReport report = m_pBlockList->LoadTapeFile(path.toLocal8Bit().toStdString());
     // Notes on what was stepped over go to the log and the status bar; only problems ask for a box.
     QStringList problems;
-    for (const TapeMessage& message : messages) {
+    for (const TapeMessage& message : report.messages) {
         if (message.severity == MessageSeverity::Note) {
-            AppendLog(message.text.c_str());
-            m_pStatusBar->SetText(message.text.c_str(), 0, 0);
+            Tell(QString::fromLocal8Bit(message.text.c_str()));
         } else {
             problems << QString::fromLocal8Bit(message.text.c_str());
         }
@@ -339,12 +488,106 @@ void CLoaderDlg::OnLoad() {
     if (!problems.isEmpty()) {
         ShowMessage(problems.join('\n'));
     }
+    if (report.outcome != TapeReadOutcome::Unreadable) {
+        Tell("Loaded " + CountOfBlocks(report.blocksAdded) + " from " + FileName(path));
+    }
+}
+
+void CLoaderDlg::StartRecording(const QString& path) {
+    auto recording = std::make_unique<CRecordingDecode>(this, m_pDecoder->Settings());
+    if (const auto failure = recording->Open(path.toLocal8Bit().toStdString())) {
+        ShowMessage(path + ": " + QString::fromLocal8Bit(failure->c_str()));
+        return;
+    }
+    recording->SetBufferHook(
+        [this](int calibration) { m_pStatusBar->UpdateIndicator(calibration); });
+    m_pRecording = std::move(recording);
+    m_recordingPath = path;
+    m_recordingBlocks = 0;
+    m_recordingCanceled = false;
+    Tell("Loading " + FileName(path));
+    if (m_pRecording->Truncated()) {
+        Tell(FileName(path) + ": shorter than its header says; decoding what it holds");
+    }
+    m_pProgress =
+        new QProgressDialog("Loading " + FileName(path), "Cancel", 0, kProgressSteps, this);
+    m_pProgress->setWindowTitle(QString::fromUtf8(kProgramName));
+    m_pProgress->setWindowModality(Qt::NonModal);
+    // The main window keeps the keyboard: a user may go on typing there while a recording loads.
+    m_pProgress->setAttribute(Qt::WA_ShowWithoutActivating);
+    m_pProgress->setAutoClose(false);
+    m_pProgress->setAutoReset(false);
+    m_pProgress->setMinimumDuration(kProgressDelayMs);
+    m_pProgress->setValue(0);
+    connect(m_pProgress, &QProgressDialog::canceled, this, &CLoaderDlg::CancelLoading);
+    m_recordingTimer->start();
+}
+
+void CLoaderDlg::DecodeRecordingSlice() {
+    if (!m_pRecording) {
+        m_recordingTimer->stop();
+        return;
+    }
+    const bool more = m_pRecording->DecodeFor(kRecordingSlice);
+    if (!m_pRecording) {
+        return;  // ended from a callback
+    }
+    m_pRecording->Decoder().CaptureSnapshot(m_pSignalDlg->CurrentSignal());
+    m_pSignalDlg->OnPaint();
+    if (m_pProgress != nullptr) {
+        m_pProgress->setValue(m_pRecording->Permille());
+    }
+    if (!more) {
+        EndRecording();
+    }
+}
+
+void CLoaderDlg::EndRecording() {
+    m_recordingTimer->stop();
+    std::unique_ptr<CRecordingDecode> recording = std::move(m_pRecording);
+    if (m_pProgress != nullptr) {
+        m_pProgress->hide();
+        m_pProgress->deleteLater();
+        m_pProgress = nullptr;
+    }
+    const QString name = FileName(m_recordingPath);
+    if (m_recordingCanceled) {
+        Tell("Load of " + name + " canceled: " + CountOfBlocks(m_recordingBlocks) + " kept");
+    } else {
+        Tell("Loaded " + CountOfBlocks(m_recordingBlocks) + " from " + name);
+    }
+    if (recording && recording->ReadError()) {
+        ShowMessage(m_recordingPath +
+                    ": read failed: " + QString::fromLocal8Bit(recording->ReadError()->c_str()) +
+                    "\nThe blocks before it are kept.");
+    }
+    LoadNextFile();
+}
+
+void CLoaderDlg::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CLoaderDlg::dropEvent(QDropEvent* event) {
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile()) {
+            paths << url.toLocalFile();
+        }
+    }
+    if (!paths.isEmpty()) {
+        event->acceptProposedAction();
+        LoadFiles(paths);
+    }
 }
 
 void CLoaderDlg::OnOptions() {
     const bool wasRobust = m_pDecoder->Settings().robust;
     const bool wasArchive = m_pDecoder->Settings().archive;
     COptionsDlg options(m_pDecoder->Settings(), this);
+    options.setWindowModality(Qt::WindowModal);
     options.exec();
     // "Robust" switches the decoding mode: a decoder of the other mode takes over with the same
     // settings; a block it was reading is lost, as when the tape is stopped.
@@ -356,6 +599,7 @@ void CLoaderDlg::OnOptions() {
 
 void CLoaderDlg::OnAbout() {
     CAboutDlg about(this);
+    about.setWindowModality(Qt::WindowModal);
     about.exec();
 }
 
@@ -368,6 +612,11 @@ void CLoaderDlg::OnConsole() {
 // Ending
 
 void CLoaderDlg::keyPressEvent(QKeyEvent* event) {
+    // Escape while loading stops the load; the program goes on.
+    if (event->key() == Qt::Key_Escape && IsLoading()) {
+        CancelLoading();
+        return;
+    }
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     // Enter on a focused push button clicks it (the button handles it); anywhere else it ends.
     if (enter && event->modifiers() == Qt::NoModifier &&
@@ -384,10 +633,11 @@ bool CLoaderDlg::ConfirmEnd() {
                                : static_cast<int32_t>(m_pBlockList->Model().GetBlocks().size()))) {
         return true;
     }
-    const auto answer =
-        QMessageBox::question(this, QString::fromUtf8(kProgramName), CUnsavedBlocks::kQuestion,
-                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-    const bool ending = answer == QMessageBox::Yes;
+    QMessageBox question(QMessageBox::Question, QString::fromUtf8(kProgramName),
+                         CUnsavedBlocks::kQuestion, QMessageBox::Yes | QMessageBox::No, this);
+    question.setDefaultButton(QMessageBox::No);
+    question.setWindowModality(Qt::WindowModal);
+    const bool ending = question.exec() == QMessageBox::Yes;
     emit AskedAboutUnsavedBlocks(ending);
     return ending;
 }
@@ -423,6 +673,11 @@ void CLoaderDlg::OnDestroy() {
     if (m_retryTimer != nullptr) {
         m_retryTimer->stop();
     }
+    if (m_recordingTimer != nullptr) {
+        m_recordingTimer->stop();
+    }
+    m_waitingLoads.clear();
+    m_pRecording.reset();
     if (m_pCapture) {
         m_pCapture->CloseSoundInput();
     }
@@ -437,6 +692,17 @@ void CLoaderDlg::OnDestroy() {
     }
 }
 
+// What a load or save did: in the status bar and the log, and as a detail line.
+void CLoaderDlg::Tell(const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    SetStatusText(bytes.constData());
+    ::DebugOutput((bytes + '\n').constData());
+}
+
+// Window-modal: the Signal window stays usable while a message is up.
 void CLoaderDlg::ShowMessage(const QString& text) {
-    QMessageBox::critical(this, QString::fromUtf8(kProgramName), text);
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kProgramName), text, QMessageBox::Ok,
+                    isVisible() ? this : nullptr);
+    box.setWindowModality(isVisible() ? Qt::WindowModal : Qt::ApplicationModal);
+    box.exec();
 }

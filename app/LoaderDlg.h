@@ -3,9 +3,12 @@
 #include <QDialog>
 #include <QIcon>
 #include <QPushButton>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "app/UnsavedBlocks.h"
 #include "capture/CaptureHost.h"
@@ -20,6 +23,8 @@ class CLoaderStatusBar;
 class CSignalDlg;
 class CSoundCapture;
 class CSampleDecoder;
+class CRecordingDecode;
+class QProgressDialog;
 
 // The main window. It owns the decoder, the block list, the status bar, the Signal window and
 // the capture of the sound input, and is how the decoder reaches all of them. main shows it and
@@ -79,6 +84,15 @@ public:
     void OnAbout();
     void OnConsole();
 
+    // Loads files one after another, each told by its content: a tape image is read at once, an
+    // audio recording is decoded a slice at a time from the event loop with a decoder of its own,
+    // while live capture is left undecoded. Used by Load, the command line and dropped files.
+    void LoadFiles(const QStringList& paths);
+    // A recording is being decoded, or more files wait.
+    bool IsLoading() const;
+    // Stops decoding the recording and drops the files still waiting; the rows loaded stay.
+    void CancelLoading();
+
     QWidget* Item(int32_t id) const;
     CBlockListCtrl& BlockList() { return *m_pBlockList; }
     CLoaderStatusBar& StatusBar() { return *m_pStatusBar; }
@@ -101,8 +115,12 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void AllowGrowth();
     void BuildButtons();
     void BuildStatusBar();
     void BuildBlockList();
@@ -111,6 +129,13 @@ private:
     void EndProgram(int exitStatus);
     void OnDestroy();
     void ShowMessage(const QString& text);
+    void Tell(const QString& text);
+    void LoadNextFile();
+    void LoadTapeImage(const QString& path);
+    void StartRecording(const QString& path);
+    void DecodeRecordingSlice();
+    void EndRecording();
+    void SaveTo(const QString& path);
     void WatchLostInput();
     void RetryLostInput();
 
@@ -129,7 +154,19 @@ private:
     QPushButton* m_btnDown = nullptr;
     CUnsavedBlocks m_unsaved;
     QTimer* m_retryTimer = nullptr;  // runs while the sound input is lost
+    // The template's size and its controls' places: the list grows with the window, the buttons
+    // keep their column at the right edge.
+    QSize m_templateSize;
+    std::vector<std::pair<QWidget*, QRect>> m_templatePlaces;
     bool m_handlingBuffers = false;
+    QStringList m_waitingLoads;
+    std::unique_ptr<CRecordingDecode> m_pRecording;
+    QString m_recordingPath;
+    int32_t m_recordingBlocks = 0;  // blocks the recording added so far
+    bool m_recordingCanceled = false;
+    QTimer* m_recordingTimer = nullptr;
+    QProgressDialog* m_pProgress = nullptr;
+    QString m_waitingSave;  // Save as chosen while loading: done when loading ends
     bool m_destroyed = false;
     int m_exitStatus = 0;
 };

@@ -1,6 +1,6 @@
 // tapewise: the desktop program. The main window is shown without a modal loop of its own, so the
 // modeless Signal window takes input too; the application's event loop runs until the main window
-// ends, and its status is the program's.
+// ends, and its status is the program's. Files named on the command line are loaded at start.
 #include <QApplication>
 #include <QMetaObject>
 
@@ -28,5 +28,11 @@ int main(int argc, char** argv) {
         return CLoaderDlg::kFailureStatus;
     }
     loader.show();
+    // Files named on the command line (tape images or recordings), as if loaded one by one.
+    QStringList files = QApplication::arguments();
+    files.removeFirst();
+    if (!files.isEmpty()) {
+        loader.LoadFiles(files);
+    }
     return QApplication::exec();
 }

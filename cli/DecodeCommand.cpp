@@ -5,14 +5,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/AudioFileSource.h"
-#include "cli/BufferFeeder.h"
 #include "cli/Commands.h"
 #include "cli/DecoderOptions.h"
 #include "cli/ProgressBar.h"
 #include "cli/RawFileSource.h"
 #include "cli/TerminalOwner.h"
 #include "decoder/SampleDecoder.h"
+#include "recording/AudioFileSource.h"
+#include "recording/BufferFeeder.h"
 #include "tape/TapeImageWriter.h"
 
 namespace {

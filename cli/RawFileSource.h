@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/SampleSource.h"
+#include "recording/SampleSource.h"
 
 // Headerless unsigned 8-bit mono samples at 22000 per second: a .raw file, or one dump file of
 // the desktop program (NAME.NNN, one raw buffer per file).

@@ -149,7 +149,7 @@ void CBlockListCtrl::DeleteSelected() {
     }
 }
 
-std::vector<TapeMessage> CBlockListCtrl::LoadTapeFile(const std::string& path) {
+TapeLoadReport CBlockListCtrl::LoadTapeFile(const std::string& path) {
     const int32_t rowsBefore = m_model.GetItemCount();
     TapeLoadReport report = m_model.LoadTapeFile(path);
     MirrorRows(rowsBefore);
@@ -157,5 +157,5 @@ std::vector<TapeMessage> CBlockListCtrl::LoadTapeFile(const std::string& path) {
         ShowLastRow();
         emit BlocksChanged();
     }
-    return std::move(report.messages);
+    return report;
 }

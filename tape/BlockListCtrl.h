@@ -36,9 +36,8 @@ public:
     void MoveSelectedDown();
     // Removes the selected rows and their blocks; the list takes the keyboard focus.
     void DeleteSelected();
-    // Appends every block of a tape image. What the user should be told; empty when the file
-    // loaded completely without notes.
-    std::vector<TapeMessage> LoadTapeFile(const std::string& path);
+    // Appends every block of a tape image; how far it was read, and what the user should be told.
+    TapeLoadReport LoadTapeFile(const std::string& path);
     void SetSelected(int32_t position, bool selected);
 
     const CBlockListModel& Model() const { return m_model; }

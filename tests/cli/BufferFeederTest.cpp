@@ -1,4 +1,4 @@
-#include "cli/BufferFeeder.h"
+#include "recording/BufferFeeder.h"
 
 #include <gtest/gtest.h>
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/AudioFileSource.h"
 #include "cli/RawFileSource.h"
+#include "recording/AudioFileSource.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/SignalFile.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "decoder/CaptureRate.h"
@@ -16,6 +17,12 @@ public:
     static constexpr int32_t kBufferSamples = kCaptureRate;
 
     explicit CBufferFeeder(CSampleDecoder& decoder);
+
+    // Called after each decoded buffer with its calibration reading (the desktop program's
+    // signal indicator and Signal window follow a recording through it).
+    void SetBufferHook(std::function<void(int calibration)> hook) {
+        m_bufferHook = std::move(hook);
+    }
 
     // Where the next samples go, and how many fit before the buffer is decoded.
     uint8_t* Space() { return m_buffer.data() + m_filled; }
@@ -41,6 +48,7 @@ private:
     void PlayClosingWave();
 
     CSampleDecoder& m_decoder;
+    std::function<void(int calibration)> m_bufferHook;
     std::vector<uint8_t> m_buffer = std::vector<uint8_t>(kBufferSamples);
     int32_t m_filled = 0;
     int64_t m_decoded = 0;

@@ -1,4 +1,4 @@
-#include "cli/BufferFeeder.h"
+#include "recording/BufferFeeder.h"
 
 #include <algorithm>
 #include <cstring>
@@ -50,9 +50,12 @@ void CBufferFeeder::DecodeBuffer() {
     m_decoder.ProcessBuffer(m_buffer.data(), m_filled);
     // The signal indicator's step after each buffer: it may still move limits when the
     // recognizer left the calibration armed.
-    m_decoder.Calibrate();
+    const int calibration = m_decoder.Calibrate();
     m_decoded += m_filled;
     m_filled = 0;
+    if (m_bufferHook) {
+        m_bufferHook(calibration);
+    }
 }
 
 void CBufferFeeder::PlayClosingWave() {

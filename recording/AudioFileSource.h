@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/SampleSource.h"
+#include "recording/SampleSource.h"
 
 enum class ChannelChoice { Mix, Left, Right };
 

@@ -1,4 +1,4 @@
-#include "cli/AudioFileSource.h"
+#include "recording/AudioFileSource.h"
 
 #include <cerrno>
 #include <cmath>

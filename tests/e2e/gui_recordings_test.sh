@@ -1,0 +1,111 @@
+#!/usr/bin/env bash
+# tapewise loads recordings as a user would, under a virtual X server with a private PulseAudio:
+#   1. `tapewise REC1.wav` (44.1 kHz stereo, 16 bits) loads the recording named on the command line;
+#   2. "&Load ..." (Alt+L), a typed path and Enter load a second recording (a FLAC at 48 kHz);
+#   3. "&Save as ..." (Alt+S) with nothing selected, a typed path and Enter: the file holds exactly
+#      what `tapewise-cli decode` loads from the two recordings;
+#   4. the window grows, and the block list grows with it.
+# Usage: gui_recordings_test.sh TAPEWISE TAPEWISE_CLI PULSE_TEST_SERVER_SCRIPT MAKE_DEMO_TAPE_SCRIPT WORK_DIR
+set -euo pipefail
+
+tapewise="$1"
+cli="$2"
+server="$3"
+make_tape="$4"
+work="$5"
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  "$server" stop "$work/server" || true
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -f app.err ] && { echo "--- tapewise standard error"; cat app.err; } >&2
+  exit 1
+}
+
+. "$(dirname "${BASH_SOURCE[0]}")/wait_for.sh"
+
+main_is_up() { xdotool search --onlyvisible --name '^Tapewise$' >/dev/null 2>&1; }
+loaded_from() { grep -q "^Loaded .* from $1\$" app.err; }
+other_windows() { xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -vx "$main_window" | grep -c . ; }
+a_dialog_is_up() { [ "$(other_windows)" -ge 1 ]; }
+no_dialog_is_up() { [ "$(other_windows)" -eq 0 ]; }
+has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
+focus() {
+  local attempt
+  for attempt in 1 2 3; do
+    xdotool windowfocus "$1" 2>/dev/null || true
+    wait_for 2 has_focus "$1" && return 0
+  done
+  return 1
+}
+key_to_main() {
+  focus "$main_window" || fail "the main window did not take the focus"
+  xdotool key --clearmodifiers "$@"
+}
+# type_into_dialog TEXT: the file dialog that just opened takes the path and Enter.
+type_into_dialog() {
+  wait_for 15 a_dialog_is_up || fail "no file dialog opened"
+  local dialog
+  dialog="$(xdotool search --onlyvisible --pid "$app_pid" | grep -vx "$main_window" | head -1)"
+  focus "$dialog" || fail "the file dialog did not take the focus"
+  xdotool type --delay 20 "$1"
+  xdotool key --clearmodifiers Return
+  wait_for 10 no_dialog_is_up || fail "the file dialog did not close"
+}
+
+# Two recordings in formats other than the capture's: the demo tape as 44.1 kHz stereo WAV, and
+# its picture alone as a 48 kHz FLAC.
+"$make_tape" "$work/tape"
+sox -V1 "$work/tape/tape.wav" -r 44100 -c 2 -b 16 -e signed rec1.wav
+tape2wav -r 350000 "$work/tape/screen.tap" screen350.wav
+sox -V1 screen350.wav -r 48000 -c 1 -b 16 rec2.flac vol 0.6
+rm -f screen350.wav
+"$cli" decode rec1.wav rec2.flac -o expected.tap >/dev/null 2>&1
+[ -s expected.tap ] || fail "tapewise-cli loaded nothing from the recordings"
+
+"$server" start "$work/server" tape
+eval "$("$server" env "$work/server")"
+
+TAPEWISE_DEBUG=1 XDG_CONFIG_HOME="$work/config" "$tapewise" "$work/rec1.wav" 2> app.err &
+app_pid=$!
+wait_for 20 main_is_up || fail "the main window did not appear"
+main_window="$(xdotool search --onlyvisible --name '^Tapewise$' | head -1)"
+
+echo "== the recording named on the command line"
+wait_for 20 loaded_from rec1.wav || fail "rec1.wav did not load"
+
+echo "== Load ... typed from the keyboard"
+key_to_main alt+l
+type_into_dialog "$work/rec2.flac"
+wait_for 20 loaded_from rec2.flac || fail "rec2.flac did not load"
+
+echo "== Save as ... with nothing selected"
+key_to_main alt+s
+type_into_dialog "$work/saved.tap"
+wait_for 10 test -s saved.tap || fail "Save as wrote no file"
+cmp saved.tap expected.tap || fail "the saved image differs from what tapewise-cli decode loads"
+grep -q "^Saved [0-9]* blocks to saved.tap\$" app.err || fail "the status bar did not tell what was saved"
+
+echo "== the window grows, the block list with it"
+xdotool windowsize "$main_window" 900 700
+list_fills() {
+  local geometry
+  geometry="$(xdotool getwindowgeometry "$main_window" | awk '/Geometry/ {print $2}')"
+  [ "$geometry" = "900x700" ] && grep -q "^block list [0-9]*x[0-9]*" <(tail -n 50 app.err)
+}
+wait_for 5 list_fills || fail "the window did not take the new size"
+read -r width height < <(grep "^block list " app.err | tail -1 | sed 's/block list \([0-9]*\)x\([0-9]*\)/\1 \2/')
+[ "$width" -ge 700 ] && [ "$height" -ge 560 ] || fail "the block list is ${width}x${height} in a 900x700 window"
+
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
+echo "PASS"
