@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -153,6 +154,7 @@ bool CLoaderDlg::OnInitDialog() {
     BuildButtons();
     // The Signal window holds the console log: it comes first, so the first status text is kept.
     m_pSignalDlg = new CSignalDlg(static_cast<CSignalHost*>(this));
+    m_pSignalDlg->setWindowIcon(m_hIcon);
     BuildStatusBar();
     BuildBlockList();
     m_pDecoder = CSampleDecoder::Create(this, DecoderSettings{});
@@ -253,6 +255,8 @@ void CLoaderDlg::BuildBlockList() {
             &CBlockListCtrl::MoveSelectedDown);
     connect(qobject_cast<QPushButton*>(Item(kDelete)), &QPushButton::clicked, m_pBlockList,
             &CBlockListCtrl::DeleteSelected);
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, this);
+    connect(deleteKey, &QShortcut::activated, m_pBlockList, &CBlockListCtrl::DeleteSelected);
 }
 
 void CLoaderDlg::OnFilledBuffers() {
@@ -604,9 +608,7 @@ void CLoaderDlg::OnAbout() {
 }
 
 void CLoaderDlg::OnConsole() {
-    m_pSignalDlg->show();
-    m_pSignalDlg->raise();
-    m_pSignalDlg->activateWindow();
+    m_pSignalDlg->ShowBeside(*this);
 }
 
 // Ending

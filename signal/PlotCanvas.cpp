@@ -15,26 +15,31 @@ CPlotCanvas::CPlotCanvas(QWidget* box, DrawingSource source)
     show();  // a child made after its window was shown stays hidden otherwise
 }
 
-// The drawing is rasterised straight into the image's rows, over the box's picture. PixelImage's
-// words are Qt's 0xAARRGGBB layout, and every pixel drawn is opaque.
+// The drawing is rasterised straight into the image's rows, over the box's picture, in the
+// screen's own pixels so that it stays sharp on a scaled screen. PixelImage's words are Qt's
+// 0xAARRGGBB layout, and every pixel drawn is opaque.
 void CPlotCanvas::paintEvent(QPaintEvent* /*event*/) {
-    if (m_boxPicture.size() != size()) {
-        TakeBoxPicture();
-        m_image = QImage(size(), m_boxPicture.format());
+    const qreal ratio = devicePixelRatioF();
+    const QSize devicePixels = (QSizeF(size()) * ratio).toSize();
+    if (m_boxPicture.size() != devicePixels) {
+        TakeBoxPicture(devicePixels, ratio);
+        m_image = QImage(devicePixels, m_boxPicture.format());
+        m_image.setDevicePixelRatio(ratio);
     }
     std::memcpy(m_image.bits(), m_boxPicture.constBits(),
                 static_cast<size_t>(m_boxPicture.sizeInBytes()));
     PixelImage pixels(reinterpret_cast<uint32_t*>(m_image.bits()), m_image.width(),
                       m_image.height(), static_cast<int32_t>(m_image.bytesPerLine() / 4));
-    pixels.Paint(m_source(width(), height()));
+    pixels.Paint(m_source(m_image.width(), m_image.height()));
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(0, 0, m_image);
 }
 
 // The box as it paints itself, on the window's background, without its children.
-void CPlotCanvas::TakeBoxPicture() {
-    m_boxPicture = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+void CPlotCanvas::TakeBoxPicture(QSize devicePixels, qreal ratio) {
+    m_boxPicture = QImage(devicePixels, QImage::Format_ARGB32_Premultiplied);
+    m_boxPicture.setDevicePixelRatio(ratio);
     m_boxPicture.fill(palette().color(QPalette::Window));
     parentWidget()->render(&m_boxPicture, QPoint(), QRegion(), QWidget::DrawWindowBackground);
 }

@@ -26,7 +26,7 @@ protected:
 
 private:
     DrawingSource m_source;
-    void TakeBoxPicture();
+    void TakeBoxPicture(QSize devicePixels, qreal ratio);
 
     QImage m_boxPicture;  // the box without the canvas; retaken when the size or look changes
     QImage m_image;       // the box picture with the drawing over it, reused from paint to paint

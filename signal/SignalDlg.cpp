@@ -1,10 +1,14 @@
 #include "signal/SignalDlg.h"
 
 #include <QGroupBox>
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QTextBlock>
 #include <cstdlib>
 
@@ -61,7 +65,83 @@ void CSignalDlg::OnInitDialog() {
         }
     }
     connect(m_tab, &CTabCtrl::SelChange, this, &CSignalDlg::OnSelchangeTab);
+    m_templateSize = size();
+    m_tabPlace = m_tab->geometry();
+    setMinimumSize(m_templateSize);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint, false);
+    AddPageShortcuts();
     OnSelchangeTab();
+}
+
+void CSignalDlg::AddPageShortcuts() {
+    const std::pair<QKeySequence, int> keys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_Tab), 1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1},
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_Backtab), -1},
+        {QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1},
+    };
+    for (const auto& [key, step] : keys) {
+        auto* shortcut = new QShortcut(key, this);
+        connect(shortcut, &QShortcut::activated, this, [this, step = step] { SwitchPage(step); });
+    }
+}
+
+void CSignalDlg::SwitchPage(int step) {
+    const int count = m_tab->GetItemCount();
+    if (count > 0) {
+        m_tab->SetCurSel(((m_tab->GetCurSel() + step) % count + count) % count);
+    }
+}
+
+void CSignalDlg::ShowBeside(const QWidget& mainWindow) {
+    if (!isVisible()) {
+        if (!m_place.isEmpty()) {
+            restoreGeometry(m_place);
+        } else {
+            constexpr int kGap = 8;
+            const QRect main = mainWindow.frameGeometry();
+            const QScreen* screen = mainWindow.screen();
+            const QRect room = screen != nullptr ? screen->availableGeometry() : QRect();
+            QPoint at(main.right() + 1 + kGap, main.top());
+            if (room.isValid() && at.x() + frameGeometry().width() > room.right() + 1 &&
+                main.left() - kGap - frameGeometry().width() >= room.left()) {
+                at.setX(main.left() - kGap - frameGeometry().width());
+            }
+            move(at);
+        }
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+QByteArray CSignalDlg::Place() const {
+    return isVisible() ? saveGeometry() : m_place;
+}
+
+void CSignalDlg::SetPlace(const QByteArray& place) {
+    m_place = place;
+}
+
+void CSignalDlg::hideEvent(QHideEvent* event) {
+    m_place = saveGeometry();
+    QDialog::hideEvent(event);
+}
+
+// The pages are rebuilt for the new display area; their pictures follow its size.
+void CSignalDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    if (m_tab == nullptr || m_templateSize.isEmpty()) {
+        return;
+    }
+    const QRect place = m_tabPlace.adjusted(0, 0, width() - m_templateSize.width(),
+                                            height() - m_templateSize.height());
+    if (place != m_tab->geometry()) {
+        m_tab->setGeometry(place);
+        OnSelchangeTab();
+    }
 }
 
 CSignalDlg::PageArea CSignalDlg::DisplayArea() const {

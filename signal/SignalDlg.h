@@ -51,6 +51,15 @@ public:
     // Destroys the page controls and releases the log; later appends are ignored. Safe to repeat.
     void OnDestroy();
 
+    // Shows and activates the window: where it was last, or the first time beside `mainWindow`
+    // (to its right when the screen has room, else to its left), so that it hides nothing.
+    void ShowBeside(const QWidget& mainWindow);
+    // The place it was shown at last (saveGeometry), empty before; and the other way round.
+    QByteArray Place() const;
+    void SetPlace(const QByteArray& place);
+    // The next or the previous page, round the tabs (Ctrl+Tab, Ctrl+PageDown and back).
+    void SwitchPage(int step);
+
     void OnSelchangeTab();
     void OnPrevError();
     void OnNextError();
@@ -67,6 +76,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     struct PageArea {
@@ -77,6 +88,7 @@ private:
     };
 
     void OnInitDialog();
+    void AddPageShortcuts();
     PageArea DisplayArea() const;
     void DestroyPageControls();
     void BuildSignalPage(const PageArea& area);
@@ -105,6 +117,10 @@ private:
 
     CSignalHost* m_pMainDlg = nullptr;
     CTabCtrl* m_tab = nullptr;
+    // The template's size and the tab control's place in it: the tab control grows with the window.
+    QSize m_templateSize;
+    QRect m_tabPlace;
+    QByteArray m_place;  // where the window was when last hidden
 
     SignalSnapshot m_currentSignal;
     std::vector<SignalSnapshot> m_errorSnapshots;

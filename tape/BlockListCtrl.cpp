@@ -1,8 +1,10 @@
 #include "tape/BlockListCtrl.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QItemSelectionModel>
-#include <QPalette>
+#include <QToolTip>
 
 CBlockListCtrl::CBlockListCtrl(QWidget* parent) : QTreeView(parent) {
     setModel(&m_table);
@@ -16,13 +18,8 @@ CBlockListCtrl::CBlockListCtrl(QWidget* parent) : QTreeView(parent) {
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);
-    // The selection shows only while the list has the keyboard focus.
-    QPalette colours = palette();
-    colours.setColor(QPalette::Inactive, QPalette::Highlight,
-                     colours.color(QPalette::Inactive, QPalette::Base));
-    colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                     colours.color(QPalette::Inactive, QPalette::Text));
-    setPalette(colours);
+    // The selection stays visible, in the inactive colour, while a button has the focus: it says
+    // what Save as and the moves will take.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CBlockListCtrl::TakeSelection);
 }
@@ -158,4 +155,24 @@ TapeLoadReport CBlockListCtrl::LoadTapeFile(const std::string& path) {
         emit BlocksChanged();
     }
     return report;
+}
+
+// A cell too narrow for its text shows the whole text on hover.
+bool CBlockListCtrl::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) {
+        return QTreeView::viewportEvent(event);
+    }
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.isValid() ? index.data().toString() : QString();
+    // The style's margins beside the text of a cell.
+    constexpr int kCellMargins = 8;
+    if (text.isEmpty() ||
+        fontMetrics().horizontalAdvance(text) + kCellMargins <= visualRect(index).width()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    return true;
 }

@@ -51,6 +51,9 @@ signals:
     // A block was added, or rows holding blocks were moved or deleted.
     void BlocksChanged();
 
+protected:
+    bool viewportEvent(QEvent* event) override;
+
 private:
     void MirrorRows(int32_t from);
     void ShowLastRow();
