@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
+#include <QSettings>
 #include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
@@ -22,6 +23,7 @@
 #include "app/FileFilter.h"
 #include "app/LoaderResources.h"
 #include "app/LoaderStatusBar.h"
+#include "app/StoredSettings.h"
 #include "capture/SoundCapture.h"
 #include "decoder/SampleDecoder.h"
 #include "options/OptionsDlg.h"
@@ -95,8 +97,11 @@ QStringList TapeNameFilters(QFileDialog::AcceptMode mode) {
 // The file dialog of Save as and Load: Qt's own, so that it behaves alike on every desktop. It
 // blocks only the main window. A name typed without extension gets ".blk" when saving; a load
 // takes the file as named.
-QString AskTapePath(QWidget* owner, QFileDialog::AcceptMode mode) {
+QString AskTapePath(QWidget* owner, QFileDialog::AcceptMode mode, const QString& folder) {
     QFileDialog dialog(owner);
+    if (!folder.isEmpty()) {
+        dialog.setDirectory(folder);
+    }
     dialog.setWindowModality(Qt::WindowModal);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::HideNameFilterDetails);
@@ -127,7 +132,10 @@ void ShowIconInstead(QPushButton* button, const QIcon& icon) {
 
 CLoaderDlg::CLoaderDlg(CSoundLayer& soundLayer, std::function<WaveHeader*()> takeFilled,
                        QWidget* parent)
-    : QDialog(parent), m_soundLayer(soundLayer), m_takeFilled(std::move(takeFilled)) {
+    : QDialog(parent),
+      m_soundLayer(soundLayer),
+      m_takeFilled(std::move(takeFilled)),
+      m_pStored(std::make_unique<CStoredSettings>()) {
     LoadTapewiseResources();
     m_hIcon = QIcon(":/icons/128.svg");
 }
@@ -138,6 +146,10 @@ CLoaderDlg::~CLoaderDlg() {
 
 QWidget* CLoaderDlg::Item(int32_t id) const {
     return DialogItem(this, id);
+}
+
+void CLoaderDlg::KeepSettingsIn(std::unique_ptr<QSettings> store) {
+    m_pStored = std::make_unique<CStoredSettings>(std::move(store));
 }
 
 bool CLoaderDlg::OnInitDialog() {
@@ -155,9 +167,11 @@ bool CLoaderDlg::OnInitDialog() {
     // The Signal window holds the console log: it comes first, so the first status text is kept.
     m_pSignalDlg = new CSignalDlg(static_cast<CSignalHost*>(this));
     m_pSignalDlg->setWindowIcon(m_hIcon);
+    m_pSignalDlg->SetPlace(m_pStored->Place("signal"));
+    restoreGeometry(m_pStored->Place("main"));
     BuildStatusBar();
     BuildBlockList();
-    m_pDecoder = CSampleDecoder::Create(this, DecoderSettings{});
+    m_pDecoder = CSampleDecoder::Create(this, m_pStored->Decoder());
     m_pCapture = std::make_unique<CSoundCapture>(m_soundLayer, *this);
     m_retryTimer = new QTimer(this);
     m_retryTimer->setInterval(kRetryLostInputMs);
@@ -397,7 +411,7 @@ TapeBlock CLoaderDlg::GetBlockCopy(int32_t storeIndex) const {
 // Commands
 
 void CLoaderDlg::OnSaveAs() {
-    const QString path = AskTapePath(this, QFileDialog::AcceptSave);
+    const QString path = AskPath(QFileDialog::AcceptSave);
     if (path.isEmpty()) {
         m_pStatusBar->SetText("Save canceled", 0, 0);
         return;
@@ -409,6 +423,15 @@ void CLoaderDlg::OnSaveAs() {
         return;
     }
     SaveTo(path);
+}
+
+QString CLoaderDlg::AskPath(int mode) {
+    const QString path =
+        AskTapePath(this, static_cast<QFileDialog::AcceptMode>(mode), m_pStored->LastFolder());
+    if (!path.isEmpty()) {
+        m_pStored->SetLastFolder(QFileInfo(path).absolutePath());
+    }
+    return path;
 }
 
 void CLoaderDlg::SaveTo(const QString& path) {
@@ -430,7 +453,7 @@ void CLoaderDlg::SaveTo(const QString& path) {
 }
 
 void CLoaderDlg::OnLoad() {
-    const QString path = AskTapePath(this, QFileDialog::AcceptOpen);
+    const QString path = AskPath(QFileDialog::AcceptOpen);
     if (path.isEmpty()) {
         m_pStatusBar->SetText("Load canceled", 0, 0);
         return;
@@ -599,6 +622,7 @@ void CLoaderDlg::OnOptions() {
         m_pDecoder->Settings().archive != wasArchive) {
         m_pDecoder = CSampleDecoder::Create(this, m_pDecoder->Settings());
     }
+    m_pStored->SetDecoder(m_pDecoder->Settings());
 }
 
 void CLoaderDlg::OnAbout() {
@@ -659,10 +683,19 @@ void CLoaderDlg::reject() {
 // The window ends; main ends the program with it, whatever other window is still shown.
 void CLoaderDlg::EndProgram(int exitStatus) {
     m_exitStatus = exitStatus;
+    StorePlaces();
     if (m_pSignalDlg != nullptr) {
         m_pSignalDlg->hide();
     }
     QDialog::done(exitStatus == 0 ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void CLoaderDlg::StorePlaces() {
+    m_pStored->SetPlace("main", saveGeometry());
+    if (m_pSignalDlg != nullptr) {
+        m_pSignalDlg->hide();  // keeps its place
+        m_pStored->SetPlace("signal", m_pSignalDlg->Place());
+    }
 }
 
 // Capture is closed first, so that no buffer can reach the decoder, the indicator or the Signal

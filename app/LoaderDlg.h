@@ -25,6 +25,8 @@ class CSoundCapture;
 class CSampleDecoder;
 class CRecordingDecode;
 class QProgressDialog;
+class QSettings;
+class CStoredSettings;
 
 // The main window. It owns the decoder, the block list, the status bar, the Signal window and
 // the capture of the sound input, and is how the decoder reaches all of them. main shows it and
@@ -41,6 +43,10 @@ public:
     CLoaderDlg(CSoundLayer& soundLayer, std::function<WaveHeader*()> takeFilled,
                QWidget* parent = nullptr);
     ~CLoaderDlg() override;
+
+    // Keeps the settings, the windows' places and the last folder in `store` between runs, and
+    // starts from what it holds; call before OnInitDialog. Without it nothing is kept.
+    void KeepSettingsIn(std::unique_ptr<QSettings> store);
 
     // Start-up: the Signal window, the status bar, the list, the decoder, then the sound input.
     // False when the program cannot run (no sound input device; the user has been told).
@@ -136,6 +142,8 @@ private:
     void DecodeRecordingSlice();
     void EndRecording();
     void SaveTo(const QString& path);
+    QString AskPath(int mode);
+    void StorePlaces();
     void WatchLostInput();
     void RetryLostInput();
 
@@ -159,6 +167,7 @@ private:
     QSize m_templateSize;
     std::vector<std::pair<QWidget*, QRect>> m_templatePlaces;
     bool m_handlingBuffers = false;
+    std::unique_ptr<CStoredSettings> m_pStored;
     QStringList m_waitingLoads;
     std::unique_ptr<CRecordingDecode> m_pRecording;
     QString m_recordingPath;

@@ -3,6 +3,7 @@
 // ends, and its status is the program's. Files named on the command line are loaded at start.
 #include <QApplication>
 #include <QMetaObject>
+#include <QSettings>
 
 #include "app/LoaderDlg.h"
 #include "capture/SoundInput.h"
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
 
     CSoundInput soundInput;
     CLoaderDlg loader(soundInput, [&soundInput] { return soundInput.TakeFilled(); });
+    loader.KeepSettingsIn(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                                      "tapewise", "tapewise"));
     soundInput.SetFilledNotifier(
         [&loader] { QMetaObject::invokeMethod(&loader, "OnFilledBuffers", Qt::QueuedConnection); });
     QObject::connect(&loader, &QDialog::finished, &app,
