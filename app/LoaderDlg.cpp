@@ -172,6 +172,7 @@ bool CLoaderDlg::OnInitDialog() {
     BuildStatusBar();
     BuildBlockList();
     m_pDecoder = CSampleDecoder::Create(this, m_pStored->Decoder());
+    m_soundLayer.ChooseSource(m_pStored->SoundInput().toStdString());
     m_pCapture = std::make_unique<CSoundCapture>(m_soundLayer, *this);
     m_retryTimer = new QTimer(this);
     m_retryTimer->setInterval(kRetryLostInputMs);
@@ -615,7 +616,17 @@ void CLoaderDlg::OnOptions() {
     const bool wasArchive = m_pDecoder->Settings().archive;
     COptionsDlg options(m_pDecoder->Settings(), this);
     options.setWindowModality(Qt::WindowModal);
-    options.exec();
+    std::vector<std::pair<std::string, std::string>> sources;
+    for (const SoundSource& source : m_soundLayer.InputSources()) {
+        sources.emplace_back(source.name, source.description);
+    }
+    options.OfferSoundInputs(sources, m_pStored->SoundInput().toStdString());
+    const bool defaultKept = m_pStored->SoundInput().isEmpty() && !sources.empty() &&
+                             options.ChosenSoundInput() == sources.front().first;
+    if (options.exec() == QDialog::Accepted && !sources.empty() &&
+        !(defaultKept && options.ChosenSoundInput() == sources.front().first)) {
+        ChooseSoundInput(options.ChosenSoundInput());
+    }
     // "Robust" switches the decoding mode: a decoder of the other mode takes over with the same
     // settings; a block it was reading is lost, as when the tape is stopped.
     if (m_pDecoder->Settings().robust != wasRobust ||
@@ -623,6 +634,20 @@ void CLoaderDlg::OnOptions() {
         m_pDecoder = CSampleDecoder::Create(this, m_pDecoder->Settings());
     }
     m_pStored->SetDecoder(m_pDecoder->Settings());
+}
+
+// A new source takes effect at once: capture restarts on it.
+void CLoaderDlg::ChooseSoundInput(const std::string& source) {
+    const QString chosen = QString::fromStdString(source);
+    if (chosen == m_pStored->SoundInput()) {
+        return;
+    }
+    m_pStored->SetSoundInput(chosen);
+    m_soundLayer.ChooseSource(source);
+    if (m_pCapture && m_pCapture->IsOpen()) {
+        m_pCapture->CloseSoundInput();
+        m_pCapture->OpenSoundInput();
+    }
 }
 
 void CLoaderDlg::OnAbout() {

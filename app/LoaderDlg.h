@@ -142,6 +142,7 @@ private:
     void DecodeRecordingSlice();
     void EndRecording();
     void SaveTo(const QString& path);
+    void ChooseSoundInput(const std::string& source);
     QString AskPath(int mode);
     void StorePlaces();
     void WatchLostInput();

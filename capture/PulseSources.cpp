@@ -2,6 +2,8 @@
 
 #include <pulse/pulseaudio.h>
 
+#include <algorithm>
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -61,7 +63,82 @@ int32_t CountOnReadyContext(pa_mainloop* loop, pa_context* context, Clock::time_
     return count.done ? count.inputs : 0;
 }
 
+struct SourceList {
+    std::vector<PulseSource> sources;
+    std::string defaultName;
+    bool haveDefault = false;
+    bool done = false;
+};
+
+void ListSource(pa_context*, const pa_source_info* info, int eol, void* userdata) {
+    auto* list = static_cast<SourceList*>(userdata);
+    if (eol != 0 || info == nullptr) {
+        list->done = true;
+        return;
+    }
+    if (info->monitor_of_sink == PA_INVALID_INDEX) {
+        list->sources.push_back(PulseSource{info->name != nullptr ? info->name : "",
+                                            info->description != nullptr ? info->description : ""});
+    }
+}
+
+void TakeDefault(pa_context*, const pa_server_info* info, void* userdata) {
+    auto* list = static_cast<SourceList*>(userdata);
+    if (info != nullptr && info->default_source_name != nullptr) {
+        list->defaultName = info->default_source_name;
+    }
+    list->haveDefault = true;
+}
+
+bool RunOperation(pa_mainloop* loop, pa_operation* operation, const bool& done,
+                  Clock::time_point deadline) {
+    if (operation == nullptr) {
+        return false;
+    }
+    while (!done && pa_operation_get_state(operation) == PA_OPERATION_RUNNING &&
+           IterateUntil(loop, deadline)) {
+    }
+    pa_operation_unref(operation);
+    return done;
+}
+
+// Runs `ask` on a ready context of a server that is not spawned for it.
+template <typename Ask>
+void AskServer(std::chrono::milliseconds timeout, Ask ask) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    pa_mainloop* loop = pa_mainloop_new();
+    if (loop == nullptr) {
+        return;
+    }
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Tapewise");
+    if (context != nullptr) {
+        if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
+            WaitUntilReady(loop, context, deadline)) {
+            ask(loop, context, deadline);
+        }
+        pa_context_disconnect(context);
+        pa_context_unref(context);
+    }
+    pa_mainloop_free(loop);
+}
+
 }  // namespace
+
+std::vector<PulseSource> ListPulseInputSources(std::chrono::milliseconds timeout) {
+    SourceList list;
+    AskServer(timeout, [&list](pa_mainloop* loop, pa_context* context, Clock::time_point deadline) {
+        if (!RunOperation(loop, pa_context_get_server_info(context, TakeDefault, &list),
+                          list.haveDefault, deadline) ||
+            !RunOperation(loop, pa_context_get_source_info_list(context, ListSource, &list),
+                          list.done, deadline)) {
+            list.sources.clear();
+        }
+    });
+    std::stable_partition(
+        list.sources.begin(), list.sources.end(),
+        [&list](const PulseSource& source) { return source.name == list.defaultName; });
+    return list.sources;
+}
 
 int32_t CountPulseInputSources(std::chrono::milliseconds timeout) {
     const Clock::time_point deadline = Clock::now() + timeout;

@@ -45,6 +45,14 @@ int32_t CSoundInput::CountInputDevices() {
     return CountPulseInputSources();
 }
 
+std::vector<SoundSource> CSoundInput::InputSources() {
+    std::vector<SoundSource> sources;
+    for (PulseSource& source : ListPulseInputSources()) {
+        sources.push_back(SoundSource{std::move(source.name), std::move(source.description)});
+    }
+    return sources;
+}
+
 int CSoundInput::Open() {
     if (m_stream != nullptr) {
         return kInputAlreadyOpen;
@@ -55,7 +63,8 @@ int CSoundInput::Open() {
     attributes.fragsize = kReadBytes;
     int error = 0;
     const SignalsBlocked blocked;  // the client library starts a thread of its own
-    m_stream = pa_simple_new(nullptr, "Tapewise", PA_STREAM_RECORD, nullptr, "Tape input", &format,
+    m_stream = pa_simple_new(nullptr, "Tapewise", PA_STREAM_RECORD,
+                             m_source.empty() ? nullptr : m_source.c_str(), "Tape input", &format,
                              nullptr, &attributes, &error);
     if (m_stream == nullptr) {
         return error != 0 ? error : PA_ERR_UNKNOWN;

@@ -33,6 +33,8 @@ public:
 
     int32_t CountInputDevices() override;
     int Open() override;
+    std::vector<SoundSource> InputSources() override;
+    void ChooseSource(const std::string& name) override { m_source = name; }
     int PrepareHeader(WaveHeader& header) override;
     int AddBuffer(WaveHeader& header) override;
     int Start() override;
@@ -54,6 +56,7 @@ private:
     void StopReader();
 
     pa_simple* m_stream = nullptr;
+    std::string m_source;  // empty: the server's default source
     CRecordingQueue m_queue;
     std::thread m_reader;
     std::atomic<bool> m_stopReading = false;

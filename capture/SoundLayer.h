@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "capture/WaveHeader.h"
 
@@ -13,13 +14,24 @@
 // is handed back exactly once, in queue order, to the thread that owns the capture (how it gets
 // there is the implementation's business: see CSoundInput). Reset hands back every queued buffer
 // at once, filled or not.
+// A capture source the user can pick: its name for the sound server, and its description.
+struct SoundSource {
+    std::string name;
+    std::string description;
+};
+
 class CSoundLayer {
 public:
     virtual ~CSoundLayer() = default;
 
+    // The machine's capture sources, the system's default first; none when the layer cannot tell.
+    virtual std::vector<SoundSource> InputSources() { return {}; }
+    // The source that the next Open records from; empty for the system's default.
+    virtual void ChooseSource(const std::string& name) { (void)name; }
+
     // Number of usable input devices; 0 when there is none.
     virtual int32_t CountInputDevices() = 0;
-    // Opens the default input for the recording format.
+    // Opens the chosen input (or the default) for the recording format.
     virtual int Open() = 0;
     // Makes a header usable: sets the prepared flag.
     virtual int PrepareHeader(WaveHeader& header) = 0;

@@ -1,6 +1,8 @@
 #include "options/OptionsDlg.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -51,12 +53,86 @@ int32_t IdOf(OptionsControl control) {
     return kBaseCount;
 }
 
+// What the user reads beside the beep when a check fails.
+QString RejectionReason(OptionsControl control, const OptionsForm& form) {
+    switch (control) {
+        case OptionsControl::LeaderMin:
+        case OptionsControl::LeaderMax:
+            return "Leader: Min must be a number below Max.";
+        case OptionsControl::SyncMin:
+        case OptionsControl::SyncMax:
+            return "Sync bit: Min must be a number below Max.";
+        case OptionsControl::Data0Min:
+        case OptionsControl::Data0Max:
+            return "Data: 0 Min must be a number below 0 Max.";
+        case OptionsControl::Data1Min:
+        case OptionsControl::Data1Max:
+            return "Data: 1 Min must be a number below 1 Max.";
+        case OptionsControl::Filter:
+            return "% Filter must be a number from 0 to 100.";
+        case OptionsControl::Delay:
+            return "Delay must be a number.";
+        case OptionsControl::Decay:
+            return "% Decay must be a number from 0 to 100.";
+        case OptionsControl::FromFile:
+            return "From file and Dump cannot both be ticked.";
+        case OptionsControl::BaseCount:
+            break;
+    }
+    return form.baseCount.empty() ? "Base[.count] needs a file name for the debug mode."
+                                  : "Base[.count]: a name, then optionally a dot and a count.";
+}
+
 }  // namespace
 
 COptionsDlg::COptionsDlg(DecoderSettings& settings, QWidget* parent)
     : QDialog(parent), m_pSettings(&settings) {
     CDialogBuilder(OptionsTemplate()).Build(this);
     OnInitDialog();
+    AddSoundInputRow();
+}
+
+// Below the template's controls: the sound input list and the line that says why a value was
+// refused. The dialog grows by their height.
+void COptionsDlg::AddSoundInputRow() {
+    const CDialogBuilder builder(OptionsTemplate());
+    const QRect templateArea =
+        builder.ToPixels(0, 0, OptionsTemplate().width, OptionsTemplate().height);
+    const QRect label = builder.ToPixels(7, OptionsTemplate().height, 50, 12);
+    const QRect list = builder.ToPixels(58, OptionsTemplate().height - 2, 157, 14);
+    const QRect reason = builder.ToPixels(7, OptionsTemplate().height + 14, 208, 12);
+    auto* caption = new QLabel(QStringLiteral("Sound &input"), this);
+    caption->setGeometry(label);
+    m_pSoundInput = new QComboBox(this);
+    m_pSoundInput->setObjectName(QStringLiteral("m_pSoundInput"));
+    m_pSoundInput->setGeometry(list);
+    caption->setBuddy(m_pSoundInput);
+    m_pRejection = new QLabel(this);
+    m_pRejection->setObjectName(QStringLiteral("m_pRejection"));
+    m_pRejection->setGeometry(reason);
+    QPalette colours = m_pRejection->palette();
+    colours.setColor(QPalette::WindowText, Qt::darkRed);
+    m_pRejection->setPalette(colours);
+    setFixedSize(templateArea.width(), reason.bottom() + 1 + builder.ToPixels(0, 0, 0, 4).height());
+}
+
+void COptionsDlg::OfferSoundInputs(const std::vector<std::pair<std::string, std::string>>& sources,
+                                   const std::string& chosen) {
+    m_pSoundInput->clear();
+    for (const auto& [name, description] : sources) {
+        const QString shown = QString::fromStdString(description.empty() ? name : description);
+        m_pSoundInput->addItem(shown, QString::fromStdString(name));
+    }
+    const int at = m_pSoundInput->findData(QString::fromStdString(chosen));
+    m_pSoundInput->setCurrentIndex(at >= 0 ? at : 0);
+}
+
+std::string COptionsDlg::ChosenSoundInput() const {
+    return m_pSoundInput->currentData().toString().toStdString();
+}
+
+QString COptionsDlg::RejectionText() const {
+    return m_pRejection->text();
 }
 
 QWidget* COptionsDlg::Item(int32_t id) const {
@@ -125,6 +201,7 @@ void COptionsDlg::OnReset() {
 
 void COptionsDlg::Reject(OptionsControl control) {
     QApplication::beep();
+    m_pRejection->setText(RejectionReason(control, ReadForm()));
     ControlFor(control)->setFocus();
     emit InputRejected(control);
 }
@@ -164,6 +241,7 @@ void COptionsDlg::accept() {
     if (!SettleDumpFiles(verdict.accepted)) {
         return;
     }
+    m_pRejection->clear();
     ApplyCheckedOptions(verdict.accepted, *m_pSettings);
     QDialog::accept();
 }

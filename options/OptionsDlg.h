@@ -4,6 +4,9 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <array>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "decoder/DecoderSettings.h"
 #include "options/OptionsForm.h"
@@ -12,6 +15,9 @@
 // The Options dialog: shows the decoder's settings, checks what the user typed and, on OK,
 // writes them in place. Cancel changes nothing. Run modally; recording and decoding go on
 // meanwhile, so the settings are read again at every run and at OK.
+class QComboBox;
+class QLabel;
+
 class COptionsDlg : public QDialog {
     Q_OBJECT
 
@@ -26,6 +32,15 @@ public:
     QWidget* ControlFor(OptionsControl control) const;
     QWidget* Item(int32_t id) const;
 
+    // Fills the "Sound input" list with (name, description) pairs, the system's default first,
+    // and selects `chosen` (the first when it is not among them).
+    void OfferSoundInputs(const std::vector<std::pair<std::string, std::string>>& sources,
+                          const std::string& chosen);
+    // The source picked in the list; empty when the list is empty.
+    std::string ChosenSoundInput() const;
+    // Why the last check failed, in words; empty after a successful OK.
+    QString RejectionText() const;
+
 public slots:
     void accept() override;
     void OnReset();
@@ -36,6 +51,7 @@ signals:
 
 private:
     void OnInitDialog();
+    void AddSoundInputRow();
     void Reject(OptionsControl control);
     bool SettleDumpFiles(const CheckedOptions& checked);
 
@@ -48,4 +64,6 @@ private:
     QCheckBox* m_pDump = nullptr;
     QCheckBox* m_pFromFile = nullptr;
     QLineEdit* m_pBaseCount = nullptr;
+    QComboBox* m_pSoundInput = nullptr;
+    QLabel* m_pRejection = nullptr;
 };
