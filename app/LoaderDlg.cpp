@@ -27,9 +27,9 @@
 #include "capture/SoundCapture.h"
 #include "decoder/SampleDecoder.h"
 #include "options/OptionsDlg.h"
-#include "res/ControlIds.h"
 #include "recording/AudioFileTypes.h"
 #include "recording/RecordingDecode.h"
+#include "res/ControlIds.h"
 #include "res/DialogTemplates.h"
 #include "signal/SignalDlg.h"
 #include "tape/BlockEntry.h"
@@ -528,7 +528,7 @@ void CLoaderDlg::StartRecording(const QString& path) {
         return;
     }
     recording->SetBufferHook(
-        [this](int calibration) { m_pStatusBar->UpdateIndicator(calibration); });
+        [this](SignalReading reading) { m_pStatusBar->UpdateIndicator(reading); });
     m_pRecording = std::move(recording);
     m_recordingPath = path;
     m_recordingBlocks = 0;

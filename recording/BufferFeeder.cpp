@@ -50,11 +50,11 @@ void CBufferFeeder::DecodeBuffer() {
     m_decoder.ProcessBuffer(m_buffer.data(), m_filled);
     // The signal indicator's step after each buffer: it may still move limits when the
     // recognizer left the calibration armed.
-    const int calibration = m_decoder.Calibrate();
+    const SignalReading reading = m_decoder.Calibrate();
     m_decoded += m_filled;
     m_filled = 0;
     if (m_bufferHook) {
-        m_bufferHook(calibration);
+        m_bufferHook(reading);
     }
 }
 

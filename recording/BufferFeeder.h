@@ -4,6 +4,8 @@
 #include <functional>
 #include <vector>
 
+#include "decoder/SignalReading.h"
+
 #include "decoder/CaptureRate.h"
 
 class CSampleDecoder;
@@ -20,7 +22,7 @@ public:
 
     // Called after each decoded buffer with its calibration reading (the desktop program's
     // signal indicator and Signal window follow a recording through it).
-    void SetBufferHook(std::function<void(int calibration)> hook) {
+    void SetBufferHook(std::function<void(SignalReading reading)> hook) {
         m_bufferHook = std::move(hook);
     }
 
@@ -48,7 +50,7 @@ private:
     void PlayClosingWave();
 
     CSampleDecoder& m_decoder;
-    std::function<void(int calibration)> m_bufferHook;
+    std::function<void(SignalReading reading)> m_bufferHook;
     std::vector<uint8_t> m_buffer = std::vector<uint8_t>(kBufferSamples);
     int32_t m_filled = 0;
     int64_t m_decoded = 0;

@@ -21,7 +21,7 @@ class CSampleDecoder;
 class CRecordingDecode {
 public:
     // Called after each decoded buffer with the calibration reading of that buffer.
-    using BufferHook = std::function<void(int calibration)>;
+    using BufferHook = std::function<void(SignalReading reading)>;
 
     // The settings are copied; dumping and replaying are switched off, since the recording is
     // the input.
