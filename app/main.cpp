@@ -23,8 +23,10 @@ int main(int argc, char** argv) {
     CLoaderDlg loader(soundInput, [&soundInput] { return soundInput.TakeFilled(); });
     loader.KeepSettingsIn(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                                       "tapewise", "tapewise"));
-    soundInput.SetFilledNotifier(
-        [&loader] { QMetaObject::invokeMethod(&loader, "OnFilledBuffers", Qt::QueuedConnection); });
+    soundInput.SetFilledNotifier([&loader] {
+        QMetaObject::invokeMethod(
+            &loader, [&loader] { loader.OnFilledBuffers(); }, Qt::QueuedConnection);
+    });
     QObject::connect(&loader, &QDialog::finished, &app,
                      [&loader] { QCoreApplication::exit(loader.ExitStatus()); });
     if (!loader.OnInitDialog()) {

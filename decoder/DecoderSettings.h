@@ -31,8 +31,9 @@ struct DecoderSettings {
     int32_t delay = 6;
     int32_t decayPercent = 2;
 
-    // The robust mode (CRobustDecoder) instead of the plain decoder; its wave processing is its
-    // own, so maxFirst, filterPercent, delay and decayPercent do not apply while it is on.
+    // The robust mode (CRobustDecoder) instead of the plain decoder. Its two conditioned decoders
+    // keep a wave processing of their own; its third reads the samples as they come with these
+    // settings, as the plain decoder would.
     bool robust = false;
     // Archive mode (CArchiveDecoder): the robust mode's blocks and, beside them, turbo blocks,
     // tones, pulses, recordings and pauses with their timing, at the input's own sample rate.

@@ -19,14 +19,6 @@
 
 namespace {
 
-// Answers the next modal dialog with `act` as soon as it is up.
-void WhenModal(std::function<void(QWidget*)> act) {
-    QTimer::singleShot(0, [act] {
-        QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
-        act(QApplication::activeModalWidget());
-    });
-}
-
 // Opens the Options dialog, sets "Robust" and confirms with OK.
 void ChooseRobust(CLoaderDlg& loader, bool robust) {
     WhenModal([robust](QWidget* dialog) {

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <QApplication>
+#include <QTimer>
+#include <QtTest>
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -47,3 +51,11 @@ public:
         }
     }
 };
+
+// Answers the next modal dialog with `act` as soon as it is up.
+inline void WhenModal(std::function<void(QWidget*)> act) {
+    QTimer::singleShot(0, [act] {
+        QTRY_VERIFY(QApplication::activeModalWidget() != nullptr);
+        act(QApplication::activeModalWidget());
+    });
+}

@@ -222,7 +222,7 @@ TEST(RobustDecodingTest, HissBetweenTapesGivesNothingThoughTheGainLiftsIt) {
     }
 }
 
-TEST(RobustDecodingTest, PolarityNoLongerMatters) {
+TEST(RobustDecodingTest, EitherPolarityLoads) {
     TapeWear inverted;
     inverted.inverted = true;
     EXPECT_EQ(DecodeRobust(Tape({})).owner.blocks, TapeBlocks());

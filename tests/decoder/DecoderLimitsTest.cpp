@@ -48,7 +48,7 @@ DecodeRun Decode(const std::vector<uint8_t>& signal, void (*configure)(DecoderSe
     return run;
 }
 
-TEST(MendedFaultsTest, AnEmptyWaveProcessingFieldActsAsItsDefault) {
+TEST(DecoderLimitsTest, AnEmptyWaveProcessingFieldActsAsItsDefault) {
     const std::vector<uint8_t> signal = NoisyTape();
     const DecodeRun defaults = Decode(signal, [](DecoderSettings&) {});
     ASSERT_GE(std::count(defaults.events.begin(), defaults.events.end(),
@@ -107,7 +107,7 @@ TEST_F(ExtremeFilterTest, AHugeNegativeDecayRejectsWithoutOverflowing) {
     EXPECT_EQ(TroughsAfter({110, 111}), 1);
 }
 
-TEST(MendedFaultsTest, ExtremeSettingsDecodeATapeWithoutUndefinedBehaviour) {
+TEST(DecoderLimitsTest, ExtremeSettingsDecodeATapeWithoutUndefinedBehaviour) {
     // DecodeRun under UBSan in the sanitizer build: any overflow there fails the test run.
     const std::vector<uint8_t> signal = NoisyTape();
     const auto count = static_cast<int32_t>(signal.size() / 4);
@@ -134,7 +134,7 @@ TEST(MendedFaultsTest, ExtremeSettingsDecodeATapeWithoutUndefinedBehaviour) {
     }
 }
 
-TEST(MendedFaultsTest, PeriodsStayRightPastTwoToTheThirtyFirstSamples) {
+TEST(DecoderLimitsTest, PeriodsStayRightPastTwoToTheThirtyFirstSamples) {
     const std::vector<uint8_t> signal = NoisyTape();
     const DecodeRun early = Decode(signal, [](DecoderSettings&) {});
     // Start 3 seconds before a 32-bit sample counter would wrap: the tape crosses that point.
@@ -148,7 +148,7 @@ TEST(MendedFaultsTest, PeriodsStayRightPastTwoToTheThirtyFirstSamples) {
     EXPECT_EQ(late.last.periodHistogram, early.last.periodHistogram);
 }
 
-TEST(MendedFaultsTest, TimesPastTwoToTheThirtyFirstAreReportedWhole) {
+TEST(DecoderLimitsTest, TimesPastTwoToTheThirtyFirstAreReportedWhole) {
     CRecordingOwner owner;
     CTapeDecoder decoder(&owner);
     int64_t time = int64_t{1} << 32;  // 54 hours into a run
