@@ -87,6 +87,11 @@ int64_t CEpisodeRecorder::Now() const {
 
 void CEpisodeRecorder::Record(OwnerCall call) {
     const OwnerCall::Kind kind = call.kind;
+    if (m_watching && !m_closeAtDebugLine) {
+        // Something new began before the watch ended: judge by what has been seen.
+        EndWatch(m_evidence.BitsWentOn(m_pDecoder->Recognizer(), m_pDecoder->SampleTime())
+                     .value_or(false));
+    }
     if (!m_open) {
         if (m_pDecoder != nullptr && m_pDecoder->IsReadingBlock()) {
             Open(DecodeEpisode::Kind::kData);
@@ -115,7 +120,9 @@ void CEpisodeRecorder::Record(OwnerCall call) {
             OnErrorEntry();
             break;
         case OwnerCall::Kind::kDebug:
-            if (m_closeAtDebugLine) {
+            if (m_closeAtDebugLine && m_watching) {
+                m_closeAtDebugLine = false;
+            } else if (m_closeAtDebugLine) {
                 Close();
             }
             break;
@@ -133,11 +140,35 @@ void CEpisodeRecorder::OnBlock() {
     const std::vector<uint8_t>& bytes = m_open->calls.back().bytes;
     m_open->kind = DecodeEpisode::Kind::kLoaded;
     m_open->length = static_cast<int32_t>(bytes.size());
+    m_blockCall = m_open->calls.size() - 1;
     m_closeAtDebugLine = true;
     m_dropAtClose = IsMisreadRun();
-    if (!m_dropAtClose && m_pSequence != nullptr) {
-        m_pSequence->Remember(Now(), bytes);
+    if (!m_dropAtClose && m_pDecoder != nullptr) {
+        m_evidence.TakeEnd(m_pDecoder->Recognizer());
+        m_blockEnd = Now();
+        m_watching = true;
     }
+}
+
+void CEpisodeRecorder::Watch() {
+    if (!m_watching) {
+        return;
+    }
+    const auto wentOn = m_evidence.BitsWentOn(m_pDecoder->Recognizer(), m_pDecoder->SampleTime());
+    if (wentOn) {
+        EndWatch(*wentOn);
+    }
+}
+
+// Closes the loaded block being watched: dropped when its bits went on, else it joins the
+// sequence of blocks.
+void CEpisodeRecorder::EndWatch(bool brokenOff) {
+    m_watching = false;
+    m_dropAtClose = brokenOff;
+    if (!brokenOff && m_pSequence != nullptr) {
+        m_pSequence->Remember(m_blockEnd, m_open->calls[m_blockCall].bytes);
+    }
+    Close();
 }
 
 void CEpisodeRecorder::OnErrorEntry() {
@@ -150,9 +181,10 @@ void CEpisodeRecorder::OnErrorEntry() {
     Close();
 }
 
-// Only a run of one byte value passes the checksum whatever its origin (an even count of equal
-// bytes XORs to zero), so only such a block is held against the pilot: where it came from
-// decides, not its bytes.
+// A block whose bits are too long for the pilot before it was read from inside another block,
+// from a sync found in its data. A run of one byte value passes the checksum whatever its origin
+// (an even count of equal bytes XORs to zero), so its bits must also be of one length each:
+// where it came from decides, not its bytes.
 bool CEpisodeRecorder::IsMisreadRun() const {
     if (m_pDecoder == nullptr) {
         return false;
@@ -161,7 +193,8 @@ bool CEpisodeRecorder::IsMisreadRun() const {
     const uint8_t* first = read.Data();
     const bool oneValue =
         std::all_of(first, first + read.Size(), [first](uint8_t byte) { return byte == first[0]; });
-    return oneValue && !m_evidence.BitsHaveRomTiming(m_pDecoder->Recognizer(), read);
+    return oneValue ? !m_evidence.BitsHaveRomTiming(m_pDecoder->Recognizer(), read)
+                    : !m_evidence.LedByPilot(m_pDecoder->Recognizer(), read);
 }
 
 // Turns the read error being recorded into the block it frayed from, if it can be mended.
@@ -208,6 +241,7 @@ void CEpisodeRecorder::Open(DecodeEpisode::Kind kind) {
     m_open->kind = kind;
     m_open->source = m_source;
     m_open->start = Now() - kSyncLead;
+    m_watching = false;
     m_closeAtDebugLine = false;
     m_dropAtClose = false;
     m_errorCallsFrom.reset();
@@ -219,6 +253,7 @@ void CEpisodeRecorder::Close() {
         m_closed.push_back(std::move(*m_open));
     }
     m_open.reset();
+    m_watching = false;
     m_closeAtDebugLine = false;
     m_dropAtClose = false;
     m_errorCallsFrom.reset();

@@ -22,9 +22,10 @@ class CTapeDecoder;
 //
 // It also judges each block by its pulses (CPulseEvidence): a run of one byte value whose bits
 // do not have ROM timing against the pilot before it is a pilot or a faster loader misread, and
-// is dropped; a read error that CBlockRepair can mend, with the length and flag known from the
-// header before it (CBlockSequence) or a header's own, becomes a loaded block with one log line
-// saying what was mended.
+// is dropped; so is a block after which ROM bits went on, as a glitch broke it off; a read error
+// that CBlockRepair can mend, with the length and flag known from the header before it
+// (CBlockSequence) or a header's own, becomes a loaded block with one log line saying what was
+// mended.
 class CEpisodeRecorder final : public CDecoderOwner {
 public:
     // The recognizer classifies periods four behind the signal, and the leader before a sync is
@@ -61,6 +62,11 @@ public:
     int64_t Frontier() const;
     // Bytes read so far by the block being read, 0 when none is.
     int32_t OpenBytes() const;
+    // A loaded block is held back until the decoder has seen whether its bits went on after it
+    // (CPulseEvidence::BitsWentOn); call this as the decoder advances to close it when known.
+    void Watch();
+    // A loaded block is waiting for Watch.
+    bool Watching() const { return m_watching; }
 
 private:
     void Record(OwnerCall call);
@@ -70,6 +76,7 @@ private:
     void OnBlock();
     void OnErrorEntry();
     bool IsMisreadRun() const;
+    void EndWatch(bool brokenOff);
     bool Mend();
 
     const CTapeDecoder* m_pDecoder = nullptr;
@@ -79,6 +86,9 @@ private:
     std::optional<DecodeEpisode> m_open;
     bool m_closeAtDebugLine = false;  // a loaded block ends with its debug line
     bool m_dropAtClose = false;       // the open block is a misread run
+    bool m_watching = false;          // the open block is loaded, its ending not yet judged
+    int64_t m_blockEnd = 0;           // when the watched block ended
+    size_t m_blockCall = 0;           // its AddBlock call among the episode's calls
     // Where the open block's read error report begins in its calls.
     std::optional<size_t> m_errorCallsFrom;
     CPulseEvidence m_evidence;  // of the open block

@@ -24,6 +24,17 @@ std::optional<int64_t> PeriodBack(const CBlockRecognizer& recognizer, int32_t ba
     return times.At(-older + 2) - times.At(-older);
 }
 
+// Whether a period has the length of a ROM 0- or 1-bit against the pilot, within kRomBias.
+bool HasBitLength(double period, double pilot) {
+    for (const double pulse : {kZeroPulse, kOnePulse}) {
+        const double expected = pilot * pulse / kPilotPulse;
+        if (std::fabs(period - expected) <= CPulseEvidence::kRomBias * expected) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // Bit `index` of the block, counted from its first bit; stray bits after the last byte follow.
 int32_t BitAt(const CBlockBuffer& bytes, int32_t index) {
     const int32_t whole = 8 * bytes.Size();
@@ -77,10 +88,10 @@ bool CPulseEvidence::SyncCameLate() const {
            static_cast<double>(*before) < kShortOfPilot * m_pilotPeriod;
 }
 
-bool CPulseEvidence::BitsHaveRomTiming(const CBlockRecognizer& recognizer,
-                                       const CBlockBuffer& bytes) const {
+std::optional<CPulseEvidence::RomFit> CPulseEvidence::FitToPilot(const CBlockRecognizer& recognizer,
+                                                                 const CBlockBuffer& bytes) const {
     if (m_pilotPeriod <= 0.0) {
-        return true;
+        return std::nullopt;
     }
     const int32_t bitCount = 8 * bytes.Size() + bytes.BitCount();
     const double zero = m_pilotPeriod * kZeroPulse / kPilotPulse;
@@ -99,18 +110,58 @@ bool CPulseEvidence::BitsHaveRomTiming(const CBlockRecognizer& recognizer,
             (static_cast<double>(*period) - expected) / expected;
     }
     if (judged == 0) {
-        return true;
+        return std::nullopt;
     }
     // The median tells whether the bits are as long as the pilot says; the spread about it
     // whether they are of one length each.
     const auto end = deviations.begin() + judged;
     const auto middle = deviations.begin() + judged / 2;
     std::nth_element(deviations.begin(), middle, end);
-    const double bias = *middle;
-    double spread = 0.0;
+    RomFit fit;
+    fit.bias = *middle;
     for (auto it = deviations.begin(); it != end; ++it) {
-        spread += std::fabs(*it - bias);
+        fit.spread += std::fabs(*it - fit.bias);
     }
-    spread /= judged;
-    return std::fabs(bias) <= kRomBias && spread <= kRomSpread;
+    fit.spread /= judged;
+    return fit;
+}
+
+bool CPulseEvidence::BitsHaveRomTiming(const CBlockRecognizer& recognizer,
+                                       const CBlockBuffer& bytes) const {
+    const auto fit = FitToPilot(recognizer, bytes);
+    return !fit || (std::fabs(fit->bias) <= kRomBias && fit->spread <= kRomSpread);
+}
+
+bool CPulseEvidence::LedByPilot(const CBlockRecognizer& recognizer,
+                                const CBlockBuffer& bytes) const {
+    const auto fit = FitToPilot(recognizer, bytes);
+    return !fit || std::fabs(fit->bias) <= kRomBias;
+}
+
+void CPulseEvidence::TakeEnd(const CBlockRecognizer& recognizer) {
+    m_endExtremum = recognizer.GetExtremumTimes().Count() - 8;
+}
+
+std::optional<bool> CPulseEvidence::BitsWentOn(const CBlockRecognizer& recognizer,
+                                               int64_t now) const {
+    const CBlockRecognizer::ExtremumTimes& times = recognizer.GetExtremumTimes();
+    const int64_t newest = times.Count();
+    if (m_pilotPeriod <= 0.0 || newest - m_endExtremum >= times.Slots()) {
+        return false;
+    }
+    // Extremum number n (counted from 1) as a position relative to the newest one.
+    const auto at = [&](int64_t n) { return times.At(static_cast<int32_t>(n - newest)); };
+    const int64_t ended = at(m_endExtremum);
+    const auto watched = static_cast<int64_t>(kWatchPilots * m_pilotPeriod);
+    int32_t run = 0;
+    for (int64_t n = m_endExtremum + 2; n <= newest && at(n) - ended <= watched; n += 2) {
+        run = HasBitLength(static_cast<double>(at(n) - at(n - 2)), m_pilotPeriod) ? run + 1 : 0;
+        if (run >= kBitsGoingOn) {
+            return true;
+        }
+    }
+    if (now - ended <= watched) {
+        return std::nullopt;
+    }
+    return false;
 }

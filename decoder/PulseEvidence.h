@@ -25,6 +25,11 @@ public:
     static constexpr double kRomSpread = 0.12;
     // A period before the sync at least this much shorter than the pilot's was no pilot.
     static constexpr double kShortOfPilot = 0.9;
+    // How long after a block's end the signal is watched, in pilot periods, and how many periods
+    // in a row of ROM bit length found there say that the block went on: a dropout breaks off a
+    // few bits, the bits after it follow within a few milliseconds.
+    static constexpr double kWatchPilots = 12.0;
+    static constexpr int32_t kBitsGoingOn = 6;
 
     // At the sync (the recognizer has just entered its data state): measures the pilot and keeps
     // the periods that led up to the sync.
@@ -38,9 +43,32 @@ public:
     // whether its last bits have the ROM's lengths against the pilot. True when no pilot was
     // measured, as there is nothing to hold them against.
     bool BitsHaveRomTiming(const CBlockRecognizer& recognizer, const CBlockBuffer& bytes) const;
+    // Like BitsHaveRomTiming, but only whether the bits are as long as the pilot says, whatever
+    // their spread: false when the "pilot" was a run of 1-bits inside a block, read as leader up
+    // to a 0-bit taken for the sync, as the bits are then a quarter too long for it.
+    bool LedByPilot(const CBlockRecognizer& recognizer, const CBlockBuffer& bytes) const;
+    // At the end of a loaded block (the period after its bits was just classified): notes where
+    // it ended, for BitsWentOn.
+    void TakeEnd(const CBlockRecognizer& recognizer);
+    // Whether ROM-timed bits went on right after the block's end: then a glitch broke the block
+    // off at a byte boundary, and its bytes XOR to zero only by chance (often, in data as regular
+    // as a screen's). A tape that ends a block stops, or plays a pilot. Nothing until the decoder
+    // at sample time `now` has seen kWatchPilots pilot periods past the end; false when no pilot
+    // was measured or the history no longer reaches back to the end.
+    std::optional<bool> BitsWentOn(const CBlockRecognizer& recognizer, int64_t now) const;
 
 private:
+    struct RomFit {
+        double bias = 0.0;    // median deviation of the bit periods from their ROM length
+        double spread = 0.0;  // mean deviation from that median
+    };
+    // The block's last bits (up to kBitsJudged) held against the pilot; nothing when no pilot
+    // was measured.
+    std::optional<RomFit> FitToPilot(const CBlockRecognizer& recognizer,
+                                     const CBlockBuffer& bytes) const;
+
     double m_pilotPeriod = 0.0;                         // in samples; 0 when none was measured
     std::array<int64_t, kSyncPeriods> m_syncPeriods{};  // [0] the sync, [1] the one before...
     int32_t m_syncPeriodCount = 0;
+    int64_t m_endExtremum = 0;  // count of the extremum that closed the block's ending period
 };

@@ -89,7 +89,8 @@ SignalReading CRobustDecoder::Calibrate() {
 
 bool CRobustDecoder::IsReadingBlock() const {
     return m_troughDecoder.IsReadingBlock() || m_peakDecoder.IsReadingBlock() ||
-           m_plainDecoder.IsReadingBlock() || m_merger.HasPending();
+           m_plainDecoder.IsReadingBlock() || m_troughRecorder.Watching() ||
+           m_peakRecorder.Watching() || m_plainRecorder.Watching() || m_merger.HasPending();
 }
 
 void CRobustDecoder::CaptureSnapshot(SignalSnapshot& snapshot) const {
@@ -130,8 +131,13 @@ void CRobustDecoder::Feed(CTapeDecoder& decoder, CEpisodeRecorder& recorder, con
         ++at;
         recorder.SetClockOffset(m_fed + at - decoder.SampleTime());
     }
-    if (at < count) {
-        decoder.ProcessBuffer(samples + at, count - at);
+    // In chunks, so that a loaded block is judged while what followed it is still in the
+    // decoder's history.
+    while (at < count) {
+        const int32_t chunk = std::min(kWatchChunk, count - at);
+        decoder.ProcessBuffer(samples + at, chunk);
+        at += chunk;
+        recorder.Watch();
     }
 }
 

@@ -54,6 +54,10 @@ public:
     const CTapeDecoder& Inner(int32_t index) const;
 
 private:
+    // Samples fed to an inner decoder between two looks at the block it may have just loaded:
+    // well within the 1024 extremums it keeps.
+    static constexpr int32_t kWatchChunk = 256;
+
     void Decode(const uint8_t* samples, int32_t count);
     void Feed(CTapeDecoder& decoder, CEpisodeRecorder& recorder, const uint8_t* samples,
               int32_t count) const;
