@@ -1,7 +1,8 @@
 #include "decoder/BlockRepair.h"
 
+#include <algorithm>
+
 #include "decoder/BlockBuffer.h"
-#include "decoder/DecoderSettings.h"
 #include "decoder/PulseEvidence.h"
 
 namespace {
@@ -12,18 +13,6 @@ bool XorsToZero(const std::vector<uint8_t>& bytes) {
         sum = static_cast<uint8_t>(sum ^ byte);
     }
     return sum == 0;
-}
-
-// A period before the data as a bit: the sync range lies below the 1 range, so a period taken
-// for a sync was a 0-bit.
-std::optional<int32_t> BitOfPeriod(int64_t period, const DecoderSettings& s) {
-    if (period <= s.data0Max && period >= s.syncMin) {
-        return 0;
-    }
-    if (period >= s.data1Min && period <= s.data1Max) {
-        return 1;
-    }
-    return std::nullopt;
 }
 
 // Collects bits, most significant first, into bytes.
@@ -49,18 +38,42 @@ private:
 
 std::optional<CBlockRepair::Mended> CBlockRepair::Mend(const CBlockBuffer& read,
                                                        const CBlockSequence::Expectation& expected,
-                                                       const CPulseEvidence& evidence,
-                                                       const DecoderSettings& settings) {
+                                                       const CPulseEvidence& evidence) {
     const int64_t missing =
         8 * static_cast<int64_t>(expected.length) - (8 * int64_t{read.Size()} + read.BitCount());
+    std::optional<Mended> mended;
     if (missing < 0) {
-        return DropStrayBits(read, expected);
+        mended = DropStrayBits(read, expected);
+    } else if (missing > 0 && missing <= kMostRestored) {
+        mended = RestoreLeadingBits(read, expected, static_cast<int32_t>(missing), 0, evidence);
     }
-    if (missing > 0 && missing <= kMostRestored) {
-        return RestoreLeadingBits(read, expected, static_cast<int32_t>(missing), evidence,
-                                  settings);
+    if (mended || missing > kMostRestored || missing < -kMostStray) {
+        return mended;
     }
-    return std::nullopt;
+    return RestoreAndDrop(read, expected, static_cast<int32_t>(missing), evidence);
+}
+
+// A late sync and stray bits together: the block is short by `missing` bits net. Every split
+// into restored and dropped bits is tried, and only a single one that holds is taken.
+std::optional<CBlockRepair::Mended> CBlockRepair::RestoreAndDrop(
+    const CBlockBuffer& read, const CBlockSequence::Expectation& expected, int32_t missing,
+    const CPulseEvidence& evidence) {
+    std::optional<Mended> found;
+    for (int32_t restored = std::max(1, missing + 1); restored <= kMostRestored; ++restored) {
+        const int32_t stray = restored - missing;
+        if (stray > kMostStray) {
+            break;
+        }
+        auto mended = RestoreLeadingBits(read, expected, restored, stray, evidence);
+        if (!mended) {
+            continue;
+        }
+        if (found) {
+            return std::nullopt;
+        }
+        found = std::move(mended);
+    }
+    return found;
 }
 
 std::optional<CBlockRepair::Mended> CBlockRepair::DropStrayBits(
@@ -78,7 +91,7 @@ std::optional<CBlockRepair::Mended> CBlockRepair::DropStrayBits(
 
 std::optional<CBlockRepair::Mended> CBlockRepair::RestoreLeadingBits(
     const CBlockBuffer& read, const CBlockSequence::Expectation& expected, int32_t missing,
-    const CPulseEvidence& evidence, const DecoderSettings& settings) {
+    int32_t stray, const CPulseEvidence& evidence) {
     if (!evidence.SyncCameLate()) {
         return std::nullopt;
     }
@@ -89,24 +102,25 @@ std::optional<CBlockRepair::Mended> CBlockRepair::RestoreLeadingBits(
             continue;
         }
         // Bit `missing - 1` is the period taken for the sync, the ones before it lie further back.
-        const auto period = evidence.PeriodBeforeData(missing - 1 - i);
-        const auto bit = period ? BitOfPeriod(*period, settings) : std::nullopt;
+        const auto bit = evidence.BitBeforeData(missing - 1 - i);
         if (!bit) {
             return std::nullopt;
         }
         packer.Add(*bit);
     }
-    for (int32_t i = 0; i < read.Size(); ++i) {
-        for (int32_t bit = 7; bit >= 0; --bit) {
-            packer.Add((read.Data()[i] >> bit) & 1);
+    // The bits read, less the stray ones at the end.
+    const int32_t kept = 8 * read.Size() + read.BitCount() - stray;
+    for (int32_t i = 0; i < kept; ++i) {
+        if (i < 8 * read.Size()) {
+            packer.Add((read.Data()[i / 8] >> (7 - i % 8)) & 1);
+        } else {
+            packer.Add((read.CurrentByte() >> (read.BitCount() - 1 - (i - 8 * read.Size()))) & 1);
         }
     }
-    for (int32_t bit = read.BitCount() - 1; bit >= 0; --bit) {
-        packer.Add((read.CurrentByte() >> bit) & 1);
-    }
-    Mended mended{std::move(packer.Bytes()), missing, 0};
+    Mended mended{std::move(packer.Bytes()), missing, stray};
     // The bits read must go on with the flag where the restored ones leave off.
-    if (mended.bytes.empty() || mended.bytes[0] != expected.flag || !XorsToZero(mended.bytes)) {
+    if (static_cast<int32_t>(mended.bytes.size()) != expected.length ||
+        mended.bytes[0] != expected.flag || !XorsToZero(mended.bytes)) {
         return std::nullopt;
     }
     return mended;

@@ -8,14 +8,13 @@
 
 class CBlockBuffer;
 class CPulseEvidence;
-struct DecoderSettings;
 
 // Mends a block that failed only at its edges, when its length and flag are known beforehand: a
 // sync found late, on one of the block's first bits, leaves the block short by the bits read
 // before it as pilot; trailing pulses read as bits leave a few stray bits after the last byte.
 // The missing leading bits are the known flag's, and beyond it the periods that led up to the
-// late sync; the result counts only if its bytes XOR to zero. A block read whole that fails its
-// checksum is never mended: which bit is wrong cannot be known.
+// late sync; both may come together. The result counts only if its bytes XOR to zero. A block read
+// whole that fails its checksum is never mended: which bit is wrong cannot be known.
 class CBlockRepair {
 public:
     // Most leading bits restored: the flag and two bits of the next byte.
@@ -32,14 +31,17 @@ public:
     // The block that `read` was, if it was the `expected` block with its edges frayed.
     static std::optional<Mended> Mend(const CBlockBuffer& read,
                                       const CBlockSequence::Expectation& expected,
-                                      const CPulseEvidence& evidence,
-                                      const DecoderSettings& settings);
+                                      const CPulseEvidence& evidence);
 
 private:
     static std::optional<Mended> DropStrayBits(const CBlockBuffer& read,
                                                const CBlockSequence::Expectation& expected);
+    // `missing` leading bits restored and the last `stray` bits read dropped.
     static std::optional<Mended> RestoreLeadingBits(const CBlockBuffer& read,
                                                     const CBlockSequence::Expectation& expected,
-                                                    int32_t missing, const CPulseEvidence& evidence,
-                                                    const DecoderSettings& settings);
+                                                    int32_t missing, int32_t stray,
+                                                    const CPulseEvidence& evidence);
+    static std::optional<Mended> RestoreAndDrop(const CBlockBuffer& read,
+                                                const CBlockSequence::Expectation& expected,
+                                                int32_t missing, const CPulseEvidence& evidence);
 };

@@ -23,6 +23,12 @@ OwnerCall TextCall(OwnerCall::Kind kind, const std::string& text) {
 
 // The words of a block that was mended, for the console log.
 std::string MendedText(const CBlockRepair::Mended& mended, int32_t length) {
+    if (mended.restoredBits > 0 && mended.strayBits > 0) {
+        return FormatText(
+            "Recovered %d leading bit(s) and dropped %d stray bit(s) of a %d bytes "
+            "block",
+            mended.restoredBits, mended.strayBits, length);
+    }
     if (mended.restoredBits > 0) {
         return FormatText("Recovered %d leading bit(s) of a %d bytes block", mended.restoredBits,
                           length);
@@ -212,7 +218,7 @@ bool CEpisodeRecorder::Mend() {
     }
     candidates.push_back({CBlockSequence::kHeaderLength, 0x00});
     for (const CBlockSequence::Expectation& expected : candidates) {
-        auto mended = CBlockRepair::Mend(read, expected, m_evidence, m_pDecoder->settings);
+        auto mended = CBlockRepair::Mend(read, expected, m_evidence);
         if (!mended) {
             continue;
         }

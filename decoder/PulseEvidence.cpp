@@ -82,6 +82,20 @@ std::optional<int64_t> CPulseEvidence::PeriodBeforeData(int32_t back) const {
     return m_syncPeriods[static_cast<size_t>(back)];
 }
 
+std::optional<int32_t> CPulseEvidence::BitBeforeData(int32_t back) const {
+    const auto period = PeriodBeforeData(back);
+    if (!period || m_pilotPeriod <= 0.0) {
+        return std::nullopt;
+    }
+    const double share = static_cast<double>(*period) / m_pilotPeriod;
+    constexpr double kShortest = kZeroPulse / kPilotPulse / 2.0;
+    constexpr double kBetween = (kZeroPulse + kOnePulse) / 2.0 / kPilotPulse;
+    if (share < kShortest || share >= kShortOfPilot) {
+        return std::nullopt;
+    }
+    return share < kBetween ? 0 : 1;
+}
+
 bool CPulseEvidence::SyncCameLate() const {
     const auto before = PeriodBeforeData(1);
     return before && m_pilotPeriod > 0.0 &&

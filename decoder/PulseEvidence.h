@@ -36,6 +36,11 @@ public:
     void TakeSync(const CBlockRecognizer& recognizer);
     // The period `back` periods before the first data bit (0: the sync itself), if it was seen.
     std::optional<int64_t> PeriodBeforeData(int32_t back) const;
+    // The bit that the period `back` periods before the first data bit was, judged against the
+    // pilot (the limits may have been moved by calibration since): shorter than halfway from a
+    // 0-bit to a 1-bit is 0, shorter than kShortOfPilot of the pilot 1; nothing for a pilot
+    // period, a glitch or one not seen.
+    std::optional<int32_t> BitBeforeData(int32_t back) const;
     // The period before the sync was shorter than the pilot: the sync was found late, on a bit
     // of the block, and the bits before it were read as pilot.
     bool SyncCameLate() const;
