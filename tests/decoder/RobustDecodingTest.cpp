@@ -164,8 +164,8 @@ TEST(RobustDecodingTest, LoadsEveryBlockThatThePlainModeLoadsFromADullTape) {
 
 // The sync stretched into the pilot's range: each block's sync is found on its first 0-bit, a
 // header's after its first bit, a data block's after its flag (read as more pilot) and the 0-bits
-// after it. Or a block that ends in stray bits. Either way the block comes up short or long, and
-// the plain mode loses it.
+// after it. Or a block that ends in stray bits, or both. Either way the block comes up short or
+// long, and the plain mode loses it.
 TEST(RobustDecodingTest, ABlockFoundLateOrEndingInStrayBitsIsMendedToItsExactBytes) {
     TapeWear lateSync = WornTape();
     lateSync.syncScale = 2.3;
@@ -183,6 +183,21 @@ TEST(RobustDecodingTest, ABlockFoundLateOrEndingInStrayBitsIsMendedToItsExactByt
         EXPECT_EQ(mended.size(), TapeBlocks().size());
         EXPECT_TRUE(robust.owner.Lines("entry: ").empty());
     }
+    // Both on one block: a split into restored and dropped bits that is the only one to hold.
+    CTestTape tape;
+    tape.AddCodeFile("code", 1000, 2);
+    TapeWear both = lateSync;
+    both.strayBits = 3;
+    const Decoding robust = DecodeRobust(CTapeSynth::RenderForDecoder(tape.Blocks(), both));
+    EXPECT_EQ(robust.owner.blocks, tape.Blocks());
+    EXPECT_EQ(
+        robust.owner.Lines("log: Recovered 1 leading bit(s) and dropped 3 stray bit(s) of a 19 ")
+            .size(),
+        1U);
+    EXPECT_EQ(
+        robust.owner.Lines("log: Recovered 9 leading bit(s) and dropped 3 stray bit(s) of a 1002 ")
+            .size(),
+        1U);
 }
 
 // Dropouts in the pilot set off false syncs, after which the pilot reads as 1-bits: runs of 0xFF
@@ -196,14 +211,19 @@ TEST(RobustDecodingTest, RunsOfOneByteValueLoadOnlyWhenTheyAreOnTheTape) {
     const Blocks onTape = tape.Blocks();
     TapeWear wear = WornTape();
     EXPECT_EQ(DecodeRobust(CTapeSynth::RenderForDecoder(onTape, wear)).owner.blocks, onTape);
-    wear.dropoutEvery = 0.43;
-    for (const double length : {0.002, 0.004}) {
-        wear.dropoutLength = length;
-        const Decoding robust = DecodeRobust(CTapeSynth::RenderForDecoder(onTape, wear));
-        EXPECT_FALSE(robust.owner.blocks.empty());
-        for (const auto& block : robust.owner.blocks) {
-            EXPECT_NE(std::find(onTape.begin(), onTape.end(), block), onTape.end())
-                << "dropouts of " << length << " s: a block of " << block.size() << " bytes";
+    // Every 0.57 s a dropout also breaks the 66-byte block off at a byte boundary: its first 54
+    // bytes of 0xFF, with ROM timing, and then more bits.
+    for (const double every : {0.43, 0.57}) {
+        wear.dropoutEvery = every;
+        for (const double length : {0.002, 0.004}) {
+            wear.dropoutLength = length;
+            const Decoding robust = DecodeRobust(CTapeSynth::RenderForDecoder(onTape, wear));
+            EXPECT_FALSE(robust.owner.blocks.empty());
+            for (const auto& block : robust.owner.blocks) {
+                EXPECT_NE(std::find(onTape.begin(), onTape.end(), block), onTape.end())
+                    << "dropouts of " << length << " s every " << every << " s: a block of "
+                    << block.size() << " bytes";
+            }
         }
     }
 }
