@@ -64,6 +64,9 @@ std::optional<CBlockRepair::Mended> CBlockRepair::RestoreAndDrop(
         if (stray > kMostStray) {
             break;
         }
+        if (!PeriodsMatchFlag(expected, restored, evidence)) {
+            continue;
+        }
         auto mended = RestoreLeadingBits(read, expected, restored, stray, evidence);
         if (!mended) {
             continue;
@@ -87,6 +90,26 @@ std::optional<CBlockRepair::Mended> CBlockRepair::DropStrayBits(
         return std::nullopt;
     }
     return mended;
+}
+
+// With two edges to mend, the XOR check alone lets too much through: the periods seen before the
+// late sync must also have been the flag's restored bits.
+bool CBlockRepair::PeriodsMatchFlag(const CBlockSequence::Expectation& expected, int32_t restored,
+                                    const CPulseEvidence& evidence) {
+    for (int32_t back = 0; back < std::min(restored, 8); ++back) {
+        const int32_t index = restored - 1 - back;
+        if (index >= 8) {
+            continue;
+        }
+        const auto bit = evidence.BitBeforeData(back);
+        if (!evidence.PeriodBeforeData(back)) {
+            break;
+        }
+        if (!bit || *bit != ((expected.flag >> (7 - index)) & 1)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 std::optional<CBlockRepair::Mended> CBlockRepair::RestoreLeadingBits(

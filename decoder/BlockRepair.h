@@ -41,6 +41,8 @@ private:
                                                     const CBlockSequence::Expectation& expected,
                                                     int32_t missing, int32_t stray,
                                                     const CPulseEvidence& evidence);
+    static bool PeriodsMatchFlag(const CBlockSequence::Expectation& expected, int32_t restored,
+                                 const CPulseEvidence& evidence);
     static std::optional<Mended> RestoreAndDrop(const CBlockBuffer& read,
                                                 const CBlockSequence::Expectation& expected,
                                                 int32_t missing, const CPulseEvidence& evidence);
