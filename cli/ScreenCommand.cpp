@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "tape/FileReplacer.h"
 #include "tape/ScreenPicture.h"
 #include "tape/TapeImageReader.h"
-#include "tape/TapeImageWriter.h"
 
 namespace {
 constexpr const char* kScreenUsage =
@@ -108,7 +108,7 @@ int DrawScreen(const std::string& input, int number, const std::string& output) 
         std::fprintf(stderr, "tapewise-cli: cannot encode the picture for %s\n", output.c_str());
         return kExitFileError;
     }
-    if (const auto error = ReplaceFileContents(output, png)) {
+    if (const auto error = CFileReplacer(output).Replace(png)) {
         std::fprintf(stderr, "tapewise-cli: %s\n", error->c_str());
         return kExitFileError;
     }

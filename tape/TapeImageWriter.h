@@ -16,9 +16,8 @@ TapeLayout LayoutForPath(std::string_view path);
 // Writes the blocks, in order, in the layout chosen by the path. A TZX image keeps every block
 // with its timing. A TAP image keeps the bytes of the data blocks (Standard, Turbo, PureData)
 // without their timing and drops every other stretch: CountUnkept says how many. The file is
-// written beside the target under a temporary name and renamed over it only when every byte is
-// written, so a failed save leaves an existing file as it was. Returns nothing on success, else a
-// message naming the path and the reason.
+// written as CFileReplacer writes one: a failed save leaves an existing file as it was. Returns
+// nothing on success, else a message naming the path and the reason.
 std::optional<std::string> SaveTapeImage(const std::string& path,
                                          const std::vector<TapeBlock>& blocks);
 
@@ -42,9 +41,3 @@ UnkeptStretches CountUnkept(TapeLayout layout, const std::vector<TapeBlock>& blo
 // The same in words for the user, naming the path; nothing when every stretch is kept.
 std::optional<std::string> DescribeUnkept(const std::string& path,
                                           const std::vector<TapeBlock>& blocks);
-
-// Replaces the file at `path` with `contents` the same safe way: a temporary file beside it,
-// renamed over it only when every byte is written. Returns a message naming the path and the
-// reason on failure; the old file is then untouched.
-std::optional<std::string> ReplaceFileContents(const std::string& path,
-                                               const std::vector<uint8_t>& contents);

@@ -1,0 +1,220 @@
+#include "tape/FileReplacer.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace {
+constexpr int kMaxLinkHops = 40;
+constexpr int kMaxTemporaryAttempts = 100;
+constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new file
+constexpr mode_t kPrivateMode = 0600;  // until the target's own mode is set
+
+// A link under /proc (such as /dev/stdout -> /proc/self/fd/1) names an open stream: its text
+// is no path to rename over, and the stream is what the user means.
+bool IsOpenStreamLink(const std::string& path) {
+    return path.starts_with("/proc/");
+}
+
+std::string DirectoryOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The text a symbolic link points to, relative links taken from the link's own directory.
+std::optional<std::string> LinkTarget(const std::string& link, int& error) {
+    std::string target(PATH_MAX, '\0');
+    const ssize_t length = readlink(link.c_str(), target.data(), target.size());
+    if (length < 0) {
+        error = errno;
+        return std::nullopt;
+    }
+    target.resize(static_cast<size_t>(length));
+    return target.starts_with("/") ? target : DirectoryOf(link) + target;
+}
+
+bool MayWrite(const std::string& path) {
+    return faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+// Returns 0 when every byte was written, else the errno of the failure.
+int WriteAll(int fd, const std::vector<uint8_t>& contents) {
+    size_t written = 0;
+    while (written < contents.size()) {
+        const ssize_t count = write(fd, contents.data() + written, contents.size() - written);
+        if (count < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        written += static_cast<size_t>(count);
+    }
+    return 0;
+}
+
+// A new file beside the target, so that the final rename stays on one file system.
+int CreateTemporary(const std::string& path, mode_t mode, std::string& temporaryPath) {
+    for (int attempt = 0; attempt < kMaxTemporaryAttempts; ++attempt) {
+        temporaryPath = path + ".tw" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+sigset_t StopSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        sigaddset(&signals, number);
+    }
+    return signals;
+}
+
+// The replaced file keeps its owner where the user may set it, and its mode.
+void TakeOverAttributes(int fd, const struct stat& target) {
+    if (fchown(fd, target.st_uid, target.st_gid) != 0) {
+        // Only root may give a file away; the new file is then the user's own.
+    }
+    fchmod(fd, target.st_mode & 07777);
+}
+
+// Writes the temporary file and renames it over the target; returns 0 or the errno.
+int WriteAndRename(const std::string& target, const struct stat* existing,
+                   const std::vector<uint8_t>& contents) {
+    std::string temporaryPath;
+    const int fd =
+        CreateTemporary(target, existing != nullptr ? kPrivateMode : kNewFileMode, temporaryPath);
+    if (fd < 0) {
+        return errno;
+    }
+    if (existing != nullptr) {
+        TakeOverAttributes(fd, *existing);
+    }
+    int error = WriteAll(fd, contents);
+    if (error == 0 && fsync(fd) != 0) {
+        error = errno;
+    }
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && rename(temporaryPath.c_str(), target.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        unlink(temporaryPath.c_str());
+    }
+    return error;
+}
+}  // namespace
+
+std::string CFileReplacer::Reason(int error) const {
+    return "Cannot write " + m_path + ": " + std::strerror(error);
+}
+
+std::optional<CFileReplacer::Destination> CFileReplacer::Resolve(int& error) const {
+    std::string path = m_path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        if (IsOpenStreamLink(path)) {
+            return Destination{m_path, true};
+        }
+        struct stat status {};
+        if (lstat(path.c_str(), &status) != 0) {
+            if (errno == ENOENT) {
+                return Destination{path, false};
+            }
+            error = errno;
+            return std::nullopt;
+        }
+        if (S_ISLNK(status.st_mode)) {
+            const auto target = LinkTarget(path, error);
+            if (!target) {
+                return std::nullopt;
+            }
+            path = *target;
+            continue;
+        }
+        if (S_ISREG(status.st_mode)) {
+            return Destination{path, false};
+        }
+        if (S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode)) {
+            return Destination{path, true};
+        }
+        // A directory, a block device or a socket is nothing to save a file into.
+        error = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+        return std::nullopt;
+    }
+    error = ELOOP;
+    return std::nullopt;
+}
+
+std::optional<std::string> CFileReplacer::CheckWritable() const {
+    int error = 0;
+    const auto destination = Resolve(error);
+    if (!destination) {
+        return Reason(error);
+    }
+    // A FIFO is not opened here: without a reader, opening it waits.
+    if (access(destination->path.c_str(), F_OK) == 0 && !MayWrite(destination->path)) {
+        return Reason(errno);
+    }
+    if (destination->inPlace) {
+        return std::nullopt;
+    }
+    std::string probe;
+    const int fd = CreateTemporary(destination->path, kPrivateMode, probe);
+    if (fd < 0) {
+        return Reason(errno);
+    }
+    close(fd);
+    unlink(probe.c_str());
+    return std::nullopt;
+}
+
+std::optional<std::string> CFileReplacer::Replace(const std::vector<uint8_t>& contents) const {
+    int error = 0;
+    const auto destination = Resolve(error);
+    if (!destination) {
+        return Reason(error);
+    }
+    return destination->inPlace ? WriteInPlace(*destination, contents)
+                                : WriteBeside(*destination, contents);
+}
+
+std::optional<std::string> CFileReplacer::WriteInPlace(const Destination& destination,
+                                                       const std::vector<uint8_t>& contents) const {
+    // Appending is right for a stream opened with > as well as with >>.
+    const int fd = open(destination.path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        return Reason(errno);
+    }
+    int error = WriteAll(fd, contents);
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    return error == 0 ? std::nullopt : std::optional<std::string>(Reason(error));
+}
+
+std::optional<std::string> CFileReplacer::WriteBeside(const Destination& destination,
+                                                      const std::vector<uint8_t>& contents) const {
+    struct stat existing {};
+    const bool exists = stat(destination.path.c_str(), &existing) == 0;
+    if (exists && !MayWrite(destination.path)) {
+        return Reason(errno);
+    }
+    const sigset_t stopSignals = StopSignals();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &stopSignals, &previous);
+    const int error = WriteAndRename(destination.path, exists ? &existing : nullptr, contents);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return error == 0 ? std::nullopt : std::optional<std::string>(Reason(error));
+}
