@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/OutputCheck.h"
 #include "tape/TapeImageReader.h"
 #include "tape/TapeImageWriter.h"
 
@@ -12,12 +13,11 @@ constexpr const char* kConvertUsage =
     "Usage: tapewise-cli convert INPUT... OUTPUT\n"
     "\n"
     "Joins the blocks of the TAP, BLK or TZX files INPUT, in order, into OUTPUT. OUTPUT gets the\n"
-    "TZX layout when it ends in \".tzx\" or \".TZX\", else the TAP layout. A TZX keeps every "
-    "block\n"
-    "with its timing; a TAP keeps the bytes of data blocks only, and a note says what it left "
-    "out.\n"
-    "Nothing is written when an input cannot be read in full. Exit status: 0 written, 1 a file\n"
-    "could not be read or written, 2 usage.\n";
+    "TZX layout when it ends in \".tzx\" or \".TZX\", else the TAP layout. A TZX keeps every\n"
+    "block with its timing; a TAP keeps the bytes of data blocks only, and a note says what it\n"
+    "left out. Nothing is written when an input cannot be read in full, and never over an input\n"
+    "or a sound recording. Exit status: 0 written, 1 a file could not be read or written, 2\n"
+    "usage.\n";
 
 bool IsHelp(const char* argument) {
     return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
@@ -58,6 +58,10 @@ int RunConvert(int argc, char** argv) {
         return kExitUsage;
     }
     const std::string output = argv[argc - 1];
+    if (auto refusal = CheckOutput(output, std::vector<std::string>(argv, argv + argc - 1))) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", refusal->c_str());
+        return kExitFileError;
+    }
     std::vector<TapeBlock> blocks;
     if (!GatherBlocks(argc - 1, argv, blocks)) {
         std::fprintf(stderr, "tapewise-cli: %s not written\n", output.c_str());

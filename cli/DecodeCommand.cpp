@@ -7,16 +7,21 @@
 
 #include "cli/Commands.h"
 #include "cli/DecoderOptions.h"
+#include "cli/OutputCheck.h"
 #include "cli/ProgressBar.h"
 #include "cli/RawFileSource.h"
+#include "cli/StopSignals.h"
 #include "cli/TerminalOwner.h"
 #include "decoder/SampleDecoder.h"
 #include "recording/AudioFileSource.h"
+#include "recording/AudioFileTypes.h"
 #include "recording/BufferFeeder.h"
 #include "tape/TapeImageWriter.h"
 
 namespace {
 constexpr int64_t kProgressScale = 1000000;
+// Inputs held open from the check to their turn; regular files beyond these are opened again.
+constexpr size_t kMaxHeldInputs = 256;
 constexpr const char* kPrefix = "tapewise-cli decode: ";
 
 constexpr const char* kUsage =
@@ -30,11 +35,16 @@ constexpr const char* kUsage =
     "Standard output: one line per block or read error (Type, Sync, Length, Name, Expected,\n"
     "separated by tabs). Standard error: the decoder's status and log lines.\n"
     "\n"
-    "  -o, --output FILE    write the loaded blocks: TZX when FILE ends in .tzx or .TZX, else TAP\n"
+    "  -o, --output FILE    write the loaded blocks: TZX when FILE ends in .tzx or .TZX, else "
+    "TAP.\n"
+    "                       FILE must not be an input nor hold a recording. When no block\n"
+    "                       loads, FILE is not written (an older FILE stays as it was).\n"
     "  --raw                read every input as raw samples\n"
     "  --channel left|right use one channel of a stereo file (default: mix all channels)\n"
     "  --help               show this help\n"
     "  --version            show the version\n"
+    "\n"
+    "Ctrl-C (SIGINT) or SIGTERM stops decoding; the blocks loaded so far are still written.\n"
     "\n";
 
 struct DecodeRequest {
@@ -177,10 +187,18 @@ int32_t RateOf(const CSampleSource& source) {
     return audio != nullptr ? audio->SampleRate() : CBufferFeeder::kBufferSamples;
 }
 
-// Every input is opened once before any is decoded, so that a mistyped name in a long series
-// costs nothing. They are then opened again one at a time: a series may hold thousands of files.
-// In archive mode the decoder runs at the inputs' own rate, so they must share one; rate tells it.
-bool CheckInputs(const DecodeRequest& request, int32_t& rate) {
+struct Input {
+    std::string path;
+    std::unique_ptr<CSampleSource> source;  // open, or null for a file to open in its turn
+};
+
+// Every input is opened before any is decoded, so that a mistyped name in a long series costs
+// nothing. Each stays open for its turn, since a pipe can be read only once; past
+// kMaxHeldInputs, regular files are closed and opened again in their turn, as a series may hold
+// thousands of files. In archive mode the decoder runs at the inputs' own rate, so they must
+// share one; rate tells it. Returns nothing when an input cannot be used (each one is named).
+std::optional<std::vector<Input>> OpenInputs(const DecodeRequest& request, int32_t& rate) {
+    std::vector<Input> inputs;
     bool allOpen = true;
     std::optional<int32_t> shared;
     for (const std::string& path : request.inputs) {
@@ -191,19 +209,23 @@ bool CheckInputs(const DecodeRequest& request, int32_t& rate) {
             allOpen = false;
             continue;
         }
-        if (!request.options.Settings().archive) {
-            continue;
+        if (request.options.Settings().archive) {
+            if (shared && *shared != RateOf(*source)) {
+                ReportFileError(path,
+                                "archive mode decodes inputs of one sample rate; this one has " +
+                                    std::to_string(RateOf(*source)) + "/s, the first " +
+                                    std::to_string(*shared) + "/s");
+                allOpen = false;
+            }
+            shared = shared.value_or(RateOf(*source));
         }
-        if (shared && *shared != RateOf(*source)) {
-            ReportFileError(path, "archive mode decodes inputs of one sample rate; this one has " +
-                                      std::to_string(RateOf(*source)) + "/s, the first " +
-                                      std::to_string(*shared) + "/s");
-            allOpen = false;
+        if (inputs.size() >= kMaxHeldInputs && path != "-" && IsRegularFile(path)) {
+            source.reset();
         }
-        shared = shared.value_or(RateOf(*source));
+        inputs.push_back({path, std::move(source)});
     }
     rate = shared.value_or(CBufferFeeder::kBufferSamples);
-    return allOpen;
+    return allOpen ? std::optional<std::vector<Input>>(std::move(inputs)) : std::nullopt;
 }
 
 class CInputRun {
@@ -220,25 +242,28 @@ public:
                          kPrefix, path.c_str());
         }
         int64_t samples = 0;
-        for (;;) {
+        while (StopSignal() == 0) {
             const int32_t got = source.Read(m_feeder.Space(), m_feeder.SpaceCount());
-            if (got < 0) {
+            if (got < 0 && StopSignal() == 0) {
                 m_progress.Clear();
                 ReportFileError(path, "read failed: " + source.ErrorText());
                 return false;
             }
-            if (got == 0) {
+            if (got <= 0) {
                 break;
             }
             samples += got;
             m_feeder.Commit(got);
             ShowProgress(source, inputIndex);
         }
-        if (samples == 0) {
-            m_progress.Clear();
+        m_progress.Clear();
+        if (samples == 0 && StopSignal() == 0) {
             std::fprintf(stderr, "%s%s: no samples in it\n", kPrefix, path.c_str());
         }
-        return true;
+        for (const std::string& note : source.Notes()) {
+            std::fprintf(stderr, "%s%s: %s\n", kPrefix, path.c_str(), note.c_str());
+        }
+        return !source.Damaged();
     }
 
 private:
@@ -257,42 +282,68 @@ private:
     int64_t m_inputCount = 1;
 };
 
+// Writes what has loaded; when nothing has, an existing file is left as it was.
+bool SaveBlocks(const std::string& output, const std::vector<TapeBlock>& blocks) {
+    if (output.empty()) {
+        return true;
+    }
+    if (blocks.empty()) {
+        std::fprintf(stderr, "%s%s\n", kPrefix, NothingLoadedNote(output).c_str());
+        return true;
+    }
+    if (auto failure = SaveTapeImage(output, blocks)) {
+        std::fprintf(stderr, "%s%s\n", kPrefix, failure->c_str());
+        return false;
+    }
+    if (auto unkept = DescribeUnkept(output, blocks)) {
+        std::fprintf(stderr, "%s%s\n", kPrefix, unkept->c_str());
+    }
+    return true;
+}
+
 int Decode(const DecodeRequest& request) {
+    if (!request.output.empty()) {
+        if (auto refusal = CheckOutput(request.output, request.inputs)) {
+            std::fprintf(stderr, "%s%s\n", kPrefix, refusal->c_str());
+            return kExitFileError;
+        }
+    }
     int32_t rate = CBufferFeeder::kBufferSamples;
-    if (!CheckInputs(request, rate)) {
+    auto inputs = OpenInputs(request, rate);
+    if (!inputs) {
         return kExitFileError;
     }
+    CatchStopSignals();
     CProgressBar progress(stderr);
     CTerminalOwner owner(stdout, stderr);
     owner.SetProgressBar(&progress);
     const auto decoder = CSampleDecoder::Create(&owner, request.options.Settings(), rate);
     CBufferFeeder feeder(*decoder);
-    CInputRun run(feeder, progress, request.inputs.size());
+    CInputRun run(feeder, progress, inputs->size());
 
     int status = kExitDone;
-    for (size_t i = 0; i < request.inputs.size(); ++i) {
-        const std::string& path = request.inputs[i];
+    for (size_t i = 0; i < inputs->size() && StopSignal() == 0; ++i) {
+        Input& input = (*inputs)[i];
         std::string reason;
-        auto source = OpenInput(path, request, reason);
-        if (source == nullptr) {
+        if (input.source == nullptr &&
+            (input.source = OpenInput(input.path, request, reason)) == nullptr) {
             progress.Clear();
-            status = ReportFileError(path, reason);
+            status = ReportFileError(input.path, reason);
             continue;
         }
-        if (!run.Feed(*source, i, path)) {
+        if (!run.Feed(*input.source, i, input.path)) {
             status = kExitFileError;
         }
+        input.source.reset();
     }
     feeder.Finish();
     progress.Clear();
-
-    if (!request.output.empty()) {
-        if (auto failure = SaveTapeImage(request.output, owner.Blocks())) {
-            std::fprintf(stderr, "%s%s\n", kPrefix, failure->c_str());
-            status = kExitFileError;
-        } else if (auto unkept = DescribeUnkept(request.output, owner.Blocks())) {
-            std::fprintf(stderr, "%s%s\n", kPrefix, unkept->c_str());
-        }
+    if (!SaveBlocks(request.output, owner.Blocks())) {
+        status = kExitFileError;
+    }
+    if (const int signal = StopSignal(); signal != 0) {
+        std::fprintf(stderr, "%sstopped (%s)\n", kPrefix, strsignal(signal));
+        EndByStopSignal(signal);
     }
     return status;
 }

@@ -1,5 +1,4 @@
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +10,8 @@
 #include "cli/Commands.h"
 #include "cli/DecoderOptions.h"
 #include "cli/LiveCaptureHost.h"
+#include "cli/OutputCheck.h"
+#include "cli/StopSignals.h"
 #include "cli/TerminalOwner.h"
 #include "decoder/SampleDecoder.h"
 #include "tape/TapeImageWriter.h"
@@ -21,12 +22,6 @@ using Clock = std::chrono::steady_clock;
 
 constexpr auto kWaitSlice = std::chrono::milliseconds(200);
 constexpr auto kRetryInterval = std::chrono::seconds(1);
-
-volatile std::sig_atomic_t g_stopRequested = 0;
-
-void RequestStop(int) {
-    g_stopRequested = 1;
-}
 
 struct LiveArguments {
     CDecoderOptions decoder;
@@ -41,7 +36,10 @@ void PrintUsage(std::FILE* stream) {
         "Listens to the default sound input and decodes it as the desktop program does.\n"
         "Every block that loads is listed on standard output; messages go to standard error.\n"
         "\n"
-        "  -o OUTPUT            rewrite this TAP (or .tzx) image after every block that loads\n"
+        "  -o OUTPUT            rewrite this TAP (or .tzx) image after every block that loads;\n"
+        "                       checked at start: it must be writable, not hold a recording.\n"
+        "                       When no block loads, OUTPUT is not written (an older OUTPUT\n"
+        "                       stays as it was).\n"
         "  --seconds N          stop after N seconds (default: until Ctrl-C)\n"
         "\n",
         stream);
@@ -117,6 +115,13 @@ public:
     }
     bool Failed() const { return m_failed; }
 
+    // Says so when nothing was ever saved: an older file of the name is left as it was.
+    void NoteIfNothingSaved() const {
+        if (!m_path.empty() && m_savedCount == 0) {
+            std::fprintf(stderr, "tapewise-cli: %s\n", NothingLoadedNote(m_path).c_str());
+        }
+    }
+
 private:
     std::string m_path;
     const CTerminalOwner& m_owner;
@@ -124,21 +129,13 @@ private:
     bool m_failed = false;
 };
 
-void InstallStopHandlers() {
-    struct sigaction action {};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-}
-
 // Hands every filled buffer to the capture until the time is up, the user interrupts or a
 // buffer comes back out of sequence; while the input is lost, looks for it once a second.
 void Listen(CSoundInput& input, CSoundCapture& capture, const CLiveCaptureHost& host,
             OutputKeeper& output, std::optional<long> seconds) {
     const Clock::time_point start = Clock::now();
     Clock::time_point lastRetry = start;
-    while (g_stopRequested == 0 && !host.Fatal()) {
+    while (StopSignal() == 0 && !host.Fatal()) {
         const Clock::time_point now = Clock::now();
         if (seconds && now - start >= std::chrono::seconds(*seconds)) {
             break;
@@ -167,6 +164,12 @@ int RunLive(int argc, char** argv) {
         return kExitDone;
     }
 
+    if (!arguments.output.empty()) {
+        if (auto refusal = CheckOutput(arguments.output, {})) {
+            std::fprintf(stderr, "tapewise-cli: %s\n", refusal->c_str());
+            return kExitFileError;
+        }
+    }
     CTerminalOwner owner(stdout, stderr);
     const auto decoder = CSampleDecoder::Create(&owner, arguments.decoder.Settings());
     CSoundInput input;
@@ -176,7 +179,7 @@ int RunLive(int argc, char** argv) {
     }
     CLiveCaptureHost host(*decoder, stderr);
     CSoundCapture capture(input, host);
-    InstallStopHandlers();
+    CatchStopSignals();
     capture.OpenSoundInput();
     if (!capture.IsOpen()) {
         return kExitFileError;
@@ -186,5 +189,6 @@ int RunLive(int argc, char** argv) {
     capture.CloseSoundInput();
     decoder->EndSignal();
     output.SaveIfGrown();
+    output.NoteIfNothingSaved();
     return host.Fatal() || output.Failed() ? kExitFileError : kExitDone;
 }

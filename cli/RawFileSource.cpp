@@ -1,6 +1,7 @@
 #include "cli/RawFileSource.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -41,7 +42,12 @@ bool CRawFileSource::IsRawName(std::string_view path) {
 }
 
 std::optional<std::string> CRawFileSource::Open(const std::string& path) {
-    m_file = std::fopen(path.c_str(), "rb");
+    if (path == "-") {
+        const int fd = dup(STDIN_FILENO);
+        m_file = fd >= 0 ? fdopen(fd, "rb") : nullptr;
+    } else {
+        m_file = std::fopen(path.c_str(), "rb");
+    }
     if (m_file == nullptr) {
         return std::strerror(errno);
     }

@@ -20,7 +20,7 @@ public:
     // or more digits, as the dump files' names are.
     static bool IsRawName(std::string_view path);
 
-    // Opens the file; returns the reason when it cannot be opened.
+    // Opens the file ("-": standard input); returns the reason when it cannot be opened.
     std::optional<std::string> Open(const std::string& path);
 
     int32_t Read(uint8_t* samples, int32_t capacity) override;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "cli/OutputCheck.h"
 #include "tape/FileReplacer.h"
 #include "tape/ScreenPicture.h"
 #include "tape/TapeImageReader.h"
@@ -18,7 +19,8 @@ constexpr const char* kScreenUsage =
     "\n"
     "Draws the N-th SCREEN$ block of the tape image FILE (counted from 0 among its screen blocks)\n"
     "as a 256 x 192 PNG picture, without bright and flash. Exit status: 0 written, 1 FILE could\n"
-    "not be read, holds no such screen, or OUTPUT could not be written, 2 usage.\n";
+    "not be read, holds no such screen, or OUTPUT could not be written (OUTPUT is never FILE\n"
+    "itself nor a sound recording), 2 usage.\n";
 
 bool IsHelp(const char* argument) {
     return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
@@ -90,6 +92,10 @@ std::vector<uint8_t> EncodePng(const std::vector<Rgb>& picture) {
 }
 
 int DrawScreen(const std::string& input, int number, const std::string& output) {
+    if (auto refusal = CheckOutput(output, {input})) {
+        std::fprintf(stderr, "tapewise-cli: %s\n", refusal->c_str());
+        return kExitFileError;
+    }
     const TapeImage image = ReadTapeImage(input);
     for (const TapeMessage& message : image.messages) {
         std::fprintf(stderr, "tapewise-cli: %s\n", message.text.c_str());

@@ -1,5 +1,7 @@
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "cli/Commands.h"
 
@@ -21,6 +23,18 @@ struct Command {
     int (*run)(int, char**);
 };
 
+// Output that never reached its file (a full disk, a closed pipe) fails the command like any
+// other write.
+int CheckStandardOutput(int status) {
+    const bool flushed = std::fflush(stdout) == 0;
+    if (flushed && std::ferror(stdout) == 0) {
+        return status;
+    }
+    const std::string reason = flushed ? "" : std::string(": ") + std::strerror(errno);
+    std::fprintf(stderr, "tapewise-cli: cannot write standard output%s\n", reason.c_str());
+    return status == kExitDone ? kExitFileError : status;
+}
+
 constexpr Command kCommands[] = {
     {"decode", RunDecode},   {"live", RunLive},     {"list", RunList},
     {"convert", RunConvert}, {"screen", RunScreen},
@@ -35,15 +49,15 @@ int main(int argc, char** argv) {
     const char* name = argv[1];
     if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0) {
         std::fputs(kUsage, stdout);
-        return kExitDone;
+        return CheckStandardOutput(kExitDone);
     }
     if (std::strcmp(name, "--version") == 0) {
         std::puts("tapewise-cli " TAPEWISE_VERSION);
-        return kExitDone;
+        return CheckStandardOutput(kExitDone);
     }
     for (const Command& command : kCommands) {
         if (std::strcmp(name, command.name) == 0) {
-            return command.run(argc - 2, argv + 2);
+            return CheckStandardOutput(command.run(argc - 2, argv + 2));
         }
     }
     std::fprintf(stderr, "tapewise-cli: unknown command '%s'\n\n%s", name, kUsage);

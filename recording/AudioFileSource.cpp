@@ -1,5 +1,8 @@
 #include "recording/AudioFileSource.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +13,23 @@
 namespace {
 constexpr int32_t kDecoderRate = kCaptureRate;
 constexpr int32_t kResamplerChunk = 4096;  // frames read per refill of the resampler
+// Damage is stepped over in strides of a usual FLAC frame; past this many tries the stride
+// doubles each time, so that a long unreadable stretch costs few reopenings.
+constexpr int64_t kDamageStride = 4096;
+constexpr int kFineDamageTries = 16;
+
+sf_count_t ReadFrom(SNDFILE* file, float* frames, sf_count_t count) {
+    return sf_readf_float(file, frames, count);
+}
+
+sf_count_t ReadFrom(SNDFILE* file, short* frames, sf_count_t count) {
+    return sf_readf_short(file, frames, count);
+}
+
+bool IsFloatingPoint(int format) {
+    const int subtype = format & SF_FORMAT_SUBMASK;
+    return subtype == SF_FORMAT_FLOAT || subtype == SF_FORMAT_DOUBLE;
+}
 
 // -1.0 .. +1.0 to 0 .. 255 with silence at 128; 8-bit input comes back exactly as it was.
 uint8_t ToUnsigned8(float x) {
@@ -40,16 +60,30 @@ CAudioFileSource::~CAudioFileSource() {
     }
 }
 
+bool CAudioFileSource::OpenFile(const std::string& path) {
+    if (path != "-") {
+        m_file = sf_open(path.c_str(), SFM_READ, &m_info);
+        return m_file != nullptr;
+    }
+    const int fd = dup(STDIN_FILENO);
+    m_file = fd >= 0 ? sf_open_fd(fd, SFM_READ, &m_info, SF_TRUE) : nullptr;
+    return m_file != nullptr;
+}
+
 std::optional<std::string> CAudioFileSource::Open(const std::string& path) {
-    m_file = sf_open(path.c_str(), SFM_READ, &m_info);
-    if (m_file == nullptr) {
-        return ReasonOfOpenFailure(path);
+    m_path = path;
+    if (!OpenFile(path)) {
+        return path == "-" ? std::string("not audio that can be read from a pipe (") +
+                                 sf_strerror(nullptr) + ")"
+                           : ReasonOfOpenFailure(path);
     }
     if (m_info.channels < 1 || m_info.samplerate < 1) {
         return std::string("not an audio file that can be read (no channels or no rate)");
     }
-    // Floating-point files read as integers are scaled to full range, not cut to -1, 0, 1.
-    sf_command(m_file, SFC_SET_SCALE_FLOAT_INT_READ, nullptr, SF_TRUE);
+    // Floating-point samples are read as they are: libsndfile's scaling to full range would
+    // read the whole file for its peak first, which a pipe cannot give and one stray sample
+    // spoils.
+    m_floatSamples = IsFloatingPoint(m_info.format);
     m_truncated = HeaderOverstatesData();
     if (auto failure = PickChannel()) {
         return failure;
@@ -103,10 +137,113 @@ std::optional<std::string> CAudioFileSource::StartResampler() {
 }
 
 int32_t CAudioFileSource::Read(uint8_t* samples, int32_t capacity) {
-    if (m_resampler == nullptr) {
-        return ReadDirect(samples, capacity);
+    if (m_resampler != nullptr) {
+        return ReadResampled(samples, capacity);
     }
-    return ReadResampled(samples, capacity);
+    return m_floatSamples ? ReadFloatDirect(samples, capacity) : ReadDirect(samples, capacity);
+}
+
+std::vector<std::string> CAudioFileSource::Notes() const {
+    std::vector<std::string> notes;
+    for (const DamagedStretch& stretch : m_damage) {
+        const std::string where = "damaged from " + Seconds(stretch.start) + " to ";
+        if (m_damagedToEnd && &stretch == &m_damage.back()) {
+            notes.push_back(where + "the end (" + stretch.reason + "); decoded up to it");
+        } else {
+            notes.push_back(where + Seconds(stretch.end) + " (" + stretch.reason +
+                            "); decoded around it, silence in its place");
+        }
+    }
+    if (m_clampedSamples > 0) {
+        notes.push_back(std::to_string(m_clampedSamples) +
+                        " sample(s) beyond full scale, infinite or not a number were clamped");
+    }
+    return notes;
+}
+
+template <typename Sample>
+int64_t CAudioFileSource::ReadFrames(Sample* frames, int64_t count) {
+    for (;;) {
+        if (m_silenceDue > 0) {
+            const int64_t silent = std::min(count, m_silenceDue);
+            std::fill_n(frames, silent * m_info.channels, Sample{0});
+            m_silenceDue -= silent;
+            return silent;
+        }
+        if (m_damagedToEnd) {
+            return 0;
+        }
+        if (!m_pendingDamage.empty()) {
+            if (!StepOverDamage()) {
+                return -1;
+            }
+            continue;
+        }
+        const sf_count_t got = ReadFrom(m_file, frames, count);
+        // libsndfile reports an error only with the read that meets it.
+        if (sf_error(m_file) != SF_ERR_NO_ERROR) {
+            m_pendingDamage = sf_strerror(m_file);
+        }
+        if (got > 0 || m_pendingDamage.empty()) {
+            return got;
+        }
+    }
+}
+
+bool CAudioFileSource::StepOverDamage() {
+    const int64_t damagedAt = m_framesRead;
+    const std::string reason = std::move(m_pendingDamage);
+    m_pendingDamage.clear();
+    if (m_path == "-" || m_info.seekable == 0) {
+        m_error = reason + " at " + Seconds(damagedAt);
+        return false;
+    }
+    int64_t stride = kDamageStride;
+    for (int64_t resume = damagedAt + stride, tries = 1; resume < m_info.frames;
+         resume += stride, ++tries) {
+        SF_INFO info{};
+        SNDFILE* file = sf_open(m_path.c_str(), SFM_READ, &info);
+        if (file != nullptr && sf_seek(file, resume, SEEK_SET) == resume) {
+            sf_close(m_file);
+            m_file = file;
+            NoteDamage(damagedAt, resume, reason);
+            m_silenceDue = resume - damagedAt;
+            return true;
+        }
+        if (file != nullptr) {
+            sf_close(file);
+        }
+        stride = tries < kFineDamageTries ? stride : stride * 2;
+    }
+    NoteDamage(damagedAt, m_info.frames, reason);
+    m_damagedToEnd = true;
+    return true;
+}
+
+void CAudioFileSource::NoteDamage(int64_t start, int64_t end, const std::string& reason) {
+    // A stretch that begins where the last one ended is the same damage.
+    if (!m_damage.empty() && m_damage.back().end == start) {
+        m_damage.back().end = end;
+        return;
+    }
+    m_damage.push_back({start, end, reason});
+}
+
+std::string CAudioFileSource::Seconds(int64_t frames) const {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f s", static_cast<double>(frames) / m_info.samplerate);
+    return text;
+}
+
+float CAudioFileSource::Clamp(float sample) {
+    if (sample >= -1.0f && sample <= 1.0f) {
+        return sample;
+    }
+    m_clampedSamples += m_floatSamples ? 1 : 0;
+    if (std::isnan(sample)) {
+        return 0.0f;
+    }
+    return sample > 0.0f ? 1.0f : -1.0f;
 }
 
 int32_t CAudioFileSource::ReadMono(int32_t count) {
@@ -117,20 +254,19 @@ int32_t CAudioFileSource::ReadMono(int32_t count) {
     if (m_mono.size() < static_cast<size_t>(count)) {
         m_mono.resize(static_cast<size_t>(count));
     }
-    const sf_count_t got = sf_readf_float(m_file, m_frames.data(), count);
-    if (got < count && sf_error(m_file) != SF_ERR_NO_ERROR) {
-        m_error = sf_strerror(m_file);
+    const int64_t got = ReadFrames(m_frames.data(), count);
+    if (got < 0) {
         return -1;
     }
     const float* frame = m_frames.data();
-    for (sf_count_t i = 0; i < got; ++i, frame += channels) {
+    for (int64_t i = 0; i < got; ++i, frame += channels) {
         if (m_channelIndex >= 0) {
-            m_mono[static_cast<size_t>(i)] = frame[m_channelIndex];
+            m_mono[static_cast<size_t>(i)] = Clamp(frame[m_channelIndex]);
             continue;
         }
         float sum = 0.0f;
         for (size_t c = 0; c < channels; ++c) {
-            sum += frame[c];
+            sum += Clamp(frame[c]);
         }
         m_mono[static_cast<size_t>(i)] = sum / static_cast<float>(channels);
     }
@@ -145,17 +281,24 @@ int32_t CAudioFileSource::ReadDirect(uint8_t* samples, int32_t capacity) {
     if (m_shortFrames.size() < static_cast<size_t>(capacity) * channels) {
         m_shortFrames.resize(static_cast<size_t>(capacity) * channels);
     }
-    const sf_count_t got = sf_readf_short(m_file, m_shortFrames.data(), capacity);
-    if (got < capacity && sf_error(m_file) != SF_ERR_NO_ERROR) {
-        m_error = sf_strerror(m_file);
+    const int64_t got = ReadFrames(m_shortFrames.data(), capacity);
+    if (got < 0) {
         return -1;
     }
     const short* frame = m_shortFrames.data();
-    for (sf_count_t i = 0; i < got; ++i, frame += channels) {
+    for (int64_t i = 0; i < got; ++i, frame += channels) {
         samples[i] = MixFrame(frame);
     }
     m_framesRead += got;
     return static_cast<int32_t>(got);
+}
+
+int32_t CAudioFileSource::ReadFloatDirect(uint8_t* samples, int32_t capacity) {
+    const int32_t got = ReadMono(capacity);
+    for (int32_t i = 0; i < got; ++i) {
+        samples[i] = ToUnsigned8(m_mono[static_cast<size_t>(i)]);
+    }
+    return got;
 }
 
 uint8_t CAudioFileSource::MixFrame(const short* frame) const {

@@ -14,7 +14,11 @@ enum class ChannelChoice { Mix, Left, Right };
 // An audio file that libsndfile reads (WAV, FLAC, AIFF, OGG; any rate and sample format), turned
 // into the decoder's samples: its channels mixed to mono or one of them picked, resampled to
 // 22000 per second with libsamplerate (or left at its own rate for archive mode), scaled to
-// unsigned 8 bits with silence at 128. Reads a piece at a time; the whole file is never held.
+// unsigned 8 bits with silence at 128. Reads a piece at a time; the whole file is never held,
+// and it is read once from start to end, so that it may be a pipe ("-" is standard input).
+// Floating-point samples keep their level: what lies beyond full scale, infinite or not a
+// number is clamped and counted. A stretch that cannot be decoded (a damaged FLAC frame) is
+// stepped over where the file can be sought, silence standing in for it, and noted.
 class CAudioFileSource : public CSampleSource {
 public:
     explicit CAudioFileSource(ChannelChoice channel) : m_channel(channel) {}
@@ -25,8 +29,8 @@ public:
     // Samples come at the file's own rate (archive mode), not at 22000; call before Open.
     void KeepOwnRate() { m_keepOwnRate = true; }
 
-    // Opens the file and reads its header; returns the reason when it is not audio that can be
-    // read as asked.
+    // Opens the file ("-": standard input) and reads its header; returns the reason when it is
+    // not audio that can be read as asked.
     std::optional<std::string> Open(const std::string& path);
 
     int32_t Read(uint8_t* samples, int32_t capacity) override;
@@ -37,22 +41,44 @@ public:
     // The file holds less sound than its header announces (a recording cut off while it was
     // written, or a partial copy); what it holds is read all the same.
     bool Truncated() const override { return m_truncated; }
+    bool Damaged() const override { return !m_damage.empty(); }
+    std::vector<std::string> Notes() const override;
     int32_t SampleRate() const { return m_info.samplerate; }
     int32_t Channels() const { return m_info.channels; }
 
 private:
+    // Frames that could not be read, from start up to end (exclusive), and libsndfile's reason.
+    struct DamagedStretch {
+        int64_t start = 0;
+        int64_t end = 0;
+        std::string reason;
+    };
+
+    bool OpenFile(const std::string& path);
     bool HeaderOverstatesData();
     std::optional<std::string> PickChannel();
     std::optional<std::string> StartResampler();
+    // Reads up to count interleaved frames, silence for what damage made unreadable; returns
+    // the frames read, 0 at the end, or -1 when reading failed and cannot go on.
+    template <typename Sample>
+    int64_t ReadFrames(Sample* frames, int64_t count);
+    // After a read error at m_framesRead: reopens the file beyond the damage, or ends it there.
+    // False when the input is a stream that cannot be sought.
+    bool StepOverDamage();
+    void NoteDamage(int64_t start, int64_t end, const std::string& reason);
+    std::string Seconds(int64_t frames) const;
+    float Clamp(float sample);
     // Reads up to count frames as mono floats into m_mono; returns the frames read or -1.
     int32_t ReadMono(int32_t count);
     int32_t ReadDirect(uint8_t* samples, int32_t capacity);
+    int32_t ReadFloatDirect(uint8_t* samples, int32_t capacity);
     uint8_t MixFrame(const short* frame) const;
     int32_t ReadResampled(uint8_t* samples, int32_t capacity);
     bool RefillResamplerInput();
 
     ChannelChoice m_channel = ChannelChoice::Mix;
     bool m_keepOwnRate = false;
+    std::string m_path;
     int32_t m_channelIndex = -1;  // the picked channel, or -1 to mix them all
     SNDFILE* m_file = nullptr;
     SF_INFO m_info{};
@@ -67,6 +93,12 @@ private:
     bool m_inputEnded = false;
     bool m_finished = false;
     bool m_truncated = false;
-    int64_t m_framesRead = 0;
+    bool m_floatSamples = false;  // the file holds floating-point samples
+    int64_t m_clampedSamples = 0;
+    std::string m_pendingDamage;  // libsndfile's reason for a read error not yet stepped over
+    int64_t m_silenceDue = 0;     // frames of silence still to give for a damaged stretch
+    bool m_damagedToEnd = false;
+    std::vector<DamagedStretch> m_damage;
+    int64_t m_framesRead = 0;  // the position in the file, damaged stretches included
     std::string m_error;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A stream of unsigned 8-bit mono samples at 22000 per second, silence at 128, read piece by
 // piece so that an input of any length needs the same memory.
@@ -20,4 +21,9 @@ public:
 
     // The input holds less than its header announces; it is read as far as it goes.
     virtual bool Truncated() const { return false; }
+
+    // Stretches of the input that could not be read (stepped over, silence in their place).
+    virtual bool Damaged() const { return false; }
+    // What the user should know about the input once it is read: damage, clamped samples.
+    virtual std::vector<std::string> Notes() const { return {}; }
 };

@@ -33,6 +33,29 @@ std::string HeaderName(const uint8_t* bytes) {
     return name;
 }
 
+// Control characters would split a line or steer the terminal; a backslash is escaped so that
+// every escape reads back unambiguously.
+std::string EscapeControls(const std::string& text) {
+    std::string escaped;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '\\') {
+            escaped += "\\\\";
+        } else if (c == '\t') {
+            escaped += "\\t";
+        } else if (c == '\n') {
+            escaped += "\\n";
+        } else if (c == '\r') {
+            escaped += "\\r";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            escaped += "\\x" + HexByte(byte);
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped;
+}
+
 int32_t AnnouncedLength(const uint8_t* bytes) {
     return bytes[kExpectedIndex] + 256 * bytes[kExpectedIndex + 1];
 }
@@ -116,6 +139,7 @@ BlockEntry DescribeReadError(int32_t bytesRead, int32_t firstByte) {
 }
 
 std::string FormatEntryLine(const BlockEntry& entry) {
-    return entry.type + '\t' + entry.sync + '\t' + entry.length + '\t' + entry.name + '\t' +
-           entry.expected;
+    return EscapeControls(entry.type) + '\t' + EscapeControls(entry.sync) + '\t' +
+           EscapeControls(entry.length) + '\t' + EscapeControls(entry.name) + '\t' +
+           EscapeControls(entry.expected);
 }

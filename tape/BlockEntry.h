@@ -24,5 +24,7 @@ BlockEntry DescribeBlock(const TapeBlock& block);
 // The texts of an error entry after a read error: bytesRead bytes read, firstByte the first of
 // them or -1 when none was read.
 BlockEntry DescribeReadError(int32_t bytesRead, int32_t firstByte);
-// The five texts separated by tabs, as the command-line tool prints one entry.
+// The five texts separated by tabs, as the command-line tool prints one entry. Control
+// characters in a text are escaped (\t, \n, \r, \xHH; a backslash as \\), so that an entry
+// is always one line and never steers the terminal.
 std::string FormatEntryLine(const BlockEntry& entry);

@@ -60,9 +60,11 @@ TEST(BlockEntry, ReadErrorTexts) {
     EXPECT_EQ(DescribeReadError(1, 0xAB).sync, "AB");
 }
 
-TEST(BlockEntry, LineJoinsTheFiveTextsWithTabs) {
+TEST(BlockEntry, LineJoinsTheFiveTextsWithTabsAndEscapesControls) {
     EXPECT_EQ(FormatEntryLine({"code", "00", "17", "AB", "6912"}), "code\t00\t17\tAB\t6912");
     EXPECT_EQ(FormatEntryLine({"", "FF", "0", "", ""}), "\tFF\t0\t\t");
+    EXPECT_EQ(FormatEntryLine({"prog", "00", "17", "a\tb\nc\rd\x1b[2J\\\x7f", "1"}),
+              "prog\t00\t17\ta\\tb\\nc\\rd\\x1B[2J\\\\\\x7F\t1");
 }
 
 TEST(TapeBlock, CopiesAreDeepAndIndependent) {
