@@ -1,10 +1,18 @@
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/CliRun.h"
@@ -44,6 +52,50 @@ const std::string& RawTape() {
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+const std::vector<std::string> kTwoFilesLines = {"code\t00\t17\talpha     \t200", "\tFF\t200\t\t",
+                                                 "code\t00\t17\tbeta      \t90", "\tFF\t90\t\t"};
+
+// Runs tapewise-cli with its standard input read from the file.
+CliResult RunWithInput(const std::vector<std::string>& arguments, const std::string& input) {
+    return CCliRun::Run(arguments, "sh -c 'exec \"$0\" \"$@\" <" + input + "'");
+}
+
+// Writes the bytes into the FIFO once a reader has opened it (giving up after 20 s), then keeps
+// it open until `release` is set, so that the reader sees no end of input.
+std::thread FeedFifo(const std::string& fifo, std::vector<uint8_t> bytes,
+                     const std::atomic<bool>& release) {
+    return std::thread([fifo, bytes = std::move(bytes), &release] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        int fd = -1;
+        while ((fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        if (fd < 0) {
+            return;
+        }
+        fcntl(fd, F_SETFL, 0);
+        for (size_t at = 0; at < bytes.size();) {
+            const ssize_t count = write(fd, bytes.data() + at, bytes.size() - at);
+            if (count <= 0) {
+                break;
+            }
+            at += static_cast<size_t>(count);
+        }
+        while (!release && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        close(fd);
+    });
+}
+
+std::string NewFifo(const std::string& name) {
+    const std::string path = DataPath(name);
+    std::filesystem::remove(path);
+    EXPECT_EQ(mkfifo(path.c_str(), 0600), 0);
+    return path;
 }
 }  // namespace
 
@@ -129,6 +181,18 @@ TEST(DecodeCommandTest, NothingLoadedIsStillSuccess) {
     const CliResult nothing = CCliRun::Run({"decode", empty});
     EXPECT_EQ(nothing.exitCode, 0);
     EXPECT_TRUE(Contains(nothing.err, empty + ": no samples in it")) << nothing.err;
+
+    // With nothing loaded, an older output is left as it was, and no new one is made.
+    const std::string older = DataPath("older.tap");
+    CTestTape::WriteFile(older, TwoFiles().TapBytes());
+    const CliResult kept = CCliRun::Run({"decode", quiet, "-o", older});
+    EXPECT_EQ(kept.exitCode, 0);
+    EXPECT_TRUE(Contains(kept.err, "no block loaded; " + older + " left as it was")) << kept.err;
+    EXPECT_EQ(CTestTape::ReadFile(older), TwoFiles().TapBytes());
+    const std::string fresh = DataPath("fresh.tap");
+    std::filesystem::remove(fresh);
+    EXPECT_TRUE(Contains(CCliRun::Run({"decode", quiet, "-o", fresh}).err, fresh + " not written"));
+    EXPECT_FALSE(std::filesystem::exists(fresh));
 }
 
 TEST(DecodeCommandTest, InputsThatCannotBeRead) {
@@ -176,12 +240,40 @@ TEST(DecodeCommandTest, TruncatedWavDecodesWhatIsThere) {
     EXPECT_EQ(lines[3].rfind("error\tFF\t", 0), 0u) << lines[3];
 }
 
-TEST(DecodeCommandTest, OutputThatCannotBeWritten) {
-    const std::string tap = DataPath("no/such/dir/out.tap");
-    const CliResult result = CCliRun::Run({"decode", RawTape(), "-o", tap});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(Contains(result.err, tap)) << result.err;
-    EXPECT_EQ(result.OutLines().size(), 4u) << "the entries are listed all the same";
+// decode and live -o find out before they decode anything that the output would destroy an
+// input or a recording, or cannot be written; nothing is touched.
+TEST(DecodeCommandTest, OutputsThatWouldLoseDataAreRefusedBeforeDecoding) {
+    const std::string wav = DataPath("keep.wav");
+    ASSERT_TRUE(CSignalFile::WriteAudio(wav, CTapeSynth::Render(TwoFiles().Blocks(), 22000.0, {}),
+                                        22000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    const auto wavBytes = CTestTape::ReadFile(wav);
+    const std::string link = DataPath("keep_link.tap");
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(wav, link);
+    const std::string other = DataPath("other_take.raw");
+    CSignalFile::WriteRaw(other, {128, 128, 129});
+    const std::string noDir = DataPath("no/such/dir/out.tap");
+
+    for (const auto& [output, reason] : std::vector<std::pair<std::string, std::string>>{
+             {wav, "it is the input " + wav + " itself"},
+             {link, "it is the input " + wav + " itself"},
+             {other, "it holds raw sound samples"},
+             {noDir, "No such file or directory"}}) {
+        const CliResult result = CCliRun::Run({"decode", wav, "-o", output});
+        EXPECT_EQ(result.exitCode, 1) << output;
+        EXPECT_TRUE(Contains(result.err, "Cannot write " + output + ": " + reason)) << result.err;
+        EXPECT_EQ(result.out, "") << "nothing is decoded";
+    }
+    // Another recording is no input, but tape data over it would lose it all the same.
+    const CliResult overRecording = CCliRun::Run({"decode", RawTape(), "-o", wav});
+    EXPECT_EQ(overRecording.exitCode, 1);
+    EXPECT_TRUE(Contains(overRecording.err, "holds a sound recording (WAV")) << overRecording.err;
+    const CliResult live = CCliRun::Run({"live", "-o", wav});
+    EXPECT_EQ(live.exitCode, 1);
+    EXPECT_TRUE(Contains(live.err, "holds a sound recording")) << live.err;
+    EXPECT_TRUE(Contains(CCliRun::Run({"live", "-o", noDir}).err, noDir + ": No such file"));
+    EXPECT_EQ(CTestTape::ReadFile(wav), wavBytes);
+    EXPECT_EQ(CTestTape::ReadFile(other), (std::vector<uint8_t>{128, 128, 129}));
 }
 
 TEST(DecodeCommandTest, UsageErrors) {
@@ -234,4 +326,72 @@ TEST(DecodeCommandTest, RobustModeLoadsAHissyRecordingOfTheOtherPolarity) {
     EXPECT_EQ(CTestTape::ReadFile(robustTap), TwoFiles().TapBytes());
     EXPECT_EQ(robust.OutLines().size(), 4u) << robust.out;  // four block rows, no error row
     EXPECT_TRUE(Contains(CCliRun::Run({"decode", "--help"}).out, "--robust"));
+}
+
+// A pipe can be read only once: standard input, /dev/stdin and a FIFO each decode in full, and
+// Ctrl-C on a pipe that stalls saves what has loaded and ends by the signal.
+TEST(DecodeCommandTest, PipesAreReadOnceAndASignalSavesWhatLoaded) {
+    std::signal(SIGPIPE, SIG_IGN);
+    const std::string wav = DataPath("piped.wav");
+    ASSERT_TRUE(CSignalFile::WriteAudio(wav, CTapeSynth::Render(TwoFiles().Blocks(), 22000.0, {}),
+                                        22000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    for (const std::string input : {"-", "/dev/stdin"}) {
+        const CliResult result = RunWithInput({"decode", input}, wav);
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.OutLines(), kTwoFilesLines) << input;
+    }
+    const std::string fifo = NewFifo("pipe.wav");
+    const std::string tap = DataPath("from_fifo.tap");
+    std::atomic<bool> released{true};
+    std::thread feeder = FeedFifo(fifo, CTestTape::ReadFile(wav), released);
+    const CliResult fromFifo = CCliRun::Run({"decode", fifo, "-o", tap}, "timeout 20");
+    feeder.join();
+    EXPECT_EQ(fromFifo.exitCode, 0) << fromFifo.err;
+    EXPECT_EQ(CTestTape::ReadFile(tap), TwoFiles().TapBytes());
+
+    CTestTape first;
+    first.AddCodeFile("alpha", 200, 21);
+    const std::string stalled = NewFifo("stalled.raw");
+    const std::string saved = DataPath("interrupted.tap");
+    std::atomic<bool> stop{false};
+    feeder = FeedFifo(stalled, CleanSignal(first), stop);
+    const CliResult interrupted =
+        CCliRun::Run({"decode", stalled, "-o", saved}, "timeout --preserve-status -s INT 2");
+    stop = true;
+    feeder.join();
+    EXPECT_EQ(interrupted.exitCode, 128 + SIGINT) << interrupted.err;
+    EXPECT_TRUE(Contains(interrupted.err, "stopped (Interrupt)")) << interrupted.err;
+    EXPECT_EQ(CTestTape::ReadFile(saved), first.TapBytes());
+}
+
+// A damaged FLAC decodes on past its damage; stray float samples are clamped, not fatal.
+TEST(DecodeCommandTest, DamagedAndOutOfRangeAudioDecodesWhatCanBeRead) {
+    std::vector<float> signal = CTapeSynth::Render(TwoFiles().Blocks(), 22000.0, {});
+    const std::string flac = DataPath("damaged.flac");
+    ASSERT_TRUE(CSignalFile::WriteAudio(flac, signal, 22000, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    auto bytes = CTestTape::ReadFile(flac);
+    const auto noise = CTestTape::RandomBytes(2000, 3);
+    std::copy(noise.begin(), noise.end(), bytes.begin() + static_cast<long>(bytes.size() / 3));
+    CTestTape::WriteFile(flac, bytes);
+    const CliResult damaged = CCliRun::Run({"decode", flac});
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_TRUE(Contains(damaged.err, flac + ": damaged from ")) << damaged.err;
+    const auto lines = damaged.OutLines();
+    ASSERT_GE(lines.size(), 2u) << damaged.out;
+    EXPECT_EQ(std::vector<std::string>(lines.end() - 2, lines.end()),
+              std::vector<std::string>(kTwoFilesLines.end() - 2, kTwoFilesLines.end()))
+        << "the blocks after the damage load";
+
+    for (const int rate : {22000, 44100}) {
+        std::vector<float> wild = CTapeSynth::Render(TwoFiles().Blocks(), rate, {});
+        const float inf = std::numeric_limits<float>::infinity();
+        const float strays[] = {inf, -inf, std::numeric_limits<float>::quiet_NaN(), 1e30f, 64.0f};
+        std::copy(std::begin(strays), std::end(strays), wild.begin());
+        const std::string wav = DataPath("wild.wav");
+        ASSERT_TRUE(CSignalFile::WriteAudio(wav, wild, rate, 1, SF_FORMAT_WAV | SF_FORMAT_FLOAT));
+        const CliResult result = CCliRun::Run({"decode", wav});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.OutLines(), kTwoFilesLines) << rate;
+        EXPECT_TRUE(Contains(result.err, wav + ": 5 sample(s) beyond full scale")) << result.err;
+    }
 }

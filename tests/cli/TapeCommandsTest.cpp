@@ -1,11 +1,13 @@
 // tapewise-cli list, convert and screen, run as a user runs them.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sndfile.h>
 
 #include "tape/ScreenPicture.h"
 #include "tape/TapeImageReader.h"
 #include "tape/TapeImageWriter.h"
 #include "tests/support/CliRun.h"
+#include "tests/support/SignalFile.h"
 #include "tests/tape/TapeTestData.h"
 
 using namespace tapetest;
@@ -178,4 +180,39 @@ TEST(TapeCommands, HelpAndUsage) {
         EXPECT_NE(bare.err.find("Usage:"), std::string::npos) << command;
     }
     EXPECT_EQ(CCliRun::Run({"convert", "only-one.tap"}).exitCode, 2);
+}
+
+// convert and screen never write over one of their inputs, however it is named, nor over a
+// recording; output lost on a full standard output fails the command.
+TEST(TapeCommands, OutputsThatWouldLoseDataAreRefusedAndAFullStandardOutputFails) {
+    const fs::path dir = TestDirectory();
+    const std::string tape = (dir / "s.tap").string();
+    ASSERT_EQ(
+        SaveTapeImage(tape, {BlockOf(HeaderBytes(3, "pic", 6912)), BlockOf(PatternedScreen(2))}),
+        std::nullopt);
+    const auto tapeBytes = CTestTape::ReadFile(tape);
+    fs::create_symlink(tape, dir / "alias.tap");
+    const std::string alias = (dir / "alias.tap").string();
+    const std::string recording = (dir / "take.wav").string();
+    ASSERT_TRUE(CSignalFile::WriteAudio(recording, std::vector<float>(2000, 0.25f), 22000, 1,
+                                        SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    const auto recordingBytes = CTestTape::ReadFile(recording);
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"convert", tape, (dir / "other.tap").string(), tape},
+             {"convert", tape, alias},
+             {"screen", tape, "0", alias},
+             {"convert", tape, recording},
+             {"screen", tape, "0", recording}}) {
+        const CliResult result = CCliRun::Run(arguments);
+        EXPECT_EQ(result.exitCode, 1) << arguments.back();
+        EXPECT_NE(result.err.find("Cannot write " + arguments.back() + ": it "), std::string::npos)
+            << result.err;
+    }
+    EXPECT_EQ(CTestTape::ReadFile(tape), tapeBytes);
+    EXPECT_TRUE(fs::is_symlink(alias));
+    EXPECT_EQ(CTestTape::ReadFile(recording), recordingBytes);
+
+    const CliResult full = CCliRun::Run({"list", tape}, "sh -c 'exec \"$0\" \"$@\" >/dev/full'");
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(full.err.find("cannot write standard output"), std::string::npos) << full.err;
 }
