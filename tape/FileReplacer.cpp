@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
@@ -19,6 +20,28 @@ constexpr mode_t kPrivateMode = 0600;  // until the target's own mode is set
 // is no path to rename over, and the stream is what the user means.
 bool IsOpenStreamLink(const std::string& path) {
     return path.starts_with("/proc/");
+}
+
+// N when the path names the program's own descriptor N: /dev/fd/N, /proc/self/fd/N (where
+// /dev/stdout leads) or the same under the program's own /proc/PID.
+std::optional<int> OwnDescriptor(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash + 1 == path.size() || path.size() - slash > 8 ||
+        path.find_first_not_of("0123456789", slash + 1) != std::string::npos) {
+        return std::nullopt;
+    }
+    char* directory = realpath(path.substr(0, slash).c_str(), nullptr);
+    if (directory == nullptr) {
+        return std::nullopt;
+    }
+    const bool own = std::string(directory) == "/proc/" + std::to_string(getpid()) + "/fd";
+    free(directory);
+    return own ? std::optional<int>(std::stoi(path.substr(slash + 1))) : std::nullopt;
+}
+
+bool IsOpenForWriting(int fd) {
+    const int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && (flags & O_ACCMODE) != O_RDONLY;
 }
 
 std::string DirectoryOf(const std::string& path) {
@@ -124,6 +147,9 @@ std::string CFileReplacer::Reason(int error) const {
 std::optional<CFileReplacer::Destination> CFileReplacer::Resolve(int& error) const {
     std::string path = m_path;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        if (const auto fd = OwnDescriptor(path)) {
+            return Destination{m_path, true, *fd};
+        }
         if (IsOpenStreamLink(path)) {
             return Destination{m_path, true};
         }
@@ -163,6 +189,10 @@ std::optional<std::string> CFileReplacer::CheckWritable() const {
     if (!destination) {
         return Reason(error);
     }
+    if (destination->ownDescriptor >= 0) {
+        return IsOpenForWriting(destination->ownDescriptor) ? std::nullopt
+                                                            : std::optional(Reason(EBADF));
+    }
     // A FIFO is not opened here: without a reader, opening it waits.
     if (access(destination->path.c_str(), F_OK) == 0 && !MayWrite(destination->path)) {
         return Reason(errno);
@@ -193,7 +223,9 @@ std::optional<std::string> CFileReplacer::Replace(const std::vector<uint8_t>& co
 std::optional<std::string> CFileReplacer::WriteInPlace(const Destination& destination,
                                                        const std::vector<uint8_t>& contents) const {
     // Appending is right for a stream opened with > as well as with >>.
-    const int fd = open(destination.path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
+    const int fd = destination.ownDescriptor >= 0
+                       ? fcntl(destination.ownDescriptor, F_DUPFD_CLOEXEC, 0)
+                       : open(destination.path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         return Reason(errno);
     }

@@ -12,8 +12,9 @@
 //   may set it, its owner; it is replaced only when the user may write it (root may, as with
 //   other tools, and the mode is then kept as it was).
 // - A symbolic link is followed: its target is written and the link stays a link.
-// - A FIFO or a character device (/dev/null, a terminal, /dev/stdout on a pipe) is written in
-//   place; so is whatever a /proc/.../fd link such as /dev/stdout leads to.
+// - A FIFO or a character device (/dev/null, a terminal) is written in place; so is whatever a
+//   /proc/.../fd link leads to. /dev/stdout, /dev/fd/N and /proc/self/fd/N are written through
+//   the program's own descriptor N, which works also where reopening the stream is not allowed.
 // - SIGINT, SIGTERM, SIGHUP and SIGQUIT wait while the temporary file exists, so that a signal
 //   ends the program only after the rename or the clean-up, never with a temporary file left.
 class CFileReplacer {
@@ -33,6 +34,7 @@ private:
     struct Destination {
         std::string path;
         bool inPlace = false;
+        int ownDescriptor = -1;  // the program's open descriptor that the path names, if any
     };
 
     std::optional<Destination> Resolve(int& error) const;

@@ -1,5 +1,6 @@
 // Saving never turns what is at a path into something else, never writes what the user may not
 // write, and never leaves a temporary file behind.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -79,6 +80,23 @@ TEST(FileReplacer, FifosAndDevicesAreWrittenInPlace) {
     EXPECT_TRUE(fs::is_fifo(fifo));
     EXPECT_EQ(EntryCount(dir), 1u);
 
+    // A descriptor of the program's own, here open on a regular file, is written through: the
+    // file is not replaced behind the descriptor's back.
+    const int fd = open((dir / "stream.tap").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(fd, 0);
+    struct stat before {};
+    fstat(fd, &before);
+    EXPECT_EQ(CFileReplacer("/dev/fd/" + std::to_string(fd)).Replace(kNew), std::nullopt);
+    EXPECT_EQ(CFileReplacer("/dev/fd/" + std::to_string(fd)).Replace(kOld), std::nullopt);
+    close(fd);
+    struct stat after {};
+    stat((dir / "stream.tap").c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    std::vector<uint8_t> both = kNew;
+    both.insert(both.end(), kOld.begin(), kOld.end());
+    EXPECT_EQ(CTestTape::ReadFile(dir / "stream.tap"), both);
+    EXPECT_EQ(EntryCount(dir), 2u);
+
     // A null device of the test's own: a wrong save would replace it with a file.
     const fs::path null = dir / "null";
     if (mknod(null.c_str(), S_IFCHR | 0666, makedev(1, 3)) != 0) {
@@ -87,7 +105,7 @@ TEST(FileReplacer, FifosAndDevicesAreWrittenInPlace) {
     EXPECT_EQ(CFileReplacer(null).Replace(kNew), std::nullopt);
     EXPECT_EQ(CFileReplacer(null).CheckWritable(), std::nullopt);
     EXPECT_TRUE(fs::is_character_file(null));
-    EXPECT_EQ(EntryCount(dir), 2u);
+    EXPECT_EQ(EntryCount(dir), 3u);
 }
 
 TEST(FileReplacer, WhatTheUserMayNotWriteIsNotReplaced) {
