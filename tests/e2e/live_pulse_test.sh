@@ -104,6 +104,12 @@ set -e
 
 echo "== a tape played into the input"
 start_server a
+# Nothing loads in two seconds of silence: an older output is left as decode -o leaves it.
+printf 'older' > older.tap
+"$cli" live -o older.tap --seconds 2 > older.out 2> older.err || fail "silence: exit status $?"
+[ "$(cat older.tap)" = older ] || fail "live with nothing loaded rewrote older.tap"
+grep -qx 'tapewise-cli: no block loaded; older.tap left as it was' older.err ||
+  fail "silence: $(cat older.err)"
 start_live -o loaded.tap --seconds 60
 sleep 1
 # Listening to silence first: the reader must block, not spin.
