@@ -1,5 +1,6 @@
 #include "recording/AudioFileSource.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -40,6 +41,13 @@ uint8_t ToUnsigned8(float x) {
     return value > 255 ? 255 : static_cast<uint8_t>(value);
 }
 
+// A pipe or FIFO; "-" is standard input.
+bool IsPipe(const std::string& path) {
+    struct stat status {};
+    const int found = path == "-" ? fstat(STDIN_FILENO, &status) : stat(path.c_str(), &status);
+    return found == 0 && S_ISFIFO(status.st_mode);
+}
+
 std::string ReasonOfOpenFailure(const std::string& path) {
     // libsndfile's own text for a missing file is vague; the system's is not.
     std::FILE* probe = std::fopen(path.c_str(), "rb");
@@ -73,9 +81,12 @@ bool CAudioFileSource::OpenFile(const std::string& path) {
 std::optional<std::string> CAudioFileSource::Open(const std::string& path) {
     m_path = path;
     if (!OpenFile(path)) {
-        return path == "-" ? std::string("not audio that can be read from a pipe (") +
-                                 sf_strerror(nullptr) + ")"
-                           : ReasonOfOpenFailure(path);
+        // libsndfile reads WAV as it streams in; FLAC and others need to seek back.
+        if (IsPipe(path)) {
+            return std::string("cannot be read from a pipe (") + sf_strerror(nullptr) +
+                   "); WAV can, other formats need a file";
+        }
+        return ReasonOfOpenFailure(path);
     }
     if (m_info.channels < 1 || m_info.samplerate < 1) {
         return std::string("not an audio file that can be read (no channels or no rate)");
