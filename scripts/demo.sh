@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build -j"$(nproc)" --target tapewise
+cmake --build build -j"$(nproc)" --target tapewise tapewise-cli
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/tapewise-demo.XXXXXX")"
 app_pid=""

@@ -75,15 +75,16 @@ std::optional<std::string> DescribeUnkept(const std::string& path,
     if (unkept == UnkeptStretches{}) {
         return std::nullopt;
     }
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about " " + std::string.
     std::string text = path + ":";
     if (unkept.dropped > 0) {
-        text += " " + Plural(unkept.dropped, "stretch", "stretches") +
-                " (tones, pulses, recordings, pauses) not saved;";
+        text.append(" ").append(Plural(unkept.dropped, "stretch", "stretches"));
+        text.append(" (tones, pulses, recordings, pauses) not saved;");
     }
     if (unkept.untimed > 0) {
-        text += " " +
-                Plural(unkept.untimed, "turbo or pure data block", "turbo or pure data blocks") +
-                " saved without their timing;";
+        text.append(" ").append(
+            Plural(unkept.untimed, "turbo or pure data block", "turbo or pure data blocks"));
+        text.append(" saved without their timing;");
     }
     return text + " only a TZX image keeps them";
 }
