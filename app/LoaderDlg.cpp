@@ -627,8 +627,8 @@ void CLoaderDlg::OnOptions() {
         !(defaultKept && options.ChosenSoundInput() == sources.front().first)) {
         ChooseSoundInput(options.ChosenSoundInput());
     }
-    // "Robust" switches the decoding mode: a decoder of the other mode takes over with the same
-    // settings; a block it was reading is lost, as when the tape is stopped.
+    // "Robust" and "Archive" switch the decoding mode: a decoder of the new mode takes over with
+    // the same settings; a block it was reading is lost, as when the tape is stopped.
     if (m_pDecoder->Settings().robust != wasRobust ||
         m_pDecoder->Settings().archive != wasArchive) {
         m_pDecoder = CSampleDecoder::Create(this, m_pDecoder->Settings());

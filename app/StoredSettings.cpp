@@ -38,6 +38,7 @@ struct SwitchField {
 constexpr SwitchField kSwitches[] = {
     {"decoder/maxFirst", &DecoderSettings::maxFirst},
     {"decoder/robust", &DecoderSettings::robust},
+    {"decoder/archive", &DecoderSettings::archive},
     {"decoder/middleVals", &DecoderSettings::middleVals},
     {"decoder/externVals", &DecoderSettings::externVals},
 };

@@ -11,7 +11,7 @@ class QSettings;
 
 // What the desktop program keeps between runs, in the platform's usual place for settings (on
 // Linux ~/.config/tapewise/tapewise.conf): the decoder's limits, wave processing, calibration
-// switches, mode and dump base name, the sound input, the windows' places and sizes, and the
+// switches, modes and dump base name, the sound input, the windows' places and sizes, and the
 // folder of the last file dialog. The debug modes (dump, replay) start off at every run: they act
 // on files at once. A value missing or out of its range keeps the default.
 class CStoredSettings {

@@ -89,31 +89,6 @@ COptionsDlg::COptionsDlg(DecoderSettings& settings, QWidget* parent)
     : QDialog(parent), m_pSettings(&settings) {
     CDialogBuilder(OptionsTemplate()).Build(this);
     OnInitDialog();
-    AddSoundInputRow();
-}
-
-// Below the template's controls: the sound input list and the line that says why a value was
-// refused. The dialog grows by their height.
-void COptionsDlg::AddSoundInputRow() {
-    const CDialogBuilder builder(OptionsTemplate());
-    const QRect templateArea =
-        builder.ToPixels(0, 0, OptionsTemplate().width, OptionsTemplate().height);
-    const QRect label = builder.ToPixels(7, OptionsTemplate().height, 50, 12);
-    const QRect list = builder.ToPixels(58, OptionsTemplate().height - 2, 157, 14);
-    const QRect reason = builder.ToPixels(7, OptionsTemplate().height + 14, 208, 12);
-    auto* caption = new QLabel(QStringLiteral("Sound &input"), this);
-    caption->setGeometry(label);
-    m_pSoundInput = new QComboBox(this);
-    m_pSoundInput->setObjectName(QStringLiteral("m_pSoundInput"));
-    m_pSoundInput->setGeometry(list);
-    caption->setBuddy(m_pSoundInput);
-    m_pRejection = new QLabel(this);
-    m_pRejection->setObjectName(QStringLiteral("m_pRejection"));
-    m_pRejection->setGeometry(reason);
-    QPalette colours = m_pRejection->palette();
-    colours.setColor(QPalette::WindowText, Qt::darkRed);
-    m_pRejection->setPalette(colours);
-    setFixedSize(templateArea.width(), reason.bottom() + 1 + builder.ToPixels(0, 0, 0, 4).height());
 }
 
 void COptionsDlg::OfferSoundInputs(const std::vector<std::pair<std::string, std::string>>& sources,
@@ -151,6 +126,14 @@ void COptionsDlg::OnInitDialog() {
     m_pDump = qobject_cast<QCheckBox*>(Item(kDump));
     m_pBaseCount = qobject_cast<QLineEdit*>(Item(kBaseCount));
     m_pBaseCount->setMaxLength(kMaxBaseText);
+    m_pArchive = qobject_cast<QCheckBox*>(Item(kArchive));
+    m_pSoundInput = qobject_cast<QComboBox*>(Item(kSoundInput));
+    qobject_cast<QLabel*>(Item(kSoundInputLabel))->setBuddy(m_pSoundInput);
+    m_pRejection = qobject_cast<QLabel*>(Item(kRejection));
+    m_pRejection->setWordWrap(true);
+    QPalette colours = m_pRejection->palette();
+    colours.setColor(QPalette::WindowText, Qt::darkRed);
+    m_pRejection->setPalette(colours);
 
     connect(qobject_cast<QPushButton*>(Item(common_ids::kReset)), &QPushButton::clicked, this,
             &COptionsDlg::OnReset);
@@ -168,6 +151,7 @@ OptionsForm COptionsDlg::ReadForm() const {
     }
     form.maxFirst = m_pMaxFirst->isChecked();
     form.robust = m_pRobust->isChecked();
+    form.archive = m_pArchive->isChecked();
     form.middleVals = m_pMiddleVals->isChecked();
     form.externVals = m_pExternVals->isChecked();
     form.dump = m_pDump->isChecked();
@@ -182,6 +166,7 @@ void COptionsDlg::WriteForm(const OptionsForm& form) {
     }
     m_pMaxFirst->setChecked(form.maxFirst);
     m_pRobust->setChecked(form.robust);
+    m_pArchive->setChecked(form.archive);
     m_pMiddleVals->setChecked(form.middleVals);
     m_pExternVals->setChecked(form.externVals);
     m_pBaseCount->setText(QString::fromLocal8Bit(form.baseCount.c_str()));

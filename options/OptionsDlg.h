@@ -51,7 +51,6 @@ signals:
 
 private:
     void OnInitDialog();
-    void AddSoundInputRow();
     void Reject(OptionsControl control);
     bool SettleDumpFiles(const CheckedOptions& checked);
 
@@ -59,6 +58,7 @@ private:
     std::array<QLineEdit*, kNumericBoxCount> m_numberEdits{};
     QCheckBox* m_pMaxFirst = nullptr;
     QCheckBox* m_pRobust = nullptr;
+    QCheckBox* m_pArchive = nullptr;
     QCheckBox* m_pMiddleVals = nullptr;
     QCheckBox* m_pExternVals = nullptr;
     QCheckBox* m_pDump = nullptr;

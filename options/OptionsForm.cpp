@@ -56,6 +56,7 @@ OptionsForm OptionsForm::FromSettings(const DecoderSettings& settings) {
     }
     form.maxFirst = settings.maxFirst;
     form.robust = settings.robust;
+    form.archive = settings.archive;
     form.middleVals = settings.middleVals;
     form.externVals = settings.externVals;
     form.baseCount = DumpFileName(settings.baseName, settings.fileIndex);
@@ -70,6 +71,7 @@ void OptionsForm::ProposeReset() {
     }
     maxFirst = false;
     robust = false;
+    archive = false;
     middleVals = true;
     externVals = false;
 }

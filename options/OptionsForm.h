@@ -28,6 +28,7 @@ struct OptionsForm {
     std::array<std::string, kNumericBoxCount> numbers;
     bool maxFirst = false;
     bool robust = false;
+    bool archive = false;
     bool middleVals = false;
     bool externVals = false;
     bool dump = false;
@@ -39,8 +40,8 @@ struct OptionsForm {
 
     // The controls as the dialog fills them from the current settings.
     static OptionsForm FromSettings(const DecoderSettings& settings);
-    // The Reset button's proposals: limits, wave processing and calibration switches; the debug
-    // controls stay as they are.
+    // The Reset button's proposals: limits, wave processing (the modes off) and calibration
+    // switches; the debug controls stay as they are.
     void ProposeReset();
 };
 

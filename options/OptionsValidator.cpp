@@ -134,6 +134,7 @@ OptionsVerdict CheckOptionsForm(const OptionsForm& form, const DecoderSettings& 
     }
     into.maxFirst = form.maxFirst;
     into.robust = form.robust;
+    into.archive = form.archive;
     into.middleVals = form.middleVals;
     into.externVals = form.externVals;
     return verdict;
@@ -148,6 +149,7 @@ void ApplyCheckedOptions(const CheckedOptions& checked, DecoderSettings& live) {
     }
     live.maxFirst = from.maxFirst;
     live.robust = from.robust;
+    live.archive = from.archive;
     live.middleVals = from.middleVals;
     live.externVals = from.externVals;
     live.fromFile = from.fromFile;

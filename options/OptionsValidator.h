@@ -54,7 +54,7 @@ struct OptionsVerdict {
 // rejected at the check that reads it.
 OptionsVerdict CheckOptionsForm(const OptionsForm& form, const DecoderSettings& current);
 
-// Stores what OK stores into the live settings: the eleven numbers, the five switches, and the
+// Stores what OK stores into the live settings: the eleven numbers, the switches and modes, and the
 // series only when a debug mode is being switched on. Fields that the decoder moves on its own
 // meanwhile (the series count of a running replay) are otherwise left as they are.
 void ApplyCheckedOptions(const CheckedOptions& checked, DecoderSettings& live);

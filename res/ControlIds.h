@@ -63,6 +63,10 @@ inline constexpr int32_t kDump = 1049;
 inline constexpr int32_t kBaseCount = 1050;
 inline constexpr int32_t kBaseCountLabel = 1051;
 inline constexpr int32_t kRobust = 1052;
+inline constexpr int32_t kArchive = 1053;
+inline constexpr int32_t kSoundInputLabel = 1054;
+inline constexpr int32_t kSoundInput = 1055;
+inline constexpr int32_t kRejection = 1056;
 }  // namespace options_ids
 
 // The Signal window (template 133).

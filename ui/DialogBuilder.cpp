@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -10,7 +11,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
@@ -21,24 +21,19 @@
 namespace {
 constexpr const char* kControlIdProperty = "controlId";
 
-// Base units of the designed font, in pixels at 96 dpi per point of its size.
-constexpr double kDesignedUnitXPerPoint = 6.0 / 8.0;
-constexpr double kDesignedUnitYPerPoint = 13.0 / 8.0;
-constexpr double kReferenceDpi = 96.0;
-// The smallest text size tried, and the step down from the template's.
-constexpr double kSmallestPointSize = 6.0;
-constexpr double kPointSizeStep = 0.5;
 // Room a group box needs beside its title, and a push button beside its text.
 constexpr int kGroupTitleMargin = 8;
 constexpr int kButtonTextMargin = 4;
+// The letters whose mean width is the font's average character width.
+constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+constexpr int kAlphabetLength = 52;
+// How far the x unit may grow beyond the average character width for the texts to fit.
+constexpr int kMaxWidening = 2;
 
-double ScreenDpi() {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen != nullptr ? screen->logicalDotsPerInchY() : kReferenceDpi;
-}
-
-int DesignedUnit(double perPoint, int pointSize) {
-    return std::max(1, static_cast<int>(perPoint * pointSize * ScreenDpi() / kReferenceDpi + 0.5));
+// The mean width of the letters, rounded to whole pixels.
+int AverageCharWidth(const QFontMetrics& metrics) {
+    const int width = metrics.horizontalAdvance(QString::fromLatin1(kAlphabet));
+    return std::max(1, (width + kAlphabetLength / 2) / kAlphabetLength);
 }
 
 // The width a control needs around its text: the check box's indicator, the group box's frame.
@@ -139,29 +134,17 @@ QWidget* CreateIcon(const ControlTemplate& control, QWidget* parent, QSize size)
 }  // namespace
 
 CDialogBuilder::CDialogBuilder(const DialogTemplate& dialogTemplate)
-    : m_template(dialogTemplate),
-      m_baseUnitX(DesignedUnit(kDesignedUnitXPerPoint, dialogTemplate.pointSize)),
-      m_baseUnitY(DesignedUnit(kDesignedUnitYPerPoint, dialogTemplate.pointSize)) {
-    m_font = FittingFont();
+    : m_template(dialogTemplate), m_font(QApplication::font()) {
+    const QFontMetrics metrics(m_font);
+    m_baseUnitY = std::max(1, metrics.height());
+    m_baseUnitX = AverageCharWidth(metrics);
+    // A text wider than its control would wrap or be cut: the x unit grows until none is.
+    while (!TextsFit(metrics) && m_baseUnitX < kMaxWidening * AverageCharWidth(metrics)) {
+        ++m_baseUnitX;
+    }
 }
 
-QFont CDialogBuilder::FittingFont() const {
-    QFont font = QApplication::font();
-    for (double size = m_template.pointSize; size > kSmallestPointSize; size -= kPointSizeStep) {
-        font.setPointSizeF(size);
-        if (TextsFit(font)) {
-            return font;
-        }
-    }
-    font.setPointSizeF(kSmallestPointSize);
-    return font;
-}
-
-bool CDialogBuilder::TextsFit(const QFont& font) const {
-    const QFontMetrics metrics(font);
-    if (metrics.height() > m_baseUnitY) {
-        return false;
-    }
+bool CDialogBuilder::TextsFit(const QFontMetrics& metrics) const {
     for (const ControlTemplate& control : m_template.controls) {
         if (HasOneLineText(control) && !Has(control.style, control_style::kIconButton)) {
             const int room = ToPixels(control.x, control.y, control.width, control.height).width();
@@ -244,6 +227,8 @@ QWidget* CDialogBuilder::CreateControl(const ControlTemplate& control, QWidget* 
             return CreateListView(control, parent);
         case ControlKind::TabControl:
             return new CTabCtrl(parent);
+        case ControlKind::ComboBox:
+            return new QComboBox(parent);
         case ControlKind::Icon:
             return CreateIcon(control, parent,
                               ToPixels(0, 0, control.width, control.height).size());

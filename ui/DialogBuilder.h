@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QRect>
 #include <functional>
 #include <map>
@@ -12,13 +13,12 @@ class QWidget;
 // Turns a dialog template into a window: caption, window style, fixed client size, font and the
 // controls at their places, in tab order.
 //
-// The templates were laid out for a font that Linux desktops lack, whose base units at the
-// template's point size are 6 x 13 pixels at 96 dpi (an x unit a quarter of its average character
-// width, a y unit an eighth of its line height). The dialog units keep those proportions, scaled
-// by the screen's resolution, so every dialog has its designed shape. The text is the desktop's
-// font, at the largest size up to the template's at which every one-line text of the template
-// fits its control; desktop fonts are wider than the designed one, and a label that wraps or a
-// title that is cut reads wrongly.
+// Dialog units follow the desktop's font (the application font, at its own size): an x unit is a
+// quarter of its average character width, a y unit an eighth of its line height, so a larger
+// desktop font gives larger dialogs and the screen's resolution comes in through the font. Desktop
+// fonts are wider for their height than the one the templates were laid out with: where a one-line
+// text of the template would not fit its control, the x unit grows until every one does, since a
+// label that wraps or a title that is cut reads wrongly.
 class CDialogBuilder {
 public:
     // Makes the widget of a control; the builder then places it and gives it its id.
@@ -40,8 +40,7 @@ public:
 
 private:
     QWidget* CreateControl(const ControlTemplate& control, QWidget* parent) const;
-    bool TextsFit(const QFont& font) const;
-    QFont FittingFont() const;
+    bool TextsFit(const QFontMetrics& metrics) const;
     void SetUpWindow(QWidget* dialog) const;
 
     const DialogTemplate& m_template;

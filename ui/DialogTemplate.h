@@ -14,7 +14,8 @@ enum class ControlKind {
     Edit,
     ListView,
     TabControl,
-    Icon,  // a picture: the text names the icon resource
+    Icon,      // a picture: the text names the icon resource
+    ComboBox,  // a drop-down list to choose from
 };
 
 // Style flags of a control, or-ed together.

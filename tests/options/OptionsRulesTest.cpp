@@ -219,20 +219,32 @@ TEST(OptionsChecks, ApplyLeavesTheRunningSeriesAlone) {
     EXPECT_EQ(live.fileIndex, 9);
 }
 
-TEST(OptionsChecks, RobustTravelsFromTheSettingsThroughTheFormAndBack) {
+TEST(OptionsChecks, ModesTravelFromTheSettingsThroughTheFormAndBack) {
     DecoderSettings live;
     EXPECT_FALSE(OptionsForm::FromSettings(live).robust);
+    EXPECT_FALSE(OptionsForm::FromSettings(live).archive);
     live.robust = true;
+    live.archive = true;
     OptionsForm form = OptionsForm::FromSettings(live);
     EXPECT_TRUE(form.robust);
+    EXPECT_TRUE(form.archive);
 
     form.robust = false;
+    form.archive = false;
     OptionsVerdict verdict = CheckOptionsForm(form, live);
     ASSERT_EQ(verdict.rejectedAt, std::nullopt);
     ApplyCheckedOptions(verdict.accepted, live);
     EXPECT_FALSE(live.robust);
+    EXPECT_FALSE(live.archive);
+
+    form.archive = true;
+    verdict = CheckOptionsForm(form, live);
+    ApplyCheckedOptions(verdict.accepted, live);
+    EXPECT_TRUE(live.archive);
+    EXPECT_FALSE(live.robust);  // each box sets its own mode
 
     form.robust = true;
     form.ProposeReset();  // Reset proposes the plain mode with the other wave-processing defaults
     EXPECT_FALSE(form.robust);
+    EXPECT_FALSE(form.archive);
 }

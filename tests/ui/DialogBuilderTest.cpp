@@ -1,11 +1,11 @@
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScreen>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTest>
@@ -33,6 +33,8 @@ bool HasKind(QWidget* widget, ControlKind kind) {
             return qobject_cast<QTreeView*>(widget) != nullptr;
         case ControlKind::TabControl:
             return qobject_cast<CTabCtrl*>(widget) != nullptr;
+        case ControlKind::ComboBox:
+            return qobject_cast<QComboBox*>(widget) != nullptr;
     }
     return false;
 }
@@ -54,8 +56,10 @@ QString TextOf(QWidget* widget) {
 class DialogBuilderTest : public QObject {
     Q_OBJECT
 
+    void TextsFitAtTheApplicationFont();
+
 private slots:
-    void DialogUnitsKeepTheDesignedShape();
+    void DialogUnitsFollowTheDesktopFont();
     void TextsFitTheirControlsOnOneLine();
     void GroupFramesRunThroughTheirTitles();
     void EveryControlMatchesItsRow();
@@ -64,27 +68,54 @@ private slots:
     void FactoriesReplaceDefaultWidgets();
 };
 
-void DialogBuilderTest::DialogUnitsKeepTheDesignedShape() {
-    // 6 x 13 pixels per 4 x 8 units at 96 dpi, whatever font the desktop has.
+void DialogBuilderTest::DialogUnitsFollowTheDesktopFont() {
+    // A quarter of the letters' mean width and an eighth of the line height (no text of the
+    // Signal template asks for a wider unit).
+    const QFontMetrics metrics(QApplication::font());
+    const int letters = metrics.horizontalAdvance(
+        QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     const CDialogBuilder builder(SignalTemplate());
-    const double scale = QGuiApplication::primaryScreen()->logicalDotsPerInchY() / 96.0;
-    QCOMPARE(builder.BaseUnitX(), qRound(6 * scale));
-    QCOMPARE(builder.BaseUnitY(), qRound(13 * scale));
+    QCOMPARE(builder.BaseUnitX(), qRound(letters / 52.0));
+    QCOMPARE(builder.BaseUnitY(), metrics.height());
     QCOMPARE(builder.ToPixels(4, 8, 4, 8), QRect(builder.BaseUnitX(), builder.BaseUnitY(),
                                                  builder.BaseUnitX(), builder.BaseUnitY()));
     // Each edge is rounded on its own, so adjacent rows stay adjacent in pixels.
     const QRect upper = builder.ToPixels(0, 0, 10, 13);
     const QRect lower = builder.ToPixels(0, 13, 10, 13);
     QCOMPARE(upper.bottom() + 1, lower.top());
+
+    // A larger desktop font gives larger dialogs, whatever the screen's resolution.
+    const QFont desktop = QApplication::font();
+    QFont larger = desktop;
+    larger.setPointSizeF(desktop.pointSizeF() + 3);
+    QApplication::setFont(larger);
+    const CDialogBuilder grown(OptionsTemplate());
+    QApplication::setFont(desktop);
+    const CDialogBuilder usual(OptionsTemplate());
+    QVERIFY(grown.ToPixels(0, 0, 223, 197).width() > usual.ToPixels(0, 0, 223, 197).width());
+    QVERIFY(grown.ToPixels(0, 0, 223, 197).height() > usual.ToPixels(0, 0, 223, 197).height());
+    QCOMPARE(grown.Font().pointSizeF(), larger.pointSizeF());
 }
 
-// Desktop fonts are wider than the designed one: the text shrinks until "% Filter " and the
-// others fit, and no label breaks onto a second line.
+// Desktop fonts are wider for their height than the one the templates were laid out with: the x
+// unit widens until "% Filter " and the others fit, at the desktop's size and at a larger one, and
+// no label breaks onto a second line.
 void DialogBuilderTest::TextsFitTheirControlsOnOneLine() {
+    const QFont desktop = QApplication::font();
+    for (const double grow : {0.0, 2.0, 5.0}) {
+        QFont font = desktop;
+        font.setPointSizeF(desktop.pointSizeF() + grow);
+        QApplication::setFont(font);
+        TextsFitAtTheApplicationFont();
+    }
+    QApplication::setFont(desktop);
+}
+
+void DialogBuilderTest::TextsFitAtTheApplicationFont() {
     for (const DialogTemplate* dialogTemplate :
          {&AboutTemplate(), &MainTemplate(), &OptionsTemplate(), &SignalTemplate()}) {
         const CDialogBuilder builder(*dialogTemplate);
-        QVERIFY(builder.Font().pointSizeF() <= dialogTemplate->pointSize);
+        QCOMPARE(builder.Font().pointSizeF(), QApplication::font().pointSizeF());
         QDialog dialog;
         builder.Build(&dialog);
         const QFontMetrics metrics(dialog.font());
