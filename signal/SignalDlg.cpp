@@ -10,6 +10,7 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QTextBlock>
+#include <algorithm>
 #include <cstdlib>
 
 #include "res/ControlIds.h"
@@ -35,6 +36,24 @@ template <typename Control>
 void DestroyControl(Control*& control) {
     delete control;
     control = nullptr;
+}
+
+// Where a window of `size` first goes beside the main window: to its right when the screen has
+// room, else to its left; on a screen too small for either it keeps to the right side as far as
+// the screen allows, since a window off the screen cannot be used.
+QPoint PlaceBeside(const QRect& main, const QSize& size, const QRect& room) {
+    constexpr int kGap = 8;
+    const int right = main.right() + 1 + kGap;
+    const int left = main.left() - kGap - size.width();
+    if (!room.isValid()) {
+        return {right, main.top()};
+    }
+    int x = right;
+    if (right + size.width() > room.right() + 1) {
+        x = left >= room.left() ? left : std::max(room.left(), room.right() + 1 - size.width());
+    }
+    const int y = std::max(room.top(), std::min(main.top(), room.bottom() + 1 - size.height()));
+    return {x, y};
 }
 
 template <typename Canvas>
@@ -100,16 +119,12 @@ void CSignalDlg::ShowBeside(const QWidget& mainWindow) {
         if (!m_place.isEmpty()) {
             restoreGeometry(m_place);
         } else {
-            constexpr int kGap = 8;
-            const QRect main = mainWindow.frameGeometry();
             const QScreen* screen = mainWindow.screen();
-            const QRect room = screen != nullptr ? screen->availableGeometry() : QRect();
-            QPoint at(main.right() + 1 + kGap, main.top());
-            if (room.isValid() && at.x() + frameGeometry().width() > room.right() + 1 &&
-                main.left() - kGap - frameGeometry().width() >= room.left()) {
-                at.setX(main.left() - kGap - frameGeometry().width());
-            }
-            move(at);
+            // Not yet shown, this window has no frame: it will get one like the main window's.
+            const QSize frame =
+                size() + mainWindow.frameGeometry().size() - mainWindow.geometry().size();
+            move(PlaceBeside(mainWindow.frameGeometry(), frame,
+                             screen != nullptr ? screen->availableGeometry() : QRect()));
         }
     }
     show();

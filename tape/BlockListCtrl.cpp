@@ -5,6 +5,13 @@
 #include <QHelpEvent>
 #include <QItemSelectionModel>
 #include <QToolTip>
+#include <algorithm>
+
+namespace {
+constexpr int kNameColumn = 3;
+// The style's margins beside the text of a cell.
+constexpr int kCellMargins = 8;
+}  // namespace
 
 CBlockListCtrl::CBlockListCtrl(QWidget* parent) : QTreeView(parent) {
     setModel(&m_table);
@@ -22,12 +29,67 @@ CBlockListCtrl::CBlockListCtrl(QWidget* parent) : QTreeView(parent) {
     // what Save as and the moves will take.
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &CBlockListCtrl::TakeSelection);
+    connect(&m_table, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) { NoteTexts(first, last); });
+    connect(&m_table, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex& from, const QModelIndex& to) {
+                NoteTexts(from.row(), to.row());
+            });
+    connect(&m_table, &QAbstractItemModel::rowsRemoved, this, &CBlockListCtrl::MeasureAllTexts);
+    connect(header(), &QHeaderView::sectionResized, this, [this](int column) {
+        if (column != kNameColumn) {
+            FitNameColumn();
+        }
+    });
 }
 
 void CBlockListCtrl::InsertColumns() {
     for (int i = 0; i < CBlockTableModel::kColumnCount; ++i) {
         setColumnWidth(i, CBlockTableModel::ColumnWidth(i));
     }
+    MeasureAllTexts();
+}
+
+int CBlockListCtrl::TextWidth(const QString& text) const {
+    return fontMetrics().horizontalAdvance(text) + kCellMargins;
+}
+
+void CBlockListCtrl::NoteTexts(int first, int last) {
+    for (int column = 0; column < CBlockTableModel::kColumnCount; ++column) {
+        for (int row = first; row <= last; ++row) {
+            m_widest[column] =
+                std::max(m_widest[column], TextWidth(m_table.index(row, column).data().toString()));
+        }
+        if (column != kNameColumn && columnWidth(column) < m_widest[column]) {
+            setColumnWidth(column, m_widest[column]);
+        }
+    }
+    FitNameColumn();
+}
+
+void CBlockListCtrl::MeasureAllTexts() {
+    for (int column = 0; column < CBlockTableModel::kColumnCount; ++column) {
+        m_widest[column] =
+            TextWidth(m_table.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString());
+    }
+    NoteTexts(0, m_table.rowCount() - 1);
+}
+
+void CBlockListCtrl::FitNameColumn() {
+    int others = 0;
+    for (int i = 0; i < CBlockTableModel::kColumnCount; ++i) {
+        others += i == kNameColumn ? 0 : columnWidth(i);
+    }
+    const int width = std::max({CBlockTableModel::ColumnWidth(kNameColumn),
+                                viewport()->width() - others, m_widest[kNameColumn]});
+    if (width != columnWidth(kNameColumn)) {
+        setColumnWidth(kNameColumn, width);
+    }
+}
+
+void CBlockListCtrl::resizeEvent(QResizeEvent* event) {
+    QTreeView::resizeEvent(event);
+    FitNameColumn();
 }
 
 // Rows are rewritten in place, so the focus mark keeps its position when rows trade places.
@@ -165,8 +227,6 @@ bool CBlockListCtrl::viewportEvent(QEvent* event) {
     const auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = indexAt(help->pos());
     const QString text = index.isValid() ? index.data().toString() : QString();
-    // The style's margins beside the text of a cell.
-    constexpr int kCellMargins = 8;
     if (text.isEmpty() ||
         fontMetrics().horizontalAdvance(text) + kCellMargins <= visualRect(index).width()) {
         QToolTip::hideText();

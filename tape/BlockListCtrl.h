@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QTreeView>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,7 +23,10 @@ public:
 
     explicit CBlockListCtrl(QWidget* parent = nullptr);
 
-    // Sizes and aligns the columns "Type", "Sync", "Length", "Name", "Expected".
+    // Sizes and aligns the columns "Type", "Sync", "Length", "Name", "Expected". A column grows to
+    // its longest text (an archive row's kind or timing, a title in a large font); the Name column
+    // also takes the width the others leave, so the list is filled at any size, and the list
+    // scrolls sideways to a timing longer than the list is wide.
     void InsertColumns();
 
     // Appends a block row at the end, scrolled into view; the selection and the focus stay.
@@ -53,8 +57,13 @@ signals:
 
 protected:
     bool viewportEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
+    int TextWidth(const QString& text) const;
+    void NoteTexts(int first, int last);
+    void MeasureAllTexts();
+    void FitNameColumn();
     void MirrorRows(int32_t from);
     void ShowLastRow();
     void TakeSelection();
@@ -64,4 +73,6 @@ private:
     CBlockListModel m_model;
     CBlockTableModel m_table{m_model};
     bool m_mirroring = false;  // the view is being set from the model: no selection goes back
+    // Pixels the longest text of each column needs, its title included.
+    std::array<int, kColumnCount> m_widest{};
 };

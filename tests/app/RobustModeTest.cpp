@@ -1,6 +1,6 @@
-// The "Robust" check box of the Options dialog on the offscreen platform: it switches the main
-// window's decoder between the two modes, and a recording that only the robust mode can read
-// then fills the list.
+// The "Robust" and "Archive" check boxes of the Options dialog on the offscreen platform: they
+// switch the main window's decoder between the modes, and a recording that only the robust mode can
+// read then fills the list.
 #include <QApplication>
 #include <QCheckBox>
 #include <QPushButton>
@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "app/LoaderDlg.h"
+#include "decoder/ArchiveDecoder.h"
 #include "decoder/PlainDecoder.h"
 #include "decoder/RobustDecoder.h"
 #include "tape/BlockListCtrl.h"
@@ -19,17 +20,17 @@
 
 namespace {
 
-// Opens the Options dialog, sets "Robust" and confirms with OK.
-void ChooseRobust(CLoaderDlg& loader, bool robust) {
-    WhenModal([robust](QWidget* dialog) {
+// Opens the Options dialog, sets the mode's box ("Robust", "Archive") and confirms with OK.
+void ChooseMode(CLoaderDlg& loader, const QString& mode, bool on) {
+    WhenModal([mode, on](QWidget* dialog) {
         QCheckBox* box = nullptr;
         for (QCheckBox* candidate : dialog->findChildren<QCheckBox*>()) {
-            if (candidate->text() == "Robust") {
+            if (candidate->text() == mode) {
                 box = candidate;
             }
         }
         QVERIFY(box != nullptr);
-        box->setChecked(robust);
+        box->setChecked(on);
         for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
             if (button->text() == "OK") {
                 button->click();
@@ -57,18 +58,24 @@ private:
 private slots:
     void initTestCase() { QApplication::setQuitOnLastWindowClosed(false); }
 
-    void theCheckBoxSwitchesTheDecoderAndKeepsTheSettings() {
+    void theCheckBoxesSwitchTheDecoderAndKeepTheSettings() {
         auto loader = MakeLoader();
         QVERIFY(loader);
         QVERIFY(dynamic_cast<CPlainDecoder*>(&loader->Decoder()) != nullptr);
         loader->Decoder().Settings().data1Max = 27;
-        ChooseRobust(*loader, true);
+        ChooseMode(*loader, "Robust", true);
         QVERIFY(dynamic_cast<CRobustDecoder*>(&loader->Decoder()) != nullptr);
         QVERIFY(loader->Decoder().Settings().robust);
         QCOMPARE(loader->Decoder().Settings().data1Max, 27);
-        ChooseRobust(*loader, false);
+        ChooseMode(*loader, "Robust", false);
         QVERIFY(dynamic_cast<CPlainDecoder*>(&loader->Decoder()) != nullptr);
         QVERIFY(!loader->Decoder().Settings().robust);
+
+        ChooseMode(*loader, "Archive", true);
+        QVERIFY(dynamic_cast<CArchiveDecoder*>(&loader->Decoder()) != nullptr);
+        QCOMPARE(loader->Decoder().Settings().data1Max, 27);
+        ChooseMode(*loader, "Archive", false);
+        QVERIFY(dynamic_cast<CPlainDecoder*>(&loader->Decoder()) != nullptr);
     }
 
     void aHissyInvertedTapeLoadsInTheRobustModeOnly() {
@@ -91,7 +98,7 @@ private slots:
 
         auto robust = MakeLoader();
         QVERIFY(robust);
-        ChooseRobust(*robust, true);
+        ChooseMode(*robust, "Robust", true);
         Play(*robust, samples);
         Play(*robust, silence);
         CBlockListCtrl& list = robust->BlockList();

@@ -20,8 +20,12 @@ public:
     std::vector<std::string> calls;
     std::vector<WaveHeader*> queued;  // in queue order, as the device would fill them
     std::vector<uint32_t> queuedLengths;
+    std::vector<SoundSource> sources;  // what InputSources offers
+    std::string chosen;                // the source named by the last ChooseSource
 
     int32_t CountInputDevices() override { return devices; }
+    std::vector<SoundSource> InputSources() override { return sources; }
+    void ChooseSource(const std::string& name) override { chosen = name; }
     int Open() override { return Result("Open"); }
     int PrepareHeader(WaveHeader& header) override {
         const int result = Result("PrepareHeader");

@@ -1,7 +1,9 @@
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
@@ -72,6 +74,8 @@ private slots:
     void ClosingKeepsPageAndSelections();
     void DrawingsReachTheScreen();
     void ErrorSnapshotsAreIndependentCopies();
+    void KeysSwitchPagesRoundTheTabs();
+    void FirstShownBesideTheMainWindowThenWhereItWas();
 };
 
 void SignalDlgTest::StartsHiddenOnTheSignalPage() {
@@ -310,6 +314,54 @@ void SignalDlgTest::ErrorSnapshotsAreIndependentCopies() {
     QCOMPARE(kept.samples.At(-399).time, int64_t{50});
     QCOMPARE(kept.periodHistogram[3], 0);
     QCOMPARE(dialog.ErrorIndex(), 0);
+}
+
+void SignalDlgTest::KeysSwitchPagesRoundTheTabs() {
+    CTestSignalHost host;
+    CSignalDlg dialog(&host);
+    dialog.show();
+    dialog.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);
+    QCOMPARE(dialog.Tab()->GetCurSel(), 1);
+    QVERIFY(Page(dialog, "m_pErrorSignalBox") != nullptr);  // the page was built, not only named
+    QTest::keyClick(&dialog, Qt::Key_PageDown, Qt::ControlModifier);
+    QTest::keyClick(&dialog, Qt::Key_PageDown, Qt::ControlModifier);
+    QCOMPARE(dialog.Tab()->GetCurSel(), 3);
+    QTest::keyClick(&dialog, Qt::Key_Tab, Qt::ControlModifier);  // round to the first
+    QCOMPARE(dialog.Tab()->GetCurSel(), 0);
+    QTest::keyClick(&dialog, Qt::Key_PageUp, Qt::ControlModifier);
+    QCOMPARE(dialog.Tab()->GetCurSel(), 3);
+    QTest::keyClick(&dialog, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(dialog.Tab()->GetCurSel(), 2);
+}
+
+// The offscreen screen is too narrow for both windows side by side at the left edge: there the
+// window keeps to the screen rather than leave it.
+void SignalDlgTest::FirstShownBesideTheMainWindowThenWhereItWas() {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    CTestSignalHost host;
+    QWidget main;
+    main.resize(screen.width() / 3, screen.height() / 3);
+    main.move(screen.right() + 1 - main.width(), screen.top() + 40);
+    main.show();
+    CSignalDlg dialog(&host);
+    dialog.ShowBeside(main);
+    QVERIFY(!dialog.frameGeometry().intersects(main.frameGeometry()));
+    QCOMPARE(dialog.y(), main.y());
+
+    dialog.move(screen.left() + 10, screen.top() + 20);
+    dialog.resize(dialog.width() + 30, dialog.height() + 10);
+    const QRect moved = dialog.geometry();
+    dialog.close();
+    main.move(screen.left(), screen.top());
+    dialog.ShowBeside(main);
+    QCOMPARE(dialog.geometry(), moved);
+
+    CSignalDlg fresh(&host);
+    main.resize(screen.width() * 2 / 3, main.height());
+    fresh.ShowBeside(main);
+    QVERIFY(screen.contains(fresh.frameGeometry()));
 }
 
 QTEST_MAIN(SignalDlgTest)
