@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "signal/PixelImage.h"
+#include "signal/SignalDrawing.h"
 
 CPlotCanvas::CPlotCanvas(QWidget* box, DrawingSource source)
     : QWidget(box), m_source(std::move(source)) {
@@ -28,9 +29,17 @@ void CPlotCanvas::paintEvent(QPaintEvent* /*event*/) {
     }
     std::memcpy(m_image.bits(), m_boxPicture.constBits(),
                 static_cast<size_t>(m_boxPicture.sizeInBytes()));
-    PixelImage pixels(reinterpret_cast<uint32_t*>(m_image.bits()), m_image.width(),
-                      m_image.height(), static_cast<int32_t>(m_image.bytesPerLine() / 4));
-    pixels.Paint(m_source(m_image.width(), m_image.height()));
+    // The plot takes the screen's pixels; its margins, which keep it off the box's title and
+    // frame, keep their size in the window's units.
+    const int left = qRound(PlotGeometry::kLeft * ratio) - PlotGeometry::kLeft;
+    const int top = qRound(PlotGeometry::kTop * ratio) - PlotGeometry::kTop;
+    const int plotWidth = qRound((width() - PlotGeometry::kMarginsX) * ratio);
+    const int plotHeight = qRound((height() - PlotGeometry::kMarginsY) * ratio);
+    const int32_t stride = static_cast<int32_t>(m_image.bytesPerLine() / 4);
+    uint32_t* corner = reinterpret_cast<uint32_t*>(m_image.bits()) + top * stride + left;
+    PixelImage pixels(corner, m_image.width() - left, m_image.height() - top, stride);
+    pixels.Paint(
+        m_source(plotWidth + PlotGeometry::kMarginsX, plotHeight + PlotGeometry::kMarginsY));
     QPainter painter(this);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(0, 0, m_image);

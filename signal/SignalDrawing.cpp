@@ -136,7 +136,7 @@ void DrawBars(Drawing& drawing, const PlotGeometry& plot, const SignalSnapshot& 
 }  // namespace
 
 PlotGeometry::PlotGeometry(int32_t boxWidth, int32_t boxHeight)
-    : width(boxWidth - 10), height(boxHeight - 20) {}
+    : width(boxWidth - kMarginsX), height(boxHeight - kMarginsY) {}
 
 Drawing SignalDrawing(int32_t boxWidth, int32_t boxHeight, const SignalSnapshot& snapshot,
                       const DecoderSettings& settings) {

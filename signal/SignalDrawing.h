@@ -31,6 +31,8 @@ struct PlotGeometry {
 
     static constexpr int32_t kLeft = 5;
     static constexpr int32_t kTop = 15;
+    static constexpr int32_t kMarginsX = 10;  // the box's width beyond the plot area
+    static constexpr int32_t kMarginsY = 20;
     int32_t width = 0;   // W
     int32_t height = 0;  // H
 
