@@ -165,7 +165,7 @@ bool CLoaderDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
     BuildButtons();
     // The Signal window holds the console log: it comes first, so the first status text is kept.
-    m_pSignalDlg = new CSignalDlg(static_cast<CSignalHost*>(this));
+    m_pSignalDlg = std::make_unique<CSignalDlg>(static_cast<CSignalHost*>(this));
     m_pSignalDlg->setWindowIcon(m_hIcon);
     m_pSignalDlg->SetPlace(m_pStored->Place("signal"));
     restoreGeometry(m_pStored->Place("main"));
@@ -747,8 +747,7 @@ void CLoaderDlg::OnDestroy() {
     m_pStatusBar = nullptr;
     if (m_pSignalDlg != nullptr) {
         m_pSignalDlg->OnDestroy();
-        delete m_pSignalDlg;
-        m_pSignalDlg = nullptr;
+        m_pSignalDlg.reset();
     }
 }
 

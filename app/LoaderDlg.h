@@ -155,7 +155,7 @@ private:
     std::unique_ptr<CSampleDecoder> m_pDecoder;
     CBlockListCtrl* m_pBlockList = nullptr;
     CLoaderStatusBar* m_pStatusBar = nullptr;
-    CSignalDlg* m_pSignalDlg = nullptr;
+    std::unique_ptr<CSignalDlg> m_pSignalDlg;
     QIcon m_hIcon;
     QIcon m_hIconUp;
     QIcon m_hIconDown;
