@@ -15,21 +15,11 @@
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
+#include "tests/support/TimedTape.h"
 
 namespace {
 
 constexpr int32_t kBuffer = 22000;
-
-TimedBlock Turbo(uint8_t flag, int32_t length, uint32_t seed, uint16_t pilot, uint16_t zero) {
-    CTestTape tape;
-    tape.AddBlock(flag, CTestTape::RandomBytes(length, seed));
-    TimedBlock block;
-    block.kind = BlockKind::Turbo;
-    block.bytes = tape.Blocks().back();
-    block.timing = {pilot, 1600, static_cast<uint16_t>(zero - 30),
-                    zero,  zero, static_cast<uint16_t>(2 * zero)};
-    return block;
-}
 
 std::vector<TimedBlock> Tape() {
     CTestTape rom;
@@ -38,17 +28,11 @@ std::vector<TimedBlock> Tape() {
     blocks[0].bytes = rom.Blocks()[0];
     blocks[0].timing.pilotCount = 8063;
     blocks[1].bytes = rom.Blocks()[1];
-    blocks.push_back(Turbo(0xFF, 8000, 4, 2168, 800));
-    blocks.push_back(Turbo(0x7E, 8000, 5, 1950, 650));
-    blocks.push_back(Turbo(0x00, 8000, 6, 1850, 450));
-    TimedBlock tone;
-    tone.kind = BlockKind::PureTone;
-    tone.timing.pilotPulse = 2300;
-    tone.timing.pilotCount = 1000;
-    blocks.push_back(tone);
-    TimedBlock pure = Turbo(0x03, 4000, 7, 0, 580);
-    pure.kind = BlockKind::PureData;
-    blocks.push_back(pure);
+    blocks.push_back(CTimedTape::Turbo(0xFF, 8000, 4, 2168, 800));
+    blocks.push_back(CTimedTape::Turbo(0x7E, 8000, 5, 1950, 650));
+    blocks.push_back(CTimedTape::Turbo(0x00, 8000, 6, 1850, 450));
+    blocks.push_back(CTimedTape::Tone(2300, 1000));
+    blocks.push_back(CTimedTape::PureData(0x03, 4000, 7, 580));
     return blocks;
 }
 

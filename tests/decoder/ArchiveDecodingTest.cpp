@@ -10,65 +10,29 @@
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
+#include "tests/support/TimedTape.h"
 
 // Archive mode on whole tapes made here: ROM blocks, turbo blocks down to a 0-bit pulse of 450
 // T-states, a loader's tone and pulses and pure data, fed in buffers with the indicator's
 // calibration step after each and the end of the signal announced, as the command line runs it.
 namespace {
 
+using Timed = CTimedTape;
+
 constexpr double kRate = 44100.0;
 constexpr int32_t kBuffer = 22000;
-
-TimedBlock Rom(const CTestTape::Block& bytes) {
-    TimedBlock block;
-    block.bytes = bytes;
-    block.timing.pilotCount = bytes[0] < 0x80 ? 8063 : 3223;
-    return block;
-}
-
-TimedBlock Turbo(uint8_t flag, int32_t length, uint32_t seed, uint16_t pilot, uint16_t zero) {
-    CTestTape tape;
-    tape.AddBlock(flag, CTestTape::RandomBytes(length, seed));
-    TimedBlock block;
-    block.kind = BlockKind::Turbo;
-    block.bytes = tape.Blocks().back();
-    block.timing = {pilot, 1600, static_cast<uint16_t>(zero - 30),
-                    zero,  zero, static_cast<uint16_t>(2 * zero)};
-    return block;
-}
-
-TimedBlock Tone(uint16_t pulse, uint16_t count) {
-    TimedBlock block;
-    block.kind = BlockKind::PureTone;
-    block.timing.pilotPulse = pulse;
-    block.timing.pilotCount = count;
-    return block;
-}
-
-TimedBlock Pulses(std::vector<uint16_t> pulses) {
-    TimedBlock block;
-    block.kind = BlockKind::PulseSequence;
-    block.pulses = std::move(pulses);
-    return block;
-}
-
-TimedBlock PureData(uint8_t flag, int32_t length, uint32_t seed, uint16_t zero) {
-    TimedBlock block = Turbo(flag, length, seed, 0, zero);
-    block.kind = BlockKind::PureData;
-    return block;
-}
 
 std::vector<TimedBlock> LoaderTape() {
     CTestTape rom;
     rom.AddCodeFile("loader", 40, 7);
-    return {Rom(rom.Blocks()[0]),
-            Rom(rom.Blocks()[1]),
-            Turbo(0xFF, 400, 11, 2168, 800),
-            Turbo(0x7E, 600, 12, 1950, 650),
-            Turbo(0x00, 500, 13, 1850, 450),
-            Tone(2300, 500),
-            Pulses({400, 400, 2500, 600}),
-            PureData(0x03, 300, 14, 580)};
+    return {Timed::Rom(rom.Blocks()[0]),
+            Timed::Rom(rom.Blocks()[1]),
+            Timed::Turbo(0xFF, 400, 11, 2168, 800),
+            Timed::Turbo(0x7E, 600, 12, 1950, 650),
+            Timed::Turbo(0x00, 500, 13, 1850, 450),
+            Timed::Tone(2300, 500),
+            Timed::Pulses({400, 400, 2500, 600}),
+            Timed::PureData(0x03, 300, 14, 580)};
 }
 
 void Feed(CSampleDecoder& decoder, const std::vector<uint8_t>& signal) {
