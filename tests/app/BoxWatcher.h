@@ -14,12 +14,14 @@ public:
         QObject::connect(&m_poll, &QTimer::timeout, [this] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box != nullptr && box->isVisible()) {
+                titles << box->windowTitle();
                 texts << box->text();
                 box->button(QMessageBox::Ok)->click();
             }
         });
         m_poll.start(5);
     }
+    QStringList titles;
     QStringList texts;
 
 private:

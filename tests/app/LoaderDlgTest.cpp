@@ -22,6 +22,7 @@
 #include "res/DialogTemplates.h"
 #include "signal/SignalDlg.h"
 #include "tape/BlockListCtrl.h"
+#include "tests/app/BoxWatcher.h"
 #include "tests/app/ScriptedLoader.h"
 #include "tests/capture/ScriptedSoundLayer.h"
 #include "tests/support/TapeSynth.h"
@@ -71,27 +72,6 @@ void ClickButton(QWidget* box, QMessageBox::StandardButton which) {
     QVERIFY(messageBox != nullptr);
     messageBox->button(which)->click();
 }
-
-// Answers every message box that comes up while it lives with OK, and keeps what each one said.
-class BoxWatcher {
-public:
-    BoxWatcher() {
-        QObject::connect(&m_poll, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box != nullptr && box->isVisible()) {
-                titles << box->windowTitle();
-                texts << box->text();
-                box->button(QMessageBox::Ok)->click();
-            }
-        });
-        m_poll.start(5);
-    }
-    QStringList titles;
-    QStringList texts;
-
-private:
-    QTimer m_poll;
-};
 
 }  // namespace
 
@@ -421,7 +401,7 @@ private slots:
         QCOMPARE(loader->BlockList().Model().GetBlocks().size(), size_t{2});
 
         // The server goes away: giving back fails, and the layer hands back every queued buffer.
-        BoxWatcher boxes;
+        CBoxWatcher boxes;
         m_layer.failures["AddBuffer"] = {0, 7};
         m_layer.devices = 0;
         while (!m_layer.queued.empty()) {
