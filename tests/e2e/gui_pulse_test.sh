@@ -15,24 +15,7 @@ tapewise="$1"
 server="$2"
 make_tape="$3"
 work="$4"
-rm -rf "$work"
-mkdir -p "$work"
-cd "$work"
-
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  "$server" stop "$work/server" || true
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f app.err ] && { echo "--- tapewise standard error"; cat app.err; } >&2
-  exit 1
-}
-
-. "$(dirname "${BASH_SOURCE[0]}")/wait_for.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/gui_test_setup.sh"
 
 # The visible top-level windows titled exactly "Tapewise": the main window, and a message box.
 tapewise_windows() { xdotool search --onlyvisible --name '^Tapewise$' 2>/dev/null | wc -l; }

@@ -13,24 +13,7 @@ cli="$2"
 server="$3"
 make_tape="$4"
 work="$5"
-rm -rf "$work"
-mkdir -p "$work"
-cd "$work"
-
-app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  "$server" stop "$work/server" || true
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*" >&2
-  [ -f app.err ] && { echo "--- tapewise standard error"; cat app.err; } >&2
-  exit 1
-}
-
-. "$(dirname "${BASH_SOURCE[0]}")/wait_for.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/gui_test_setup.sh"
 
 main_is_up() { xdotool search --onlyvisible --name '^Tapewise$' >/dev/null 2>&1; }
 loaded_from() { grep -q "^Loaded .* from $1\$" app.err; }
