@@ -29,23 +29,7 @@ not_running() { ! running; }
 # Tapewise records from the server: its record stream exists.
 recording() { pactl list short source-outputs 2>/dev/null | grep -q .; }
 # Without a window manager there is no active window, only the keyboard focus.
-has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
 saved_as_tape() { cmp -s saved.tap "$work/tape/tape.tap"; }
-
-# focus WINDOW: gives it the keyboard focus and waits until it has it.
-focus() {
-  local attempt
-  for attempt in 1 2 3; do
-    xdotool windowfocus "$1" 2>/dev/null || true
-    wait_for 2 has_focus "$1" && return 0
-  done
-  return 1
-}
-
-key_to_main() {
-  focus "$main_window" || fail "the main window did not take the focus"
-  xdotool key --clearmodifiers "$@"
-}
 
 "$make_tape" "$work/tape"
 "$server" start "$work/server" tape

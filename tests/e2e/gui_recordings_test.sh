@@ -20,19 +20,6 @@ loaded_from() { grep -q "^Loaded .* from $1\$" app.err; }
 other_windows() { xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -vx "$main_window" | grep -c . ; }
 a_dialog_is_up() { [ "$(other_windows)" -ge 1 ]; }
 no_dialog_is_up() { [ "$(other_windows)" -eq 0 ]; }
-has_focus() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$1" ]; }
-focus() {
-  local attempt
-  for attempt in 1 2 3; do
-    xdotool windowfocus "$1" 2>/dev/null || true
-    wait_for 2 has_focus "$1" && return 0
-  done
-  return 1
-}
-key_to_main() {
-  focus "$main_window" || fail "the main window did not take the focus"
-  xdotool key --clearmodifiers "$@"
-}
 # type_into_dialog TEXT: the file dialog that just opened takes the path and Enter.
 type_into_dialog() {
   wait_for 15 a_dialog_is_up || fail "no file dialog opened"
