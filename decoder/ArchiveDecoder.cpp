@@ -9,6 +9,7 @@ constexpr double kRobustTStatesPerSample = 3500000.0 / CRateDecimator::kOutputRa
 CArchiveDecoder::CArchiveDecoder(CDecoderOwner* owner, int32_t sampleRate)
     : m_owner(owner), m_decimator(sampleRate), m_tracker(sampleRate) {
     m_settings.archive = true;
+    m_inbox.Follow(&m_robust);
     m_robustBuffer.reserve(CRateDecimator::kOutputRate * 2);
 }
 
@@ -28,7 +29,7 @@ void CArchiveDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
         }
     }
     FeedRobust(samples, count);
-    m_queue.Pump(InputT(), false);
+    m_queue.Pump(RomSettledT(), false);
 }
 
 bool CArchiveDecoder::IsReadingBlock() const {
@@ -52,7 +53,7 @@ void CArchiveDecoder::EndSignal() {
         (m_tracker.InSilence()
              ? m_tracker.SamplesSinceEdge() * m_tracker.TStatesPerSample() - m_settledT
              : 0.0));
-    m_queue.Pump(InputT(), true);
+    m_queue.Pump(RomSettledT(), true);
     m_ended = true;
 }
 
@@ -129,11 +130,12 @@ void CArchiveDecoder::RunRobustBuffer(int32_t count) {
     inner.archive = false;
     m_robust.ProcessBuffer(m_robustBuffer.data(), count);
     m_reading = m_robust.Calibrate();
-    m_robustFed += count;
     m_robustBuffer.erase(m_robustBuffer.begin(), m_robustBuffer.begin() + count);
-    const double arrival = static_cast<double>(m_robustFed) * kRobustTStatesPerSample;
-    for (std::vector<uint8_t>& block : m_inbox.Take()) {
-        m_queue.AddRomBlock(std::move(block), arrival);
+    for (CRomBlockInbox::RomBlock& block : m_inbox.Take()) {
+        const double syncT = static_cast<double>(block.start + CEpisodeRecorder::kSyncLead) *
+                             kRobustTStatesPerSample;
+        m_queue.AddRomBlock(std::move(block.bytes), syncT,
+                            static_cast<double>(block.end) * kRobustTStatesPerSample);
     }
 }
 
@@ -157,6 +159,6 @@ void CArchiveDecoder::PlayClosingWave() {
     }
 }
 
-double CArchiveDecoder::InputT() const {
-    return static_cast<double>(m_tracker.SamplesFed()) * m_tracker.TStatesPerSample();
+double CArchiveDecoder::RomSettledT() const {
+    return static_cast<double>(m_robust.SettledBefore()) * kRobustTStatesPerSample;
 }

@@ -25,8 +25,9 @@
 class CArchiveDecoder final : public CSampleDecoder {
 public:
     // Silence after the last piece is measured this long before the piece is handed on; longer
-    // silence becomes a Pause when the signal resumes.
-    static constexpr double kSettleTStates = 2.0 * 3500000.0;
+    // silence becomes a Pause when the signal resumes. Tapes pause a few seconds between blocks,
+    // and each pause belongs whole to the block before it.
+    static constexpr double kSettleTStates = 8.0 * 3500000.0;
     // A stretch longer than this (a 64 KB block at 2x ROM speed is half of it) is read as it is,
     // so memory stays bounded whatever the input.
     static constexpr size_t kMaxStretchPulses = 2000000;
@@ -50,7 +51,8 @@ private:
     void FeedRobust(const uint8_t* samples, int32_t count);
     void RunRobustBuffer(int32_t count);
     void PlayClosingWave();
-    double InputT() const;
+    // Input time before which the ROM decoders have reported every block.
+    double RomSettledT() const;
 
     CDecoderOwner* m_owner;
     DecoderSettings m_settings;
@@ -58,7 +60,6 @@ private:
     CRobustDecoder m_robust{&m_inbox};
     CRateDecimator m_decimator;
     std::vector<uint8_t> m_robustBuffer;
-    int64_t m_robustFed = 0;
     SignalReading m_reading{};
     CPulseTracker m_tracker;
     std::vector<PulseEvent> m_events;

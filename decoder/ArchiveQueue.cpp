@@ -3,21 +3,56 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 #include <utility>
 
 #include "decoder/DecoderOwner.h"
 
 namespace {
 constexpr double kTStatesPerMs = 3500.0;
-constexpr size_t kRecentBlocks = 16;
-// A ROM-timed block of n bytes lasts about this long: leader, then bits of 2565 T-states on
-// average.
-constexpr double kRomLeaderTStates = 3223.0 * 2168.0;
-constexpr double kRomByteTStates = 8.0 * 2565.0;
+constexpr size_t kRecentSpans = 16;
+constexpr double kRomPilotPulse = 2168.0;
+constexpr double kRomZeroPulse = 855.0;
+constexpr uint16_t kHeaderPilots = 8063;
+constexpr uint16_t kDataPilots = 3223;
 
 bool HasPause(BlockKind kind) {
     return kind == BlockKind::Standard || kind == BlockKind::Turbo || kind == BlockKind::PureData ||
            kind == BlockKind::DirectRecording;
+}
+
+bool HoldsData(const TimedBlock& block) {
+    return !block.bytes.empty() &&
+           (block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo ||
+            block.kind == BlockKind::PureData);
+}
+
+bool XorsToZero(const std::vector<uint8_t>& bytes) {
+    uint8_t sum = 0;
+    for (const uint8_t byte : bytes) {
+        sum = static_cast<uint8_t>(sum ^ byte);
+    }
+    return sum == 0;
+}
+
+// Data at a loader's own timing, read whole: a ROM decoders' block read there is a misreading of
+// it.
+bool IsOwnData(const TimedBlock& block);
+
+bool HasOwnTiming(const TimedBlock& block) {
+    const BlockTiming& t = block.timing;
+    if (block.kind == BlockKind::Turbo) {
+        return !CStretchParser::IsRomTiming(t.pilotPulse, t.zeroPulse, t.onePulse);
+    }
+    if (block.kind == BlockKind::PureData) {
+        return !CStretchParser::IsRomTiming(kRomPilotPulse * t.zeroPulse / kRomZeroPulse,
+                                            t.zeroPulse, t.onePulse);
+    }
+    return false;
+}
+
+bool IsOwnData(const TimedBlock& block) {
+    return HoldsData(block) && HasOwnTiming(block) && XorsToZero(block.bytes);
 }
 
 void LogTimedBlock(CDecoderOwner* owner, const TimedBlock& block) {
@@ -61,16 +96,35 @@ void LogTimedBlock(CDecoderOwner* owner, const TimedBlock& block) {
 }  // namespace
 
 void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool lastOfStretch) {
-    if (!m_items.empty() && m_items.back().block.kind == BlockKind::Pause) {
-        m_items.back().pauseOpen = false;
-    }
     Item item;
-    item.awaitsRom = piece.romTimed;
     item.block = std::move(piece.block);
     item.startT = startT;
     item.endT = endT;
     item.pauseOpen = lastOfStretch && HasPause(item.block.kind);
-    m_items.push_back(std::move(item));
+    const double middle = item.Middle();
+    const auto within = [middle](double from, double to) { return from <= middle && middle <= to; };
+    for (const auto& [from, to] : m_romSpans) {
+        if (within(from, to)) {
+            return;
+        }
+    }
+    // Whatever lies before this piece has no more silence to come.
+    for (Item& other : m_items) {
+        if (other.pauseOpen && other.startT < startT && !within(other.startT, other.endT)) {
+            other.pauseOpen = false;
+        }
+    }
+    const auto rom = std::find_if(m_items.begin(), m_items.end(), [&](const Item& other) {
+        return other.source == Source::RomDecoders && within(other.startT, other.endT);
+    });
+    if (rom != m_items.end()) {
+        if (!IsOwnData(item.block)) {
+            rom->pauseOpen = item.pauseOpen;
+            return;
+        }
+        m_items.erase(rom);
+    }
+    Insert(std::move(item));
 }
 
 void CArchiveQueue::AddSilence(double tStates) {
@@ -106,46 +160,62 @@ void CArchiveQueue::AddSilence(double tStates) {
     }
 }
 
-void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double arrivalT) {
-    if (TakeAsKnown(bytes)) {
+void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double endT) {
+    if (bytes.empty()) {
         return;
     }
-    // A ROM-timed block that this mode read otherwise: the ROM decoders' reading wins.
-    for (Item& item : m_items) {
-        if (item.awaitsRom && item.source == Source::Archive && item.endT <= arrivalT) {
-            item.block.bytes = std::move(bytes);
-            item.source = Source::RomDecoders;
+    const uint16_t pilots = bytes[0] < 0x80 ? kHeaderPilots : kDataPilots;
+    const double startT = syncT - pilots * kRomPilotPulse;
+    if (TakeAsKnown(bytes, startT, endT)) {
+        return;
+    }
+    Item rom;
+    rom.source = Source::RomDecoders;
+    rom.block.kind = BlockKind::Standard;
+    rom.block.timing.pilotCount = pilots;
+    rom.block.timing.pauseMs = 0;
+    rom.block.bytes = std::move(bytes);
+    rom.startT = startT;
+    rom.endT = endT;
+    // The pieces this mode read there were this block, misread; the pause after the last of them
+    // is the block's. When none has come yet, the silence still to come may be its pause.
+    rom.pauseOpen = true;
+    bool tookPause = false;
+    for (auto it = m_items.begin(); it != m_items.end();) {
+        const bool inside = it->source == Source::Archive && it->block.kind != BlockKind::Pause &&
+                            startT <= it->Middle() && it->Middle() <= endT;
+        if (!inside) {
+            ++it;
+            continue;
+        }
+        if (IsOwnData(it->block)) {
             return;
         }
+        if (HasPause(it->block.kind)) {
+            rom.block.timing.pauseMs = it->block.timing.pauseMs;
+            rom.pauseOpen = it->pauseOpen;
+            tookPause = true;
+        } else if (!tookPause) {
+            rom.pauseOpen = it->pauseOpen;
+        }
+        it = m_items.erase(it);
     }
-    // Data at a timing of its own that the ROM decoders read at theirs is no block of the tape.
-    if (TurboEndedSince(arrivalT - kRomReportTStates)) {
-        return;
-    }
-    Item item;
-    item.source = Source::RomDecoders;
-    item.block.bytes = std::move(bytes);
-    item.endT = arrivalT;
-    item.startT = arrivalT - kRomLeaderTStates -
-                  kRomByteTStates * static_cast<double>(item.block.bytes.size());
-    auto at = std::find_if(m_items.begin(), m_items.end(),
-                           [&](const Item& other) { return other.startT > item.startT; });
-    m_items.insert(at, std::move(item));
+    Insert(std::move(rom));
 }
 
-// The block is one this mode has read or handed on already: a ROM-timed one of ours takes the
-// ROM decoders' word for it, a turbo one stays as it is.
-bool CArchiveQueue::TakeAsKnown(const std::vector<uint8_t>& bytes) {
-    for (Item& item : m_items) {
-        if (item.block.bytes == bytes && item.source == Source::Archive &&
-            item.block.kind != BlockKind::DirectRecording) {
-            if (item.awaitsRom) {
-                item.source = Source::RomDecoders;
-            }
-            return true;
-        }
-    }
-    return std::find(m_recent.begin(), m_recent.end(), bytes) != m_recent.end();
+// The ROM decoders' block is one this mode read there too, as a turbo block or data at a timing
+// of its own: that reading stays, with its timing.
+bool CArchiveQueue::TakeAsKnown(const std::vector<uint8_t>& bytes, double startT, double endT) {
+    return std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
+        return item.block.bytes == bytes && IsOwnData(item.block) && startT <= item.Middle() &&
+               item.Middle() <= endT;
+    });
+}
+
+void CArchiveQueue::Insert(Item item) {
+    auto at = std::find_if(m_items.rbegin(), m_items.rend(),
+                           [&](const Item& other) { return other.startT <= item.startT; });
+    m_items.insert(at.base(), std::move(item));
 }
 
 bool CArchiveQueue::HasPending() const {
@@ -153,25 +223,13 @@ bool CArchiveQueue::HasPending() const {
            !(m_items.size() == 1 && m_items.front().block.kind == BlockKind::Pause);
 }
 
-bool CArchiveQueue::TurboEndedSince(double sinceT) const {
-    const auto ownTiming = [sinceT](BlockKind kind, double endT) {
-        return endT >= sinceT && (kind == BlockKind::Turbo || kind == BlockKind::PureData ||
-                                  kind == BlockKind::PureTone);
-    };
-    return std::any_of(m_items.begin(), m_items.end(),
-                       [&](const Item& item) { return ownTiming(item.block.kind, item.endT); }) ||
-           std::any_of(m_recentEnds.begin(), m_recentEnds.end(),
-                       [&](const auto& end) { return ownTiming(end.first, end.second); });
-}
-
-void CArchiveQueue::Pump(double nowT, bool final) {
+void CArchiveQueue::Pump(double romSettledT, bool final) {
     while (!m_items.empty()) {
-        Item& head = m_items.front();
+        const Item& head = m_items.front();
         if (!final && head.pauseOpen) {
             return;
         }
-        if (!final && head.awaitsRom && head.source == Source::Archive &&
-            nowT < head.endT + kRomReportTStates) {
+        if (!final && head.source == Source::Archive && head.endT >= romSettledT) {
             return;
         }
         Emit(head);
@@ -179,27 +237,21 @@ void CArchiveQueue::Pump(double nowT, bool final) {
     }
 }
 
-void CArchiveQueue::Emit(Item& item) {
+void CArchiveQueue::Emit(const Item& item) {
     if (item.source == Source::RomDecoders) {
-        Remember(item.block.bytes);
-        m_owner->AddBlock(static_cast<int32_t>(item.block.bytes.size()), item.block.bytes.data());
-        return;
-    }
-    if (item.block.kind == BlockKind::Standard || item.block.kind == BlockKind::Turbo ||
-        item.block.kind == BlockKind::PureData) {
-        Remember(item.block.bytes);
-    }
-    m_recentEnds.emplace_back(item.block.kind, item.endT);
-    if (m_recentEnds.size() > kRecentBlocks) {
-        m_recentEnds.pop_front();
+        m_romSpans.emplace_back(item.startT, item.endT);
+        if (m_romSpans.size() > kRecentSpans) {
+            m_romSpans.pop_front();
+        }
+    } else if (HoldsData(item.block) && !XorsToZero(item.block.bytes)) {
+        // Kept, as it is on the tape, but shown as the failed block it is.
+        const auto size = static_cast<int32_t>(item.block.bytes.size());
+        m_owner->SetStatusText(
+            ("Read error : checksum of a " + std::to_string(size) + " bytes block").c_str());
+        if (m_owner->ListErrors()) {
+            m_owner->AddErrorEntry(size, item.block.bytes[0]);
+        }
     }
     LogTimedBlock(m_owner, item.block);
     m_owner->AddTimedBlock(item.block);
-}
-
-void CArchiveQueue::Remember(const std::vector<uint8_t>& bytes) {
-    m_recent.push_back(bytes);
-    if (m_recent.size() > kRecentBlocks) {
-        m_recent.pop_front();
-    }
 }

@@ -10,26 +10,26 @@
 class CDecoderOwner;
 
 // Puts archive mode's pieces of tape and the ROM-block decoders' loaded blocks in tape order and
-// hands each to the owner once: a ROM-timed block as the ROM decoders loaded it (AddBlock, as in
-// robust mode), everything else as a timed block. A piece waits while the silence after it is
-// still being measured, and a ROM-timed one also until the ROM decoders, which report later,
-// have had their say. Times are T-states since the start of the input.
+// hands each to the owner once, as a timed block. The ROM decoders' blocks come first: a piece of
+// this mode's that lies within such a block's stretch (its leader read as a tone, its bits as pure
+// data) gives way to it, and the block takes over the silence measured after that piece as its
+// pause. Only a piece of data at a timing that is not the ROM's wins over a ROM decoders' block:
+// that block was a turbo block read at the wrong speed. A piece therefore waits until the ROM
+// decoders have reported everything up to its end, and every item while the silence after it is
+// still being measured. Times are T-states since the start of the input.
 class CArchiveQueue {
 public:
-    // How long after a block's end the ROM decoders may still report it: they decode whole
-    // buffers of a second and report at the end of the next one.
-    static constexpr double kRomReportTStates = 3.0 * 3500000.0;
-
     explicit CArchiveQueue(CDecoderOwner* owner) : m_owner(owner) {}
 
     void AddPiece(ParsedPiece piece, double startT, double endT, bool lastOfStretch);
     // Silence after the latest piece: the pause of a data block still open for it, else a Pause.
     // The open pause is closed either way.
     void AddSilence(double tStates);
-    // A block that the ROM decoders loaded, reported at arrivalT.
-    void AddRomBlock(std::vector<uint8_t> bytes, double arrivalT);
-    // Hands on what is due at nowT; with final, everything.
-    void Pump(double nowT, bool final);
+    // A block that the ROM decoders loaded, its sync at syncT, reported at endT.
+    void AddRomBlock(std::vector<uint8_t> bytes, double syncT, double endT);
+    // Hands on what is due when the ROM decoders have reported every block that began before
+    // romSettledT; with final, everything.
+    void Pump(double romSettledT, bool final);
     // Something other than a Pause that may still grow is waiting.
     bool HasPending() const;
 
@@ -40,19 +40,17 @@ private:
         double startT = 0.0;
         double endT = 0.0;
         Source source = Source::Archive;
-        bool awaitsRom = false;  // ROM-timed: the ROM decoders' bytes are wanted for it
         bool pauseOpen = false;  // the silence after it (of a Pause: it) may still grow
+        double Middle() const { return (startT + endT) / 2.0; }
     };
 
-    bool TakeAsKnown(const std::vector<uint8_t>& bytes);
-    // A turbo block, pure data or a tone of this mode's, queued or handed on, ended at sinceT or
-    // later.
-    bool TurboEndedSince(double sinceT) const;
-    void Emit(Item& item);
-    void Remember(const std::vector<uint8_t>& bytes);
+    void Insert(Item item);
+    // Takes the ROM decoders' block when this mode read the same bytes there; false when not.
+    bool TakeAsKnown(const std::vector<uint8_t>& bytes, double startT, double endT);
+    void Emit(const Item& item);
 
     CDecoderOwner* m_owner;
     std::deque<Item> m_items;
-    std::deque<std::vector<uint8_t>> m_recent;              // data of the latest blocks handed on
-    std::deque<std::pair<BlockKind, double>> m_recentEnds;  // kind and end of the latest pieces
+    // Stretches of the ROM decoders' blocks handed on lately: a piece there came too late.
+    std::deque<std::pair<double, double>> m_romSpans;
 };

@@ -34,6 +34,30 @@ private:
     uint8_t m_current = 0;
 };
 
+// A sync missed or stretched into the pilot's length leaves the leader running on through the
+// block's 1-bits, whose periods are of pilot length to the recognizer; its first 0-bit is then
+// taken for the sync. So the bits restored are 1-bits up to one 0-bit, and no other split fits.
+bool EndsAtFirstZero(const std::vector<uint8_t>& bytes, int32_t restored) {
+    for (int32_t i = 0; i < restored; ++i) {
+        const int32_t bit = (bytes[static_cast<size_t>(i / 8)] >> (7 - i % 8)) & 1;
+        if (bit != (i + 1 < restored ? 1 : 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The checksum holds, and a block mended as a header (its length and flag not announced by a
+// block before it) is one: its type is one of the four. The XOR byte alone passes one garbled
+// reading in 256.
+bool IsWhatWasExpected(const std::vector<uint8_t>& bytes,
+                       const CBlockSequence::Expectation& expected) {
+    if (!XorsToZero(bytes)) {
+        return false;
+    }
+    return !expected.header || (bytes.size() > 1 && bytes[1] <= CBlockSequence::kLastHeaderType);
+}
+
 }  // namespace
 
 std::optional<CBlockRepair::Mended> CBlockRepair::Mend(const CBlockBuffer& read,
@@ -54,7 +78,8 @@ std::optional<CBlockRepair::Mended> CBlockRepair::Mend(const CBlockBuffer& read,
 }
 
 // A late sync and stray bits together: the block is short by `missing` bits net. Every split
-// into restored and dropped bits is tried, and only a single one that holds is taken.
+// into restored and dropped bits is tried; the restored bits must end at the block's first 0-bit,
+// so at most one split fits, and only a single one that holds is taken.
 std::optional<CBlockRepair::Mended> CBlockRepair::RestoreAndDrop(
     const CBlockBuffer& read, const CBlockSequence::Expectation& expected, int32_t missing,
     const CPulseEvidence& evidence) {
@@ -63,9 +88,6 @@ std::optional<CBlockRepair::Mended> CBlockRepair::RestoreAndDrop(
         const int32_t stray = restored - missing;
         if (stray > kMostStray) {
             break;
-        }
-        if (!PeriodsMatchFlag(expected, restored, evidence)) {
-            continue;
         }
         auto mended = RestoreLeadingBits(read, expected, restored, stray, evidence);
         if (!mended) {
@@ -86,14 +108,14 @@ std::optional<CBlockRepair::Mended> CBlockRepair::DropStrayBits(
         return std::nullopt;
     }
     Mended mended{{read.Data(), read.Data() + read.Size()}, 0, read.BitCount()};
-    if (!XorsToZero(mended.bytes)) {
+    if (!IsWhatWasExpected(mended.bytes, expected)) {
         return std::nullopt;
     }
     return mended;
 }
 
-// With two edges to mend, the XOR check alone lets too much through: the periods seen before the
-// late sync must also have been the flag's restored bits.
+// The XOR check alone lets too much through: the periods seen before the late sync must also
+// have been the restored bits of the flag.
 bool CBlockRepair::PeriodsMatchFlag(const CBlockSequence::Expectation& expected, int32_t restored,
                                     const CPulseEvidence& evidence) {
     for (int32_t back = 0; back < std::min(restored, 8); ++back) {
@@ -115,7 +137,7 @@ bool CBlockRepair::PeriodsMatchFlag(const CBlockSequence::Expectation& expected,
 std::optional<CBlockRepair::Mended> CBlockRepair::RestoreLeadingBits(
     const CBlockBuffer& read, const CBlockSequence::Expectation& expected, int32_t missing,
     int32_t stray, const CPulseEvidence& evidence) {
-    if (!evidence.SyncCameLate()) {
+    if (!evidence.SyncCameLate() || !PeriodsMatchFlag(expected, missing, evidence)) {
         return std::nullopt;
     }
     CBitPacker packer;
@@ -143,7 +165,8 @@ std::optional<CBlockRepair::Mended> CBlockRepair::RestoreLeadingBits(
     Mended mended{std::move(packer.Bytes()), missing, stray};
     // The bits read must go on with the flag where the restored ones leave off.
     if (static_cast<int32_t>(mended.bytes.size()) != expected.length ||
-        mended.bytes[0] != expected.flag || !XorsToZero(mended.bytes)) {
+        mended.bytes[0] != expected.flag || !EndsAtFirstZero(mended.bytes, missing) ||
+        !IsWhatWasExpected(mended.bytes, expected)) {
         return std::nullopt;
     }
     return mended;

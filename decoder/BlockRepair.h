@@ -13,8 +13,11 @@ class CPulseEvidence;
 // sync found late, on one of the block's first bits, leaves the block short by the bits read
 // before it as pilot; trailing pulses read as bits leave a few stray bits after the last byte.
 // The missing leading bits are the known flag's, and beyond it the periods that led up to the
-// late sync; both may come together. The result counts only if its bytes XOR to zero. A block read
-// whole that fails its checksum is never mended: which bit is wrong cannot be known.
+// late sync; both may come together. A mend needs evidence beyond the XOR byte, which a garbled
+// reading passes once in 256: the restored bits run up to the block's first 0-bit (where a late
+// sync falls), the periods before that sync had their lengths, and a block guessed to be a header
+// has a header's type. A block read whole that fails its checksum is never mended: which bit is
+// wrong cannot be known.
 class CBlockRepair {
 public:
     // Most leading bits restored: the flag and two bits of the next byte.

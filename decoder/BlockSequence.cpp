@@ -4,11 +4,12 @@ namespace {
 
 // A standard header: flag 0, a type from 0 to 3, ten name bytes, then the data length.
 std::optional<CBlockSequence::Expectation> Announced(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() != CBlockSequence::kHeaderLength || bytes[0] != 0x00 || bytes[1] > 3) {
+    if (bytes.size() != CBlockSequence::kHeaderLength || bytes[0] != 0x00 ||
+        bytes[1] > CBlockSequence::kLastHeaderType) {
         return std::nullopt;
     }
     const int32_t dataLength = bytes[12] | (bytes[13] << 8);
-    return CBlockSequence::Expectation{dataLength + 2, 0xFF};
+    return CBlockSequence::Expectation{dataLength + 2, 0xFF, false};
 }
 
 }  // namespace

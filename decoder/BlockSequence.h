@@ -13,11 +13,13 @@ public:
     // A header announces its data block this long before the data block's sync, at most.
     static constexpr int64_t kHeaderReach = 15 * 22000;
     static constexpr int32_t kHeaderLength = 19;
+    static constexpr uint8_t kLastHeaderType = 3;  // program, number array, character array, code
 
     // What a block is known to be before it is read.
     struct Expectation {
         int32_t length = 0;
         uint8_t flag = 0;
+        bool header = false;  // a standard header, guessed for want of an announcement
     };
 
     // A loaded block (flag first, checksum last) that ended at sample time `end`.

@@ -17,9 +17,10 @@ struct DecodeEpisode {
     };
 
     Kind kind = Kind::kNote;
-    int32_t source = 0;  // which decoder
-    int64_t start = 0;   // first sample that the episode may cover
-    int64_t end = 0;     // sample time at which it was reported
-    int32_t length = 0;  // loaded: bytes of the block; read error: bytes read
+    int32_t source = 0;   // which decoder
+    int64_t start = 0;    // first sample that the episode may cover
+    int64_t end = 0;      // sample time at which it was reported
+    int32_t length = 0;   // loaded: bytes of the block; read error: bytes read
+    bool mended = false;  // loaded: mended from a read error (CBlockRepair)
     std::vector<OwnerCall> calls;
 };

@@ -78,8 +78,11 @@ bool CEpisodeMerger::IsSettled(const Verdict& verdict, int64_t lastSample, int64
     if (lastSample < frontier) {
         return true;
     }
+    // A mended block waits for every decoder: a reading of the same stretch without a mend wins.
+    const bool anyMended = std::any_of(verdict.chosen.begin(), verdict.chosen.end(),
+                                       [this](size_t i) { return m_pending[i].mended; });
     return lastSample < deadline && verdict.blockLength != kNoBlock &&
-           verdict.blockLength >= openBytes;
+           verdict.blockLength >= openBytes && !anyMended;
 }
 
 size_t CEpisodeMerger::GroupEnd(size_t first, int64_t& lastSample) const {
@@ -132,6 +135,9 @@ std::vector<size_t> CEpisodeMerger::Blocks(size_t first, size_t last) const {
     std::stable_sort(loaded.begin(), loaded.end(), [this](size_t a, size_t b) {
         const DecodeEpisode& x = m_pending[a];
         const DecodeEpisode& y = m_pending[b];
+        if (x.mended != y.mended) {
+            return !x.mended;
+        }
         return x.length != y.length ? x.length > y.length : EndsEarlier(x, y);
     });
     std::vector<size_t> taken;
@@ -172,6 +178,7 @@ void CEpisodeMerger::FilterLate(Verdict& verdict) const {
 }
 
 void CEpisodeMerger::Replay(const DecodeEpisode& episode) {
+    m_pReplaying = &episode;
     for (const OwnerCall& call : episode.calls) {
         switch (call.kind) {
             case OwnerCall::Kind::kStatus:
@@ -199,4 +206,5 @@ void CEpisodeMerger::Replay(const DecodeEpisode& episode) {
                 break;
         }
     }
+    m_pReplaying = nullptr;
 }

@@ -13,11 +13,12 @@ class CDecoderOwner;
 //
 // Episodes whose stretches of samples overlap form a group: one stretch of tape, or several
 // blocks chained by an episode that ran across them. Of a group the owner hears its loaded
-// blocks that lie beside one another, the longer first where two overlap (the earliest on a
-// tie), except a block beside which a read error had read more bytes, and that reached no other
-// block: that block counts as a fragment of a longer block that failed. Without such blocks the
-// owner hears of the failure that read most (a read error before a bad sync). Lone notes pass
-// through as they are. Every call of a chosen episode is passed on unchanged and in order.
+// blocks that lie beside one another, where two overlap the one read without a mend, else the
+// longer (the earliest on a tie), except a block beside which a read error had read more bytes,
+// and that reached no other block: that block counts as a fragment of a longer block that failed.
+// Without such blocks the owner hears of the failure that read most (a read error before a bad
+// sync). Lone notes pass through as they are. Every call of a chosen episode is passed on unchanged
+// and in order.
 class CEpisodeMerger {
 public:
     explicit CEpisodeMerger(CDecoderOwner* owner) : m_pOwner(owner) {}
@@ -35,6 +36,12 @@ public:
     void Settle(int64_t frontier, int64_t deadline, int32_t openBytes);
 
     bool HasPending() const { return !m_pending.empty(); }
+    // The earliest sample that a pending episode covers (m_pending is sorted by start).
+    int64_t EarliestPending() const {
+        return m_pending.empty() ? std::numeric_limits<int64_t>::max() : m_pending.front().start;
+    }
+    // While a chosen episode is passed on: the stretch of samples it covers.
+    const DecodeEpisode* Replaying() const { return m_pReplaying; }
 
 private:
     struct Verdict {
@@ -56,4 +63,5 @@ private:
 
     int64_t m_passedEnd = std::numeric_limits<int64_t>::min();
     int32_t m_passedBlockLength = kNoBlock;  // of the stretch passed on last
+    const DecodeEpisode* m_pReplaying = nullptr;
 };

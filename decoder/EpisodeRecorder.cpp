@@ -216,7 +216,7 @@ bool CEpisodeRecorder::Mend() {
             candidates.push_back(*announced);
         }
     }
-    candidates.push_back({CBlockSequence::kHeaderLength, 0x00});
+    candidates.push_back({CBlockSequence::kHeaderLength, 0x00, true});
     for (const CBlockSequence::Expectation& expected : candidates) {
         auto mended = CBlockRepair::Mend(read, expected, m_evidence);
         if (!mended) {
@@ -226,6 +226,7 @@ bool CEpisodeRecorder::Mend() {
         m_open->calls.resize(*m_errorCallsFrom);
         m_open->kind = DecodeEpisode::Kind::kLoaded;
         m_open->length = length;
+        m_open->mended = true;
         if (m_pSequence != nullptr) {
             m_pSequence->Remember(Now(), mended->bytes);
         }

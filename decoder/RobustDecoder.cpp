@@ -171,3 +171,16 @@ void CRobustDecoder::Settle(int64_t deadline) {
         {m_troughRecorder.OpenBytes(), m_peakRecorder.OpenBytes(), m_plainRecorder.OpenBytes()});
     m_merger.Settle(frontier, deadline, openBytes);
 }
+
+int64_t CRobustDecoder::SettledBefore() const {
+    return std::min({m_troughRecorder.Frontier(), m_peakRecorder.Frontier(),
+                     m_plainRecorder.Frontier(), m_merger.EarliestPending()});
+}
+
+std::optional<std::pair<int64_t, int64_t>> CRobustDecoder::ReportedSpan() const {
+    const DecodeEpisode* episode = m_merger.Replaying();
+    if (episode == nullptr) {
+        return std::nullopt;
+    }
+    return std::make_pair(episode->start, episode->end);
+}

@@ -2,6 +2,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "decoder/BlockSequence.h"
@@ -49,6 +51,13 @@ public:
     void CaptureSnapshot(SignalSnapshot& snapshot) const override;
     DecoderSettings& Settings() override { return m_settings; }
     const DecoderSettings& Settings() const override { return m_settings; }
+
+    // The earliest sample time (in samples fed) that a report still to come may cover: what lies
+    // before it has been reported.
+    int64_t SettledBefore() const;
+    // While a loaded block is handed to the owner: the samples from its sync (less
+    // CEpisodeRecorder::kSyncLead) to where it was reported; nothing at other times.
+    std::optional<std::pair<int64_t, int64_t>> ReportedSpan() const;
 
     // The inner decoders: 0 trough to trough, 1 peak to peak (both conditioned), 2 the plain one.
     const CTapeDecoder& Inner(int32_t index) const;

@@ -5,13 +5,26 @@
 
 #include "decoder/DecoderOwner.h"
 
+class CRobustDecoder;
+
 // Stands between archive mode's inner robust decoder and the real owner. Loaded blocks are held
-// back, so that archive mode can put them in tape order among its own stretches and drop those
-// it read itself; read-error entries are dropped, since archive mode keeps every stretch it cannot
-// read as signal. Everything else reaches the owner as it comes.
+// back with the stretch of samples they came from, so that archive mode can put them in tape
+// order among its own stretches and drop those it read itself; read-error entries are dropped,
+// since archive mode keeps every stretch it cannot read as signal. Everything else reaches the
+// owner as it comes.
 class CRomBlockInbox final : public CDecoderOwner {
 public:
+    // A loaded block and the robust decoder's sample times (at 22000 per second) of its sync,
+    // less CEpisodeRecorder::kSyncLead, and of its report.
+    struct RomBlock {
+        std::vector<uint8_t> bytes;
+        int64_t start = 0;
+        int64_t end = 0;
+    };
+
     explicit CRomBlockInbox(CDecoderOwner* owner) : m_owner(owner) {}
+    // The decoder whose blocks come here, asked where each one lies (not owned).
+    void Follow(const CRobustDecoder* decoder) { m_pDecoder = decoder; }
 
     void SetStatusText(const char* text) override { m_owner->SetStatusText(text); }
     void AppendLog(const char* text) override { m_owner->AppendLog(text); }
@@ -23,9 +36,10 @@ public:
     void DebugOutput(const char* text) override { m_owner->DebugOutput(text); }
 
     // The blocks held since the last call, oldest first.
-    std::vector<std::vector<uint8_t>> Take();
+    std::vector<RomBlock> Take();
 
 private:
     CDecoderOwner* m_owner;
-    std::vector<std::vector<uint8_t>> m_blocks;
+    const CRobustDecoder* m_pDecoder = nullptr;
+    std::vector<RomBlock> m_blocks;
 };

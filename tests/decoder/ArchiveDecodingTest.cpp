@@ -98,7 +98,11 @@ TEST_P(ArchiveTape, KeepsEveryBlockWithItsTiming) {
         }
     }
     EXPECT_EQ(DataInOrder(owner), want);
-    ASSERT_EQ(owner.blocks.size(), 2U);  // the ROM-timed ones, through AddBlock
+    // The ROM-timed ones as the ROM decoders loaded them, with their pause.
+    EXPECT_TRUE(owner.blocks.empty());
+    EXPECT_EQ(std::count_if(owner.timedBlocks.begin(), owner.timedBlocks.end(),
+                            [](const TimedBlock& b) { return b.kind == BlockKind::Standard; }),
+              2);
 
     int32_t turbo = 0;
     int32_t tonePulses = 0;
@@ -132,6 +136,36 @@ TEST(ArchiveDecoding, LoadsAtTheCaptureRate) {
     const CRecordingOwner owner =
         DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, 22000.0, {})), 22000);
     EXPECT_EQ(DataInOrder(owner).size(), 6U);
+}
+
+// The silence after a ROM block is its pause as measured, a quarter second or four, and none
+// when the next block follows at once (a pause of 0 stops an emulator's tape there); no Pause of
+// its own is made up beside it.
+TEST(ArchiveDecoding, AROMBlockKeepsTheSilenceAfterItAsItsPause) {
+    CTestTape rom;
+    rom.AddCodeFile("pauses", 300, 5);
+    rom.AddCodeFile("more", 20, 6);
+    std::vector<TimedBlock> tape;
+    const std::vector<uint16_t> pauses{250, 4000, 0, 1500};
+    for (size_t i = 0; i < pauses.size(); ++i) {
+        tape.push_back(Timed::Rom(rom.Blocks()[i]));
+        tape.back().timing.pauseMs = pauses[i];
+    }
+    const CRecordingOwner owner =
+        DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, kRate, {})), 44100);
+    std::vector<TimedBlock> got = owner.timedBlocks;
+    // The lead silence before the first block is a Pause of its own.
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.front().kind, BlockKind::Pause);
+    got.erase(got.begin());
+    ASSERT_EQ(got.size(), pauses.size());
+    for (size_t i = 0; i + 1 < pauses.size(); ++i) {
+        EXPECT_EQ(got[i].kind, BlockKind::Standard);
+        EXPECT_EQ(got[i].bytes, tape[i].bytes);
+        EXPECT_NEAR(got[i].timing.pauseMs, pauses[i], std::max(50.0, 0.1 * pauses[i])) << i;
+    }
+    // The last one's silence is the 0.2 s that the recording ends with.
+    EXPECT_NEAR(got.back().timing.pauseMs, 1500 + 200, 170);
 }
 
 // Hiss is no tape: however loud, it leaves pauses at most, never a block or a kept stretch.
