@@ -134,8 +134,12 @@ void CArchiveDecoder::RunRobustBuffer(int32_t count) {
     for (CRomBlockInbox::RomBlock& block : m_inbox.Take()) {
         const double syncT = static_cast<double>(block.start + CEpisodeRecorder::kSyncLead) *
                              kRobustTStatesPerSample;
-        m_queue.AddRomBlock(std::move(block.bytes), syncT,
-                            static_cast<double>(block.end) * kRobustTStatesPerSample);
+        const double endT = static_cast<double>(block.end) * kRobustTStatesPerSample;
+        if (block.failed) {
+            m_queue.AddRomError(block.bytesRead, block.firstByte, syncT, endT);
+        } else {
+            m_queue.AddRomBlock(std::move(block.bytes), syncT, endT);
+        }
     }
 }
 

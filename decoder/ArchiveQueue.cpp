@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -35,10 +36,6 @@ bool XorsToZero(const std::vector<uint8_t>& bytes) {
     return sum == 0;
 }
 
-// Data at a loader's own timing, read whole: a ROM decoders' block read there is a misreading of
-// it.
-bool IsOwnData(const TimedBlock& block);
-
 bool HasOwnTiming(const TimedBlock& block) {
     const BlockTiming& t = block.timing;
     if (block.kind == BlockKind::Turbo) {
@@ -51,8 +48,35 @@ bool HasOwnTiming(const TimedBlock& block) {
     return false;
 }
 
+// A run of one byte value between flag and checksum passes the checksum whatever its origin
+// (a pilot read as data gives one): it tells nothing.
+bool IsOneValueRun(const std::vector<uint8_t>& bytes) {
+    return bytes.size() < 3 || std::all_of(bytes.begin() + 1, bytes.end() - 1,
+                                           [&](uint8_t b) { return b == bytes[1]; });
+}
+
+// Data at a loader's own timing, read whole: a ROM decoders' block read there is a misreading of
+// it.
 bool IsOwnData(const TimedBlock& block) {
-    return HoldsData(block) && HasOwnTiming(block) && XorsToZero(block.bytes);
+    return HoldsData(block) && HasOwnTiming(block) && XorsToZero(block.bytes) &&
+           !IsOneValueRun(block.bytes);
+}
+
+// Why data of this mode's own reading is no loaded block, if it is not: its checksum fails, or it
+// is at the ROM's timing without a sync before it, so that the ROM decoders could not load it
+// and where its bits begin is a guess.
+std::optional<std::string> Failure(const TimedBlock& block) {
+    if (!HoldsData(block)) {
+        return std::nullopt;
+    }
+    const std::string size = std::to_string(block.bytes.size());
+    if (!XorsToZero(block.bytes)) {
+        return "Read error : bad checksum of a " + size + " bytes block";
+    }
+    if (block.kind == BlockKind::PureData && !HasOwnTiming(block)) {
+        return "Read error : no sync before " + size + " bytes of ROM-speed data";
+    }
+    return std::nullopt;
 }
 
 void LogTimedBlock(CDecoderOwner* owner, const TimedBlock& block) {
@@ -114,8 +138,12 @@ void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool
             other.pauseOpen = false;
         }
     }
+    if (item.block.kind != BlockKind::PureTone) {
+        DropErrorsWithin(item.startT, item.endT);
+    }
     const auto rom = std::find_if(m_items.begin(), m_items.end(), [&](const Item& other) {
-        return other.source == Source::RomDecoders && within(other.startT, other.endT);
+        return other.source == Source::RomDecoders && !other.errorOnly &&
+               within(other.startT, other.endT);
     });
     if (rom != m_items.end()) {
         if (!IsOwnData(item.block)) {
@@ -181,6 +209,9 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
     // is the block's. When none has come yet, the silence still to come may be its pause.
     rom.pauseOpen = true;
     bool tookPause = false;
+    std::erase_if(m_items, [&](const Item& item) {
+        return item.errorOnly && startT <= item.Middle() && item.Middle() <= endT;
+    });
     for (auto it = m_items.begin(); it != m_items.end();) {
         const bool inside = it->source == Source::Archive && it->block.kind != BlockKind::Pause &&
                             startT <= it->Middle() && it->Middle() <= endT;
@@ -212,6 +243,31 @@ bool CArchiveQueue::TakeAsKnown(const std::vector<uint8_t>& bytes, double startT
     });
 }
 
+void CArchiveQueue::AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT) {
+    // Data, pulses or a recording of this mode's there tell more than the ROM decoders' failure.
+    const bool keptThere = std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
+        return item.source == Source::Archive && item.block.kind != BlockKind::PureTone &&
+               item.block.kind != BlockKind::Pause && item.startT <= endT && syncT <= item.endT;
+    });
+    if (keptThere) {
+        return;
+    }
+    Item error;
+    error.source = Source::RomDecoders;
+    error.errorOnly = true;
+    error.bytesRead = bytesRead;
+    error.firstByte = firstByte;
+    error.startT = syncT;
+    error.endT = endT;
+    Insert(std::move(error));
+}
+
+void CArchiveQueue::DropErrorsWithin(double startT, double endT) {
+    std::erase_if(m_items, [&](const Item& item) {
+        return item.errorOnly && item.startT <= endT && startT <= item.endT;
+    });
+}
+
 void CArchiveQueue::Insert(Item item) {
     auto at = std::find_if(m_items.rbegin(), m_items.rend(),
                            [&](const Item& other) { return other.startT <= item.startT; });
@@ -238,18 +294,23 @@ void CArchiveQueue::Pump(double romSettledT, bool final) {
 }
 
 void CArchiveQueue::Emit(const Item& item) {
+    if (item.errorOnly) {
+        if (m_owner->ListErrors()) {
+            m_owner->AddErrorEntry(item.bytesRead, item.firstByte);
+        }
+        return;
+    }
     if (item.source == Source::RomDecoders) {
         m_romSpans.emplace_back(item.startT, item.endT);
         if (m_romSpans.size() > kRecentSpans) {
             m_romSpans.pop_front();
         }
-    } else if (HoldsData(item.block) && !XorsToZero(item.block.bytes)) {
+    } else if (const std::optional<std::string> failure = Failure(item.block)) {
         // Kept, as it is on the tape, but shown as the failed block it is.
-        const auto size = static_cast<int32_t>(item.block.bytes.size());
-        m_owner->SetStatusText(
-            ("Read error : checksum of a " + std::to_string(size) + " bytes block").c_str());
+        m_owner->SetStatusText(failure->c_str());
         if (m_owner->ListErrors()) {
-            m_owner->AddErrorEntry(size, item.block.bytes[0]);
+            m_owner->AddErrorEntry(static_cast<int32_t>(item.block.bytes.size()),
+                                   item.block.bytes[0]);
         }
     }
     LogTimedBlock(m_owner, item.block);

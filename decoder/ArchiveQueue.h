@@ -27,6 +27,9 @@ public:
     void AddSilence(double tStates);
     // A block that the ROM decoders loaded, its sync at syncT, reported at endT.
     void AddRomBlock(std::vector<uint8_t> bytes, double syncT, double endT);
+    // A read error of the ROM decoders, from its sync at syncT to endT: listed unless this mode
+    // kept data, pulses or a recording there, which tell more.
+    void AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT);
     // Hands on what is due when the ROM decoders have reported every block that began before
     // romSettledT; with final, everything.
     void Pump(double romSettledT, bool final);
@@ -41,10 +44,15 @@ private:
         double endT = 0.0;
         Source source = Source::Archive;
         bool pauseOpen = false;  // the silence after it (of a Pause: it) may still grow
+        bool errorOnly = false;  // no block: the ROM decoders' error entry
+        int32_t bytesRead = 0;
+        int32_t firstByte = -1;
         double Middle() const { return (startT + endT) / 2.0; }
     };
 
     void Insert(Item item);
+    // Drops the ROM decoders' error entries whose stretch overlaps this one.
+    void DropErrorsWithin(double startT, double endT);
     // Takes the ROM decoders' block when this mode read the same bytes there; false when not.
     bool TakeAsKnown(const std::vector<uint8_t>& bytes, double startT, double endT);
     void Emit(const Item& item);
