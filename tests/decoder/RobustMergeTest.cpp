@@ -187,6 +187,19 @@ TEST_F(RobustMergeTest, OfEquallyLongReportsTheOneThatEndedFirstIsKept) {
     EXPECT_EQ(owner.Lines("status: Read error at time "), std::vector<std::string>{"20900"});
 }
 
+// A mend that passes the XOR byte by chance reads the same stretch otherwise than a decoder that
+// needed none: that one wins, however early the mend was done, and a mended block waits for it.
+TEST_F(RobustMergeTest, AReadingWithoutAMendWinsOverAMendedOne) {
+    DecodeEpisode mended = Loaded(0, 110, 5000, {0xFF, 3, 2, 1, 0xFF ^ 1 ^ 2 ^ 3});
+    mended.mended = true;
+    merger.Add({mended});
+    merger.Settle(100, 6000, 0);  // past the deadline, but decoder 2 may still read there
+    EXPECT_TRUE(owner.blocks.empty());
+    merger.Add({Loaded(2, 100, 5010, kBlock)});
+    SettleAll();
+    EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
+}
+
 TEST_F(RobustMergeTest, ErrorRowsFollowTheOwnersSwitch) {
     owner.listErrors = false;
     merger.Add({ReadError(0, 100, 900, 3)});
