@@ -220,21 +220,16 @@ Block ProgramHeader(const std::string& name, int32_t length) {
     return tape.Blocks().front();
 }
 
-// A header that a conditioned decoder reads with a bit too many, and that a mend shifted by a
-// bit would pass by its XOR byte alone: the plain reading of it wins, in every mode.
+// Random tape 38: a conditioned decoder reads its third header a bit short, as if its sync had
+// come late, and the flag's bit restored gives 19 bytes that pass the XOR byte but are not the
+// header on the tape (type 3, name "\xed\xff\xbf..."), as happened to a "primesieve" header.
+// The plain decoder reads it right, and its reading wins, in every mode.
 TEST(TrustCases, AHeaderIsListedAsItIsOnTheTapeNotAsAMendOfIt) {
-    CTestTape tape;
-    tape.AddBlock(0xFF, CTestTape::RandomBytes(672, 3));
-    const std::vector<Block> blocks{ProgramHeader("primesieve", 672), tape.Blocks().front()};
-    for (const double noise : {0.0, 0.02}) {
-        TapeWear wear;
-        wear.noiseRms = noise;
-        wear.lowPassHz = noise > 0.0 ? 6000.0 : 0.0;
-        const std::vector<uint8_t> signal = Render(blocks, 44100, wear);
-        for (const Mode mode : kModes) {
-            EXPECT_EQ(Listed(Decode(mode, signal, 44100)).loaded, blocks)
-                << "noise " << noise << ", mode " << static_cast<int>(mode);
-        }
+    const std::vector<Block> blocks = RandomTape(38);
+    const std::vector<uint8_t> signal = Render(blocks, 22050, {});
+    for (const Mode mode : kModes) {
+        EXPECT_EQ(Listed(Decode(mode, signal, 22050)).loaded, blocks)
+            << "mode " << static_cast<int>(mode);
     }
 }
 
