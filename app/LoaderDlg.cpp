@@ -18,6 +18,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <numeric>
 
 #include "app/AboutDlg.h"
 #include "app/FileFilter.h"
@@ -326,6 +328,14 @@ void CLoaderDlg::AddBlock(int32_t length, const uint8_t* bytes) {
 
 void CLoaderDlg::AddTimedBlock(const TimedBlock& block) {
     m_pBlockList->AddTimedBlock(block);
+    // Archive mode hands on its ROM-timed blocks this way too; one whose checksum fails is kept
+    // after its error entry, and is no loaded block.
+    const bool holdsData = block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo ||
+                           block.kind == BlockKind::PureData;
+    if (m_pRecording && holdsData &&
+        std::accumulate(block.bytes.begin(), block.bytes.end(), 0, std::bit_xor<>()) == 0) {
+        ++m_recordingBlocks;
+    }
 }
 
 void CLoaderDlg::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {
