@@ -193,8 +193,15 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
         return;
     }
     const uint16_t pilots = bytes[0] < 0x80 ? kHeaderPilots : kDataPilots;
-    const double startT = syncT - pilots * kRomPilotPulse;
-    if (TakeAsKnown(bytes, startT, endT)) {
+    const double startT = LeaderStart(syncT, pilots);
+    const auto inside = [&](const Item& item) {
+        return item.source == Source::Archive && item.block.kind != BlockKind::Pause &&
+               startT <= item.Middle() && item.Middle() <= endT;
+    };
+    // Data of a loader's own timing there was read whole: this block is a misreading of it (or,
+    // with the same bytes, the same block, which keeps its timing).
+    if (std::any_of(m_items.begin(), m_items.end(),
+                    [&](const Item& item) { return inside(item) && IsOwnData(item.block); })) {
         return;
     }
     Item rom;
@@ -209,38 +216,38 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
     // is the block's. When none has come yet, the silence still to come may be its pause.
     rom.pauseOpen = true;
     bool tookPause = false;
-    std::erase_if(m_items, [&](const Item& item) {
-        return item.errorOnly && startT <= item.Middle() && item.Middle() <= endT;
-    });
-    for (auto it = m_items.begin(); it != m_items.end();) {
-        const bool inside = it->source == Source::Archive && it->block.kind != BlockKind::Pause &&
-                            startT <= it->Middle() && it->Middle() <= endT;
-        if (!inside) {
-            ++it;
+    for (const Item& item : m_items) {
+        if (!inside(item)) {
             continue;
         }
-        if (IsOwnData(it->block)) {
-            return;
-        }
-        if (HasPause(it->block.kind)) {
-            rom.block.timing.pauseMs = it->block.timing.pauseMs;
-            rom.pauseOpen = it->pauseOpen;
+        if (HasPause(item.block.kind)) {
+            rom.block.timing.pauseMs = item.block.timing.pauseMs;
+            rom.pauseOpen = item.pauseOpen;
             tookPause = true;
         } else if (!tookPause) {
-            rom.pauseOpen = it->pauseOpen;
+            rom.pauseOpen = item.pauseOpen;
         }
-        it = m_items.erase(it);
     }
+    std::erase_if(m_items, [&](const Item& item) {
+        return inside(item) || (item.errorOnly && startT <= item.Middle() && item.Middle() <= endT);
+    });
     Insert(std::move(rom));
 }
 
-// The ROM decoders' block is one this mode read there too, as a turbo block or data at a timing
-// of its own: that reading stays, with its timing.
-bool CArchiveQueue::TakeAsKnown(const std::vector<uint8_t>& bytes, double startT, double endT) {
-    return std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
-        return item.block.bytes == bytes && IsOwnData(item.block) && startT <= item.Middle() &&
-               item.Middle() <= endT;
-    });
+// A ROM block's leader has `pilots` pulses before its sync, unless a silence or a block of tape
+// ended later: what lies before that is another stretch of tape.
+double CArchiveQueue::LeaderStart(double syncT, uint16_t pilots) const {
+    double startT = syncT - pilots * kRomPilotPulse;
+    for (const Item& item : m_items) {
+        const bool silent = HasPause(item.block.kind) || item.block.kind == BlockKind::Pause;
+        const double silenceEnd =
+            item.endT + (silent ? item.block.timing.pauseMs * kTStatesPerMs : 0.0);
+        const bool block = item.source == Source::RomDecoders || IsOwnData(item.block);
+        if ((block || silenceEnd > item.endT) && silenceEnd < syncT) {
+            startT = std::max(startT, silenceEnd);
+        }
+    }
+    return startT;
 }
 
 void CArchiveQueue::AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT) {

@@ -53,8 +53,7 @@ private:
     void Insert(Item item);
     // Drops the ROM decoders' error entries whose stretch overlaps this one.
     void DropErrorsWithin(double startT, double endT);
-    // Takes the ROM decoders' block when this mode read the same bytes there; false when not.
-    bool TakeAsKnown(const std::vector<uint8_t>& bytes, double startT, double endT);
+    double LeaderStart(double syncT, uint16_t pilots) const;
     void Emit(const Item& item);
 
     CDecoderOwner* m_owner;

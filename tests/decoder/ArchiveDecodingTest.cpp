@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder/ArchiveQueue.h"
 #include "decoder/SampleDecoder.h"
 #include "decoder/StretchParser.h"
 #include "tests/support/RecordingOwner.h"
@@ -166,6 +167,36 @@ TEST(ArchiveDecoding, AROMBlockKeepsTheSilenceAfterItAsItsPause) {
     }
     // The last one's silence is the 0.2 s that the recording ends with.
     EXPECT_NEAR(got.back().timing.pauseMs, 1500 + 200, 170);
+}
+
+// The ROM decoders' block comes first: this mode's tone and misread bits in its stretch give
+// way to it, and it takes over their pause. A turbo block just before it, without a pause
+// between, lies where a full ROM leader would have begun, and stays: a short leader begins after
+// the last block. Times in T-states, as the archive decoder hands them on.
+TEST(ArchiveQueue, TheRomDecodersBlockReplacesWhatThisModeMisreadInItsStretchOnly) {
+    CRecordingOwner owner;
+    CArchiveQueue queue(&owner);
+    TimedBlock turbo = Timed::Turbo(0xFF, 200, 3, 1950, 650);
+    turbo.timing.pauseMs = 0;  // a parsed piece's pause is measured after it
+    CTestTape rom;
+    rom.AddBlock(0xFF, CTestTape::RandomBytes(100, 4));
+    const auto piece = [](TimedBlock block) {
+        ParsedPiece parsed;
+        parsed.block = std::move(block);
+        return parsed;
+    };
+    TimedBlock misread = Timed::PureData(0x7F, 100, 5, 855);
+    queue.AddPiece(piece(turbo), 0.0, 6.0e6, false);
+    queue.AddPiece(piece(Timed::Tone(2168, 800)), 6.0e6, 7.7e6, false);
+    queue.AddPiece(piece(misread), 7.7e6, 9.8e6, true);
+    queue.AddSilence(350.0 * 3500.0);
+    queue.AddRomBlock(rom.Blocks()[0], 7.7e6, 9.9e6);
+    queue.Pump(0.0, true);
+    ASSERT_EQ(owner.timedBlocks.size(), 2U);
+    EXPECT_EQ(owner.timedBlocks[0], turbo);
+    EXPECT_EQ(owner.timedBlocks[1].kind, BlockKind::Standard);
+    EXPECT_EQ(owner.timedBlocks[1].bytes, rom.Blocks()[0]);
+    EXPECT_EQ(owner.timedBlocks[1].timing.pauseMs, 350);
 }
 
 // Hiss is no tape: however loud, it leaves pauses at most, never a block or a kept stretch.
