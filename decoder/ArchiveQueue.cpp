@@ -63,8 +63,8 @@ bool IsOwnData(const TimedBlock& block) {
 }
 
 // Why data of this mode's own reading is no loaded block, if it is not: its checksum fails, or it
-// is at the ROM's timing without a sync before it, so that the ROM decoders could not load it
-// and where its bits begin is a guess.
+// is pure data at the ROM's timing (the ROM decoders could not load it, and where its bits begin
+// is a guess without a sync) or of one byte value (a leader read as bits gives one).
 std::optional<std::string> Failure(const TimedBlock& block) {
     if (!HoldsData(block)) {
         return std::nullopt;
@@ -73,8 +73,8 @@ std::optional<std::string> Failure(const TimedBlock& block) {
     if (!XorsToZero(block.bytes)) {
         return "Read error : bad checksum of a " + size + " bytes block";
     }
-    if (block.kind == BlockKind::PureData && !HasOwnTiming(block)) {
-        return "Read error : no sync before " + size + " bytes of ROM-speed data";
+    if (block.kind == BlockKind::PureData && (!HasOwnTiming(block) || IsOneValueRun(block.bytes))) {
+        return "Read error : no leader and sync before " + size + " bytes of data";
     }
     return std::nullopt;
 }
@@ -146,7 +146,7 @@ void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool
                within(other.startT, other.endT);
     });
     if (rom != m_items.end()) {
-        if (!IsOwnData(item.block)) {
+        if (!IsOwnData(item.block) || item.block.bytes != rom->block.bytes) {
             rom->pauseOpen = item.pauseOpen;
             return;
         }
@@ -198,10 +198,10 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
         return item.source == Source::Archive && item.block.kind != BlockKind::Pause &&
                startT <= item.Middle() && item.Middle() <= endT;
     };
-    // Data of a loader's own timing there was read whole: this block is a misreading of it (or,
-    // with the same bytes, the same block, which keeps its timing).
-    if (std::any_of(m_items.begin(), m_items.end(),
-                    [&](const Item& item) { return inside(item) && IsOwnData(item.block); })) {
+    // The same bytes read there at a loader's own timing: the same block, which keeps its timing.
+    if (std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
+            return inside(item) && IsOwnData(item.block) && item.block.bytes == bytes;
+        })) {
         return;
     }
     Item rom;

@@ -13,10 +13,10 @@ class CDecoderOwner;
 // hands each to the owner once, as a timed block. The ROM decoders' blocks come first: a piece of
 // this mode's that lies within such a block's stretch (its leader read as a tone, its bits as pure
 // data) gives way to it, and the block takes over the silence measured after that piece as its
-// pause. Only a piece of data at a timing that is not the ROM's wins over a ROM decoders' block:
-// that block was a turbo block read at the wrong speed. A piece therefore waits until the ROM
-// decoders have reported everything up to its end, and every item while the silence after it is
-// still being measured. Times are T-states since the start of the input.
+// pause; only a turbo block or pure data of the same bytes, read at a loader's own timing, stays
+// in its place with that timing. A piece therefore waits until the ROM decoders have reported
+// everything up to its end, and every item while the silence after it is still being measured.
+// Times are T-states since the start of the input.
 class CArchiveQueue {
 public:
     explicit CArchiveQueue(CDecoderOwner* owner) : m_owner(owner) {}
