@@ -75,8 +75,8 @@ bool ReplaysAsStandard(const TimedBlock& timed) {
     const BlockTiming& t = timed.timing;
     const uint32_t romCount = timed.bytes.empty() ? kDataPilotCount : RomPilotCount(timed.bytes[0]);
     const uint32_t slack = romCount * kPilotCountSlackPercent / 100;
-    const uint32_t countOff = t.pilotCount > romCount ? t.pilotCount - romCount
-                                                      : romCount - t.pilotCount;
+    const uint32_t countOff =
+        t.pilotCount > romCount ? t.pilotCount - romCount : romCount - t.pilotCount;
     return countOff <= slack && t.usedBitsInLastByte == 8 &&
            NearRom(t.pilotPulse, defaults.pilotPulse) && NearRom(t.zeroPulse, defaults.zeroPulse) &&
            NearRom(t.onePulse, defaults.onePulse);

@@ -184,8 +184,8 @@ std::string DescribeUnknown(const std::map<uint8_t, int>& unknown) {
         total += count;
         ids += (ids.empty() ? "" : ", ") + std::to_string(count) + " x " + Hex(id);
     }
-    return "kept " + std::to_string(total) + " TZX block(s) of a type unknown here as they are: " +
-           ids;
+    return "kept " + std::to_string(total) +
+           " TZX block(s) of a type unknown here as they are: " + ids;
 }
 
 bool ReadTzxHeader(TapeImage& image, const uint8_t* data, size_t size, const std::string& name) {
