@@ -81,6 +81,26 @@ std::vector<uint8_t> TzxOtherBlocks() {
 }
 }  // namespace
 
+// A TZX image of about 60 KB, so that the fuzzers start from inputs as long as they may grow:
+// long data blocks of each kind, a long recording, a tone and a pulse run of several TZX blocks
+// each, and the blocks kept as they are read.
+std::vector<uint8_t> LargeTzx() {
+    std::vector<TapeBlock> blocks = {Header(3), Data(24000)};
+    std::vector<uint8_t> bytes(12000, 0x33);
+    bytes[0] = 0xFF;
+    const BlockTiming turbo{1500, 300, 400, 450, 500, 1000, 6, 20, 79};
+    blocks.emplace_back(TimedBlock{BlockKind::Turbo, turbo, bytes, {}});
+    blocks.emplace_back(TimedBlock{BlockKind::PureData, {.usedBitsInLastByte = 5}, bytes, {}});
+    blocks.emplace_back(TimedBlock{BlockKind::DirectRecording, {}, bytes, {}});
+    blocks.emplace_back(TimedBlock{BlockKind::PureTone, {.pilotCount = 200000}, {}, {}});
+    blocks.emplace_back(
+        TimedBlock{BlockKind::PulseSequence, {}, {}, std::vector<uint16_t>(600, 700)});
+    std::vector<uint8_t> image = EncodeTapeImage(TapeLayout::Tzx, blocks);
+    const std::vector<uint8_t> others = TzxOtherBlocks();
+    image.insert(image.end(), others.begin() + 10, others.end());
+    return image;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fputs("usage: fuzz_seed_maker DIRECTORY\n", stderr);
@@ -93,6 +113,7 @@ int main(int argc, char** argv) {
     Write(dir / "blocks.tzx", EncodeTapeImage(TapeLayout::Tzx, blocks));
     Write(dir / "other.tzx", TzxOtherBlocks());
     Write(dir / "stretches.tzx", EncodeTapeImage(TapeLayout::Tzx, Stretches()));
+    Write(dir / "large.tzx", LargeTzx());
     Write(dir / "empty-record.tap", {0, 0, 2, 0, 0xFF, 0xFF});
     return 0;
 }
