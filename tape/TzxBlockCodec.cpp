@@ -37,15 +37,16 @@ void AppendPayload(std::vector<uint8_t>& image, const TapeBlock& block) {
     image.insert(image.end(), data.begin(), data.end());
 }
 
-// Writes `count` pulses as 0x12 blocks of at most kMaxTzxTonePulses each.
+// Writes `count` pulses as 0x12 blocks of at most kMaxTzxTonePulses each. A tone of no pulses
+// read from an image is written back as it was.
 void AppendTone(std::vector<uint8_t>& image, uint16_t pulse, uint32_t count) {
-    while (count > 0) {
+    do {
         const uint32_t part = std::min(count, kMaxTzxTonePulses);
         AppendByte(image, kPureToneId);
         AppendWord(image, pulse);
         AppendWord(image, static_cast<int>(part));
         count -= part;
-    }
+    } while (count > 0);
 }
 
 void AppendPulses(std::vector<uint8_t>& image, const std::vector<uint16_t>& pulses) {
@@ -239,7 +240,9 @@ void AppendTzxBlock(std::vector<uint8_t>& image, const TapeBlock& block) {
         case BlockKind::Turbo: {
             // A leader too long for 0x11 starts as a tone: the signal is the same.
             const uint32_t inTurbo = std::min(t.pilotCount, kMaxTzxTonePulses);
-            AppendTone(image, t.pilotPulse, t.pilotCount - inTurbo);
+            if (t.pilotCount > inTurbo) {
+                AppendTone(image, t.pilotPulse, t.pilotCount - inTurbo);
+            }
             AppendByte(image, kTurboId);
             for (int word : {t.pilotPulse, t.sync1, t.sync2, t.zeroPulse, t.onePulse}) {
                 AppendWord(image, word);

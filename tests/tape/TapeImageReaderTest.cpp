@@ -390,6 +390,8 @@ TEST(TzxReader, ZeroOrAbsurdTimingIsReportedAndTheBlockKept) {
                          "t: 4 block(s) with timing no loader can replay, kept as read; the "
                          "first: TZX block 1 (ID 0x11), turbo block with zero or absurd "
                          "timing"));
+    const std::vector<uint8_t> again = EncodeTapeImage(TapeLayout::Tzx, image.blocks);
+    EXPECT_TRUE(std::equal(file.begin() + 10, file.end(), again.begin() + 10, again.end()));
 }
 
 TEST(TapReader, CutsCountTheBytesThatAreThere) {
