@@ -156,7 +156,7 @@ bool ContinuesTone(const std::vector<TapeBlock>& blocks, const TapeBlock& next) 
     }
     const BlockTiming before = blocks.back().Timing();
     const BlockTiming more = next.Timing();
-    return before.pilotPulse == more.pilotPulse && more.pilotCount > 0 &&
+    return before.pilotPulse == more.pilotPulse && more.pilotCount > 0 && before.pilotCount > 0 &&
            before.pilotCount % kMaxTzxTonePulses == 0 &&
            uint64_t{before.pilotCount} + more.pilotCount <= kMaxJoinedTonePulses;
 }

@@ -381,11 +381,12 @@ TEST(TzxReader, ZeroOrAbsurdTimingIsReportedAndTheBlockKept) {
     Append(file, {0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 2, 0, 0, 0xFF, 0x01});
     Append(file, {0x14, 0xFF, 0xFF, 0xFF, 0xFF, 9, 0, 0, 1, 0, 0, 7});
     Append(file, {0x12, 0x78, 0x08, 0, 0});
+    Append(file, {0x12, 0x78, 0x08, 5, 0});  // no continuation of the empty tone
     Append(file, {0x15, 0, 0, 0, 0, 8, 1, 0, 0, 1});
     Append(file, {0x10, 0xE8, 0x03, 2, 0, 0xFF, 0x00});
     const TapeImage image = Parse(file);
     EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
-    EXPECT_EQ(image.blocks.size(), 5u);
+    EXPECT_EQ(image.blocks.size(), 6u);
     EXPECT_TRUE(Mentions(image,
                          "t: 4 block(s) with timing no loader can replay, kept as read; the "
                          "first: TZX block 1 (ID 0x11), turbo block with zero or absurd "
