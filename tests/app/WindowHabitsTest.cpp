@@ -147,19 +147,17 @@ private slots:
         QVERIFY(loader);
         loader->show();
         QTemporaryDir dir;
-        const QString path = dir.filePath("notes.tzx");
-        // A text description, which holds no tape data, then one standard block.
-        CTestTape::WriteFile(path.toStdString(),
-                             {'Z', 'X', 'T', 'a',  'p',  'e',  '!', 0x1A, 1,    20, 0x30,
-                              2,   'h', 'i', 0x10, 0xE8, 0x03, 3,   0,    0xFF, 7,  0xF8});
+        const QString path = dir.filePath("notes.tap");
+        // An empty record, then one block.
+        CTestTape::WriteFile(path.toStdString(), {0, 0, 3, 0, 0xFF, 7, 0xF8});
         CBoxWatcher boxes;
         loader->LoadFiles({path});
         QTest::qWait(50);
         QCOMPARE(boxes.texts, QStringList());
         QCOMPARE(loader->BlockList().GetItemCount(), 1);
-        QCOMPARE(loader->StatusBar().Text(0), QString("Loaded 1 block from notes.tzx"));
+        QCOMPARE(loader->StatusBar().Text(0), QString("Loaded 1 block from notes.tap"));
         QVERIFY(QString(loader->SignalDlg().Log().Text())
-                    .contains("notes.tzx: stepped over 1 TZX block(s) without tape data"));
+                    .contains("notes.tap: skipped 1 record(s) of length 0"));
     }
 
     // Reading a FIFO with no writer would never return; the window must refuse it at once.
