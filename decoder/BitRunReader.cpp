@@ -201,8 +201,7 @@ CBitRunReader::Scan CBitRunReader::Walk(int32_t start) const {
         k += 2;
     }
     scan.end = k;
-}
-return scan;
+    return scan;
 }
 
 // Pulses at the start of a run that its bit lengths, as the rest of the run shows them, do not
