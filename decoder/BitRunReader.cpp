@@ -230,12 +230,21 @@ int32_t CBitRunReader::LeadingMisfits(const Scan& scan) const {
         const double pulse = m_p[static_cast<size_t>(at)];
         return ranges[0].Holds(pulse) ? 0 : (ranges[1].Holds(pulse) ? 1 : -1);
     };
-    int32_t skip = 0;
-    while (skip < kMaxLeadingSkip && scan.start + skip + 1 < scan.end) {
-        const int a = lengthOf(scan.start + skip);
-        if (a >= 0 && a == lengthOf(scan.start + skip + 1)) {
-            break;
+    // A pair is a bit when both pulses are in one range, or one is and the other is nearer that
+    // length than the other one (the first edge after a silence comes a little early or late).
+    const auto isBit = [&](int32_t at) {
+        const int a = lengthOf(at);
+        const int b = lengthOf(at + 1);
+        if (a >= 0 && b >= 0) {
+            return a == b;
         }
+        const int known = a >= 0 ? a : b;
+        const double other = m_p[static_cast<size_t>(a >= 0 ? at + 1 : at)];
+        return known >= 0 && scan.classes.Nearest(other) == known;
+    };
+    int32_t skip = 0;
+    while (skip < kMaxLeadingSkip && scan.start + skip + 1 < scan.end &&
+           !isBit(scan.start + skip)) {
         ++skip;
     }
     return skip;

@@ -7,7 +7,10 @@
 
 namespace {
 
-constexpr double kToneTolerance = 0.12;  // of the run's mean
+constexpr double kToneTolerance = 0.12;  // of the run's mean, for its first pulses
+constexpr int32_t kToneLearnPulses = 16;
+constexpr double kToneMarginShare = 0.03;    // beyond the range of the run so far
+constexpr double kToneMarginSamples = 0.75;  // or this share of a sample, whichever is more
 constexpr double kSyncShare = 0.85;      // a sync pulse is shorter than this share of the leader
 constexpr int32_t kMinTurboPulses = 16;  // a byte, after a leader and syncs
 constexpr int32_t kMinTurboChanges = 2;  // bits that differ from the one before
@@ -22,16 +25,31 @@ struct ToneRun {
     double mean = 0.0;
 };
 
-ToneRun FindTone(const std::vector<float>& p, int32_t at) {
+// A run of pulses of one length. Its first pulses are taken within kToneTolerance of their mean;
+// after that, within the range they span and a small margin: a tone straight after another
+// that is a little higher or lower (a leader that steps down) is a tone of its own.
+ToneRun FindTone(const std::vector<float>& p, int32_t at, double tStatesPerSample) {
     const auto n = static_cast<int32_t>(p.size());
     double sum = 0.0;
+    double lo = 0.0;
+    double hi = 0.0;
     int32_t count = 0;
     while (at + count < n) {
         const double pulse = p[static_cast<size_t>(at + count)];
         const double mean = count == 0 ? pulse : sum / count;
-        if (std::fabs(pulse - mean) > kToneTolerance * mean) {
-            break;
+        if (count < kToneLearnPulses) {
+            if (std::fabs(pulse - mean) > kToneTolerance * mean) {
+                break;
+            }
+        } else {
+            const double margin =
+                std::max(kToneMarginShare * mean, kToneMarginSamples * tStatesPerSample);
+            if (pulse < lo - margin || pulse > hi + margin) {
+                break;
+            }
         }
+        lo = count == 0 ? pulse : std::min(lo, pulse);
+        hi = count == 0 ? pulse : std::max(hi, pulse);
         sum += pulse;
         ++count;
     }
@@ -81,7 +99,7 @@ public:
 
 private:
     int32_t TakeStructure(int32_t at) {
-        const ToneRun tone = FindTone(m_p, at);
+        const ToneRun tone = FindTone(m_p, at, m_tPerSample);
         if (tone.count >= CStretchParser::kMinTonePulses) {
             if (const int32_t used = TakeTurbo(at, tone); used > 0) {
                 return used;
