@@ -7,6 +7,8 @@ namespace {
 constexpr double kEnvelopeSeconds = 0.01;
 // The trigger sits this share of the peak-to-peak swing away from the midline.
 constexpr float kHysteresisShare = 0.15F;
+// Half the swing away from the midline, as a share of the peak-to-peak swing.
+constexpr float kLevelShareOfSwing = 0.25F;
 }  // namespace
 
 CPulseTracker::CPulseTracker(int32_t sampleRate)
@@ -30,6 +32,8 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
             m_crossing = at - 1.0 + static_cast<double>(m_previous / (m_previous - d));
         }
         m_previous = d;
+        ++m_stretchSamples;
+        m_levelSamples += std::fabs(d) >= kLevelShareOfSwing * (m_high - m_low) ? 1 : 0;
         if (d > hysteresis && m_level != Level::High) {
             m_level = Level::High;
             Edge(m_crossing, events);
@@ -39,8 +43,8 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
         } else if (!m_inSilence && at - m_lastEdge >= silenceSamples) {
             FlushPending(events);
             m_inSilence = true;
-            events.push_back(
-                {PulseEvent::Kind::SilenceBegins, static_cast<float>(kSilenceTStates)});
+            events.push_back({PulseEvent::Kind::SilenceBegins, static_cast<float>(kSilenceTStates),
+                              LevelShare()});
         }
     }
 }
@@ -50,6 +54,12 @@ void CPulseTracker::Edge(double at, std::vector<PulseEvent>& events) {
     at = std::max(at, m_lastEdge);
     const auto length = static_cast<float>((at - m_lastEdge) * m_tPerSample);
     m_lastEdge = at;
+    if (m_inSilence) {
+        m_stretchSamples = 0;
+        m_levelSamples = 0;
+    }
+    m_stretchSamplesAtEdge = m_stretchSamples;
+    m_levelSamplesAtEdge = m_levelSamples;
     if (m_inSilence) {
         if (m_index > 0) {
             events.push_back({PulseEvent::Kind::SilenceEnds, length});
@@ -65,6 +75,12 @@ void CPulseTracker::Edge(double at, std::vector<PulseEvent>& events) {
     }
     FlushPending(events);
     m_pending = length;
+}
+
+float CPulseTracker::LevelShare() const {
+    return m_stretchSamplesAtEdge > 0 ? static_cast<float>(m_levelSamplesAtEdge) /
+                                            static_cast<float>(m_stretchSamplesAtEdge)
+                                      : 0.0F;
 }
 
 void CPulseTracker::FlushPending(std::vector<PulseEvent>& events) {

@@ -12,6 +12,10 @@ struct PulseEvent {
     };
     Kind kind = Kind::Pulse;
     float tStates = 0.0F;
+    // SilenceBegins: the share of the samples since the previous silence, up to the last edge,
+    // that lay beyond half the swing. A square wave spends nearly all its time there, hiss
+    // about a fifth.
+    float levelShare = 0.0F;
 };
 
 // Turns samples at any rate into the pulses of the tape signal, in T-states of the 3.5 MHz clock.
@@ -40,6 +44,8 @@ public:
     // Samples since the latest edge (since the start when there was none).
     double SamplesSinceEdge() const { return static_cast<double>(m_index) - m_lastEdge; }
     bool InSilence() const { return m_inSilence; }
+    // As a SilenceBegins event gives it, for the signal since the latest silence.
+    float LevelShare() const;
 
 private:
     enum class Level : uint8_t { Unknown, Low, High };
@@ -60,4 +66,9 @@ private:
     float m_pending = 0.0F;
     bool m_mergeNext = false;
     int64_t m_index = 0;
+    // Samples since the latest silence, and those beyond half the swing; as at the latest edge.
+    int64_t m_stretchSamples = 0;
+    int64_t m_levelSamples = 0;
+    int64_t m_stretchSamplesAtEdge = 0;
+    int64_t m_levelSamplesAtEdge = 0;
 };

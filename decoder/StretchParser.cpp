@@ -75,8 +75,12 @@ uint16_t ToPulse(double tStates) {
 
 class CParse {
 public:
-    CParse(const std::vector<float>& pulses, double tStatesPerSample, bool endsInSilence)
-        : m_p(pulses), m_tPerSample(tStatesPerSample), m_endsInSilence(endsInSilence) {}
+    CParse(const std::vector<float>& pulses, double tStatesPerSample, bool endsInSilence,
+           bool squareWave)
+        : m_p(pulses),
+          m_tPerSample(tStatesPerSample),
+          m_endsInSilence(endsInSilence),
+          m_squareWave(squareWave) {}
 
     std::vector<ParsedPiece> Run() {
         const auto n = static_cast<int32_t>(m_p.size());
@@ -90,10 +94,10 @@ public:
                 ++at;
             }
         }
-        FlushOdd(true);
-        if (!m_structured) {
-            m_pieces.clear();
+        if (!m_structured && !m_squareWave) {
+            return {};
         }
+        FlushOdd(true);
         return std::move(m_pieces);
     }
 
@@ -266,6 +270,7 @@ private:
     const std::vector<float>& m_p;
     double m_tPerSample;
     bool m_endsInSilence;
+    bool m_squareWave;  // a tape's signal: kept even where no structure names it
     std::vector<ParsedPiece> m_pieces;
     int32_t m_oddStart = 0;
     int32_t m_oddCount = 0;
@@ -275,8 +280,9 @@ private:
 }  // namespace
 
 std::vector<ParsedPiece> CStretchParser::Parse(const std::vector<float>& pulses,
-                                               double tStatesPerSample, bool endsInSilence) {
-    return CParse(pulses, tStatesPerSample, endsInSilence).Run();
+                                               double tStatesPerSample, bool endsInSilence,
+                                               double levelShare) {
+    return CParse(pulses, tStatesPerSample, endsInSilence, levelShare >= kSquareWaveShare).Run();
 }
 
 bool CStretchParser::IsRomTiming(double pilot, double zero, double one) {
