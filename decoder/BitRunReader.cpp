@@ -18,6 +18,13 @@ constexpr double kWidenMargins = 2.0;    // how far out such a pulse still widen
 constexpr int32_t kRangeSkipBits = 4;    // not used for the range that judges the first pulses
 constexpr double kRangeTrim = 0.01;      // of a length's pulses on either side: crackles
 
+constexpr double kPairSkew = 0.45;  // the two halves of a bit differ by at most this share
+
+// Two pulses that can be the halves of one bit.
+bool Even(double first, double second) {
+    return std::fabs(first - second) <= kPairSkew * (first + second) / 2.0;
+}
+
 struct LengthClass {
     double sum = 0.0;
     int64_t count = 0;
@@ -150,8 +157,9 @@ CBitRunReader::Scan CBitRunReader::Walk(int32_t start) const {
                 // The last pair before a silence: the level settling stretches its last pulse.
                 return bit > misses || (at >= n && m_endsInSilence);
             }
-            const int a = classes.Member(m_p[static_cast<size_t>(at)]);
-            if (a < 0 || a != classes.Member(m_p[static_cast<size_t>(at + 1)])) {
+            const double a = m_p[static_cast<size_t>(at)];
+            const double b = m_p[static_cast<size_t>(at + 1)];
+            if (!Even(a, b) || classes.Member((a + b) / 2.0) < 0) {
                 if (++misses > kLookAheadMisses) {
                     return false;
                 }
@@ -176,27 +184,23 @@ CBitRunReader::Scan CBitRunReader::Walk(int32_t start) const {
         if (k + 1 >= n) {
             break;
         }
+        // A bit is judged by its whole period: a midline a little off, as a played tape's
+        // filters leave it, makes one half longer and the other shorter.
         const double second = m_p[static_cast<size_t>(k + 1)];
-        const CBitClasses before = classes;
-        const int cls = classes.Classify(first);
-        int secondCls = -1;
-        if (cls >= 0) {
-            classes.Add(cls, first);
-            secondCls = classes.Classify(second);
-        }
-        if (cls < 0 || secondCls != cls) {
-            classes = before;
-            const int nearest = classes.Nearest(first);
-            if (nearest >= 0 && classes.Nearest(second) == nearest && fitsAhead(k + 2)) {
-                classes.Widen(nearest, first);
-                classes.Widen(nearest, second);
+        const double half = (first + second) / 2.0;
+        const bool even = Even(first, second);
+        const int cls = even ? classes.Classify(half) : -1;
+        if (cls < 0) {
+            const int nearest = classes.Nearest(half);
+            if (nearest >= 0 && fitsAhead(k + 2)) {
+                classes.Widen(nearest, half);
                 scan.labels.push_back(static_cast<uint8_t>(nearest));
                 k += 2;
                 continue;
             }
             break;
         }
-        classes.Add(secondCls, second);
+        classes.Add(cls, half);
         scan.labels.push_back(static_cast<uint8_t>(cls));
         k += 2;
     }
@@ -214,11 +218,10 @@ int32_t CBitRunReader::LeadingMisfits(const Scan& scan) const {
     std::vector<float> lengths[2];
     for (int32_t bit = kRangeSkipBits; bit < bits; ++bit) {
         const int label = scan.labels[static_cast<size_t>(bit)] == 1 ? 1 : 0;
-        for (int32_t half = 0; half < 2; ++half) {
-            const int32_t at = scan.start + 2 * bit + half;
-            if (at < scan.end) {
-                lengths[label].push_back(m_p[static_cast<size_t>(at)]);
-            }
+        const int32_t at = scan.start + 2 * bit;
+        if (at + 1 < scan.end) {
+            lengths[label].push_back(
+                (m_p[static_cast<size_t>(at)] + m_p[static_cast<size_t>(at + 1)]) / 2.0F);
         }
     }
     Range ranges[2];
@@ -233,6 +236,12 @@ int32_t CBitRunReader::LeadingMisfits(const Scan& scan) const {
     // A pair is a bit when both pulses are in one range, or one is and the other is nearer that
     // length than the other one (the first edge after a silence comes a little early or late).
     const auto isBit = [&](int32_t at) {
+        const float first = m_p[static_cast<size_t>(at)];
+        const float second = m_p[static_cast<size_t>(at + 1)];
+        const double half = (first + second) / 2.0;
+        if (Even(first, second) && (ranges[0].Holds(half) || ranges[1].Holds(half))) {
+            return true;
+        }
         const int a = lengthOf(at);
         const int b = lengthOf(at + 1);
         if (a >= 0 && b >= 0) {
@@ -250,12 +259,13 @@ int32_t CBitRunReader::LeadingMisfits(const Scan& scan) const {
     return skip;
 }
 
-std::optional<BitRun> CBitRunReader::Read(int32_t at, int32_t minPulses, bool allowSingle) const {
+std::optional<BitRun> CBitRunReader::Read(int32_t at, int32_t minPulses, bool allowSingle,
+                                          bool fixedStart) const {
     Scan scan = Walk(at);
     if (scan.end - scan.start < minPulses) {
         return std::nullopt;
     }
-    if (const int32_t skip = LeadingMisfits(scan); skip > 0) {
+    if (const int32_t skip = fixedStart ? 0 : LeadingMisfits(scan); skip > 0) {
         scan = Walk(at + skip);
         if (scan.end - scan.start < minPulses) {
             return std::nullopt;

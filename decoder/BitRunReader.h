@@ -28,9 +28,11 @@ public:
         : m_p(pulses), m_tPerSample(tStatesPerSample), m_endsInSilence(endsInSilence) {}
 
     // The run of bits that starts at the pulse at, or at most kMaxLeadingSkip pulses later when
-    // the first ones are out of the run's range (they are then not part of it). Nothing when
-    // the run holds fewer than minPulses, or only one bit length and allowSingle is false.
-    std::optional<BitRun> Read(int32_t at, int32_t minPulses, bool allowSingle) const;
+    // the first ones are out of the run's range (they are then not part of it) and the start is
+    // not fixed. Nothing when the run holds fewer than minPulses, or only one bit length and
+    // allowSingle is false.
+    std::optional<BitRun> Read(int32_t at, int32_t minPulses, bool allowSingle,
+                               bool fixedStart = false) const;
 
     static constexpr int32_t kMaxLeadingSkip = 16;
 

@@ -11,7 +11,8 @@ constexpr double kToneTolerance = 0.12;  // of the run's mean, for its first pul
 constexpr int32_t kToneLearnPulses = 16;
 constexpr double kToneMarginShare = 0.03;    // beyond the range of the run so far
 constexpr double kToneMarginSamples = 0.75;  // or this share of a sample, whichever is more
-constexpr double kSyncShare = 0.85;      // a sync pulse is shorter than this share of the leader
+constexpr double kSyncShare = 0.85;  // a sync pulse is shorter than this share of the leader
+constexpr int32_t kBentLeaderPulses = 4;
 constexpr int32_t kMinTurboPulses = 16;  // a byte, after a leader and syncs
 constexpr int32_t kMinTurboChanges = 2;  // bits that differ from the one before
 constexpr int32_t kMinPureDataChanges = 3;
@@ -135,8 +136,16 @@ private:
         return 0;
     }
 
-    int32_t TakeTurbo(int32_t at, const ToneRun& tone) {
+    int32_t TakeTurbo(int32_t at, ToneRun tone) {
         const auto n = static_cast<int32_t>(m_p.size());
+        // The filters of a played tape bend the last pulses of a leader before the sync.
+        for (int32_t bent = 0; bent < kBentLeaderPulses && at + tone.count < n; ++bent) {
+            const double pulse = m_p[static_cast<size_t>(at + tone.count)];
+            if (pulse <= kSyncShare * tone.mean || pulse > (1.0 + kToneTolerance) * tone.mean) {
+                break;
+            }
+            ++tone.count;
+        }
         const int32_t sync = at + tone.count;
         if (sync + 2 >= n) {
             return 0;
@@ -169,8 +178,8 @@ private:
     // block of a byte or two, even of one bit length (a lone 0xFF); a short one is whole bytes.
     std::optional<BitRun> TurboData(int32_t start, double syncMean) const {
         const CBitRunReader reader(m_p, m_tPerSample, m_endsInSilence);
-        std::optional<BitRun> data = reader.Read(start, kMinTurboPulses, true);
-        if (!data || data->first != start) {
+        std::optional<BitRun> data = reader.Read(start, kMinTurboPulses, true, true);
+        if (!data) {
             return std::nullopt;
         }
         const bool shortBlock = data->pulseCount < CStretchParser::kMinDataPulses;
