@@ -251,12 +251,18 @@ int32_t CBitRunReader::LeadingMisfits(const Scan& scan) const {
         const double other = m_p[static_cast<size_t>(a >= 0 ? at + 1 : at)];
         return known >= 0 && scan.classes.Nearest(other) == known;
     };
-    int32_t skip = 0;
-    while (skip < kMaxLeadingSkip && scan.start + skip + 1 < scan.end &&
-           !isBit(scan.start + skip)) {
-        ++skip;
+    if (isBit(scan.start)) {
+        return 0;
     }
-    return skip;
+    // Past the misfits, the data starts with a pair whose pulses are both a bit's length; where
+    // none is (a played tape's uneven halves), the run stands as it is.
+    for (int32_t skip = 1; skip <= kMaxLeadingSkip && scan.start + skip + 1 < scan.end; ++skip) {
+        const int a = lengthOf(scan.start + skip);
+        if (a >= 0 && a == lengthOf(scan.start + skip + 1)) {
+            return skip;
+        }
+    }
+    return 0;
 }
 
 std::optional<BitRun> CBitRunReader::Read(int32_t at, int32_t minPulses, bool allowSingle,

@@ -178,8 +178,8 @@ private:
     // block of a byte or two, even of one bit length (a lone 0xFF); a short one is whole bytes.
     std::optional<BitRun> TurboData(int32_t start, double syncMean) const {
         const CBitRunReader reader(m_p, m_tPerSample, m_endsInSilence);
-        std::optional<BitRun> data = reader.Read(start, kMinTurboPulses, true, true);
-        if (!data) {
+        std::optional<BitRun> data = reader.Read(start, kMinTurboPulses, true);
+        if (!data || data->first != start) {
             return std::nullopt;
         }
         const bool shortBlock = data->pulseCount < CStretchParser::kMinDataPulses;
