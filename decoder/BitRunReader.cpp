@@ -11,10 +11,10 @@ constexpr double kMinBitRatio = 1.4;  // the 1-bit pulse over the 0-bit one
 constexpr double kMaxBitRatio = 2.8;
 constexpr int64_t kLearnPulses = 8;      // of a bit length, before its range counts
 constexpr double kMarginShare = 0.04;    // beyond the range seen: of the length, or ...
-constexpr double kMarginSamples = 0.75;  // ... of a sample, whichever is more
+constexpr double kMarginSamples = 0.3;   // ... of a sample, whichever is more
 constexpr int32_t kLookAheadBits = 8;    // after a pulse out of range, for the run to go on ...
 constexpr int32_t kLookAheadMisses = 2;  // ... with at most this many of them out of range too
-constexpr double kWidenMargins = 2.0;    // how far out such a pulse still widens the range
+constexpr double kWidenSamples = 1.0;    // how far out such a pulse still widens the range
 constexpr int32_t kRangeSkipBits = 4;    // not used for the range that judges the first pulses
 constexpr double kRangeTrim = 0.01;      // of a length's pulses on either side: crackles
 
@@ -43,7 +43,7 @@ struct LengthClass {
 // The two bit lengths as learnt so far; one of them alone until a pulse of the other shows up.
 class CBitClasses {
 public:
-    explicit CBitClasses(double marginFloor) : m_marginFloor(marginFloor) {}
+    explicit CBitClasses(double sampleT) : m_sampleT(sampleT) {}
 
     // The length a pulse fits: 0 short, 1 long, 2 the only one known so far; -1 for none.
     int Member(double pulse) const {
@@ -87,7 +87,7 @@ public:
     // A pulse the run went on past: a sample's rounding off the range joins it, a crackle not.
     void Widen(int cls, double pulse) {
         LengthClass& c = m_c[cls == 1 ? 1 : 0];
-        const double reach = kWidenMargins * Margin(c.Mean());
+        const double reach = Margin(c.Mean()) + kWidenSamples * m_sampleT;
         if (pulse >= c.lo - reach && pulse <= c.hi + reach) {
             c.Add(pulse);
         }
@@ -95,7 +95,9 @@ public:
     bool Single() const { return m_single; }
     bool SingleWasLong() const { return m_singleWasLong; }
     double Mean(int index) const { return m_c[index].Mean(); }
-    double Margin(double mean) const { return std::max(kMarginShare * mean, m_marginFloor); }
+    double Margin(double mean) const {
+        return std::max(kMarginShare * mean, kMarginSamples * m_sampleT);
+    }
 
 private:
     bool Fits(const LengthClass& c, double pulse) const {
@@ -108,7 +110,7 @@ private:
     }
 
     LengthClass m_c[2];
-    double m_marginFloor;
+    double m_sampleT;  // T-states
     bool m_single = true;
     bool m_singleWasLong = false;
 };
@@ -145,7 +147,7 @@ CBitRunReader::Scan CBitRunReader::Walk(int32_t start) const {
     const auto n = static_cast<int32_t>(m_p.size());
     Scan scan;
     scan.start = start;
-    scan.classes = CBitClasses(kMarginSamples * m_tPerSample);
+    scan.classes = CBitClasses(m_tPerSample);
     CBitClasses& classes = scan.classes;
     int32_t k = start;
     // Most of the next few bits in range, as the classes stand: the run goes on past a crackle.

@@ -13,8 +13,10 @@ constexpr double kToneMarginShare = 0.03;    // beyond the range of the run so f
 constexpr double kToneMarginSamples = 0.75;  // or this share of a sample, whichever is more
 constexpr double kSyncShare = 0.85;  // a sync pulse is shorter than this share of the leader
 constexpr int32_t kBentLeaderPulses = 4;
-constexpr int32_t kMinTurboPulses = 16;  // a byte, after a leader and syncs
-constexpr int32_t kMinTurboChanges = 2;  // bits that differ from the one before
+constexpr int32_t kMinLeaderPulses = 128;
+constexpr double kMaxOneOverPilot = 1.05;  // some loaders' 1-bit is as long as their pilot
+constexpr int32_t kMinTurboPulses = 16;    // a byte, after a leader and syncs
+constexpr int32_t kMinTurboChanges = 2;    // bits that differ from the one before
 constexpr int32_t kMinPureDataChanges = 3;
 constexpr double kSingleOneOverSync = 1.6;  // a 1-bit is about twice a sync pulse, a 0-bit one
 constexpr int32_t kEdgeArtefactPulses = 2;  // at a stretch's ends, a few stray edges are no signal
@@ -110,18 +112,10 @@ private:
                 return used;
             }
         }
-        const CBitRunReader reader(m_p, m_tPerSample, m_endsInSilence);
-        if (auto data = reader.Read(at, CStretchParser::kMinDataPulses, false)) {
-            // A leader that steps down in pitch reads as bits of two lengths, each in one
-            // stretch; data changes between them all the time.
-            if (data->classChanges >= kMinPureDataChanges) {
-                AddOdd(at, data->first - at);
-                FlushOdd(false);
-                ParsedPiece piece;
-                piece.block.kind = BlockKind::PureData;
-                SetBits(piece.block, *data);
-                Push(std::move(piece), data->first, data->pulseCount);
-                return data->first - at + data->pulseCount;
+        // A long leader is a tone, not the start of data (whose bytes are seldom eight zeros).
+        if (tone.count < kMinLeaderPulses) {
+            if (const int32_t used = TakePureData(at); used > 0) {
+                return used;
             }
         }
         if (tone.count >= CStretchParser::kMinTonePulses) {
@@ -134,6 +128,23 @@ private:
             return tone.count;
         }
         return 0;
+    }
+
+    int32_t TakePureData(int32_t at) {
+        const CBitRunReader reader(m_p, m_tPerSample, m_endsInSilence);
+        std::optional<BitRun> data = reader.Read(at, CStretchParser::kMinDataPulses, false);
+        // A leader that steps down in pitch reads as bits of two lengths, each in one stretch;
+        // data changes between them all the time.
+        if (!data || data->classChanges < kMinPureDataChanges) {
+            return 0;
+        }
+        AddOdd(at, data->first - at);
+        FlushOdd(false);
+        ParsedPiece piece;
+        piece.block.kind = BlockKind::PureData;
+        SetBits(piece.block, *data);
+        Push(std::move(piece), data->first, data->pulseCount);
+        return data->first - at + data->pulseCount;
     }
 
     int32_t TakeTurbo(int32_t at, ToneRun tone) {
@@ -156,7 +167,7 @@ private:
             return 0;
         }
         std::optional<BitRun> data = TurboData(sync + 2, (sync1 + sync2) / 2.0);
-        if (!data || data->one > kSyncShare * tone.mean) {
+        if (!data || data->one > kMaxOneOverPilot * tone.mean) {
             return 0;
         }
         FlushOdd(false);
