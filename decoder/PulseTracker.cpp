@@ -7,6 +7,8 @@ namespace {
 constexpr double kEnvelopeSeconds = 0.01;
 // The trigger sits this share of the peak-to-peak swing away from the midline.
 constexpr float kHysteresisShare = 0.15F;
+// A sample this near a level (a share of half the swing) is at it.
+constexpr float kFullLevel = 0.9F;
 // Half the swing away from the midline, as a share of the peak-to-peak swing.
 constexpr float kLevelShareOfSwing = 0.25F;
 }  // namespace
@@ -29,7 +31,7 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
         const bool rising = m_previous < 0.0F && d >= 0.0F;
         const bool falling = m_previous > 0.0F && d <= 0.0F;
         if ((rising && m_level != Level::High) || (falling && m_level != Level::Low)) {
-            m_crossing = at - 1.0 + static_cast<double>(m_previous / (m_previous - d));
+            m_crossing = Crossing(at, d, (m_high - m_low) * 0.5F, rising ? 1.0F : -1.0F);
         }
         m_previous = d;
         ++m_stretchSamples;
@@ -47,6 +49,25 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
                               LevelShare()});
         }
     }
+}
+
+// Where the signal crossed the midline between the previous sample and this one (at). A sample
+// that holds an edge is the mean of the two levels over it (a recording made at a high rate and
+// brought down, or an emulator's output): when one of the two samples is at a level and the other
+// between, the edge lies in the one between, as far into it as its value says. Else (a signal
+// with smooth edges, or a jump from level to level) the crossing is interpolated linearly.
+double CPulseTracker::Crossing(double at, float d, float halfSwing, float direction) const {
+    if (halfSwing > 0.0F) {
+        const float before = direction * m_previous / halfSwing;
+        const float now = direction * d / halfSwing;
+        if (before <= -kFullLevel && now < kFullLevel) {
+            return at - 0.5 + static_cast<double>((1.0F - now) * 0.5F);
+        }
+        if (now >= kFullLevel && before > -kFullLevel) {
+            return at - 1.5 + static_cast<double>((1.0F - before) * 0.5F);
+        }
+    }
+    return at - 1.0 + static_cast<double>(m_previous / (m_previous - d));
 }
 
 void CPulseTracker::Edge(double at, std::vector<PulseEvent>& events) {

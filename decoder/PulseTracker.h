@@ -50,6 +50,7 @@ public:
 private:
     enum class Level : uint8_t { Unknown, Low, High };
 
+    double Crossing(double at, float d, float halfSwing, float direction) const;
     void Edge(double at, std::vector<PulseEvent>& events);
     void FlushPending(std::vector<PulseEvent>& events);
 

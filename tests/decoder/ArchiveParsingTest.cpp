@@ -128,8 +128,8 @@ TEST(ArchiveParsing, PulsesAFractionOfASampleLongKeepTheirLength) {
             EXPECT_TRUE(Near(t.pilotPulse, 723, 0.02)) << t.pilotPulse;
             EXPECT_TRUE(Near(t.zeroPulse, 285, 0.02)) << t.zeroPulse << " at " << rate;
             EXPECT_TRUE(Near(t.onePulse, 570, 0.02)) << t.onePulse << " at " << rate;
-            EXPECT_TRUE(Near(t.sync1, 250, 0.08)) << t.sync1 << " at " << rate;
-            EXPECT_TRUE(Near(t.sync2, 300, 0.08)) << t.sync2 << " at " << rate;
+            EXPECT_TRUE(Near(t.sync1, 250, 0.04)) << t.sync1 << " at " << rate;
+            EXPECT_TRUE(Near(t.sync2, 300, 0.04)) << t.sync2 << " at " << rate;
             round = *turbo[0];
         }
     }
