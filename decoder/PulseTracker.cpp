@@ -24,27 +24,38 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
         // The peaks follow the signal at once outwards and sink slowly back towards it.
         m_high = std::max(x, m_high + (x - m_high) * m_envelopeRate);
         m_low = std::min(x, m_low + (x - m_low) * m_envelopeRate);
-        const float mid = (m_high + m_low) * 0.5F;
+        // Out of a silence at the midline, the first pulse's own level is all the envelope
+        // knows: the line's resting level is its midline until the pulse ends.
+        const float mid = m_restingMid ? m_rest : (m_high + m_low) * 0.5F;
         const float d = x - mid;
         const float hysteresis = std::max(kMinHysteresis, (m_high - m_low) * kHysteresisShare);
         const auto at = static_cast<double>(m_index);
-        const bool rising = m_previous < 0.0F && d >= 0.0F;
-        const bool falling = m_previous > 0.0F && d <= 0.0F;
+        const bool rising = m_previous <= 0.0F && d > 0.0F;
+        const bool falling = m_previous >= 0.0F && d < 0.0F;
         if ((rising && m_level != Level::High) || (falling && m_level != Level::Low)) {
             m_crossing = Crossing(at, d, (m_high - m_low) * 0.5F, rising ? 1.0F : -1.0F);
         }
         m_previous = d;
+        if (m_level == Level::Unknown) {
+            m_rest = x;
+        }
         ++m_stretchSamples;
         m_levelSamples += std::fabs(d) >= kLevelShareOfSwing * (m_high - m_low) ? 1 : 0;
         if (d > hysteresis && m_level != Level::High) {
+            m_restingMid = m_level == Level::Unknown && m_inSilence;
             m_level = Level::High;
-            Edge(m_crossing, events);
+            Edge(FirstCrossing(at), events);
         } else if (d < -hysteresis && m_level != Level::Low) {
+            m_restingMid = m_level == Level::Unknown && m_inSilence;
             m_level = Level::Low;
-            Edge(m_crossing, events);
+            Edge(FirstCrossing(at), events);
         } else if (!m_inSilence && at - m_lastEdge >= silenceSamples) {
             FlushPending(events);
             m_inSilence = true;
+            // A line that has come back to the midline may leave it either way.
+            if (std::fabs(d) <= hysteresis) {
+                m_level = Level::Unknown;
+            }
             events.push_back({PulseEvent::Kind::SilenceBegins, static_cast<float>(kSilenceTStates),
                               LevelShare()});
         }
@@ -68,6 +79,12 @@ double CPulseTracker::Crossing(double at, float d, float halfSwing, float direct
         }
     }
     return at - 1.0 + static_cast<double>(m_previous / (m_previous - d));
+}
+
+// The crossing that led to an edge at sample at. Out of a silence at the midline there was
+// none: the signal left the midline after the sample before.
+double CPulseTracker::FirstCrossing(double at) const {
+    return m_inSilence ? std::max(m_crossing, at - 1.0) : m_crossing;
 }
 
 void CPulseTracker::Edge(double at, std::vector<PulseEvent>& events) {

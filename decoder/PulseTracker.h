@@ -51,6 +51,7 @@ private:
     enum class Level : uint8_t { Unknown, Low, High };
 
     double Crossing(double at, float d, float halfSwing, float direction) const;
+    double FirstCrossing(double at) const;
     void Edge(double at, std::vector<PulseEvent>& events);
     void FlushPending(std::vector<PulseEvent>& events);
 
@@ -60,7 +61,9 @@ private:
     float m_low = 128.0F;
     float m_previous = 0.0F;  // the previous sample less the midline
     Level m_level = Level::Unknown;
-    double m_crossing = 0.0;  // latest midline crossing towards the other level, in samples
+    float m_rest = 128.0F;      // the latest sample while the level was unknown
+    bool m_restingMid = false;  // the first pulse out of a silence at the midline
+    double m_crossing = 0.0;    // latest midline crossing towards the other level, in samples
     double m_lastEdge = 0.0;
     bool m_inSilence = true;
     // Each pulse is held until the next one shows that it was not cut by a glitch.

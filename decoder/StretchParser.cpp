@@ -14,6 +14,7 @@ constexpr double kToneMarginSamples = 0.75;  // or this share of a sample, which
 constexpr double kSyncShare = 0.85;  // a sync pulse is shorter than this share of the leader
 constexpr int32_t kBentLeaderPulses = 4;
 constexpr int32_t kMinLeaderPulses = 128;
+constexpr int32_t kMinSignalPulses = 6;  // of a stretch that holds no tone and no data
 constexpr double kMaxOneOverPilot = 1.05;  // some loaders' 1-bit is as long as their pilot
 constexpr int32_t kMinTurboPulses = 16;    // a byte, after a leader and syncs
 constexpr int32_t kMinTurboChanges = 2;    // bits that differ from the one before
@@ -97,7 +98,8 @@ public:
                 ++at;
             }
         }
-        if (!m_structured && !m_squareWave) {
+        // A few edges on their own are hiss that rose above the trigger for a moment.
+        if (!m_structured && (!m_squareWave || n < kMinSignalPulses)) {
             return {};
         }
         FlushOdd(true);

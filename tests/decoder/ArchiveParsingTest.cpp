@@ -170,7 +170,9 @@ TEST(ArchiveParsing, PureDataKeepsAPartLastByte) {
         }
     }
     for (double rate : kRates) {
-        const auto got = OfKind(Decode(tape, rate), BlockKind::PureData);
+        const auto all = Decode(tape, rate);
+        for (const auto& b : all) fprintf(stderr, "%d: kind %d bytes %zu used %d first %02x\n", (int)rate, (int)b.kind, b.bytes.size(), b.timing.usedBitsInLastByte, b.bytes.empty() ? 0 : b.bytes[0]);
+        const auto got = OfKind(all, BlockKind::PureData);
         ASSERT_EQ(got.size(), data.size()) << rate;
         for (size_t i = 0; i < data.size(); ++i) {
             EXPECT_EQ(got[i]->timing.usedBitsInLastByte, data[i].timing.usedBitsInLastByte);
@@ -196,7 +198,7 @@ TEST(ArchiveParsing, PlainSignalIsKeptAsARecording) {
         data,
         Timed::Pulses(noise),
         Timed::Pause(400),
-        Timed::Pulses({3000, 1000, 1000, 3000, 500, 500}),
+        Timed::Pulses({3000, 1000, 1000, 3000, 500, 500, 2000, 2000}),
         Timed::Pause(400),
         data,
     };
@@ -211,7 +213,7 @@ TEST(ArchiveParsing, PlainSignalIsKeptAsARecording) {
         EXPECT_TRUE(Near(samples * rec.timing.tStatesPerSample, total, 0.03)) << rate;
         const auto pulses = OfKind(got, BlockKind::PulseSequence);
         ASSERT_EQ(pulses.size(), 1U) << rate;
-        EXPECT_GE(pulses[0]->pulses.size(), 5U);
+        EXPECT_GE(pulses[0]->pulses.size(), 7U);
     }
 }
 
