@@ -18,7 +18,7 @@ constexpr double kWidenSamples = 1.0;    // how far out such a pulse still widen
 constexpr int32_t kRangeSkipBits = 4;    // not used for the range that judges the first pulses
 constexpr double kRangeTrim = 0.01;      // of a length's pulses on either side: crackles
 
-constexpr double kPairSkew = 0.45;  // the two halves of a bit differ by at most this share
+constexpr double kPairSkew = 0.6;  // the two halves of a bit differ by at most this share
 
 // Two pulses that can be the halves of one bit.
 bool Even(double first, double second) {

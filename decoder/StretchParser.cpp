@@ -16,7 +16,7 @@ constexpr int32_t kBentLeaderPulses = 4;
 constexpr int32_t kMinLeaderPulses = 128;
 constexpr int32_t kMinSignalPulses = 6;  // of a stretch that holds no tone and no data
 constexpr double kMaxOneOverPilot = 1.05;  // some loaders' 1-bit is as long as their pilot
-constexpr int32_t kMinTurboPulses = 16;    // a byte, after a leader and syncs
+constexpr int32_t kMinTurboPulses = 15;  // a byte after a leader and syncs, its last edge lost
 constexpr int32_t kMinTurboChanges = 2;    // bits that differ from the one before
 constexpr int32_t kMinPureDataChanges = 3;
 constexpr double kSingleOneOverSync = 1.6;  // a 1-bit is about twice a sync pulse, a 0-bit one
@@ -196,7 +196,7 @@ private:
             return std::nullopt;
         }
         const bool shortBlock = data->pulseCount < CStretchParser::kMinDataPulses;
-        if (shortBlock && (data->pulseCount % 16 != 0)) {
+        if (shortBlock && data->usedBits != 8) {
             return std::nullopt;
         }
         if (data->singleLength) {

@@ -171,7 +171,9 @@ TEST(ArchiveParsing, PureDataKeepsAPartLastByte) {
     }
     for (double rate : kRates) {
         const auto all = Decode(tape, rate);
-        for (const auto& b : all) fprintf(stderr, "%d: kind %d bytes %zu used %d first %02x\n", (int)rate, (int)b.kind, b.bytes.size(), b.timing.usedBitsInLastByte, b.bytes.empty() ? 0 : b.bytes[0]);
+        for (const auto& b : all)
+            fprintf(stderr, "%d: kind %d bytes %zu used %d first %02x\n", (int)rate, (int)b.kind,
+                    b.bytes.size(), b.timing.usedBitsInLastByte, b.bytes.empty() ? 0 : b.bytes[0]);
         const auto got = OfKind(all, BlockKind::PureData);
         ASSERT_EQ(got.size(), data.size()) << rate;
         for (size_t i = 0; i < data.size(); ++i) {
@@ -222,21 +224,22 @@ TEST(ArchiveParsing, PlainSignalIsKeptAsARecording) {
 TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
     TimedBlock one = Paused(Timed::Turbo(0xFF, 0, 0, 2000, 600), 300);
     one.bytes = {0xFF};
-    TimedBlock two = Paused(Timed::Turbo(0x12, 0, 0, 1600, 500), 0);
+    TimedBlock two = Timed::Turbo(0x12, 0, 0, 1600, 500);
     two.bytes = {0x12, 0x34};
-    const TimedBlock after = Paused(Timed::Turbo(0xFF, 200, 71, 1100, 480), 400);
     const std::vector<TimedBlock> tape = {
-        Timed::Tone(3200, 300),
-        Timed::Tone(2200, 300),
-        Timed::Tone(1500, 300),
-        after,
+        Timed::BackToBack({Timed::Tone(3200, 300), Timed::Tone(2200, 300), Timed::Tone(1500, 300),
+                           Timed::Turbo(0xFF, 200, 71, 1100, 480)}),
+        Timed::Pause(400),
         one,
-        two,
-        Timed::Turbo(0xFF, 100, 72, 1700, 550),
+        Timed::BackToBack({two, Timed::Turbo(0xFF, 100, 72, 1700, 550)}),
+        Timed::Pause(400),
     };
+    const std::vector<std::vector<uint8_t>> want = {Timed::Turbo(0xFF, 200, 71, 1100, 480).bytes,
+                                                    one.bytes, two.bytes,
+                                                    Timed::Turbo(0xFF, 100, 72, 1700, 550).bytes};
     for (double rate : kRates) {
         const std::vector<TimedBlock> got = Decode(tape, rate);
-        EXPECT_EQ(DataOf(got), DataOf(tape)) << rate;
+        EXPECT_EQ(DataOf(got), want) << rate;
         EXPECT_EQ(OfKind(got, BlockKind::PureTone).size(), 3U) << rate;
         EXPECT_EQ(OfKind(got, BlockKind::PulseSequence).size(), 0U) << rate;
     }
@@ -270,7 +273,8 @@ TEST(ArchiveParsing, PlayedCopyOfAFastTapeLoadsWhole) {
     wear.highPassHz = 300.0;
     wear.noiseRms = 0.02;
     for (double rate : {44100.0, 48000.0}) {
-        EXPECT_EQ(DataOf(Decode(tape, rate, wear)), DataOf(tape)) << rate;
+        const auto got = Decode(tape, rate, wear);
+        EXPECT_EQ(DataOf(got), DataOf(tape)) << rate;
     }
 }
 
