@@ -6,7 +6,7 @@
 namespace {
 constexpr double kEnvelopeSeconds = 0.01;
 // The trigger sits this share of the peak-to-peak swing away from the midline.
-constexpr float kHysteresisShare = 0.15F;
+constexpr float kHysteresisShare = 0.08F;
 // A sample this near a level (a share of half the swing) is at it.
 constexpr float kFullLevel = 0.9F;
 // Half the swing away from the midline, as a share of the peak-to-peak swing.

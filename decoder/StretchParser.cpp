@@ -14,11 +14,14 @@ constexpr double kToneMarginSamples = 0.75;  // or this share of a sample, which
 constexpr double kSyncShare = 0.85;  // a sync pulse is shorter than this share of the leader
 constexpr int32_t kBentLeaderPulses = 4;
 constexpr int32_t kMinLeaderPulses = 128;
-constexpr int32_t kMinSignalPulses = 6;  // of a stretch that holds no tone and no data
+constexpr int32_t kMinSignalPulses = 6;    // of a stretch that holds no tone and no data
 constexpr double kMaxOneOverPilot = 1.05;  // some loaders' 1-bit is as long as their pilot
-constexpr int32_t kMinTurboPulses = 15;  // a byte after a leader and syncs, its last edge lost
+constexpr int32_t kMinTurboPulses = 15;    // a byte after a leader and syncs, its last edge lost
 constexpr int32_t kMinTurboChanges = 2;    // bits that differ from the one before
 constexpr int32_t kMinPureDataChanges = 3;
+// Data without a leader is a loader's block, not a few bytes: those are a run of data that a
+// worn stretch broke, kept as the signal they are rather than as bytes that are not on the tape.
+constexpr int32_t kMinPureDataPulses = 256;
 constexpr double kSingleOneOverSync = 1.6;  // a 1-bit is about twice a sync pulse, a 0-bit one
 constexpr int32_t kEdgeArtefactPulses = 2;  // at a stretch's ends, a few stray edges are no signal
 constexpr double kRomSpeedSpread = 0.10;
@@ -134,7 +137,7 @@ private:
 
     int32_t TakePureData(int32_t at) {
         const CBitRunReader reader(m_p, m_tPerSample, m_endsInSilence);
-        std::optional<BitRun> data = reader.Read(at, CStretchParser::kMinDataPulses, false);
+        std::optional<BitRun> data = reader.Read(at, kMinPureDataPulses, false);
         // A leader that steps down in pitch reads as bits of two lengths, each in one stretch;
         // data changes between them all the time.
         if (!data || data->classChanges < kMinPureDataChanges) {
