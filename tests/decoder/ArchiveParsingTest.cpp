@@ -170,11 +170,7 @@ TEST(ArchiveParsing, PureDataKeepsAPartLastByte) {
         }
     }
     for (double rate : kRates) {
-        const auto all = Decode(tape, rate);
-        for (const auto& b : all)
-            fprintf(stderr, "%d: kind %d bytes %zu used %d first %02x\n", (int)rate, (int)b.kind,
-                    b.bytes.size(), b.timing.usedBitsInLastByte, b.bytes.empty() ? 0 : b.bytes[0]);
-        const auto got = OfKind(all, BlockKind::PureData);
+        const auto got = OfKind(Decode(tape, rate), BlockKind::PureData);
         ASSERT_EQ(got.size(), data.size()) << rate;
         for (size_t i = 0; i < data.size(); ++i) {
             EXPECT_EQ(got[i]->timing.usedBitsInLastByte, data[i].timing.usedBitsInLastByte);
