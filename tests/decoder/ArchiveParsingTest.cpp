@@ -170,7 +170,8 @@ TEST(ArchiveParsing, PureDataKeepsAPartLastByte) {
         }
     }
     for (double rate : kRates) {
-        const auto got = OfKind(Decode(tape, rate), BlockKind::PureData);
+        const std::vector<TimedBlock> all = Decode(tape, rate);
+        const auto got = OfKind(all, BlockKind::PureData);
         ASSERT_EQ(got.size(), data.size()) << rate;
         for (size_t i = 0; i < data.size(); ++i) {
             EXPECT_EQ(got[i]->timing.usedBitsInLastByte, data[i].timing.usedBitsInLastByte);
