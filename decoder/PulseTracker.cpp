@@ -39,7 +39,6 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
         if (m_level == Level::Unknown) {
             m_rest = x;
         }
-        ++m_stretchSamples;
         m_levelSamples += std::fabs(d) >= kLevelShareOfSwing * (m_high - m_low) ? 1 : 0;
         if (d > hysteresis && m_level != Level::High) {
             m_restingMid = m_level == Level::Unknown && m_inSilence;
@@ -93,10 +92,10 @@ void CPulseTracker::Edge(double at, std::vector<PulseEvent>& events) {
     const auto length = static_cast<float>((at - m_lastEdge) * m_tPerSample);
     m_lastEdge = at;
     if (m_inSilence) {
-        m_stretchSamples = 0;
+        m_stretchStart = m_index;
         m_levelSamples = 0;
     }
-    m_stretchSamplesAtEdge = m_stretchSamples;
+    m_stretchSamplesAtEdge = m_index + 1 - m_stretchStart;
     m_levelSamplesAtEdge = m_levelSamples;
     if (m_inSilence) {
         if (m_index > 0) {

@@ -71,7 +71,7 @@ private:
     bool m_mergeNext = false;
     int64_t m_index = 0;
     // Samples since the latest silence, and those beyond half the swing; as at the latest edge.
-    int64_t m_stretchSamples = 0;
+    int64_t m_stretchStart = 0;  // the sample of the first edge after the latest silence
     int64_t m_levelSamples = 0;
     int64_t m_stretchSamplesAtEdge = 0;
     int64_t m_levelSamplesAtEdge = 0;
