@@ -118,6 +118,7 @@ void CSignalDlg::ShowBeside(const QWidget& mainWindow) {
     if (!isVisible()) {
         if (!m_place.isEmpty()) {
             restoreGeometry(m_place);
+            KeepOnScreen(mainWindow);
         } else {
             const QScreen* screen = mainWindow.screen();
             // Not yet shown, this window has no frame: it will get one like the main window's.
@@ -125,11 +126,30 @@ void CSignalDlg::ShowBeside(const QWidget& mainWindow) {
                 size() + mainWindow.frameGeometry().size() - mainWindow.geometry().size();
             move(PlaceBeside(mainWindow.frameGeometry(), frame,
                              screen != nullptr ? screen->availableGeometry() : QRect()));
+            KeepOnScreen(mainWindow);
         }
     }
     show();
     raise();
     activateWindow();
+}
+
+// A place kept from a larger screen, or a larger scale, is brought back onto this one: a
+// window bigger than the screen shrinks to it, below the template's size if it must.
+void CSignalDlg::KeepOnScreen(const QWidget& mainWindow) {
+    const QScreen* screen = mainWindow.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect room = screen->availableGeometry();
+    const QSize frame = mainWindow.frameGeometry().size() - mainWindow.geometry().size();
+    const QSize most = room.size() - frame;
+    setMinimumSize(m_templateSize.boundedTo(most));
+    resize(size().boundedTo(most));
+    const QRect place(pos(), size() + frame);  // a window's position is its frame's
+    const int x = std::max(room.left(), std::min(place.left(), room.right() + 1 - place.width()));
+    const int y = std::max(room.top(), std::min(place.top(), room.bottom() + 1 - place.height()));
+    move(x, y);
 }
 
 QByteArray CSignalDlg::Place() const {
