@@ -544,9 +544,13 @@ bool CLoaderDlg::SaveTo(const QString& path, bool onlySelected) {
 
 void CLoaderDlg::OnLoad() {
     CTapeFileDialog dialog(this, QFileDialog::AcceptOpen, m_pStored->LastFolder());
-    const QString filter = m_pStored->LastLoadFilter();
-    if (dialog.nameFilters().contains(filter)) {
-        dialog.selectNameFilter(filter);
+    // Kept as the text shown, which the dialog gives without its patterns.
+    const QString shown = m_pStored->LastLoadFilter();
+    for (const QString& filter : dialog.nameFilters()) {
+        if (!shown.isEmpty() && (filter == shown || filter.startsWith(shown + " ("))) {
+            dialog.selectNameFilter(filter);
+            break;
+        }
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         m_pStatusBar->SetText("Load canceled", 0, 0);

@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QFontMetrics>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
@@ -75,5 +76,10 @@ CManualDlg::CManualDlg(QWidget* parent) : QDialog(parent) {
     layout->addWidget(text);
     layout->addWidget(buttons);
     const QFontMetrics metrics(font());
-    resize(metrics.averageCharWidth() * kWidthInCharacters, metrics.lineSpacing() * kHeightInLines);
+    QSize wanted(metrics.averageCharWidth() * kWidthInCharacters,
+                 metrics.lineSpacing() * kHeightInLines);
+    if (const QScreen* shown = parent != nullptr ? parent->screen() : screen()) {
+        wanted = wanted.boundedTo(shown->availableGeometry().size() * 9 / 10);
+    }
+    resize(wanted);
 }

@@ -84,6 +84,7 @@ void CSignalDlg::OnInitDialog() {
         }
     }
     connect(m_tab, &CTabCtrl::SelChange, this, &CSignalDlg::OnSelchangeTab);
+    m_tab->setAccessibleName(QStringLiteral("Pages"));
     m_templateSize = size();
     m_tabPlace = m_tab->geometry();
     setMinimumSize(m_templateSize);
@@ -238,6 +239,7 @@ void CSignalDlg::BuildErrorsPage(const PageArea& area) {
 void CSignalDlg::BuildLogPage(const PageArea& area) {
     m_pLogEdit = new QPlainTextEdit(m_tab);
     m_pLogEdit->setObjectName(QStringLiteral("m_pLogEdit"));
+    m_pLogEdit->setAccessibleName(QStringLiteral("Log"));
     m_pLogEdit->setReadOnly(true);
     m_pLogEdit->setUndoRedoEnabled(false);
     m_pLogEdit->setFrameStyle(QFrame::NoFrame);
@@ -270,6 +272,7 @@ QGroupBox* CSignalDlg::CreateBox(const QString& title, int left, int top, int ri
                                  const char* name) {
     auto* box = new QGroupBox(title, m_tab);
     box->setObjectName(QString::fromLatin1(name));
+    box->setAccessibleName(title);
     box->setFont(m_tab->font());
     box->setGeometry(left, top, right - left, bottom - top);
     box->show();

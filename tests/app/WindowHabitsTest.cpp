@@ -178,6 +178,36 @@ private slots:
         QVERIFY(loader->Unsaved().MustAsk(5));
     }
 
+    void loadTakesSeveralFilesAndKeepsTheTypeChosen() {
+        QTemporaryDir dir;
+        m_script.layer = ScriptedSoundLayer{};
+        auto loader = StartKeepingIn(dir.filePath("tapewise.conf"));
+        QVERIFY(loader);
+        loader->show();
+        CTestTape::WriteFile(dir.filePath("a.tap").toStdString(), {3, 0, 0xFF, 1, 0xFE});
+        CTestTape::WriteFile(dir.filePath("b.tap").toStdString(), {3, 0, 0xFF, 2, 0xFD});
+        QString allSupported;
+        WhenModal([&](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            allSupported = dialog->nameFilters().filter("All supported").value(0);
+            dialog->selectNameFilter(allSupported);
+            dialog->setDirectory(dir.path());
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"a.tap\" \"b.tap\"");
+            QMetaObject::invokeMethod(dialog, &QDialog::accept);
+        });
+        loader->OnLoad();
+        QVERIFY2(allSupported.contains("*.tzx") && allSupported.contains("*.wav"),
+                 qPrintable(allSupported));
+        QCOMPARE(Rows(loader->BlockList()), QString("1,2"));
+        QString chosenAtOpen;
+        WhenModal([&](QWidget* widget) {
+            chosenAtOpen = qobject_cast<QFileDialog*>(widget)->selectedNameFilter();
+            qobject_cast<QDialog*>(widget)->reject();
+        });
+        loader->OnLoad();
+        QCOMPARE(chosenAtOpen, QString("All supported"));  // shown without its patterns
+    }
+
     void aBadSettingsFileIsToldAndItsDefaultsKept() {
         QTemporaryDir dir;
         const QString file = dir.filePath("tapewise.conf");
