@@ -25,9 +25,9 @@
 #include "app/MainMenu.h"
 #include "app/ManualDlg.h"
 #include "app/RecoveryFiles.h"
-#include "app/SavePlan.h"
 #include "app/StoredSettings.h"
 #include "app/TapeFileDialog.h"
+#include "app/TapeSaver.h"
 #include "capture/SoundCapture.h"
 #include "decoder/SampleDecoder.h"
 #include "options/OptionsDlg.h"
@@ -129,6 +129,11 @@ bool CLoaderDlg::OnInitDialog(bool carryOnWithoutInput) {
     for (const QString& problem : m_settingsProblems) {
         Tell(problem);
     }
+    m_pSaver = std::make_unique<CTapeSaver>(
+        *this, *m_pStored,
+        CTapeSaver::Reports{[this](const QString& text) { ShowMessage(text); },
+                            [this] { m_pStatusBar->SetText("Save canceled", 0, 0); },
+                            [this](const char* text) { AppendLog(text); }});
     ConnectMenu();
     NameControls();
     m_soundLayer.ChooseSource(m_pStored->SoundInput().toStdString());
@@ -443,7 +448,7 @@ TapeBlock CLoaderDlg::GetBlockCopy(int32_t storeIndex) const {
 // Commands
 
 bool CLoaderDlg::OnSaveAs() {
-    const QString path = AskSavePath();
+    const QString path = m_pSaver->AskPath();
     if (path.isEmpty()) {
         return false;
     }
@@ -458,7 +463,7 @@ bool CLoaderDlg::OnSaveAs() {
 }
 
 bool CLoaderDlg::OnSave() {
-    const QString path = m_currentFile.isEmpty() ? AskSavePath() : m_currentFile;
+    const QString path = m_currentFile.isEmpty() ? m_pSaver->AskPath() : m_currentFile;
     if (path.isEmpty()) {
         return false;
     }
@@ -469,27 +474,6 @@ bool CLoaderDlg::OnSave() {
         return false;
     }
     return SaveTo(path, false);
-}
-
-// Empty when the user cancelled or chose a path that must not be written (then told why).
-QString CLoaderDlg::AskSavePath() {
-    CTapeFileDialog dialog(this, QFileDialog::AcceptSave, m_pStored->LastFolder());
-    dialog.SetRefusal([](const QString& path) -> std::optional<QString> {
-        const auto refusal = RefuseSavePath(path.toLocal8Bit().toStdString(), IsAudioFile);
-        return refusal ? std::optional<QString>(QString::fromLocal8Bit(refusal->c_str()))
-                       : std::nullopt;
-    });
-    const bool chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
-    if (!dialog.Refusal().isEmpty()) {
-        ShowMessage(dialog.Refusal());
-    }
-    if (!chosen) {
-        m_pStatusBar->SetText("Save canceled", 0, 0);
-        return {};
-    }
-    const QString path = dialog.selectedFiles().first();
-    m_pStored->SetLastFolder(QFileInfo(path).absolutePath());
-    return path;
 }
 
 std::vector<TapeBlock> CLoaderDlg::AllBlocks() const {
@@ -503,42 +487,18 @@ std::vector<TapeBlock> CLoaderDlg::AllBlocks() const {
     return blocks;
 }
 
-// Nothing is written for an empty list, over a recording or into a pipe; the user confirms
-// what a TAP image would leave out.
 bool CLoaderDlg::SaveTo(const QString& path, bool onlySelected) {
     const CBlockListModel& model = m_pBlockList->Model();
     const std::vector<TapeBlock> blocks = onlySelected ? model.GetBlocksToSave() : AllBlocks();
-    const bool wholeList = blocks.size() == model.GetBlocks().size();
-    const std::string file = path.toLocal8Bit().toStdString();
-    const SavePlan plan = PlanSave(file, blocks, IsAudioFile);
-    if (plan.refusal) {
-        ShowMessage(QString::fromLocal8Bit(plan.refusal->c_str()));
-        m_pStatusBar->SetText("Save canceled", 0, 0);
+    const std::optional<int32_t> written = m_pSaver->Write(path, blocks);
+    if (!written) {
         return false;
     }
-    if (plan.warning) {
-        QMessageBox question(QMessageBox::Warning, QString::fromUtf8(kProgramName),
-                             QString::fromLocal8Bit(plan.warning->c_str()),
-                             QMessageBox::Save | QMessageBox::Cancel, this);
-        question.setDefaultButton(QMessageBox::Cancel);
-        question.setWindowModality(Qt::WindowModal);
-        if (question.exec() != QMessageBox::Save) {
-            m_pStatusBar->SetText("Save canceled", 0, 0);
-            return false;
-        }
-    }
-    if (const auto failure = SaveTapeImage(file, blocks)) {
-        ShowMessage(QString::fromLocal8Bit(failure->c_str()));
-        return false;
-    }
-    if (const auto unkept = DescribeUnkept(file, blocks)) {
-        AppendLog(unkept->c_str());
-    }
-    m_unsaved.NoteSaved(wholeList);
+    m_unsaved.NoteSaved(blocks.size() == model.GetBlocks().size());
     m_currentFile = path;
     m_pStored->AddRecentFile(QFileInfo(path).absoluteFilePath());
     ShowRecentFiles();
-    Tell("Saved " + CountOfBlocks(plan.blocksWritten) + " to " + FileName(path));
+    Tell("Saved " + CountOfBlocks(*written) + " to " + FileName(path));
     return true;
 }
 

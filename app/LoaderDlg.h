@@ -29,6 +29,7 @@ class QSettings;
 class CStoredSettings;
 class CMainMenu;
 class CRecoveryFiles;
+class CTapeSaver;
 class TapeBlock;
 
 // The main window. It owns the decoder, the block list, the status bar, the Signal window and
@@ -166,7 +167,6 @@ private:
     void EndRecording();
     bool SaveTo(const QString& path, bool onlySelected);
     std::vector<TapeBlock> AllBlocks() const;
-    QString AskSavePath();
     void ChooseSoundInput(const std::string& source);
     void StorePlaces();
     void WatchLostInput();
@@ -205,6 +205,7 @@ private:
     CMainMenu* m_pMenu = nullptr;
     QString m_currentFile;
     std::unique_ptr<CRecoveryFiles> m_pKept;
+    std::unique_ptr<CTapeSaver> m_pSaver;
     QStringList m_settingsProblems;
     bool m_destroyed = false;
     int m_exitStatus = 0;

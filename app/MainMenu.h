@@ -17,7 +17,8 @@ public:
     explicit CMainMenu(QWidget* parent);
 
     // Lists the files under File > Open Recent; choosing one calls `open` with its path.
-    void ShowRecentFiles(const QStringList& paths, const std::function<void(const QString&)>& openFile);
+    void ShowRecentFiles(const QStringList& paths,
+                         const std::function<void(const QString&)>& openFile);
 
     QAction* open = nullptr;
     QAction* save = nullptr;

@@ -56,8 +56,8 @@ are asked before blocks that are not saved would be lost. If Tapewise is ended f
 logout, <code>kill</code>), unsaved blocks are kept and offered at the next start.</p>
 )";
 
-constexpr int kWidthInCharacters = 80;
-constexpr int kHeightInLines = 36;
+constexpr int kWidthInCharacters = 100;
+constexpr int kHeightInLines = 40;
 
 }  // namespace
 
