@@ -793,6 +793,10 @@ void CLoaderDlg::reject() {
 
 // The window ends; main ends the program with it, whatever other window is still shown.
 void CLoaderDlg::EndProgram(int exitStatus) {
+    if (m_ended) {
+        return;  // a signal ended it under a question, whose answer comes too late
+    }
+    m_ended = true;
     m_exitStatus = exitStatus;
     StorePlaces();
     if (m_pSignalDlg != nullptr) {

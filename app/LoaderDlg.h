@@ -128,6 +128,8 @@ public:
     // The program's exit status once the window has ended: 0, or kFailureStatus after a fatal
     // error.
     int ExitStatus() const { return m_exitStatus; }
+    // Whether the window has ended (by the user, an error or a signal).
+    bool HasEnded() const { return m_ended; }
 
 public slots:
     // Enter outside a push button, and Escape or the close box: the program ends, after asking
@@ -209,4 +211,5 @@ private:
     QStringList m_settingsProblems;
     bool m_destroyed = false;
     int m_exitStatus = 0;
+    bool m_ended = false;
 };

@@ -44,6 +44,9 @@ int main(int argc, char** argv) {
     if (!loader.OnInitDialog(!files.isEmpty())) {
         return CLoaderDlg::kFailureStatus;
     }
+    if (loader.HasEnded()) {
+        return loader.ExitStatus();  // a signal came while the start-up showed a message
+    }
     loader.show();
     if (!files.isEmpty()) {
         loader.LoadFiles(files);
