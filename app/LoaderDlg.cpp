@@ -187,6 +187,7 @@ void CLoaderDlg::ConnectMenu() {
     });
     connect(menu.moveUp, &QAction::triggered, m_pBlockList, &CBlockListCtrl::MoveSelectedUp);
     connect(menu.moveDown, &QAction::triggered, m_pBlockList, &CBlockListCtrl::MoveSelectedDown);
+    connect(menu.recoverKept, &QAction::triggered, this, &CLoaderDlg::OfferKeptBlocks);
     connect(menu.signalWindow, &QAction::triggered, this, &CLoaderDlg::OnConsole);
     connect(menu.options, &QAction::triggered, this, &CLoaderDlg::OnOptions);
     connect(menu.manual, &QAction::triggered, this, &CLoaderDlg::OnManual);
@@ -198,6 +199,11 @@ void CLoaderDlg::ConnectMenu() {
     connect(m_pBlockList, &CBlockListCtrl::HistoryChanged, this, showHistory);
     showHistory();
     ShowRecentFiles();
+    ShowKeptBlocks();
+}
+
+void CLoaderDlg::ShowKeptBlocks() {
+    m_pMenu->recoverKept->setEnabled(m_pKept && !m_pKept->Waiting().empty());
 }
 
 void CLoaderDlg::ShowRecentFiles() {
@@ -818,6 +824,17 @@ void CLoaderDlg::EndByTermination(int signalNumber) {
     EndProgram(128 + signalNumber);
 }
 
+void CLoaderDlg::TellOfKeptBlocks(bool openingFiles) {
+    if (!m_pKept || m_pKept->Waiting().empty()) {
+        return;
+    }
+    if (openingFiles) {
+        Tell("Blocks kept from a run ended before they were saved: File > Recover Kept Blocks");
+    } else {
+        OfferKeptBlocks();
+    }
+}
+
 void CLoaderDlg::OfferKeptBlocks() {
     const std::vector<std::string> files =
         m_pKept ? m_pKept->Waiting() : std::vector<std::string>{};
@@ -845,6 +862,7 @@ void CLoaderDlg::OfferKeptBlocks() {
         }
         m_pKept->Forget(file);
     }
+    ShowKeptBlocks();
 }
 
 void CLoaderDlg::StorePlaces() {

@@ -62,6 +62,9 @@ public:
     // Offers the blocks that a run ended from outside kept, if any: load them, discard them, or
     // ask again next time.
     void OfferKeptBlocks();
+    // At start: the offer itself, or, when files are being opened, a line in the status bar that
+    // points to File > Recover Kept Blocks, so that nothing comes between the user and the files.
+    void TellOfKeptBlocks(bool openingFiles);
     // SIGTERM or SIGHUP: unsaved blocks are kept for the next start, then the window ends with
     // status 128 + the signal's number.
     void EndByTermination(int signalNumber);
@@ -152,6 +155,7 @@ private:
     void ConnectMenu();
     void NameControls();
     void ShowRecentFiles();
+    void ShowKeptBlocks();
     void AllowGrowth();
     void BuildButtons();
     void BuildStatusBar();

@@ -9,6 +9,7 @@ CMainMenu::CMainMenu(QWidget* parent) : QMenuBar(parent) {
     QMenu* file = addMenu("&File");
     open = Add(file, "&Open...", QKeySequence(Qt::CTRL | Qt::Key_O));
     m_recent = file->addMenu("Open &Recent");
+    recoverKept = Add(file, "Recover &Kept Blocks...");
     save = Add(file, "&Save", QKeySequence(Qt::CTRL | Qt::Key_S));
     saveAs = Add(file, "Save &As...", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     file->addSeparator();

@@ -21,6 +21,7 @@ public:
                          const std::function<void(const QString&)>& openFile);
 
     QAction* open = nullptr;
+    QAction* recoverKept = nullptr;
     QAction* save = nullptr;
     QAction* saveAs = nullptr;
     QAction* quit = nullptr;

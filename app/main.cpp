@@ -51,6 +51,8 @@ int main(int argc, char** argv) {
     if (!files.isEmpty()) {
         loader.LoadFiles(files);
     }
-    QTimer::singleShot(0, &loader, &CLoaderDlg::OfferKeptBlocks);
+    QTimer::singleShot(0, &loader, [&loader, openingFiles = !files.isEmpty()] {
+        loader.TellOfKeptBlocks(openingFiles);
+    });
     return QApplication::exec();
 }

@@ -180,6 +180,6 @@ TEST(BlockListHistory, PutsRowsBackAroundRowsAddedSinceAndRedoes) {
     ASSERT_TRUE(history.Undo(model));
     EXPECT_EQ(Rows(model), "1e234e");
     EXPECT_TRUE(model.GetEntry(4).selected);  // the moved row keeps its selection
-    EXPECT_FALSE(history.Undo(model));         // the delete was undone before the move
+    EXPECT_FALSE(history.Undo(model));        // the delete was undone before the move
     EXPECT_EQ(Rows(model), "1e234e");
 }

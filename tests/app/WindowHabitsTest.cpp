@@ -20,6 +20,7 @@
 
 #include "app/LoaderDlg.h"
 #include "app/LoaderStatusBar.h"
+#include "app/MainMenu.h"
 #include "app/RecoveryFiles.h"
 #include "app/StoredSettings.h"
 #include "app/TerminationWatch.h"
@@ -266,9 +267,20 @@ private slots:
         CRecoveryFiles kept(dir.filePath("unsaved").toStdString());
         QCOMPARE(kept.Waiting().size(), size_t{1});
 
+        // Opening files, the start only points to the menu item, which asks.
         m_script.layer = ScriptedSoundLayer{};
         auto next = StartKeepingIn(file);
         QVERIFY(next);
+        next->show();
+        {
+            CBoxWatcher boxes;
+            next->TellOfKeptBlocks(true);
+            QTest::qWait(20);
+            QCOMPARE(boxes.texts, QStringList());
+        }
+        QVERIFY(next->StatusBar().Text(0).contains("File > Recover Kept Blocks"));
+        QVERIFY(next->Menu().recoverKept->isEnabled());
+        next = StartKeepingIn(file);
         next->show();
         WhenModal([](QWidget* box) {
             for (QPushButton* button : box->findChildren<QPushButton*>()) {
@@ -277,11 +289,12 @@ private slots:
                 }
             }
         });
-        next->OfferKeptBlocks();
+        next->TellOfKeptBlocks(false);
         QCOMPARE(Rows(next->BlockList()), QString("7,8"));
         QVERIFY(kept.Waiting().empty());
         QVERIFY(next->Unsaved().MustAsk(2));
-        next->OfferKeptBlocks();  // nothing left: no question
+        QVERIFY(!next->Menu().recoverKept->isEnabled());
+        next->TellOfKeptBlocks(false);  // nothing left: no question
     }
 
     void notesOfATapeImageGoToTheStatusBarWithoutABox() {
