@@ -816,7 +816,8 @@ void CLoaderDlg::EndByTermination(int signalNumber) {
     if (m_pKept && m_unsaved.MustAsk(blockCount)) {
         std::string failure;
         if (const auto kept = m_pKept->Keep(AllBlocks(), failure)) {
-            ::DebugOutput(("unsaved blocks kept in " + *kept + "\n").c_str());
+            // Said where the program was started from, too: the terminal of a `kill` sees it.
+            fprintf(stderr, "tapewise: unsaved blocks kept in %s\n", kept->c_str());
         } else {
             fprintf(stderr, "tapewise: unsaved blocks could not be kept: %s\n", failure.c_str());
         }
