@@ -12,20 +12,24 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QSettings>
-#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <numeric>
 
 #include "app/AboutDlg.h"
-#include "app/FileFilter.h"
 #include "app/LoaderResources.h"
 #include "app/LoaderStatusBar.h"
+#include "app/MainMenu.h"
+#include "app/ManualDlg.h"
+#include "app/RecoveryFiles.h"
 #include "app/StoredSettings.h"
+#include "app/TapeFileDialog.h"
+#include "app/TapeSaver.h"
 #include "capture/SoundCapture.h"
 #include "decoder/SampleDecoder.h"
 #include "options/OptionsDlg.h"
@@ -64,62 +68,6 @@ QString FileName(const QString& path) {
     return QFileInfo(path).fileName();
 }
 
-// Qt hides files without a dot under "*.*"; every file is meant.
-QString DialogPattern(const std::string& pattern) {
-    return pattern == "*.*" ? QStringLiteral("*") : QString::fromStdString(pattern);
-}
-
-QString NameFilter(const std::string& display, const QStringList& patterns) {
-    return QString::fromStdString(display) + " (" + patterns.join(' ') + ")";
-}
-
-// The Qt name filters for the tape filter. Each choice shows its own text, and lists every one of
-// its patterns (split and trimmed); Qt reads the patterns from the last parentheses, which the
-// dialog hides (QFileDialog::HideNameFilterDetails). Load also offers the audio recordings, before
-// "All Files".
-QStringList TapeNameFilters(QFileDialog::AcceptMode mode) {
-    QStringList filters;
-    for (const FileTypeChoice& choice : SplitFileFilter(kTapeFileFilter)) {
-        QStringList patterns;
-        for (const std::string& pattern : choice.patterns) {
-            patterns << DialogPattern(pattern);
-        }
-        if (mode == QFileDialog::AcceptOpen && patterns == QStringList{QStringLiteral("*")}) {
-            QStringList audio;
-            for (const std::string& pattern : AudioFilePatterns()) {
-                audio << QString::fromStdString(pattern);
-            }
-            filters << NameFilter("Audio Recordings", audio);
-        }
-        filters << NameFilter(choice.display, patterns);
-    }
-    return filters;
-}
-
-// The file dialog of Save as and Load: Qt's own, so that it behaves alike on every desktop. It
-// blocks only the main window. A name typed without extension gets ".blk" when saving; a load
-// takes the file as named.
-QString AskTapePath(QWidget* owner, QFileDialog::AcceptMode mode, const QString& folder) {
-    QFileDialog dialog(owner);
-    if (!folder.isEmpty()) {
-        dialog.setDirectory(folder);
-    }
-    dialog.setWindowModality(Qt::WindowModal);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setOption(QFileDialog::HideNameFilterDetails);
-    dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
-                                                       : QFileDialog::ExistingFile);
-    dialog.setNameFilters(TapeNameFilters(mode));
-    if (mode == QFileDialog::AcceptSave) {
-        dialog.setDefaultSuffix(QString::fromStdString(BareExtension(kTapeDefaultExtension)));
-    }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return {};
-    }
-    return dialog.selectedFiles().first();
-}
-
 // A button that shows an icon instead of its text; the text stays as its name and tool tip.
 void ShowIconInstead(QPushButton* button, const QIcon& icon) {
     button->setAccessibleName(button->text());
@@ -150,11 +98,16 @@ QWidget* CLoaderDlg::Item(int32_t id) const {
     return DialogItem(this, id);
 }
 
-void CLoaderDlg::KeepSettingsIn(std::unique_ptr<QSettings> store) {
+void CLoaderDlg::KeepSettingsIn(std::unique_ptr<QSettings> store, const QStringList& problems) {
     m_pStored = std::make_unique<CStoredSettings>(std::move(store));
+    m_settingsProblems = problems;
+    const QString keptFolder = m_pStored->RecoveryFolder();
+    m_pKept = keptFolder.isEmpty()
+                  ? nullptr
+                  : std::make_unique<CRecoveryFiles>(keptFolder.toLocal8Bit().toStdString());
 }
 
-bool CLoaderDlg::OnInitDialog() {
+bool CLoaderDlg::OnInitDialog(bool carryOnWithoutInput) {
     CDialogBuilder builder(MainTemplate());
     // The template's list view is the block list itself, in its place and tab position.
     builder.SetFactory(kList, [this](const ControlTemplate&, QWidget* parent) {
@@ -162,6 +115,7 @@ bool CLoaderDlg::OnInitDialog() {
         return m_pBlockList;
     });
     builder.Build(this);
+    AddMenuBar();
     AllowGrowth();
     AddAboutMenuItem();
     setWindowIcon(m_hIcon);
@@ -173,7 +127,17 @@ bool CLoaderDlg::OnInitDialog() {
     restoreGeometry(m_pStored->Place("main"));
     BuildStatusBar();
     BuildBlockList();
-    m_pDecoder = CSampleDecoder::Create(this, m_pStored->Decoder());
+    m_pDecoder = CSampleDecoder::Create(this, m_pStored->Decoder(&m_settingsProblems));
+    for (const QString& problem : m_settingsProblems) {
+        Tell(problem);
+    }
+    m_pSaver = std::make_unique<CTapeSaver>(
+        *this, *m_pStored,
+        CTapeSaver::Reports{[this](const QString& text) { ShowMessage(text); },
+                            [this] { m_pStatusBar->SetText("Save canceled", 0, 0); },
+                            [this](const char* text) { AppendLog(text); }});
+    ConnectMenu();
+    NameControls();
     m_soundLayer.ChooseSource(m_pStored->SoundInput().toStdString());
     m_pCapture = std::make_unique<CSoundCapture>(m_soundLayer, *this);
     m_retryTimer = new QTimer(this);
@@ -185,16 +149,92 @@ bool CLoaderDlg::OnInitDialog() {
     setAcceptDrops(true);
     if (m_soundLayer.CountInputDevices() == 0) {
         ShowMessage("No sound input device on machine");
-        return false;
+        if (carryOnWithoutInput) {
+            Tell("No sound input: files can be opened, not recorded");
+        }
+        return carryOnWithoutInput;
     }
     m_pCapture->OpenSoundInput();
     return true;
 }
 
+// The menu bar sits above the template's controls, which move down by its height.
+void CLoaderDlg::AddMenuBar() {
+    const QList<QWidget*> controls = findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    m_pMenu = new CMainMenu(this);
+    const int menuHeight = m_pMenu->sizeHint().height();
+    for (QWidget* control : controls) {
+        control->move(control->x(), control->y() + menuHeight);
+    }
+    const QSize grown(width(), height() + menuHeight);
+    setMinimumSize(grown);
+    setMaximumSize(grown);
+    resize(grown);
+    m_pMenu->setGeometry(0, 0, width(), menuHeight);
+    m_pMenu->show();
+}
+
+void CLoaderDlg::ConnectMenu() {
+    CMainMenu& menu = *m_pMenu;
+    connect(menu.open, &QAction::triggered, this, &CLoaderDlg::OnLoad);
+    connect(menu.save, &QAction::triggered, this, &CLoaderDlg::OnSave);
+    connect(menu.saveAs, &QAction::triggered, this, &CLoaderDlg::OnSaveAs);
+    connect(menu.quit, &QAction::triggered, this, &CLoaderDlg::reject);
+    connect(menu.undo, &QAction::triggered, m_pBlockList, &CBlockListCtrl::Undo);
+    connect(menu.redo, &QAction::triggered, m_pBlockList, &CBlockListCtrl::Redo);
+    connect(menu.deleteRows, &QAction::triggered, m_pBlockList, &CBlockListCtrl::DeleteSelected);
+    connect(menu.selectAll, &QAction::triggered, this, [this] {
+        m_pBlockList->selectAll();
+        m_pBlockList->setFocus();
+    });
+    connect(menu.moveUp, &QAction::triggered, m_pBlockList, &CBlockListCtrl::MoveSelectedUp);
+    connect(menu.moveDown, &QAction::triggered, m_pBlockList, &CBlockListCtrl::MoveSelectedDown);
+    connect(menu.recoverKept, &QAction::triggered, this, &CLoaderDlg::OfferKeptBlocks);
+    connect(menu.signalWindow, &QAction::triggered, this, &CLoaderDlg::OnConsole);
+    connect(menu.options, &QAction::triggered, this, &CLoaderDlg::OnOptions);
+    connect(menu.manual, &QAction::triggered, this, &CLoaderDlg::OnManual);
+    connect(menu.about, &QAction::triggered, this, &CLoaderDlg::OnAbout);
+    const auto showHistory = [this] {
+        m_pMenu->undo->setEnabled(m_pBlockList->CanUndo());
+        m_pMenu->redo->setEnabled(m_pBlockList->CanRedo());
+    };
+    connect(m_pBlockList, &CBlockListCtrl::HistoryChanged, this, showHistory);
+    showHistory();
+    ShowRecentFiles();
+    ShowKeptBlocks();
+}
+
+void CLoaderDlg::ShowKeptBlocks() {
+    m_pMenu->recoverKept->setEnabled(m_pKept && !m_pKept->Waiting().empty());
+}
+
+void CLoaderDlg::ShowRecentFiles() {
+    m_pMenu->ShowRecentFiles(m_pStored->RecentFiles(), [this](const QString& path) {
+        if (!QFileInfo::exists(path)) {
+            m_pStored->RemoveRecentFile(path);
+            ShowRecentFiles();
+        }
+        LoadFiles({path});
+    });
+}
+
+// Screen readers name every control: buttons by their text, the rest by what they hold.
+void CLoaderDlg::NameControls() {
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        if (button->accessibleName().isEmpty()) {
+            button->setAccessibleName(button->text().remove('&').trimmed());
+        }
+    }
+    m_pBlockList->setAccessibleName("Blocks");
+    m_pStatusBar->setAccessibleName("Status");
+}
+
 void CLoaderDlg::AllowGrowth() {
     m_templateSize = size();
     for (QWidget* control : findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
-        m_templatePlaces.emplace_back(control, control->geometry());
+        if (control != m_pMenu) {
+            m_templatePlaces.emplace_back(control, control->geometry());
+        }
     }
     setMinimumSize(m_templateSize);
     setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -216,6 +256,7 @@ void CLoaderDlg::resizeEvent(QResizeEvent* event) {
         m_pStatusBar->setGeometry(0, height() - CLoaderStatusBar::kHeight, width(),
                                   CLoaderStatusBar::kHeight);
     }
+    m_pMenu->resize(width(), m_pMenu->height());
     ::DebugOutput(QStringLiteral("block list %1x%2\n")
                       .arg(m_pBlockList->width())
                       .arg(m_pBlockList->height())
@@ -239,9 +280,12 @@ void CLoaderDlg::BuildButtons() {
     m_btnDown = qobject_cast<QPushButton*>(Item(kDown));
     ShowIconInstead(m_btnUp, m_hIconUp);
     ShowIconInstead(m_btnDown, m_hIconDown);
+    connect(qobject_cast<QPushButton*>(Item(kSaveAs)), &QPushButton::clicked, this,
+            &CLoaderDlg::OnSaveAs);
     const std::pair<int32_t, void (CLoaderDlg::*)()> commands[] = {
-        {kSaveAs, &CLoaderDlg::OnSaveAs},   {kLoad, &CLoaderDlg::OnLoad},
-        {kOptions, &CLoaderDlg::OnOptions}, {kAbout, &CLoaderDlg::OnAbout},
+        {kLoad, &CLoaderDlg::OnLoad},
+        {kOptions, &CLoaderDlg::OnOptions},
+        {kAbout, &CLoaderDlg::OnAbout},
         {kConsole, &CLoaderDlg::OnConsole},
     };
     for (const auto& [id, handler] : commands) {
@@ -272,8 +316,6 @@ void CLoaderDlg::BuildBlockList() {
             &CBlockListCtrl::MoveSelectedDown);
     connect(qobject_cast<QPushButton*>(Item(kDelete)), &QPushButton::clicked, m_pBlockList,
             &CBlockListCtrl::DeleteSelected);
-    auto* deleteKey = new QShortcut(QKeySequence::Delete, this);
-    connect(deleteKey, &QShortcut::activated, m_pBlockList, &CBlockListCtrl::DeleteSelected);
 }
 
 void CLoaderDlg::OnFilledBuffers() {
@@ -421,55 +463,79 @@ TapeBlock CLoaderDlg::GetBlockCopy(int32_t storeIndex) const {
 
 // Commands
 
-void CLoaderDlg::OnSaveAs() {
-    const QString path = AskPath(QFileDialog::AcceptSave);
+bool CLoaderDlg::OnSaveAs() {
+    const QString path = m_pSaver->AskPath();
     if (path.isEmpty()) {
-        m_pStatusBar->SetText("Save canceled", 0, 0);
-        return;
+        return false;
     }
     if (IsLoading()) {
         // The file is to hold what the loads bring too.
         m_waitingSave = path;
+        m_waitingSaveSelected = true;
         Tell("Saving to " + FileName(path) + " when loading ends");
-        return;
+        return false;
     }
-    SaveTo(path);
+    return SaveTo(path, true);
 }
 
-QString CLoaderDlg::AskPath(int mode) {
-    const QString path =
-        AskTapePath(this, static_cast<QFileDialog::AcceptMode>(mode), m_pStored->LastFolder());
-    if (!path.isEmpty()) {
-        m_pStored->SetLastFolder(QFileInfo(path).absolutePath());
+bool CLoaderDlg::OnSave() {
+    const QString path = m_currentFile.isEmpty() ? m_pSaver->AskPath() : m_currentFile;
+    if (path.isEmpty()) {
+        return false;
     }
-    return path;
+    if (IsLoading()) {
+        m_waitingSave = path;
+        m_waitingSaveSelected = false;
+        Tell("Saving to " + FileName(path) + " when loading ends");
+        return false;
+    }
+    return SaveTo(path, false);
 }
 
-void CLoaderDlg::SaveTo(const QString& path) {
+std::vector<TapeBlock> CLoaderDlg::AllBlocks() const {
     const CBlockListModel& model = m_pBlockList->Model();
-    const std::vector<TapeBlock> blocks = model.GetBlocksToSave();
-    const size_t count = blocks.size();
-    const bool wholeList = count == model.GetBlocks().size();
-    const std::string file = path.toLocal8Bit().toStdString();
-    if (const auto failure = model.SaveTapeFile(file)) {
-        ShowMessage(QString::fromLocal8Bit(failure->c_str()));
-        return;
+    std::vector<TapeBlock> blocks;
+    for (int32_t p = 0; p < model.GetItemCount(); ++p) {
+        if (const auto block = model.GetBlockCopy(model.GetEntry(p).itemValue)) {
+            blocks.push_back(*block);
+        }
     }
-    if (const auto unkept = DescribeUnkept(file, blocks)) {
-        AppendLog(unkept->c_str());
-        m_pStatusBar->SetText(unkept->c_str(), 0, 0);
+    return blocks;
+}
+
+bool CLoaderDlg::SaveTo(const QString& path, bool onlySelected) {
+    const CBlockListModel& model = m_pBlockList->Model();
+    const std::vector<TapeBlock> blocks = onlySelected ? model.GetBlocksToSave() : AllBlocks();
+    const std::optional<int32_t> written = m_pSaver->Write(path, blocks);
+    if (!written) {
+        return false;
     }
-    m_unsaved.NoteSaved(wholeList);
-    Tell("Saved " + CountOfBlocks(static_cast<int32_t>(count)) + " to " + FileName(path));
+    m_unsaved.NoteSaved(blocks.size() == model.GetBlocks().size());
+    m_currentFile = path;
+    m_pStored->AddRecentFile(QFileInfo(path).absoluteFilePath());
+    ShowRecentFiles();
+    Tell("Saved " + CountOfBlocks(*written) + " to " + FileName(path));
+    return true;
 }
 
 void CLoaderDlg::OnLoad() {
-    const QString path = AskPath(QFileDialog::AcceptOpen);
-    if (path.isEmpty()) {
+    CTapeFileDialog dialog(this, QFileDialog::AcceptOpen, m_pStored->LastFolder());
+    // Kept as the text shown, which the dialog gives without its patterns.
+    const QString shown = m_pStored->LastLoadFilter();
+    for (const QString& filter : dialog.nameFilters()) {
+        if (!shown.isEmpty() && (filter == shown || filter.startsWith(shown + " ("))) {
+            dialog.selectNameFilter(filter);
+            break;
+        }
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         m_pStatusBar->SetText("Load canceled", 0, 0);
         return;
     }
-    LoadFiles({path});
+    const QStringList paths = dialog.selectedFiles();
+    m_pStored->SetLastFolder(QFileInfo(paths.first()).absolutePath());
+    m_pStored->SetLastLoadFilter(dialog.selectedNameFilter());
+    LoadFiles(paths);
 }
 
 void CLoaderDlg::LoadFiles(const QStringList& paths) {
@@ -500,20 +566,33 @@ void CLoaderDlg::LoadNextFile() {
         } else if (!IsRegularFile(localPath)) {
             // A FIFO or a device would block the window in its first read.
             ShowMessage(path + ": not a regular file, so not loaded");
-        } else if (IsAudioFile(localPath)) {
-            StartRecording(path);
         } else {
-            LoadTapeImage(path);
+            m_pStored->AddRecentFile(QFileInfo(path).absoluteFilePath());
+            ShowRecentFiles();
+            if (IsAudioFile(localPath)) {
+                StartRecording(path);
+            } else {
+                LoadTapeImage(path);
+            }
         }
     }
     if (!IsLoading() && !m_waitingSave.isEmpty()) {
         const QString path = std::exchange(m_waitingSave, QString());
-        SaveTo(path);
+        SaveTo(path, m_waitingSaveSelected);
     }
 }
 
+// Blocks just opened from a tape image are in that file: they add nothing unsaved, and Save
+// writes to it.
 void CLoaderDlg::LoadTapeImage(const QString& path) {
+    const bool allSaved = m_unsaved.AllSaved() || m_pBlockList->Model().GetBlocks().empty();
     const TapeLoadReport report = m_pBlockList->LoadTapeFile(path.toLocal8Bit().toStdString());
+    if (allSaved) {
+        m_unsaved.NoteSaved(true);
+    }
+    if (report.outcome != TapeReadOutcome::Unreadable) {
+        m_currentFile = path;
+    }
     // Notes on what was stepped over go to the log and the status bar; only problems ask for a box.
     QStringList problems;
     for (const TapeMessage& message : report.messages) {
@@ -666,6 +745,16 @@ void CLoaderDlg::OnAbout() {
     about.exec();
 }
 
+void CLoaderDlg::OnManual() {
+    auto* manual = findChild<CManualDlg*>();
+    if (manual == nullptr) {
+        manual = new CManualDlg(this);
+    }
+    manual->show();
+    manual->raise();
+    manual->activateWindow();
+}
+
 void CLoaderDlg::OnConsole() {
     m_pSignalDlg->ShowBeside(*this);
 }
@@ -695,10 +784,13 @@ bool CLoaderDlg::ConfirmEnd() {
         return true;
     }
     QMessageBox question(QMessageBox::Question, QString::fromUtf8(kProgramName),
-                         CUnsavedBlocks::kQuestion, QMessageBox::Yes | QMessageBox::No, this);
-    question.setDefaultButton(QMessageBox::No);
+                         CUnsavedBlocks::kQuestion,
+                         QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    question.setDefaultButton(QMessageBox::Save);
+    question.setEscapeButton(QMessageBox::Cancel);
     question.setWindowModality(Qt::WindowModal);
-    const bool ending = question.exec() == QMessageBox::Yes;
+    const int answer = question.exec();
+    const bool ending = answer == QMessageBox::Discard || (answer == QMessageBox::Save && OnSave());
     emit AskedAboutUnsavedBlocks(ending);
     return ending;
 }
@@ -717,12 +809,71 @@ void CLoaderDlg::reject() {
 
 // The window ends; main ends the program with it, whatever other window is still shown.
 void CLoaderDlg::EndProgram(int exitStatus) {
+    if (m_ended) {
+        return;  // a signal ended it under a question, whose answer comes too late
+    }
+    m_ended = true;
     m_exitStatus = exitStatus;
     StorePlaces();
     if (m_pSignalDlg != nullptr) {
         m_pSignalDlg->hide();
     }
     QDialog::done(exitStatus == 0 ? QDialog::Accepted : QDialog::Rejected);
+}
+
+void CLoaderDlg::EndByTermination(int signalNumber) {
+    const int32_t blockCount = static_cast<int32_t>(m_pBlockList->Model().GetBlocks().size());
+    if (m_pKept && m_unsaved.MustAsk(blockCount)) {
+        std::string failure;
+        if (const auto kept = m_pKept->Keep(AllBlocks(), failure)) {
+            // Said where the program was started from, too: the terminal of a `kill` sees it.
+            fprintf(stderr, "tapewise: unsaved blocks kept in %s\n", kept->c_str());
+        } else {
+            fprintf(stderr, "tapewise: unsaved blocks could not be kept: %s\n", failure.c_str());
+        }
+    }
+    EndProgram(128 + signalNumber);
+}
+
+void CLoaderDlg::TellOfKeptBlocks(bool openingFiles) {
+    if (!m_pKept || m_pKept->Waiting().empty()) {
+        return;
+    }
+    if (openingFiles) {
+        Tell("Blocks kept from a run ended before they were saved: File > Recover Kept Blocks");
+    } else {
+        OfferKeptBlocks();
+    }
+}
+
+void CLoaderDlg::OfferKeptBlocks() {
+    const std::vector<std::string> files =
+        m_pKept ? m_pKept->Waiting() : std::vector<std::string>{};
+    if (files.empty()) {
+        return;
+    }
+    QMessageBox question(QMessageBox::Question, QString::fromUtf8(kProgramName),
+                         "Tapewise was ended before some blocks were saved, and kept them.\n"
+                         "Load them into the list now?",
+                         QMessageBox::NoButton, isVisible() ? this : nullptr);
+    QPushButton* load = question.addButton("&Load", QMessageBox::AcceptRole);
+    QPushButton* discard = question.addButton("&Discard", QMessageBox::DestructiveRole);
+    QPushButton* later = question.addButton("Ask &Later", QMessageBox::RejectRole);
+    question.setDefaultButton(load);
+    question.setEscapeButton(later);
+    question.setWindowModality(Qt::WindowModal);
+    question.exec();
+    if (question.clickedButton() != load && question.clickedButton() != discard) {
+        return;
+    }
+    for (const std::string& file : files) {
+        if (question.clickedButton() == load) {
+            const TapeLoadReport report = m_pBlockList->LoadTapeFile(file);
+            Tell("Loaded " + CountOfBlocks(report.blocksAdded) + " kept from an earlier run");
+        }
+        m_pKept->Forget(file);
+    }
+    ShowKeptBlocks();
 }
 
 void CLoaderDlg::StorePlaces() {

@@ -27,6 +27,10 @@ class CRecordingDecode;
 class QProgressDialog;
 class QSettings;
 class CStoredSettings;
+class CMainMenu;
+class CRecoveryFiles;
+class CTapeSaver;
+class TapeBlock;
 
 // The main window. It owns the decoder, the block list, the status bar, the Signal window and
 // the capture of the sound input, and is how the decoder reaches all of them. main shows it and
@@ -44,13 +48,26 @@ public:
                QWidget* parent = nullptr);
     ~CLoaderDlg() override;
 
-    // Keeps the settings, the windows' places and the last folder in `store` between runs, and
-    // starts from what it holds; call before OnInitDialog. Without it nothing is kept.
-    void KeepSettingsIn(std::unique_ptr<QSettings> store);
+    // Keeps the settings, the windows' places, the last folder, the recent files and the blocks
+    // of a run ended from outside in `store` between runs, and starts from what it holds; call
+    // before OnInitDialog. Without it nothing is kept. `problems` (why the store could not be
+    // used) are told at start with those found in the store.
+    void KeepSettingsIn(std::unique_ptr<QSettings> store, const QStringList& problems = {});
 
     // Start-up: the Signal window, the status bar, the list, the decoder, then the sound input.
-    // False when the program cannot run (no sound input device; the user has been told).
-    bool OnInitDialog();
+    // Without a sound input device the user is told; the start then fails unless
+    // `carryOnWithoutInput` (files are to be opened, which needs no sound input).
+    bool OnInitDialog(bool carryOnWithoutInput = false);
+
+    // Offers the blocks that a run ended from outside kept, if any: load them, discard them, or
+    // ask again next time.
+    void OfferKeptBlocks();
+    // At start: the offer itself, or, when files are being opened, a line in the status bar that
+    // points to File > Recover Kept Blocks, so that nothing comes between the user and the files.
+    void TellOfKeptBlocks(bool openingFiles);
+    // SIGTERM or SIGHUP: unsaved blocks are kept for the next start, then the window ends with
+    // status 128 + the signal's number.
+    void EndByTermination(int signalNumber);
 
     // Buffers handed over by the sound input; posted to the window's thread by the input's
     // notifier, so they arrive in order, also under modal dialogs.
@@ -83,8 +100,11 @@ public:
     int32_t GetItemData(int32_t position) const override;
     TapeBlock GetBlockCopy(int32_t storeIndex) const override;
 
-    // The commands, also for tests.
-    void OnSaveAs();
+    // The commands, also for tests. The saves are true when the file was written.
+    bool OnSaveAs();
+    // The whole list to the file last saved or opened (a tape image), else to a file asked for.
+    bool OnSave();
+    void OnManual();
     void OnLoad();
     void OnOptions();
     void OnAbout();
@@ -101,6 +121,9 @@ public:
 
     QWidget* Item(int32_t id) const;
     CBlockListCtrl& BlockList() { return *m_pBlockList; }
+    CMainMenu& Menu() { return *m_pMenu; }
+    // The file that Save writes: the tape image last saved or opened; empty when none.
+    QString CurrentFile() const { return m_currentFile; }
     CLoaderStatusBar& StatusBar() { return *m_pStatusBar; }
     CSignalDlg& SignalDlg() { return *m_pSignalDlg; }
     CSampleDecoder& Decoder() { return *m_pDecoder; }
@@ -108,6 +131,8 @@ public:
     // The program's exit status once the window has ended: 0, or kFailureStatus after a fatal
     // error.
     int ExitStatus() const { return m_exitStatus; }
+    // Whether the window has ended (by the user, an error or a signal).
+    bool HasEnded() const { return m_ended; }
 
 public slots:
     // Enter outside a push button, and Escape or the close box: the program ends, after asking
@@ -116,7 +141,7 @@ public slots:
     void reject() override;
 
 signals:
-    // The user was asked whether to end with unsaved blocks; `ending` is the answer.
+    // The user was asked whether to end with unsaved blocks; `ending` is the outcome.
     void AskedAboutUnsavedBlocks(bool ending);
 
 protected:
@@ -126,6 +151,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void AddMenuBar();
+    void ConnectMenu();
+    void NameControls();
+    void ShowRecentFiles();
+    void ShowKeptBlocks();
     void AllowGrowth();
     void BuildButtons();
     void BuildStatusBar();
@@ -141,9 +171,9 @@ private:
     void StartRecording(const QString& path);
     void DecodeRecordingSlice();
     void EndRecording();
-    void SaveTo(const QString& path);
+    bool SaveTo(const QString& path, bool onlySelected);
+    std::vector<TapeBlock> AllBlocks() const;
     void ChooseSoundInput(const std::string& source);
-    QString AskPath(int mode);
     void StorePlaces();
     void WatchLostInput();
     void RetryLostInput();
@@ -177,6 +207,13 @@ private:
     QTimer* m_recordingTimer = nullptr;
     QProgressDialog* m_pProgress = nullptr;
     QString m_waitingSave;  // Save as chosen while loading: done when loading ends
+    bool m_waitingSaveSelected = false;
+    CMainMenu* m_pMenu = nullptr;
+    QString m_currentFile;
+    std::unique_ptr<CRecoveryFiles> m_pKept;
+    std::unique_ptr<CTapeSaver> m_pSaver;
+    QStringList m_settingsProblems;
     bool m_destroyed = false;
     int m_exitStatus = 0;
+    bool m_ended = false;
 };

@@ -1,6 +1,9 @@
 #include "app/StoredSettings.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QVariant>
 #include <utility>
 
@@ -43,7 +46,28 @@ constexpr SwitchField kSwitches[] = {
     {"decoder/externVals", &DecoderSettings::externVals},
 };
 
+// Pairs of limits whose minimum must lie below the maximum, as the Options dialog demands.
+struct LimitPair {
+    const char* name;
+    int32_t DecoderSettings::*min;
+    int32_t DecoderSettings::*max;
+};
+
+constexpr LimitPair kPairs[] = {
+    {"Leader", &DecoderSettings::leaderMin, &DecoderSettings::leaderMax},
+    {"Sync bit", &DecoderSettings::syncMin, &DecoderSettings::syncMax},
+    {"0 bit", &DecoderSettings::data0Min, &DecoderSettings::data0Max},
+    {"1 bit", &DecoderSettings::data1Min, &DecoderSettings::data1Max},
+};
+
 constexpr const char* kBaseNameKey = "decoder/baseName";
+constexpr const char* kRecentKey = "files/recent";
+
+void Note(QStringList* problems, const QString& text) {
+    if (problems != nullptr) {
+        *problems << QStringLiteral("Settings: ") + text;
+    }
+}
 constexpr int kMaxBaseName = 255;
 
 }  // namespace
@@ -66,19 +90,61 @@ void CStoredSettings::Write(const QString& key, const QVariant& value) {
     }
 }
 
-DecoderSettings CStoredSettings::Decoder() const {
+std::unique_ptr<QSettings> CStoredSettings::OpenUserStore(QString& problem) {
+    const QString path = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                         "/tapewise/tapewise.conf";
+    const QFileInfo file(path);
+    if (file.exists() && !file.isFile()) {
+        problem = path + " is not a regular file; settings are not kept this time.";
+        return nullptr;
+    }
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope, "tapewise",
+                                       "tapewise");
+}
+
+DecoderSettings CStoredSettings::Decoder(QStringList* problems) const {
     DecoderSettings settings;
     for (const NumberField& number : kNumbers) {
+        const QVariant stored = Read(number.key);
+        if (!stored.isValid()) {
+            continue;
+        }
         bool isNumber = false;
-        const int value = Read(number.key).toInt(&isNumber);
+        const int value = stored.toInt(&isNumber);
         if (isNumber && (value == kNotSet || (value >= number.min && value <= number.max))) {
             settings.*number.field = value;
+        } else {
+            Note(problems, QString("%1=%2 is not a number from %3 to %4; %5 is used")
+                               .arg(number.key, stored.toString())
+                               .arg(number.min)
+                               .arg(number.max)
+                               .arg(settings.*number.field));
+        }
+    }
+    const DecoderSettings defaults;
+    for (const LimitPair& pair : kPairs) {
+        if (settings.*pair.min >= settings.*pair.max) {
+            Note(problems, QString("%1 Min %2 is not below Max %3; %4 and %5 are used")
+                               .arg(pair.name)
+                               .arg(settings.*pair.min)
+                               .arg(settings.*pair.max)
+                               .arg(defaults.*pair.min)
+                               .arg(defaults.*pair.max));
+            settings.*pair.min = defaults.*pair.min;
+            settings.*pair.max = defaults.*pair.max;
         }
     }
     for (const SwitchField& choice : kSwitches) {
         const QVariant value = Read(choice.key);
-        if (value.isValid()) {
-            settings.*choice.field = value.toBool();
+        if (!value.isValid()) {
+            continue;
+        }
+        const QString text = value.toString();
+        if (text == "true" || text == "false") {
+            settings.*choice.field = text == "true";
+        } else {
+            Note(problems, QString("%1=%2 is neither true nor false; %3 is used")
+                               .arg(choice.key, text, settings.*choice.field ? "true" : "false"));
         }
     }
     const QString baseName = Read(kBaseNameKey).toString();
@@ -120,4 +186,35 @@ QString CStoredSettings::LastFolder() const {
 
 void CStoredSettings::SetLastFolder(const QString& folder) {
     Write("files/lastFolder", folder);
+}
+
+QString CStoredSettings::LastLoadFilter() const {
+    return Read("files/loadFilter").toString();
+}
+
+void CStoredSettings::SetLastLoadFilter(const QString& filter) {
+    Write("files/loadFilter", filter);
+}
+
+QStringList CStoredSettings::RecentFiles() const {
+    QStringList paths = Read(kRecentKey).toStringList();
+    paths.removeAll(QString());
+    return paths.mid(0, kMaxRecentFiles);
+}
+
+void CStoredSettings::AddRecentFile(const QString& path) {
+    QStringList paths = RecentFiles();
+    paths.removeAll(path);
+    paths.prepend(path);
+    Write(kRecentKey, paths.mid(0, kMaxRecentFiles));
+}
+
+void CStoredSettings::RemoveRecentFile(const QString& path) {
+    QStringList paths = RecentFiles();
+    paths.removeAll(path);
+    Write(kRecentKey, paths);
+}
+
+QString CStoredSettings::RecoveryFolder() const {
+    return m_store ? QFileInfo(m_store->fileName()).absolutePath() + "/unsaved" : QString();
 }

@@ -47,7 +47,7 @@ void CArchiveDecoder::EndSignal() {
         RunRobustBuffer(static_cast<int32_t>(m_robustBuffer.size()));
     }
     PlayClosingWave();
-    CloseStretch(true);
+    CloseStretch(true, m_tracker.LevelShare());
     m_queue.AddSilence(
         m_silenceCarry +
         (m_tracker.InSilence()
@@ -73,7 +73,7 @@ void CArchiveDecoder::TakeEvents() {
                 }
                 break;
             case PulseEvent::Kind::SilenceBegins:
-                CloseStretch(true);
+                CloseStretch(true, event.levelShare);
                 break;
             case PulseEvent::Kind::SilenceEnds:
                 m_queue.AddSilence(m_silenceCarry + event.tStates - m_settledT);
@@ -87,12 +87,12 @@ void CArchiveDecoder::TakeEvents() {
     m_events.clear();
 }
 
-void CArchiveDecoder::CloseStretch(bool endsInSilence) {
+void CArchiveDecoder::CloseStretch(bool endsInSilence, float levelShare) {
     if (m_stretch.empty()) {
         return;
     }
     std::vector<ParsedPiece> pieces =
-        CStretchParser::Parse(m_stretch, m_tracker.TStatesPerSample(), endsInSilence);
+        CStretchParser::Parse(m_stretch, m_tracker.TStatesPerSample(), endsInSilence, levelShare);
     if (pieces.empty()) {
         // No tape in it: it counts as silence.
         m_silenceCarry += m_edgeT - m_stretchStartT;

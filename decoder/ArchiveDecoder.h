@@ -47,7 +47,7 @@ public:
 
 private:
     void TakeEvents();
-    void CloseStretch(bool endsInSilence);
+    void CloseStretch(bool endsInSilence, float levelShare = 0.0F);
     void FeedRobust(const uint8_t* samples, int32_t count);
     void RunRobustBuffer(int32_t count);
     void PlayClosingWave();

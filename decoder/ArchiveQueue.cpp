@@ -114,6 +114,9 @@ void LogTimedBlock(CDecoderOwner* owner, const TimedBlock& block) {
         case BlockKind::Pause:
             std::snprintf(line, sizeof line, "Archive: pause, %u ms", t.pauseMs);
             break;
+        case BlockKind::RawTzx:
+            std::snprintf(line, sizeof line, "Archive: TZX block, %zu bytes", block.bytes.size());
+            break;
     }
     owner->AppendLog(line);
 }

@@ -12,6 +12,10 @@ struct PulseEvent {
     };
     Kind kind = Kind::Pulse;
     float tStates = 0.0F;
+    // SilenceBegins: the share of the samples since the previous silence, up to the last edge,
+    // that lay beyond half the swing. A square wave spends nearly all its time there, hiss
+    // about a fifth.
+    float levelShare = 0.0F;
 };
 
 // Turns samples at any rate into the pulses of the tape signal, in T-states of the 3.5 MHz clock.
@@ -40,10 +44,14 @@ public:
     // Samples since the latest edge (since the start when there was none).
     double SamplesSinceEdge() const { return static_cast<double>(m_index) - m_lastEdge; }
     bool InSilence() const { return m_inSilence; }
+    // As a SilenceBegins event gives it, for the signal since the latest silence.
+    float LevelShare() const;
 
 private:
     enum class Level : uint8_t { Unknown, Low, High };
 
+    double Crossing(double at, float d, float halfSwing, float direction) const;
+    double FirstCrossing(double at) const;
     void Edge(double at, std::vector<PulseEvent>& events);
     void FlushPending(std::vector<PulseEvent>& events);
 
@@ -53,11 +61,18 @@ private:
     float m_low = 128.0F;
     float m_previous = 0.0F;  // the previous sample less the midline
     Level m_level = Level::Unknown;
-    double m_crossing = 0.0;  // latest midline crossing towards the other level, in samples
+    float m_rest = 128.0F;      // the latest sample while the level was unknown
+    bool m_restingMid = false;  // the first pulse out of a silence at the midline
+    double m_crossing = 0.0;    // latest midline crossing towards the other level, in samples
     double m_lastEdge = 0.0;
     bool m_inSilence = true;
     // Each pulse is held until the next one shows that it was not cut by a glitch.
     float m_pending = 0.0F;
     bool m_mergeNext = false;
     int64_t m_index = 0;
+    // Samples since the latest silence, and those beyond half the swing; as at the latest edge.
+    int64_t m_stretchStart = 0;  // the sample of the first edge after the latest silence
+    int64_t m_levelSamples = 0;
+    int64_t m_stretchSamplesAtEdge = 0;
+    int64_t m_levelSamplesAtEdge = 0;
 };

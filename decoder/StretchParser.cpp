@@ -3,13 +3,26 @@
 #include <algorithm>
 #include <cmath>
 
+#include "decoder/BitRunReader.h"
+
 namespace {
 
-constexpr double kToneTolerance = 0.12;  // of the run's mean
-constexpr double kSyncShare = 0.85;      // a sync pulse is shorter than this share of the leader
-constexpr double kSameClass = 1.3;       // one bit length spread, either way
-constexpr double kMinBitRatio = 1.4;     // the 1-bit pulse over the 0-bit one
-constexpr double kMaxBitRatio = 2.8;
+constexpr double kToneTolerance = 0.12;  // of the run's mean, for its first pulses
+constexpr int32_t kToneLearnPulses = 16;
+constexpr double kToneMarginShare = 0.03;    // beyond the range of the run so far
+constexpr double kToneMarginSamples = 0.75;  // or this share of a sample, whichever is more
+constexpr double kSyncShare = 0.85;  // a sync pulse is shorter than this share of the leader
+constexpr int32_t kBentLeaderPulses = 4;
+constexpr int32_t kMinLeaderPulses = 128;
+constexpr int32_t kMinSignalPulses = 6;    // of a stretch that holds no tone and no data
+constexpr double kMaxOneOverPilot = 1.05;  // some loaders' 1-bit is as long as their pilot
+constexpr int32_t kMinTurboPulses = 15;    // a byte after a leader and syncs, its last edge lost
+constexpr int32_t kMinTurboChanges = 2;    // bits that differ from the one before
+constexpr int32_t kMinPureDataChanges = 3;
+// Data without a leader is a loader's block, not a few bytes: those are a run of data that a
+// worn stretch broke, kept as the signal they are rather than as bytes that are not on the tape.
+constexpr int32_t kMinPureDataPulses = 256;
+constexpr double kSingleOneOverSync = 1.6;  // a 1-bit is about twice a sync pulse, a 0-bit one
 constexpr int32_t kEdgeArtefactPulses = 2;  // at a stretch's ends, a few stray edges are no signal
 constexpr double kRomSpeedSpread = 0.10;
 constexpr double kRomBitSpread = 0.04;
@@ -19,148 +32,48 @@ struct ToneRun {
     double mean = 0.0;
 };
 
-ToneRun FindTone(const std::vector<float>& p, int32_t at) {
+// A run of pulses of one length. Its first pulses are taken within kToneTolerance of their mean;
+// after that, within the range they span and a small margin: a tone straight after another
+// that is a little higher or lower (a leader that steps down) is a tone of its own.
+ToneRun FindTone(const std::vector<float>& p, int32_t at, double tStatesPerSample) {
     const auto n = static_cast<int32_t>(p.size());
     double sum = 0.0;
+    double lo = 0.0;
+    double hi = 0.0;
     int32_t count = 0;
     while (at + count < n) {
         const double pulse = p[static_cast<size_t>(at + count)];
         const double mean = count == 0 ? pulse : sum / count;
-        if (std::fabs(pulse - mean) > kToneTolerance * mean) {
-            break;
+        if (count < kToneLearnPulses) {
+            if (std::fabs(pulse - mean) > kToneTolerance * mean) {
+                break;
+            }
+        } else {
+            const double margin =
+                std::max(kToneMarginShare * mean, kToneMarginSamples * tStatesPerSample);
+            if (pulse < lo - margin || pulse > hi + margin) {
+                break;
+            }
         }
+        lo = count == 0 ? pulse : std::min(lo, pulse);
+        hi = count == 0 ? pulse : std::max(hi, pulse);
         sum += pulse;
         ++count;
     }
     return {count, count > 0 ? sum / count : 0.0};
 }
 
-struct DataRun {
-    int32_t pulseCount = 0;
-    double zero = 0.0;
-    double one = 0.0;
-    std::vector<uint8_t> bytes;
-    uint8_t usedBits = 8;
-};
-
-// Bit lengths learnt while reading: one class until a pulse of the other length shows up.
-class CBitClasses {
-public:
-    // The class of a pulse (0 short, 1 long, 2 the only one known so far), or -1 when it fits
-    // none; a pulse of a new length that fits the ratio opens the second class.
-    int Classify(double pulse) {
-        if (m_count[0] == 0 && m_count[1] == 0) {
-            return 2;
-        }
-        if (m_count[1] == 0 || m_count[0] == 0) {
-            const int known = m_count[0] > 0 ? 0 : 1;
-            const double mean = Mean(known);
-            if (pulse <= mean * kSameClass && pulse >= mean / kSameClass) {
-                return known == 0 && m_single ? 2 : known;
-            }
-            if (!m_single) {
-                return -1;
-            }
-            const double ratio = pulse > mean ? pulse / mean : mean / pulse;
-            if (ratio < kMinBitRatio || ratio > kMaxBitRatio) {
-                return -1;
-            }
-            // The single class turns out to be the other one of the pair.
-            if (pulse < mean) {
-                m_sum[1] = m_sum[0];
-                m_count[1] = m_count[0];
-                m_sum[0] = 0.0;
-                m_count[0] = 0;
-                m_singleWasLong = true;
-            }
-            m_single = false;
-            return pulse < mean ? 0 : 1;
-        }
-        const double zero = Mean(0);
-        const double one = Mean(1);
-        if (pulse < zero / kSameClass || pulse > one * kSameClass) {
-            return -1;
-        }
-        return pulse * pulse < zero * one ? 0 : 1;
-    }
-    void Add(int cls, double pulse) {
-        const int index = cls == 2 ? (m_singleWasLong ? 1 : 0) : cls;
-        m_sum[index] += pulse;
-        ++m_count[index];
-    }
-    bool BothSeen() const { return m_count[0] > 0 && m_count[1] > 0; }
-    bool SingleWasLong() const { return m_singleWasLong; }
-    double Mean(int index) const {
-        return m_count[index] > 0 ? m_sum[index] / static_cast<double>(m_count[index]) : 0.0;
-    }
-
-private:
-    double m_sum[2] = {0.0, 0.0};
-    int64_t m_count[2] = {0, 0};
-    bool m_single = true;  // still one class only
-    bool m_singleWasLong = false;
-};
-
-void PackBits(const std::vector<uint8_t>& bits, DataRun& run) {
-    run.bytes.assign((bits.size() + 7) / 8, 0);
+// Bits packed eight to a byte, first bit in the top bit.
+std::vector<uint8_t> PackBits(const std::vector<uint8_t>& bits, uint8_t& usedBits) {
+    std::vector<uint8_t> bytes((bits.size() + 7) / 8, 0);
     for (size_t i = 0; i < bits.size(); ++i) {
         if (bits[i] != 0) {
-            run.bytes[i / 8] |= static_cast<uint8_t>(0x80U >> (i % 8));
+            bytes[i / 8] |= static_cast<uint8_t>(0x80U >> (i % 8));
         }
     }
     const auto rest = static_cast<uint8_t>(bits.size() % 8);
-    run.usedBits = rest == 0 ? 8 : rest;
-}
-
-std::optional<DataRun> FindData(const std::vector<float>& p, int32_t at, bool endsInSilence) {
-    const auto n = static_cast<int32_t>(p.size());
-    CBitClasses classes;
-    std::vector<uint8_t> labels;  // per bit: 0, 1, or 2 for the class known alone at the time
-    int32_t k = at;
-    while (k < n) {
-        const double first = p[static_cast<size_t>(k)];
-        const CBitClasses before = classes;
-        const int cls = classes.Classify(first);
-        if (cls < 0) {
-            break;
-        }
-        // The last pulse before a silence has no closing edge: its pair partner stands for it.
-        const bool lastOfStretch = k + 1 == n && endsInSilence;
-        if (k + 1 >= n && !lastOfStretch) {
-            classes = before;
-            break;
-        }
-        // ... but only where it completes a byte; else the lone pulse is the level settling.
-        if (lastOfStretch && (labels.size() + 1) % 8 != 0) {
-            classes = before;
-            break;
-        }
-        const double second = lastOfStretch ? first : p[static_cast<size_t>(k + 1)];
-        classes.Add(cls, first);
-        const int secondCls = classes.Classify(second);
-        if (secondCls != cls) {
-            classes = before;
-            break;
-        }
-        classes.Add(secondCls, second);
-        labels.push_back(static_cast<uint8_t>(cls));
-        k += lastOfStretch ? 1 : 2;
-    }
-    if (!classes.BothSeen() || k - at < CStretchParser::kMinDataPulses) {
-        return std::nullopt;
-    }
-    const uint8_t singleBit = classes.SingleWasLong() ? 1 : 0;
-    for (uint8_t& label : labels) {
-        if (label == 2) {
-            label = singleBit;
-        }
-    }
-    DataRun run;
-    run.pulseCount = k - at;
-    run.zero = classes.Mean(0);
-    run.one = classes.Mean(1);
-    PackBits(labels, run);
-    return run;
+    usedBits = rest == 0 ? 8 : rest;
+    return bytes;
 }
 
 uint16_t ToPulse(double tStates) {
@@ -169,8 +82,12 @@ uint16_t ToPulse(double tStates) {
 
 class CParse {
 public:
-    CParse(const std::vector<float>& pulses, double tStatesPerSample, bool endsInSilence)
-        : m_p(pulses), m_tPerSample(tStatesPerSample), m_endsInSilence(endsInSilence) {}
+    CParse(const std::vector<float>& pulses, double tStatesPerSample, bool endsInSilence,
+           bool squareWave)
+        : m_p(pulses),
+          m_tPerSample(tStatesPerSample),
+          m_endsInSilence(endsInSilence),
+          m_squareWave(squareWave) {}
 
     std::vector<ParsedPiece> Run() {
         const auto n = static_cast<int32_t>(m_p.size());
@@ -180,35 +97,31 @@ public:
                 at += used;
                 m_structured = true;
             } else {
-                if (m_oddCount == 0) {
-                    m_oddStart = at;
-                }
-                ++m_oddCount;
+                AddOdd(at, 1);
                 ++at;
             }
         }
-        FlushOdd(true);
-        if (!m_structured) {
-            m_pieces.clear();
+        // A few edges on their own are hiss that rose above the trigger for a moment.
+        if (!m_structured && (!m_squareWave || n < kMinSignalPulses)) {
+            return {};
         }
+        FlushOdd(true);
         return std::move(m_pieces);
     }
 
 private:
     int32_t TakeStructure(int32_t at) {
-        const ToneRun tone = FindTone(m_p, at);
+        const ToneRun tone = FindTone(m_p, at, m_tPerSample);
         if (tone.count >= CStretchParser::kMinTonePulses) {
             if (const int32_t used = TakeTurbo(at, tone); used > 0) {
                 return used;
             }
         }
-        if (auto data = FindData(m_p, at, m_endsInSilence)) {
-            FlushOdd(false);
-            ParsedPiece piece;
-            piece.block.kind = BlockKind::PureData;
-            SetBits(piece.block, *data);
-            Push(std::move(piece), at, data->pulseCount);
-            return data->pulseCount;
+        // A long leader is a tone, not the start of data (whose bytes are seldom eight zeros).
+        if (tone.count < kMinLeaderPulses) {
+            if (const int32_t used = TakePureData(at); used > 0) {
+                return used;
+            }
         }
         if (tone.count >= CStretchParser::kMinTonePulses) {
             FlushOdd(false);
@@ -222,8 +135,33 @@ private:
         return 0;
     }
 
-    int32_t TakeTurbo(int32_t at, const ToneRun& tone) {
+    int32_t TakePureData(int32_t at) {
+        const CBitRunReader reader(m_p, m_tPerSample, m_endsInSilence);
+        std::optional<BitRun> data = reader.Read(at, kMinPureDataPulses, false);
+        // A leader that steps down in pitch reads as bits of two lengths, each in one stretch;
+        // data changes between them all the time.
+        if (!data || data->classChanges < kMinPureDataChanges) {
+            return 0;
+        }
+        AddOdd(at, data->first - at);
+        FlushOdd(false);
+        ParsedPiece piece;
+        piece.block.kind = BlockKind::PureData;
+        SetBits(piece.block, *data);
+        Push(std::move(piece), data->first, data->pulseCount);
+        return data->first - at + data->pulseCount;
+    }
+
+    int32_t TakeTurbo(int32_t at, ToneRun tone) {
         const auto n = static_cast<int32_t>(m_p.size());
+        // The filters of a played tape bend the last pulses of a leader before the sync.
+        for (int32_t bent = 0; bent < kBentLeaderPulses && at + tone.count < n; ++bent) {
+            const double pulse = m_p[static_cast<size_t>(at + tone.count)];
+            if (pulse <= kSyncShare * tone.mean || pulse > (1.0 + kToneTolerance) * tone.mean) {
+                break;
+            }
+            ++tone.count;
+        }
         const int32_t sync = at + tone.count;
         if (sync + 2 >= n) {
             return 0;
@@ -233,8 +171,8 @@ private:
         if (sync1 > kSyncShare * tone.mean || sync2 > kSyncShare * tone.mean) {
             return 0;
         }
-        auto data = FindData(m_p, sync + 2, m_endsInSilence);
-        if (!data || data->one > kSyncShare * tone.mean) {
+        std::optional<BitRun> data = TurboData(sync + 2, (sync1 + sync2) / 2.0);
+        if (!data || data->one > kMaxOneOverPilot * tone.mean) {
             return 0;
         }
         FlushOdd(false);
@@ -252,11 +190,56 @@ private:
         return used;
     }
 
-    static void SetBits(TimedBlock& block, DataRun& data) {
+    // The data right after a leader and sync pair. A leader and syncs are evidence enough for a
+    // block of a byte or two, even of one bit length (a lone 0xFF); a short one is whole bytes.
+    std::optional<BitRun> TurboData(int32_t start, double syncMean) const {
+        const CBitRunReader reader(m_p, m_tPerSample, m_endsInSilence);
+        std::optional<BitRun> data = reader.Read(start, kMinTurboPulses, true);
+        if (!data || data->first != start) {
+            return std::nullopt;
+        }
+        const bool shortBlock = data->pulseCount < CStretchParser::kMinDataPulses;
+        if (shortBlock && data->usedBits != 8) {
+            return std::nullopt;
+        }
+        if (data->singleLength) {
+            const bool reachesSilence = m_endsInSilence && start + data->pulseCount >= Size() - 1;
+            if (!shortBlock || !reachesSilence) {
+                return std::nullopt;
+            }
+            // One length alone: against the syncs (about a 0-bit long) it is a 0 or a 1.
+            if (data->zero > kSingleOneOverSync * syncMean) {
+                for (uint8_t& byte : data->bytes) {
+                    byte = 0xFF;
+                }
+                data->one = data->zero;
+                data->zero = data->one / 2.0;
+            } else {
+                data->one = data->zero * 2.0;
+            }
+        } else if (data->classChanges < kMinTurboChanges) {
+            return std::nullopt;
+        }
+        return data;
+    }
+
+    static void SetBits(TimedBlock& block, BitRun& data) {
         block.timing.zeroPulse = ToPulse(data.zero);
         block.timing.onePulse = ToPulse(data.one);
         block.timing.usedBitsInLastByte = data.usedBits;
         block.bytes = std::move(data.bytes);
+    }
+
+    int32_t Size() const { return static_cast<int32_t>(m_p.size()); }
+
+    void AddOdd(int32_t at, int32_t count) {
+        if (count <= 0) {
+            return;
+        }
+        if (m_oddCount == 0) {
+            m_oddStart = at;
+        }
+        m_oddCount += count;
     }
 
     void Push(ParsedPiece piece, int32_t first, int32_t count) {
@@ -306,15 +289,13 @@ private:
             }
             level ^= 1U;
         }
-        DataRun packed;
-        PackBits(bits, packed);
-        block.bytes = std::move(packed.bytes);
-        block.timing.usedBitsInLastByte = packed.usedBits;
+        block.bytes = PackBits(bits, block.timing.usedBitsInLastByte);
     }
 
     const std::vector<float>& m_p;
     double m_tPerSample;
     bool m_endsInSilence;
+    bool m_squareWave;  // a tape's signal: kept even where no structure names it
     std::vector<ParsedPiece> m_pieces;
     int32_t m_oddStart = 0;
     int32_t m_oddCount = 0;
@@ -324,8 +305,9 @@ private:
 }  // namespace
 
 std::vector<ParsedPiece> CStretchParser::Parse(const std::vector<float>& pulses,
-                                               double tStatesPerSample, bool endsInSilence) {
-    return CParse(pulses, tStatesPerSample, endsInSilence).Run();
+                                               double tStatesPerSample, bool endsInSilence,
+                                               double levelShare) {
+    return CParse(pulses, tStatesPerSample, endsInSilence, levelShare >= kSquareWaveShare).Run();
 }
 
 bool CStretchParser::IsRomTiming(double pilot, double zero, double one) {

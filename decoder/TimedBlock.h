@@ -13,13 +13,14 @@ enum class BlockKind : uint8_t {
     PureData,         // data bits without leader or sync (0x14)
     DirectRecording,  // the signal as one bit per sample (0x15)
     Pause,            // silence (0x20)
+    RawTzx,           // a TZX block kept as read (texts, loops, CSW, ...): its ID byte and the rest
 };
 
 // Pulse lengths in T-states of the 3.5 MHz clock. The defaults are the ROM's timing of a data
 // block; a header's leader has 8063 pulses.
 struct BlockTiming {
     uint16_t pilotPulse = 2168;  // also the pulse of a PureTone
-    uint16_t pilotCount = 3223;  // also the pulse count of a PureTone
+    uint32_t pilotCount = 3223;  // also the pulse count of a PureTone, which may pass 65535
     uint16_t sync1 = 667;
     uint16_t sync2 = 735;
     uint16_t zeroPulse = 855;
@@ -37,7 +38,7 @@ struct TimedBlock {
     BlockKind kind = BlockKind::Standard;
     BlockTiming timing;
     // Data bytes, flag first (Standard, Turbo, PureData); the samples of a DirectRecording, eight
-    // to a byte, first sample in the top bit.
+    // to a byte, first sample in the top bit; the whole block of a RawTzx, ID byte first.
     std::vector<uint8_t> bytes;
     // The pulses of a PulseSequence, in T-states.
     std::vector<uint16_t> pulses;

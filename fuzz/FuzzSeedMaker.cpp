@@ -81,6 +81,33 @@ std::vector<uint8_t> TzxOtherBlocks() {
 }
 }  // namespace
 
+// The fuzzers' longest input (-max_len): libFuzzer tries inputs up to the longest seed's length.
+constexpr size_t kLongestInput = 65536;
+
+// A TZX image of exactly kLongestInput bytes: long data blocks of each kind, a long recording, a
+// tone and a pulse run of several TZX blocks each, the blocks kept as they are read, and a
+// standard data block that fills the rest.
+std::vector<uint8_t> LargeTzx() {
+    std::vector<uint8_t> bytes(12000, 0x33);
+    bytes[0] = 0xFF;
+    const BlockTiming turbo{1500, 300, 400, 450, 500, 1000, 6, 20, 79};
+    std::vector<TapeBlock> blocks = {Header(3)};
+    blocks.emplace_back(TimedBlock{BlockKind::Turbo, turbo, bytes, {}});
+    blocks.emplace_back(TimedBlock{BlockKind::PureData, {.usedBitsInLastByte = 5}, bytes, {}});
+    blocks.emplace_back(TimedBlock{BlockKind::DirectRecording, {}, bytes, {}});
+    blocks.emplace_back(TimedBlock{BlockKind::PureTone, {.pilotCount = 200000}, {}, {}});
+    blocks.emplace_back(
+        TimedBlock{BlockKind::PulseSequence, {}, {}, std::vector<uint16_t>(600, 700)});
+    std::vector<uint8_t> image = EncodeTapeImage(TapeLayout::Tzx, blocks);
+    const std::vector<uint8_t> others = TzxOtherBlocks();
+    image.insert(image.end(), others.begin() + 10, others.end());
+    const size_t standardBlockHead = 5;
+    const std::vector<uint8_t> filler =
+        EncodeTapeImage(TapeLayout::Tzx, {Data(kLongestInput - image.size() - standardBlockHead)});
+    image.insert(image.end(), filler.begin() + 10, filler.end());
+    return image;
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fputs("usage: fuzz_seed_maker DIRECTORY\n", stderr);
@@ -93,6 +120,7 @@ int main(int argc, char** argv) {
     Write(dir / "blocks.tzx", EncodeTapeImage(TapeLayout::Tzx, blocks));
     Write(dir / "other.tzx", TzxOtherBlocks());
     Write(dir / "stretches.tzx", EncodeTapeImage(TapeLayout::Tzx, Stretches()));
+    Write(dir / "large.tzx", LargeTzx());
     Write(dir / "empty-record.tap", {0, 0, 2, 0, 0xFF, 0xFF});
     return 0;
 }

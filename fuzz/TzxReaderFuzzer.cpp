@@ -1,6 +1,7 @@
 // Feeds arbitrary bytes, behind a valid TZX header, to the TZX reader. Besides not crashing, the
 // blocks it finds, of every kind and with their timing, must survive being written as TZX and
-// read again, and a TAP of them must read back as their data blocks.
+// read again; written as TZX they must give back the file's blocks byte for byte, every block
+// read; and a TAP of them must read back as their data blocks.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -33,6 +34,22 @@ void CheckRoundTrip(const std::vector<TapeBlock>& blocks) {
         __builtin_trap();
     }
 }
+
+// TZX -> TZX keeps every block as it was: the blocks written again are the file's blocks up to
+// the first one that could not be read whole, and all of them when every one could.
+void CheckBlocksKeptAsRead(const std::vector<uint8_t>& file, const TapeImage& image) {
+    if (FindUnstorableBlock(image.blocks, TapeLayout::Tzx) || file.size() < sizeof kHeader) {
+        return;
+    }
+    const std::vector<uint8_t> again = EncodeTapeImage(TapeLayout::Tzx, image.blocks);
+    const size_t body = again.size() - sizeof kHeader;
+    const size_t fileBody = file.size() - sizeof kHeader;
+    const bool allRead = image.outcome == TapeReadOutcome::Complete;
+    if (body > fileBody || (allRead && body != fileBody) ||
+        !std::equal(again.begin() + sizeof kHeader, again.end(), file.begin() + sizeof kHeader)) {
+        __builtin_trap();
+    }
+}
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -55,5 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         __builtin_trap();
     }
     CheckRoundTrip(image.blocks);
+    if (image.outcome != TapeReadOutcome::Unreadable) {
+        CheckBlocksKeptAsRead(file, image);
+    }
     return 0;
 }

@@ -83,7 +83,78 @@ QString RejectionReason(OptionsControl control, const OptionsForm& form) {
                                   : "Base[.count]: a name, then optionally a dot and a count.";
 }
 
+// What each control is for, for its tool tip and for screen readers; a label names its field.
+struct ControlHelp {
+    int32_t id;
+    int32_t labelId;  // 0: none
+    const char* name;
+    const char* tip;
+};
+
+constexpr ControlHelp kHelp[] = {
+    {kLeaderMin, kLeaderMinLabel, "Leader Min",
+     "Shortest period of the leader tone, in samples (22 samples = 1 ms). Usual: 18."},
+    {kLeaderMax, kLeaderMaxLabel, "Leader Max",
+     "Longest period of the leader tone, in samples (22 samples = 1 ms). Usual: 36."},
+    {kSyncMin, kSyncMinLabel, "Sync bit Min",
+     "Shortest period of the sync pulse after the leader, in samples. Usual: 5."},
+    {kSyncMax, kSyncMaxLabel, "Sync bit Max",
+     "Longest period of the sync pulse after the leader, in samples. Usual: 14."},
+    {kData0Min, kData0MinLabel, "Data 0 Min", "Shortest period of a 0 bit, in samples. Usual: 5."},
+    {kData0Max, kData0MaxLabel, "Data 0 Max", "Longest period of a 0 bit, in samples. Usual: 14."},
+    {kData1Min, kData1MinLabel, "Data 1 Min", "Shortest period of a 1 bit, in samples. Usual: 16."},
+    {kData1Max, kData1MaxLabel, "Data 1 Max", "Longest period of a 1 bit, in samples. Usual: 28."},
+    {kFilter, kFilterLabel, "Filter percent",
+     "Noise filter of the peak and trough tracker, in percent (0 to 100): higher ignores more "
+     "ripple. Usual: 55."},
+    {kDelay, kDelayLabel, "Delay",
+     "Samples after a peak or trough during which the filter threshold stays whole."},
+    {kDecay, kDecayLabel, "Decay percent",
+     "Percentage points by which the filter threshold falls per sample after the delay (0 to "
+     "100)."},
+    {kMaxFirst, 0, "Max first",
+     "Take periods peak to peak instead of trough to trough (try it for an inverted "
+     "recording)."},
+    {kMiddleVals, 0, "Middle vals",
+     "The automatic calibration may move the boundary between 0 bits and 1 bits."},
+    {kExternVals, 0, "Extern vals",
+     "The automatic calibration may move the shortest 0 bit and the longest 1 bit."},
+    {kRobust, 0, "Robust",
+     "For noisy, worn, quiet or inverted tapes: the samples are conditioned and three decoders "
+     "run side by side."},
+    {kArchive, 0, "Archive",
+     "For turbo and custom loaders: keeps turbo timing, tones, pulses, recordings and pauses. "
+     "Save as TZX to keep them."},
+    {kFromFile, 0, "From file",
+     "Decode the numbered raw files Base.000, Base.001, ... instead of the sound input."},
+    {kDump, 0, "Dump",
+     "Write every sound buffer to the numbered raw files Base.000, Base.001, ..."},
+    {kBaseCount, kBaseCountLabel, "Base and count",
+     "Base name of the raw files, then optionally a dot and the number to start at: take.7 "
+     "starts at take.007."},
+    {kSoundInput, kSoundInputLabel, "Sound input", "The sound input that Tapewise records from."},
+    {common_ids::kReset, 0, "Reset", "Puts the usual values into the boxes; OK applies them."},
+    {common_ids::kOk, 0, "OK", "Applies the values and closes."},
+    {common_ids::kCancel, 0, "Cancel", "Closes without changing anything."},
+    {kRejection, 0, "Why a value was refused", ""},
+};
+
 }  // namespace
+
+void COptionsDlg::DescribeControls() {
+    for (const ControlHelp& help : kHelp) {
+        QWidget* control = Item(help.id);
+        if (control == nullptr) {
+            continue;
+        }
+        control->setAccessibleName(help.name);
+        control->setToolTip(help.tip);
+        if (auto* label = help.labelId == 0 ? nullptr : qobject_cast<QLabel*>(Item(help.labelId))) {
+            label->setBuddy(control);
+            label->setToolTip(help.tip);
+        }
+    }
+}
 
 COptionsDlg::COptionsDlg(DecoderSettings& settings, QWidget* parent)
     : QDialog(parent), m_pSettings(&settings) {
@@ -128,7 +199,7 @@ void COptionsDlg::OnInitDialog() {
     m_pBaseCount->setMaxLength(kMaxBaseText);
     m_pArchive = qobject_cast<QCheckBox*>(Item(kArchive));
     m_pSoundInput = qobject_cast<QComboBox*>(Item(kSoundInput));
-    qobject_cast<QLabel*>(Item(kSoundInputLabel))->setBuddy(m_pSoundInput);
+    DescribeControls();
     m_pRejection = qobject_cast<QLabel*>(Item(kRejection));
     m_pRejection->setWordWrap(true);
     QPalette colours = m_pRejection->palette();

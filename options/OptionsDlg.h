@@ -51,6 +51,7 @@ signals:
 
 private:
     void OnInitDialog();
+    void DescribeControls();
     void Reject(OptionsControl control);
     bool SettleDumpFiles(const CheckedOptions& checked);
 

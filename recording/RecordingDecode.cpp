@@ -1,5 +1,6 @@
 #include "recording/RecordingDecode.h"
 
+#include "decoder/CaptureRate.h"
 #include "decoder/SampleDecoder.h"
 
 namespace {
@@ -11,32 +12,45 @@ DecoderSettings ForRecording(DecoderSettings settings) {
 }  // namespace
 
 CRecordingDecode::CRecordingDecode(CDecoderOwner* owner, const DecoderSettings& settings)
-    : m_pDecoder(CSampleDecoder::Create(owner, ForRecording(settings))), m_feeder(*m_pDecoder) {}
+    : m_pOwner(owner), m_settings(ForRecording(settings)) {}
 
 CRecordingDecode::~CRecordingDecode() = default;
 
 std::optional<std::string> CRecordingDecode::Open(const std::string& path) {
-    return m_source.Open(path);
+    if (m_settings.archive) {
+        m_source.KeepOwnRate();
+    }
+    if (auto failure = m_source.Open(path)) {
+        return failure;
+    }
+    const int32_t rate = m_settings.archive ? m_source.SampleRate() : kCaptureRate;
+    m_pDecoder = CSampleDecoder::Create(m_pOwner, m_settings, rate);
+    m_pFeeder = std::make_unique<CBufferFeeder>(*m_pDecoder);
+    m_pFeeder->SetBufferHook(m_bufferHook);
+    return std::nullopt;
 }
 
 void CRecordingDecode::SetBufferHook(BufferHook hook) {
-    m_feeder.SetBufferHook(std::move(hook));
+    m_bufferHook = std::move(hook);
+    if (m_pFeeder) {
+        m_pFeeder->SetBufferHook(m_bufferHook);
+    }
 }
 
 bool CRecordingDecode::DecodeOneBuffer() {
-    while (!m_ended) {
-        const int64_t before = m_feeder.SamplesDecoded();
-        const int32_t got = m_source.Read(m_feeder.Space(), m_feeder.SpaceCount());
+    while (!m_ended && m_pFeeder) {
+        const int64_t before = m_pFeeder->SamplesDecoded();
+        const int32_t got = m_source.Read(m_pFeeder->Space(), m_pFeeder->SpaceCount());
         if (got < 0) {
             m_readError = m_source.ErrorText();
         }
         if (got <= 0) {
-            m_feeder.Finish();
+            m_pFeeder->Finish();
             m_ended = true;
             return false;
         }
-        m_feeder.Commit(got);
-        if (m_feeder.SamplesDecoded() != before) {
+        m_pFeeder->Commit(got);
+        if (m_pFeeder->SamplesDecoded() != before) {
             return true;
         }
     }

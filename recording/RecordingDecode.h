@@ -24,13 +24,15 @@ public:
     using BufferHook = std::function<void(SignalReading reading)>;
 
     // The settings are copied; dumping and replaying are switched off, since the recording is
-    // the input.
+    // the input. The decoder is made by Open, at the rate that `tapewise-cli decode` would use:
+    // the recording's own in archive mode, 22000 per second otherwise.
     CRecordingDecode(CDecoderOwner* owner, const DecoderSettings& settings);
     ~CRecordingDecode();
     CRecordingDecode(const CRecordingDecode&) = delete;
     CRecordingDecode& operator=(const CRecordingDecode&) = delete;
 
-    // Opens the recording (channels mixed); the reason when it cannot be read.
+    // Opens the recording (channels mixed) and makes its decoder; the reason when it cannot be
+    // read.
     std::optional<std::string> Open(const std::string& path);
     void SetBufferHook(BufferHook hook);
 
@@ -46,16 +48,20 @@ public:
     const std::optional<std::string>& ReadError() const { return m_readError; }
     // How far reading has come, 0 to 1000.
     int32_t Permille() const;
-    int64_t SamplesDecoded() const { return m_feeder.SamplesDecoded(); }
+    int64_t SamplesDecoded() const { return m_pFeeder ? m_pFeeder->SamplesDecoded() : 0; }
     bool Truncated() const { return m_source.Truncated(); }
+    // After a successful Open.
     CSampleDecoder& Decoder() { return *m_pDecoder; }
 
 private:
     bool DecodeOneBuffer();
 
+    CDecoderOwner* m_pOwner;
+    DecoderSettings m_settings;
     std::unique_ptr<CSampleDecoder> m_pDecoder;
     CAudioFileSource m_source{ChannelChoice::Mix};
-    CBufferFeeder m_feeder;
+    std::unique_ptr<CBufferFeeder> m_pFeeder;
+    BufferHook m_bufferHook;
     std::optional<std::string> m_readError;
     bool m_ended = false;
 };

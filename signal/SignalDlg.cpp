@@ -84,6 +84,7 @@ void CSignalDlg::OnInitDialog() {
         }
     }
     connect(m_tab, &CTabCtrl::SelChange, this, &CSignalDlg::OnSelchangeTab);
+    m_tab->setAccessibleName(QStringLiteral("Pages"));
     m_templateSize = size();
     m_tabPlace = m_tab->geometry();
     setMinimumSize(m_templateSize);
@@ -118,6 +119,7 @@ void CSignalDlg::ShowBeside(const QWidget& mainWindow) {
     if (!isVisible()) {
         if (!m_place.isEmpty()) {
             restoreGeometry(m_place);
+            KeepOnScreen(mainWindow);
         } else {
             const QScreen* screen = mainWindow.screen();
             // Not yet shown, this window has no frame: it will get one like the main window's.
@@ -125,11 +127,30 @@ void CSignalDlg::ShowBeside(const QWidget& mainWindow) {
                 size() + mainWindow.frameGeometry().size() - mainWindow.geometry().size();
             move(PlaceBeside(mainWindow.frameGeometry(), frame,
                              screen != nullptr ? screen->availableGeometry() : QRect()));
+            KeepOnScreen(mainWindow);
         }
     }
     show();
     raise();
     activateWindow();
+}
+
+// A place kept from a larger screen, or a larger scale, is brought back onto this one: a
+// window bigger than the screen shrinks to it, below the template's size if it must.
+void CSignalDlg::KeepOnScreen(const QWidget& mainWindow) {
+    const QScreen* screen = mainWindow.screen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect room = screen->availableGeometry();
+    const QSize frame = mainWindow.frameGeometry().size() - mainWindow.geometry().size();
+    const QSize most = room.size() - frame;
+    setMinimumSize(m_templateSize.boundedTo(most));
+    resize(size().boundedTo(most));
+    const QRect place(pos(), size() + frame);  // a window's position is its frame's
+    const int x = std::max(room.left(), std::min(place.left(), room.right() + 1 - place.width()));
+    const int y = std::max(room.top(), std::min(place.top(), room.bottom() + 1 - place.height()));
+    move(x, y);
 }
 
 QByteArray CSignalDlg::Place() const {
@@ -218,6 +239,7 @@ void CSignalDlg::BuildErrorsPage(const PageArea& area) {
 void CSignalDlg::BuildLogPage(const PageArea& area) {
     m_pLogEdit = new QPlainTextEdit(m_tab);
     m_pLogEdit->setObjectName(QStringLiteral("m_pLogEdit"));
+    m_pLogEdit->setAccessibleName(QStringLiteral("Log"));
     m_pLogEdit->setReadOnly(true);
     m_pLogEdit->setUndoRedoEnabled(false);
     m_pLogEdit->setFrameStyle(QFrame::NoFrame);
@@ -250,6 +272,7 @@ QGroupBox* CSignalDlg::CreateBox(const QString& title, int left, int top, int ri
                                  const char* name) {
     auto* box = new QGroupBox(title, m_tab);
     box->setObjectName(QString::fromLatin1(name));
+    box->setAccessibleName(title);
     box->setFont(m_tab->font());
     box->setGeometry(left, top, right - left, bottom - top);
     box->show();

@@ -89,6 +89,7 @@ private:
 
     void OnInitDialog();
     void AddPageShortcuts();
+    void KeepOnScreen(const QWidget& mainWindow);
     PageArea DisplayArea() const;
     void DestroyPageControls();
     void BuildSignalPage(const PageArea& area);

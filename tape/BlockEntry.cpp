@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "tape/TzxBlockCodec.h"
+
 namespace {
 constexpr int32_t kTypeIndex = 1;
 constexpr int32_t kNameIndex = 2;
@@ -77,6 +79,14 @@ std::string DirectRecordingTiming(const TapeBlock& block) {
     return text;
 }
 
+// A TZX block kept as read: its ID, its type's name and its size after the ID byte.
+std::string RawTzxDescription(const TapeBlock& block) {
+    const uint8_t id = block.Bytes()[0];
+    const TzxBlockType* type = FindTzxBlockType(id);
+    return "0x" + HexByte(id) + " " + (type != nullptr ? type->name : "unknown type") + ", " +
+           std::to_string(block.Length() - 1) + " bytes";
+}
+
 BlockEntry DescribeStretch(const TapeBlock& block) {
     const BlockTiming t = block.Timing();
     switch (block.Kind()) {
@@ -87,9 +97,15 @@ BlockEntry DescribeStretch(const TapeBlock& block) {
             return {"pulses", "", "", std::to_string(block.PulseCount()) + " pulses", ""};
         case BlockKind::DirectRecording:
             return {"direct", "", "", DirectRecordingTiming(block), ""};
-        default:
-            return {"pause", "", "", std::to_string(t.pauseMs) + " ms", ""};
+        case BlockKind::RawTzx:
+            return {"tzx", "", "", RawTzxDescription(block), ""};
+        case BlockKind::Pause:
+        case BlockKind::Standard:
+        case BlockKind::Turbo:
+        case BlockKind::PureData:
+            break;
     }
+    return {"pause", "", "", std::to_string(t.pauseMs) + " ms", ""};
 }
 
 std::string BitTiming(const BlockTiming& t) {

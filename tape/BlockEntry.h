@@ -19,7 +19,8 @@ struct BlockEntry {
 // The texts of a block entry, computed from its block. A ROM-timed block shows its flag, its
 // length without flag and checksum, and a header's type, name and announced length. Every other
 // kind names itself in Type ("turbo", "data", "tone", "pulses", "direct", "pause") and shows its
-// timing in T-states in Name; Turbo and PureData blocks show Sync and Length as ROM blocks do.
+// timing in T-states in Name; Turbo and PureData blocks show Sync and Length as ROM blocks do. A
+// TZX block kept as read shows "tzx" and, in Name, its ID, type and size.
 BlockEntry DescribeBlock(const TapeBlock& block);
 // The texts of an error entry after a read error: bytesRead bytes read, firstByte the first of
 // them or -1 when none was read.

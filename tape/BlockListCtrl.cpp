@@ -178,9 +178,11 @@ bool CBlockListCtrl::HasSelectedBlock() const {
     return false;
 }
 
-void CBlockListCtrl::Move(bool (CBlockListModel::*modelMove)()) {
+void CBlockListCtrl::Move(bool (CBlockListHistory::*historyMove)(CBlockListModel&)) {
     const bool movesBlocks = HasSelectedBlock();
-    if (!(m_model.*modelMove)()) {
+    const bool moved = (m_history.*historyMove)(m_model);
+    emit HistoryChanged();
+    if (!moved) {
         return;
     }
     MirrorRows(0);
@@ -191,21 +193,39 @@ void CBlockListCtrl::Move(bool (CBlockListModel::*modelMove)()) {
 }
 
 void CBlockListCtrl::MoveSelectedUp() {
-    Move(&CBlockListModel::MoveSelectedUp);
+    Move(&CBlockListHistory::MoveSelectedUp);
 }
 
 void CBlockListCtrl::MoveSelectedDown() {
-    Move(&CBlockListModel::MoveSelectedDown);
+    Move(&CBlockListHistory::MoveSelectedDown);
 }
 
 void CBlockListCtrl::DeleteSelected() {
     const size_t blocksBefore = m_model.GetBlocks().size();
-    m_model.DeleteSelected();
+    m_history.DeleteSelected(m_model);
     MirrorRows(0);
     setFocus();
+    emit HistoryChanged();
     if (m_model.GetBlocks().size() != blocksBefore) {
         emit BlocksChanged();
     }
+}
+
+void CBlockListCtrl::Step(bool (CBlockListHistory::*step)(CBlockListModel&)) {
+    if (!(m_history.*step)(m_model)) {
+        return;
+    }
+    MirrorRows(0);
+    emit HistoryChanged();
+    emit BlocksChanged();
+}
+
+void CBlockListCtrl::Undo() {
+    Step(&CBlockListHistory::Undo);
+}
+
+void CBlockListCtrl::Redo() {
+    Step(&CBlockListHistory::Redo);
 }
 
 TapeLoadReport CBlockListCtrl::LoadTapeFile(const std::string& path) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tape/BlockEntry.h"
+#include "tape/BlockListHistory.h"
 #include "tape/BlockListModel.h"
 #include "tape/BlockTableModel.h"
 
@@ -40,6 +41,11 @@ public:
     void MoveSelectedDown();
     // Removes the selected rows and their blocks; the list takes the keyboard focus.
     void DeleteSelected();
+    // Takes back, or does again, the last delete or move (CBlockListHistory).
+    void Undo();
+    void Redo();
+    bool CanUndo() const { return m_history.CanUndo(); }
+    bool CanRedo() const { return m_history.CanRedo(); }
     // Appends every block of a tape image; how far it was read, and what the user should be told.
     TapeLoadReport LoadTapeFile(const std::string& path);
     void SetSelected(int32_t position, bool selected);
@@ -54,6 +60,8 @@ public:
 signals:
     // A block was added, or rows holding blocks were moved or deleted.
     void BlocksChanged();
+    // What Undo and Redo can do has changed.
+    void HistoryChanged();
 
 protected:
     bool viewportEvent(QEvent* event) override;
@@ -68,9 +76,11 @@ private:
     void ShowLastRow();
     void TakeSelection();
     bool HasSelectedBlock() const;
-    void Move(bool (CBlockListModel::*modelMove)());
+    void Move(bool (CBlockListHistory::*historyMove)(CBlockListModel&));
+    void Step(bool (CBlockListHistory::*step)(CBlockListModel&));
 
     CBlockListModel m_model;
+    CBlockListHistory m_history;
     CBlockTableModel m_table{m_model};
     bool m_mirroring = false;  // the view is being set from the model: no selection goes back
     // Pixels the longest text of each column needs, its title included.

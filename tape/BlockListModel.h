@@ -77,6 +77,9 @@ public:
     std::optional<TapeBlock> GetBlockCopy(int32_t index) const;
 
 private:
+    // Undo and redo put rows and blocks back where they were.
+    friend class CBlockListHistory;
+
     void SwapEntries(size_t a, size_t b);
     void RemoveBlock(int32_t index);
     void RemoveErrorTexts(int32_t index);

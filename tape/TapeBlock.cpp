@@ -1,6 +1,7 @@
 #include "tape/TapeBlock.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 constexpr int32_t kHeaderLength = 19;
@@ -8,7 +9,12 @@ constexpr int32_t kScreenLength = 6914;
 constexpr uint8_t kHeaderFlag = 0x00;
 constexpr uint8_t kDataFlag = 0xFF;
 constexpr uint8_t kFirstDataFlag = 0x80;
-constexpr uint16_t kHeaderPilotCount = 8063;
+constexpr uint32_t kHeaderPilotCount = 8063;
+constexpr uint32_t kDataPilotCount = 3223;
+// A measured leader may miss a few pulses at its start; a loader's own count differs by far more.
+constexpr uint32_t kPilotCountSlackPercent = 1;
+// A tape played off speed still replays as ROM timing when every pulse is off alike.
+constexpr double kRomPulseSpread = 0.10;
 
 std::unique_ptr<uint8_t[]> CopyBytes(int32_t length, const uint8_t* source) {
     if (length <= 0 || source == nullptr) {
@@ -36,6 +42,7 @@ BlockTiming TimingUsedBy(BlockKind kind, const BlockTiming& t) {
             kept.pilotCount = t.pilotCount;
             break;
         case BlockKind::PulseSequence:
+        case BlockKind::RawTzx:
             break;
         case BlockKind::PureData:
             kept.zeroPulse = t.zeroPulse;
@@ -54,7 +61,32 @@ BlockTiming TimingUsedBy(BlockKind kind, const BlockTiming& t) {
 
 bool CarriesBytes(BlockKind kind) {
     return kind == BlockKind::Standard || kind == BlockKind::Turbo || kind == BlockKind::PureData ||
-           kind == BlockKind::DirectRecording;
+           kind == BlockKind::DirectRecording || kind == BlockKind::RawTzx;
+}
+
+bool NearRom(uint16_t pulse, double romPulse) {
+    return std::fabs(pulse - romPulse) <= kRomPulseSpread * romPulse;
+}
+
+// Whether a block said to be at ROM timing replays as a standard block would: the ROM's pulses,
+// the leader the ROM writes before its flag, and whole bytes. Else its timing is its own.
+bool ReplaysAsStandard(const TimedBlock& timed) {
+    const BlockTiming defaults;
+    const BlockTiming& t = timed.timing;
+    const uint32_t romCount = timed.bytes.empty() ? kDataPilotCount : RomPilotCount(timed.bytes[0]);
+    const uint32_t slack = romCount * kPilotCountSlackPercent / 100;
+    const uint32_t countOff =
+        t.pilotCount > romCount ? t.pilotCount - romCount : romCount - t.pilotCount;
+    return countOff <= slack && t.usedBitsInLastByte == 8 &&
+           NearRom(t.pilotPulse, defaults.pilotPulse) && NearRom(t.zeroPulse, defaults.zeroPulse) &&
+           NearRom(t.onePulse, defaults.onePulse);
+}
+
+BlockKind KindKept(const TimedBlock& timed) {
+    if (timed.kind == BlockKind::Standard && !ReplaysAsStandard(timed)) {
+        return BlockKind::Turbo;
+    }
+    return timed.kind;
 }
 
 std::unique_ptr<uint8_t[]> PackPulses(const std::vector<uint16_t>& pulses) {
@@ -74,12 +106,16 @@ TapeBlock::TapeBlock(int32_t blockLength, const uint8_t* blockBytes)
     : m_payload(CopyBytes(blockLength, blockBytes)),
       m_size(m_payload != nullptr ? blockLength : 0) {}
 
+uint32_t RomPilotCount(uint8_t flag) {
+    return flag < kFirstDataFlag ? kHeaderPilotCount : kDataPilotCount;
+}
+
 TapeBlock::TapeBlock(const TimedBlock& timed)
-    : m_kind(timed.kind), m_timing(TimingUsedBy(timed.kind, timed.timing)) {
+    : m_kind(KindKept(timed)), m_timing(TimingUsedBy(m_kind, timed.timing)) {
     if (timed.kind == BlockKind::PulseSequence) {
         m_payload = PackPulses(timed.pulses);
         m_size = m_payload != nullptr ? static_cast<int32_t>(timed.pulses.size() * 2) : 0;
-    } else if (CarriesBytes(timed.kind)) {
+    } else if (CarriesBytes(m_kind)) {
         const auto length = static_cast<int32_t>(timed.bytes.size());
         m_payload = CopyBytes(length, timed.bytes.data());
         m_size = m_payload != nullptr ? length : 0;
@@ -123,8 +159,8 @@ TapeBlock& TapeBlock::operator=(TapeBlock&& other) noexcept {
 
 BlockTiming TapeBlock::Timing() const {
     BlockTiming timing = m_timing;
-    if (m_kind == BlockKind::Standard && m_size > 0 && m_payload[0] < kFirstDataFlag) {
-        timing.pilotCount = kHeaderPilotCount;
+    if (m_kind == BlockKind::Standard && m_size > 0) {
+        timing.pilotCount = RomPilotCount(m_payload[0]);
     }
     return timing;
 }

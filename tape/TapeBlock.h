@@ -7,12 +7,17 @@
 
 #include "decoder/TimedBlock.h"
 
+// The pulses of the leader the ROM writes before a block with this flag byte.
+uint32_t RomPilotCount(uint8_t flag);
+
 // One stretch of tape as the list and the tape images keep it: its kind, its timing and its
 // payload. Of a data block (Standard, Turbo, PureData) the payload is its bytes, the flag byte at
-// index 0 and the checksum byte as read at the end; of a DirectRecording its samples; a PureTone
-// and a Pause have none; a PulseSequence keeps its pulses apart from the bytes. Owned and
-// deep-copied; nothing checks the checksum. Only the timing fields that the kind uses are kept, so
-// two blocks that replay alike compare equal.
+// index 0 and the checksum byte as read at the end; of a DirectRecording its samples; of a RawTzx
+// the whole TZX block; a PureTone and a Pause have none; a PulseSequence keeps its pulses apart
+// from the bytes. Owned and deep-copied; nothing checks the checksum. Only the timing fields that
+// the kind uses are kept, so two blocks that replay alike compare equal. A block handed over as
+// Standard whose timing a standard block would not replay (another leader length, a last byte
+// of fewer bits, pulses far from the ROM's) is kept as Turbo.
 class TapeBlock {
 public:
     TapeBlock() = default;
@@ -29,7 +34,8 @@ public:
     // The kind's timing. Of a Standard block the ROM's pulses, with the leader of a header
     // (flag below 0x80) or of a data block, and its own pause.
     BlockTiming Timing() const;
-    // The bytes of a data block or the samples of a DirectRecording; empty for the other kinds.
+    // The bytes of a data block, the samples of a DirectRecording or the whole block of a RawTzx;
+    // empty for the other kinds.
     int32_t Length() const { return m_kind == BlockKind::PulseSequence ? 0 : m_size; }
     const uint8_t* Bytes() const { return Length() > 0 ? m_payload.get() : nullptr; }
     std::span<const uint8_t> Data() const {

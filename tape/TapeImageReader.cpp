@@ -106,70 +106,6 @@ void ReportTapCut(TapeImage& image, const std::string& name, int record, size_t 
 
 // ---- TZX ----
 
-// The shape of one TZX block after its ID byte: `headerSize` fixed bytes, then a body whose size
-// is a length field inside the header times `unit`.
-struct TzxShape {
-    int headerSize = 0;
-    int lengthOffset = 0;
-    int lengthSize = 0;
-    int unit = 1;
-    bool holdsBlock = false;
-};
-
-struct TzxBlockType {
-    uint8_t id = 0;
-    TzxShape shape;
-};
-
-// Every block type of TZX revision 1.20, deprecated ones included.
-// clang-format off
-constexpr TzxBlockType kTzxBlockTypes[] = {
-    {0x10, {4, 2, 2, 1, true}},     // standard speed data
-    {0x11, {18, 15, 3, 1, true}},   // turbo speed data
-    {0x12, {4, 0, 0, 1, false}},    // pure tone
-    {0x13, {1, 0, 1, 2, false}},    // pulse sequence
-    {0x14, {10, 7, 3, 1, true}},    // pure data
-    {0x15, {8, 5, 3, 1, false}},    // direct recording
-    {0x16, {4, 0, 4, 1, false}},    // C64 ROM type data
-    {0x17, {4, 0, 4, 1, false}},    // C64 turbo tape data
-    {0x18, {4, 0, 4, 1, false}},    // CSW recording
-    {0x19, {4, 0, 4, 1, false}},    // generalized data
-    {0x20, {2, 0, 0, 1, false}},    // pause or stop the tape
-    {0x21, {1, 0, 1, 1, false}},    // group start
-    {0x22, {0, 0, 0, 1, false}},    // group end
-    {0x23, {2, 0, 0, 1, false}},    // jump to block
-    {0x24, {2, 0, 0, 1, false}},    // loop start
-    {0x25, {0, 0, 0, 1, false}},    // loop end
-    {0x26, {2, 0, 2, 2, false}},    // call sequence
-    {0x27, {0, 0, 0, 1, false}},    // return from sequence
-    {0x28, {2, 0, 2, 1, false}},    // select block
-    {0x2A, {4, 0, 4, 1, false}},    // stop the tape if in 48K mode
-    {0x2B, {4, 0, 4, 1, false}},    // set signal level
-    {0x30, {1, 0, 1, 1, false}},    // text description
-    {0x31, {2, 1, 1, 1, false}},    // message
-    {0x32, {2, 0, 2, 1, false}},    // archive info
-    {0x33, {1, 0, 1, 3, false}},    // hardware type
-    {0x34, {8, 0, 0, 1, false}},    // emulation info
-    {0x35, {20, 16, 4, 1, false}},  // custom info
-    {0x40, {4, 1, 3, 1, false}},    // snapshot
-    {0x5A, {9, 0, 0, 1, false}},    // glue of concatenated files
-};
-// clang-format on
-
-// The format's rule for block types added later: a 32-bit length comes first.
-constexpr TzxShape kUnknownTzxShape = {4, 0, 4, 1, false};
-
-const TzxBlockType* FindTzxBlockType(uint8_t id) {
-    const auto* found = std::find_if(std::begin(kTzxBlockTypes), std::end(kTzxBlockTypes),
-                                     [id](const TzxBlockType& type) { return type.id == id; });
-    return found == std::end(kTzxBlockTypes) ? nullptr : found;
-}
-
-TzxShape ShapeOfTzxBlock(uint8_t id) {
-    const TzxBlockType* type = FindTzxBlockType(id);
-    return type != nullptr ? type->shape : kUnknownTzxShape;
-}
-
 struct TzxSpan {
     uint64_t totalSize = 0;  // ID byte included
     size_t bodyOffset = 0;
@@ -210,11 +146,29 @@ bool ContinuesPulses(const std::vector<TapeBlock>& blocks, const TapeBlock& next
            blocks.back().PulseCount() % static_cast<int32_t>(kMaxTzxPulsesPerBlock) == 0;
 }
 
-void AppendPulses(TapeBlock& sequence, const TapeBlock& more) {
-    TimedBlock joined = sequence.ToTimedBlock();
+// So is a tone longer than one 0x12 block holds; the joined count stays far inside 32 bits.
+constexpr uint64_t kMaxJoinedTonePulses = uint64_t{kMaxTzxTonePulses} * kMaxTzxTonePulses;
+
+bool ContinuesTone(const std::vector<TapeBlock>& blocks, const TapeBlock& next) {
+    if (next.Kind() != BlockKind::PureTone || blocks.empty() ||
+        blocks.back().Kind() != BlockKind::PureTone) {
+        return false;
+    }
+    const BlockTiming before = blocks.back().Timing();
+    const BlockTiming more = next.Timing();
+    return before.pilotPulse == more.pilotPulse && more.pilotCount > 0 && before.pilotCount > 0 &&
+           before.pilotCount % kMaxTzxTonePulses == 0 &&
+           uint64_t{before.pilotCount} + more.pilotCount <= kMaxJoinedTonePulses;
+}
+
+void Join(TapeBlock& stretch, const TapeBlock& more) {
+    TimedBlock joined = stretch.ToTimedBlock();
     const std::vector<uint16_t> pulses = more.Pulses();
     joined.pulses.insert(joined.pulses.end(), pulses.begin(), pulses.end());
-    sequence = TapeBlock(joined);
+    if (stretch.Kind() == BlockKind::PureTone) {
+        joined.timing.pilotCount += more.Timing().pilotCount;
+    }
+    stretch = TapeBlock(joined);
 }
 
 // The first block whose timing cannot be replayed, and how many there are.
@@ -223,17 +177,15 @@ struct TimingProblems {
     std::string first;
 };
 
-std::string DescribeSkipped(const std::map<uint8_t, int>& skipped) {
+std::string DescribeUnknown(const std::map<uint8_t, int>& unknown) {
     int total = 0;
     std::string ids;
-    for (const auto& [id, count] : skipped) {
+    for (const auto& [id, count] : unknown) {
         total += count;
         ids += (ids.empty() ? "" : ", ") + std::to_string(count) + " x " + Hex(id);
-        if (FindTzxBlockType(id) == nullptr) {
-            ids += " (unknown)";
-        }
     }
-    return "stepped over " + std::to_string(total) + " TZX block(s) without tape data: " + ids;
+    return "kept " + std::to_string(total) +
+           " TZX block(s) of a type unknown here as they are: " + ids;
 }
 
 bool ReadTzxHeader(TapeImage& image, const uint8_t* data, size_t size, const std::string& name) {
@@ -346,9 +298,8 @@ TapeImage ParseTzxImage(const uint8_t* data, size_t size, const std::string& nam
         !FitsInMemory(image, name, CountTzxBlocks(data, size), size, memoryBudget)) {
         return image;
     }
-    std::map<uint8_t, int> skipped;
+    std::map<uint8_t, int> unknown;
     TimingProblems timingProblems;
-    int emptyRecords = 0;
     int blockNumber = 0;
     for (size_t position = kTzxHeaderSize; position < size;) {
         ++blockNumber;
@@ -362,29 +313,24 @@ TapeImage ParseTzxImage(const uint8_t* data, size_t size, const std::string& nam
                        " runs past the end of the file; the blocks before it are kept");
             break;
         }
-        std::optional<TzxBlockRead> read;
-        if (!(shape.holdsBlock && span.bodySize == 0)) {
-            read = ReadTzxBlock(data + position, span.bodyOffset, span.bodySize);
+        TzxBlockRead read = ReadTzxBlock(data + position, span.bodyOffset, span.bodySize);
+        if (FindTzxBlockType(id) == nullptr) {
+            ++unknown[id];
         }
-        if (shape.holdsBlock && span.bodySize == 0) {
-            ++emptyRecords;
-        } else if (!read) {
-            ++skipped[id];
-        } else if (ContinuesPulses(image.blocks, read->block)) {
-            AppendPulses(image.blocks.back(), read->block);
+        if (ContinuesPulses(image.blocks, read.block) || ContinuesTone(image.blocks, read.block)) {
+            Join(image.blocks.back(), read.block);
         } else {
-            if (read->problem && timingProblems.count++ == 0) {
+            if (read.problem && timingProblems.count++ == 0) {
                 timingProblems.first = "TZX block " + std::to_string(blockNumber) + " (ID " +
-                                       Hex(id) + "), " + *read->problem;
+                                       Hex(id) + "), " + *read.problem;
             }
-            image.blocks.push_back(std::move(read->block));
+            image.blocks.push_back(std::move(read.block));
         }
         position += static_cast<size_t>(span.totalSize);
     }
-    if (!skipped.empty()) {
-        Note(image, name + ": " + DescribeSkipped(skipped));
+    if (!unknown.empty()) {
+        Note(image, name + ": " + DescribeUnknown(unknown));
     }
-    ReportEmptyRecords(image, name, emptyRecords);
     NoteTimingProblems(image, name, timingProblems);
     return image;
 }

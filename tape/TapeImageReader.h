@@ -42,9 +42,11 @@ constexpr size_t kMemoryPerBlock = 96;
 size_t DefaultMemoryBudget();
 
 // Reads a TAP (or BLK) file, or a TZX file recognised by its "ZXTape!" header. Of a TZX file the
-// blocks 0x10-0x15 and 0x20 become blocks with their kind and timing; every other block is
-// stepped over by its length and counted in a note. Records of length 0 are skipped. An image
-// whose blocks would take more than DefaultMemoryBudget() is refused with nothing loaded.
+// blocks 0x10-0x15 and 0x20 become blocks with their kind and timing, and every other block a
+// RawTzx holding it as read (a type of a later revision is measured by its leading length and
+// noted), so that a TZX written from them has every block of the file. Records of length 0 in a
+// TAP file are skipped. An image whose blocks would take more than DefaultMemoryBudget() is
+// refused with nothing loaded.
 TapeImage ReadTapeImage(const std::string& path);
 // The same from an open file, read to its end; `name` stands for the file in the messages. When
 // a read fails midway, the blocks in what was read are kept.

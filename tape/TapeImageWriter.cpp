@@ -1,5 +1,7 @@
 #include "tape/TapeImageWriter.h"
 
+#include <limits>
+
 #include "tape/FileReplacer.h"
 #include "tape/TzxBlockCodec.h"
 
@@ -23,7 +25,8 @@ void AppendTapRecord(std::vector<uint8_t>& image, const TapeBlock& block) {
 
 int32_t MaxLength(TapeLayout layout, const TapeBlock& block) {
     if (layout == TapeLayout::Tap) {
-        return block.HoldsData() ? kMaxTapRecord : 0;
+        // What a TAP image drops has no size to fit.
+        return block.HoldsData() ? kMaxTapRecord : std::numeric_limits<int32_t>::max();
     }
     return MaxTzxPayload(block.Kind());
 }
@@ -60,7 +63,9 @@ UnkeptStretches CountUnkept(TapeLayout layout, const std::vector<TapeBlock>& blo
         return unkept;
     }
     for (const TapeBlock& block : blocks) {
-        if (!block.HoldsData()) {
+        if (block.Kind() == BlockKind::RawTzx) {
+            ++unkept.otherTzx;
+        } else if (!block.HoldsData()) {
             ++unkept.dropped;
         } else if (block.Kind() != BlockKind::Standard) {
             ++unkept.untimed;
@@ -80,6 +85,10 @@ std::optional<std::string> DescribeUnkept(const std::string& path,
     if (unkept.dropped > 0) {
         text.append(" ").append(Plural(unkept.dropped, "stretch", "stretches"));
         text.append(" (tones, pulses, recordings, pauses) not saved;");
+    }
+    if (unkept.otherTzx > 0) {
+        text.append(" ").append(Plural(unkept.otherTzx, "other TZX block", "other TZX blocks"));
+        text.append(" (texts, loops, CSW, generalized data, ...) not saved;");
     }
     if (unkept.untimed > 0) {
         text.append(" ").append(

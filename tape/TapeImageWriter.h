@@ -14,15 +14,17 @@ enum class TapeLayout { Tap, Tzx };
 TapeLayout LayoutForPath(std::string_view path);
 
 // Writes the blocks, in order, in the layout chosen by the path. A TZX image keeps every block
-// with its timing. A TAP image keeps the bytes of the data blocks (Standard, Turbo, PureData)
-// without their timing and drops every other stretch: CountUnkept says how many. The file is
+// with its timing, a RawTzx as it was read. A TAP image keeps the bytes of the data blocks
+// (Standard, Turbo, PureData) without their timing and drops every other block: CountUnkept says
+// how many. The file is
 // written as CFileReplacer writes one: a failed save leaves an existing file as it was. Returns
 // nothing on success, else a message naming the path and the reason.
 std::optional<std::string> SaveTapeImage(const std::string& path,
                                          const std::vector<TapeBlock>& blocks);
 
 // Names the first block longer than the layout can hold, if there is one: 65535 bytes for a
-// Standard block or any block of a TAP image; 16777215 for the other kinds in a TZX image.
+// Standard block or a data block of a TAP image; 16777215 for Turbo, PureData and
+// DirectRecording in a TZX image. What a layout drops, or writes as read, has no limit.
 std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blocks,
                                                TapeLayout layout = TapeLayout::Tap);
 
@@ -30,10 +32,12 @@ std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blo
 std::vector<uint8_t> EncodeTapeImage(TapeLayout layout, const std::vector<TapeBlock>& blocks);
 
 // What a layout cannot keep of the blocks: stretches it drops (tones, pulses, recordings and
-// pauses in a TAP image) and data blocks it keeps without their own timing (Turbo, PureData).
+// pauses in a TAP image), data blocks it keeps without their own timing (Turbo, PureData) and
+// the other TZX blocks it drops (RawTzx).
 struct UnkeptStretches {
     int32_t dropped = 0;
     int32_t untimed = 0;
+    int32_t otherTzx = 0;
 
     friend bool operator==(const UnkeptStretches&, const UnkeptStretches&) = default;
 };

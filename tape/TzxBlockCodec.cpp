@@ -1,6 +1,7 @@
 #include "tape/TzxBlockCodec.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr uint8_t kStandardId = 0x10;
@@ -34,6 +35,18 @@ void AppendTriple(std::vector<uint8_t>& image, int value) {
 void AppendPayload(std::vector<uint8_t>& image, const TapeBlock& block) {
     const std::span<const uint8_t> data = block.Data();
     image.insert(image.end(), data.begin(), data.end());
+}
+
+// Writes `count` pulses as 0x12 blocks of at most kMaxTzxTonePulses each. A tone of no pulses
+// read from an image is written back as it was.
+void AppendTone(std::vector<uint8_t>& image, uint16_t pulse, uint32_t count) {
+    do {
+        const uint32_t part = std::min(count, kMaxTzxTonePulses);
+        AppendByte(image, kPureToneId);
+        AppendWord(image, pulse);
+        AppendWord(image, static_cast<int>(part));
+        count -= part;
+    } while (count > 0);
 }
 
 void AppendPulses(std::vector<uint8_t>& image, const std::vector<uint16_t>& pulses) {
@@ -84,7 +97,10 @@ std::optional<std::string> TimingProblem(BlockKind kind, const BlockTiming& t) {
                 return "direct recording with zero or absurd timing";
             }
             break;
-        default:
+        case BlockKind::Standard:
+        case BlockKind::PulseSequence:
+        case BlockKind::Pause:
+        case BlockKind::RawTzx:
             break;
     }
     return std::nullopt;
@@ -96,6 +112,7 @@ TimedBlock ReadTimed(uint8_t id, const uint8_t* h, const uint8_t* body, size_t b
     switch (id) {
         case kStandardId:
             t.pauseMs = Word(h);
+            t.pilotCount = bodySize > 0 ? RomPilotCount(body[0]) : t.pilotCount;
             break;
         case kTurboId:
             timed.kind = BlockKind::Turbo;
@@ -138,7 +155,61 @@ TimedBlock ReadTimed(uint8_t id, const uint8_t* h, const uint8_t* body, size_t b
 bool IsStretchId(uint8_t id) {
     return (id >= kStandardId && id <= kDirectRecordingId) || id == kPauseId;
 }
+
+TzxBlockRead RawBlock(const uint8_t* block, size_t bodyOffset, size_t bodySize) {
+    TimedBlock raw;
+    raw.kind = BlockKind::RawTzx;
+    raw.bytes.assign(block, block + bodyOffset + bodySize);
+    return {TapeBlock(raw), std::nullopt};
+}
+
+// clang-format off
+constexpr TzxBlockType kTzxBlockTypes[] = {
+    {0x10, {4, 2, 2, 1, true}, "standard speed data"},
+    {0x11, {18, 15, 3, 1, true}, "turbo speed data"},
+    {0x12, {4, 0, 0, 1, false}, "pure tone"},
+    {0x13, {1, 0, 1, 2, false}, "pulse sequence"},
+    {0x14, {10, 7, 3, 1, true}, "pure data"},
+    {0x15, {8, 5, 3, 1, false}, "direct recording"},
+    {0x16, {4, 0, 4, 1, false}, "C64 ROM type data"},
+    {0x17, {4, 0, 4, 1, false}, "C64 turbo tape data"},
+    {0x18, {4, 0, 4, 1, false}, "CSW recording"},
+    {0x19, {4, 0, 4, 1, false}, "generalized data"},
+    {0x20, {2, 0, 0, 1, false}, "pause"},
+    {0x21, {1, 0, 1, 1, false}, "group start"},
+    {0x22, {0, 0, 0, 1, false}, "group end"},
+    {0x23, {2, 0, 0, 1, false}, "jump to block"},
+    {0x24, {2, 0, 0, 1, false}, "loop start"},
+    {0x25, {0, 0, 0, 1, false}, "loop end"},
+    {0x26, {2, 0, 2, 2, false}, "call sequence"},
+    {0x27, {0, 0, 0, 1, false}, "return from sequence"},
+    {0x28, {2, 0, 2, 1, false}, "select block"},
+    {0x2A, {4, 0, 4, 1, false}, "stop the tape if in 48K mode"},
+    {0x2B, {4, 0, 4, 1, false}, "set signal level"},
+    {0x30, {1, 0, 1, 1, false}, "text description"},
+    {0x31, {2, 1, 1, 1, false}, "message"},
+    {0x32, {2, 0, 2, 1, false}, "archive info"},
+    {0x33, {1, 0, 1, 3, false}, "hardware type"},
+    {0x34, {8, 0, 0, 1, false}, "emulation info"},
+    {0x35, {20, 16, 4, 1, false}, "custom info"},
+    {0x40, {4, 1, 3, 1, false}, "snapshot"},
+    {0x5A, {9, 0, 0, 1, false}, "glue"},
+};
+// clang-format on
+
+constexpr TzxShape kUnknownTzxShape = {4, 0, 4, 1, false};
 }  // namespace
+
+const TzxBlockType* FindTzxBlockType(uint8_t id) {
+    const auto* found = std::find_if(std::begin(kTzxBlockTypes), std::end(kTzxBlockTypes),
+                                     [id](const TzxBlockType& type) { return type.id == id; });
+    return found == std::end(kTzxBlockTypes) ? nullptr : found;
+}
+
+TzxShape ShapeOfTzxBlock(uint8_t id) {
+    const TzxBlockType* type = FindTzxBlockType(id);
+    return type != nullptr ? type->shape : kUnknownTzxShape;
+}
 
 int32_t MaxTzxPayload(BlockKind kind) {
     switch (kind) {
@@ -148,9 +219,14 @@ int32_t MaxTzxPayload(BlockKind kind) {
         case BlockKind::PureData:
         case BlockKind::DirectRecording:
             return kMaxTripleLength;
-        default:
+        case BlockKind::RawTzx:
+            return std::numeric_limits<int32_t>::max();
+        case BlockKind::PureTone:
+        case BlockKind::PulseSequence:
+        case BlockKind::Pause:
             return 0;
     }
+    return 0;
 }
 
 void AppendTzxBlock(std::vector<uint8_t>& image, const TapeBlock& block) {
@@ -161,20 +237,24 @@ void AppendTzxBlock(std::vector<uint8_t>& image, const TapeBlock& block) {
             AppendWord(image, t.pauseMs);
             AppendWord(image, block.Length());
             break;
-        case BlockKind::Turbo:
+        case BlockKind::Turbo: {
+            // A leader too long for 0x11 starts as a tone: the signal is the same.
+            const uint32_t inTurbo = std::min(t.pilotCount, kMaxTzxTonePulses);
+            if (t.pilotCount > inTurbo) {
+                AppendTone(image, t.pilotPulse, t.pilotCount - inTurbo);
+            }
             AppendByte(image, kTurboId);
-            for (int word :
-                 {t.pilotPulse, t.sync1, t.sync2, t.zeroPulse, t.onePulse, t.pilotCount}) {
+            for (int word : {t.pilotPulse, t.sync1, t.sync2, t.zeroPulse, t.onePulse}) {
                 AppendWord(image, word);
             }
+            AppendWord(image, static_cast<int>(inTurbo));
             AppendByte(image, t.usedBitsInLastByte);
             AppendWord(image, t.pauseMs);
             AppendTriple(image, block.Length());
             break;
+        }
         case BlockKind::PureTone:
-            AppendByte(image, kPureToneId);
-            AppendWord(image, t.pilotPulse);
-            AppendWord(image, t.pilotCount);
+            AppendTone(image, t.pilotPulse, t.pilotCount);
             return;
         case BlockKind::PulseSequence:
             AppendPulses(image, block.Pulses());
@@ -198,20 +278,22 @@ void AppendTzxBlock(std::vector<uint8_t>& image, const TapeBlock& block) {
             AppendByte(image, kPauseId);
             AppendWord(image, t.pauseMs);
             return;
+        case BlockKind::RawTzx:
+            break;
     }
     AppendPayload(image, block);
 }
 
-std::optional<TzxBlockRead> ReadTzxBlock(const uint8_t* block, size_t bodyOffset, size_t bodySize) {
+TzxBlockRead ReadTzxBlock(const uint8_t* block, size_t bodyOffset, size_t bodySize) {
     const uint8_t id = block[0];
     if (!IsStretchId(id)) {
-        return std::nullopt;
+        return RawBlock(block, bodyOffset, bodySize);
     }
     TimedBlock timed = ReadTimed(id, block + 1, block + bodyOffset, bodySize);
     const bool dataBlock = id == kStandardId || id == kTurboId || id == kPureDataId;
     const bool noPulses = id == kPulseSequenceId && timed.pulses.empty();
     if ((dataBlock && timed.bytes.empty()) || noPulses) {
-        return std::nullopt;
+        return RawBlock(block, bodyOffset, bodySize);
     }
     std::optional<std::string> problem = TimingProblem(timed.kind, timed.timing);
     return TzxBlockRead{TapeBlock(timed), std::move(problem)};

@@ -38,8 +38,17 @@ int CTabCtrl::GetItemCount() const {
     return m_bar->count();
 }
 
+// From the control's own size, not the panel's: a hidden control gets its resize event only when
+// shown, and pages are built for the new size before that.
 QRect CTabCtrl::DisplayArea() const {
-    return m_panel->geometry().adjusted(kPanelMargin, kPanelMargin, -kPanelMargin, -kPanelMargin);
+    return PanelRect().adjusted(kPanelMargin, kPanelMargin, -kPanelMargin, -kPanelMargin);
+}
+
+QRect CTabCtrl::PanelRect() const {
+    const int barHeight = m_bar->count() > 0 ? m_bar->sizeHint().height() : 0;
+    // The panel starts under the tabs, overlapping their bottom edge by a pixel.
+    const int panelTop = barHeight > 0 ? barHeight - 1 : 0;
+    return QRect(0, panelTop, width(), height() - panelTop);
 }
 
 void CTabCtrl::resizeEvent(QResizeEvent* event) {
@@ -50,7 +59,5 @@ void CTabCtrl::resizeEvent(QResizeEvent* event) {
 void CTabCtrl::LayOut() {
     const int barHeight = m_bar->count() > 0 ? m_bar->sizeHint().height() : 0;
     m_bar->setGeometry(0, 0, width(), barHeight);
-    // The panel starts under the tabs, overlapping their bottom edge by a pixel.
-    const int panelTop = barHeight > 0 ? barHeight - 1 : 0;
-    m_panel->setGeometry(0, panelTop, width(), height() - panelTop);
+    m_panel->setGeometry(PanelRect());
 }

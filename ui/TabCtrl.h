@@ -32,6 +32,7 @@ protected:
 
 private:
     void LayOut();
+    QRect PanelRect() const;
 
     QTabBar* m_bar = nullptr;
     QFrame* m_panel = nullptr;

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
 
 #include "app/FileFilter.h"
+#include "app/SavePlan.h"
 #include "app/SignalIndicator.h"
 #include "app/UnsavedBlocks.h"
+#include "tape/BlockListHistory.h"
 
 TEST(SignalIndicator, StripesOfAUsualPane) {
     CSignalIndicator indicator;
@@ -71,4 +78,108 @@ TEST(UnsavedBlocks, AsksOnlyForBlocksChangedSinceAWholeSave) {
     EXPECT_FALSE(unsaved.MustAsk(1));
     unsaved.NoteChange();
     EXPECT_TRUE(unsaved.MustAsk(1));
+}
+
+namespace {
+
+TapeBlock DataBlock(uint8_t first) {
+    const uint8_t bytes[] = {0xFF, first, static_cast<uint8_t>(0xFF ^ first)};
+    return TapeBlock(3, bytes);
+}
+
+TapeBlock TimedOfKind(BlockKind kind) {
+    TimedBlock timed;
+    timed.kind = kind;
+    if (kind == BlockKind::Turbo) {
+        timed.bytes = {0xFF, 1, 0xFE};
+    }
+    return TapeBlock(timed);
+}
+
+bool NeverARecording(const std::string&) {
+    return false;
+}
+
+// The first data byte of each block row in row order; "e" for an error row.
+std::string Rows(const CBlockListModel& model) {
+    std::string rows;
+    for (int32_t p = 0; p < model.GetItemCount(); ++p) {
+        const ListEntry& entry = model.GetEntry(p);
+        rows += entry.itemValue == CBlockListModel::kErrorItem
+                    ? std::string("e")
+                    : std::to_string(model.GetBlockCopy(entry.itemValue)->Bytes()[1]);
+    }
+    return rows;
+}
+
+}  // namespace
+
+TEST(SavePlan, RefusesWhatMustNotBeWrittenAndCountsWhatATapKeeps) {
+    const std::string folder = ::testing::TempDir() + "save_plan_" + std::to_string(getpid());
+    std::filesystem::create_directories(folder);
+    const std::string tap = folder + "/out.tap";
+    EXPECT_TRUE(PlanSave(tap, {}, NeverARecording).refusal);
+
+    const std::vector<TapeBlock> blocks = {DataBlock(1), TimedOfKind(BlockKind::Pause),
+                                           TimedOfKind(BlockKind::Turbo)};
+    const SavePlan plan = PlanSave(tap, blocks, NeverARecording);
+    EXPECT_FALSE(plan.refusal);
+    EXPECT_EQ(plan.blocksWritten, 2);
+    ASSERT_TRUE(plan.warning);
+    EXPECT_NE(plan.warning->find("1 stretch (tone, pulses, recording or pause) is left out"),
+              std::string::npos)
+        << *plan.warning;
+    EXPECT_NE(plan.warning->find("1 turbo or pure-data block loses its timing"), std::string::npos);
+    const SavePlan tzx = PlanSave(folder + "/out.tzx", blocks, NeverARecording);
+    EXPECT_FALSE(tzx.warning);
+    EXPECT_EQ(tzx.blocksWritten, 3);
+
+    // An existing recording, and a FIFO, whatever the list holds.
+    const std::string wav = folder + "/take.wav";
+    std::fclose(std::fopen(wav.c_str(), "w"));
+    EXPECT_TRUE(
+        PlanSave(wav, blocks, [&wav](const std::string& path) { return path == wav; }).refusal);
+    const std::string fifo = folder + "/pipe.tap";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_TRUE(PlanSave(fifo, blocks, NeverARecording).refusal);
+    std::filesystem::remove_all(folder);
+}
+
+TEST(BlockListHistory, PutsRowsBackAroundRowsAddedSinceAndRedoes) {
+    CBlockListModel model;
+    CBlockListHistory history;
+    model.AddTapeBlock(DataBlock(1));
+    model.AddErrorEntry(BlockEntry{"err", "", "", "", ""});
+    model.AddTapeBlock(DataBlock(2));
+    model.AddTapeBlock(DataBlock(3));
+    model.SetSelected(1, true);
+    model.SetSelected(2, true);
+    EXPECT_TRUE(history.DeleteSelected(model));
+    EXPECT_EQ(Rows(model), "13");
+    model.AddTapeBlock(DataBlock(4));
+    model.AddErrorEntry(BlockEntry{"late", "", "", "", ""});
+    ASSERT_TRUE(history.Undo(model));
+    EXPECT_EQ(Rows(model), "1e234e");
+    // Every store index is the item value of exactly one row, in arrival order.
+    EXPECT_EQ(model.GetEntry(2).itemValue, 1);
+    EXPECT_EQ(model.GetEntry(4).itemValue, 3);
+    EXPECT_EQ(model.GetTexts(1).type, "err");
+    EXPECT_EQ(model.GetTexts(5).type, "late");
+    EXPECT_FALSE(model.GetEntry(1).selected);
+    ASSERT_TRUE(history.Redo(model));
+    EXPECT_EQ(Rows(model), "134e");
+    EXPECT_EQ(model.GetTexts(3).type, "late");
+    EXPECT_FALSE(history.Redo(model));
+
+    // A move keeps only the span it changed; a new edit forgets what could be redone.
+    ASSERT_TRUE(history.Undo(model));
+    model.SetSelected(4, true);
+    EXPECT_TRUE(history.MoveSelectedUp(model));
+    EXPECT_EQ(Rows(model), "1e243e");
+    EXPECT_FALSE(history.CanRedo());
+    ASSERT_TRUE(history.Undo(model));
+    EXPECT_EQ(Rows(model), "1e234e");
+    EXPECT_TRUE(model.GetEntry(4).selected);  // the moved row keeps its selection
+    EXPECT_FALSE(history.Undo(model));        // the delete was undone before the move
+    EXPECT_EQ(Rows(model), "1e234e");
 }

@@ -340,7 +340,7 @@ private slots:
         QString question;
         WhenModal([&question](QWidget* box) {
             question = qobject_cast<QMessageBox*>(box)->text();
-            ClickButton(box, QMessageBox::No);
+            ClickButton(box, QMessageBox::Cancel);
         });
         loader->reject();
         QCOMPARE(askedAgain.size(), 1);
@@ -348,12 +348,46 @@ private slots:
         QCOMPARE(question, QString(CUnsavedBlocks::kQuestion));
         QVERIFY(loader->isVisible());
 
-        // Enter on the list ends too, and Yes ends.
-        WhenModal([](QWidget* box) { ClickButton(box, QMessageBox::Yes); });
+        // Enter on the list ends too, and Discard ends.
+        WhenModal([](QWidget* box) { ClickButton(box, QMessageBox::Discard); });
         loader->BlockList().setFocus();
         QTest::keyClick(&loader->BlockList(), Qt::Key_Return);
         QCOMPARE(askedAgain.size(), 2);
         QVERIFY(!loader->isVisible());
+    }
+
+    // Blocks just opened from a tape image are in that file; once changed, Save in the question
+    // writes them back there and ends.
+    void blocksOpenedFromATapeAreNotAskedAboutAndSaveGoesBackThere() {
+        QTemporaryDir dir;
+        const QString tap = dir.filePath("three.tap");
+        const std::vector<uint8_t> image = {3, 0,    0xFF, 1, 0xFE, 3, 0,   0xFF,
+                                            2, 0xFD, 3,    0, 0xFF, 3, 0xFC};
+        CTestTape::WriteFile(tap.toStdString(), image);
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        loader->show();
+        QSignalSpy asked(loader.get(), &CLoaderDlg::AskedAboutUnsavedBlocks);
+        loader->LoadFiles({tap});
+        QCOMPARE(loader->BlockList().GetItemCount(), 3);
+        QCOMPARE(loader->CurrentFile(), tap);
+        loader->reject();
+        QCOMPARE(asked.size(), 0);
+        QVERIFY(!loader->isVisible());
+
+        loader = MakeLoader();
+        loader->show();
+        QSignalSpy askedAgain(loader.get(), &CLoaderDlg::AskedAboutUnsavedBlocks);
+        loader->LoadFiles({tap});
+        loader->BlockList().SetSelected(1, true);
+        loader->BlockList().DeleteSelected();
+        WhenModal([](QWidget* box) { ClickButton(box, QMessageBox::Save); });
+        loader->reject();
+        QCOMPARE(askedAgain.size(), 1);
+        QVERIFY(askedAgain.at(0).at(0).toBool());
+        QVERIFY(!loader->isVisible());
+        QCOMPARE(CTestTape::ReadFile(tap.toStdString()),
+                 (std::vector<uint8_t>{3, 0, 0xFF, 1, 0xFE, 3, 0, 0xFF, 3, 0xFC}));
     }
 
     void noInputDeviceIsToldAndStopsTheStart() {
@@ -369,6 +403,17 @@ private slots:
         QVERIFY(!loader.OnInitDialog());
         QCOMPARE(shown, QString("No sound input device on machine"));
         QCOMPARE(m_layer.CallCount("Open"), 0);
+
+        // With files to open, the window starts after the message, and opens them.
+        CLoaderDlg opener(m_layer, [] { return nullptr; });
+        CBoxWatcher boxes;
+        QVERIFY(opener.OnInitDialog(true));
+        QCOMPARE(boxes.texts, QStringList{"No sound input device on machine"});
+        QCOMPARE(m_layer.CallCount("Open"), 0);
+        QTemporaryDir dir;
+        CTestTape::WriteFile(dir.filePath("one.tap").toStdString(), {3, 0, 0xFF, 1, 0xFE});
+        opener.LoadFiles({dir.filePath("one.tap")});
+        QCOMPARE(opener.BlockList().GetItemCount(), 1);
     }
 
     void aBufferOutOfSequenceEndsWithFailure() {
@@ -475,6 +520,39 @@ private slots:
         loader->OnSaveAs();
         QVERIFY2(shown.contains("missing/game.tap"), qPrintable(shown));
         QVERIFY(loader->Unsaved().MustAsk(2));
+
+        // A sound recording is refused before anything asks to replace it, and stays as it was.
+        const QString wav = dir.filePath("take.wav");
+        const std::vector<uint8_t> recording = {
+            'R', 'I', 'F', 'F', 38,  0,   0,   0,   'W',  'A',  'V', 'E', 'f',  'm',  't', ' ',
+            16,  0,   0,   0,   1,   0,   1,   0,   0x44, 0xAC, 0,   0,   0x44, 0xAC, 0,   0,
+            1,   0,   8,   0,   'd', 'a', 't', 'a', 2,    0,    0,   0,   128,  128};
+        CTestTape::WriteFile(wav.toStdString(), recording);
+        CBoxWatcher boxes;
+        WhenModal([&](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            dialog->selectFile(wav);
+            QMetaObject::invokeMethod(dialog, &QDialog::accept);
+        });
+        QVERIFY(!loader->OnSaveAs());
+        QCOMPARE(boxes.texts.size(), 1);
+        QVERIFY2(boxes.texts.first().startsWith("take.wav is a sound recording"),
+                 qPrintable(boxes.texts.first()));
+        QCOMPARE(CTestTape::ReadFile(wav.toStdString()), recording);
+
+        // An empty list writes nothing over an existing image.
+        loader->BlockList().selectAll();
+        loader->BlockList().DeleteSelected();
+        WhenModal([&](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            dialog->selectFile(dir.filePath("game.blk"));
+            dialog->setOption(QFileDialog::DontConfirmOverwrite);
+            QMetaObject::invokeMethod(dialog, &QDialog::accept);
+        });
+        QVERIFY(!loader->OnSaveAs());
+        QCOMPARE(boxes.texts.size(), 2);
+        QCOMPARE(CTestTape::ReadFile(dir.filePath("game.blk").toStdString()),
+                 (std::vector<uint8_t>{5, 0, 0xFF, 9, 9, 9, 9}));
     }
 
     void optionsAskBeforeDumpingOnExistingFiles() {

@@ -1,11 +1,15 @@
 // What the desktop program does for the user beyond the templates, on the offscreen platform:
-// settings and window places kept between runs, a refused Options value said in words, the Delete
-// key, notes of a tape image told without a box, and files that cannot be read as they stand.
+// settings and window places kept between runs (and a bad settings file told), a refused Options
+// value said in words, the Delete key and its undo, notes of a tape image told without a box, files
+// that cannot be read or written as they stand, and unsaved blocks kept when a signal ends the
+// program.
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +20,10 @@
 
 #include "app/LoaderDlg.h"
 #include "app/LoaderStatusBar.h"
+#include "app/MainMenu.h"
+#include "app/RecoveryFiles.h"
+#include "app/StoredSettings.h"
+#include "app/TerminationWatch.h"
 #include "decoder/ArchiveDecoder.h"
 #include "options/OptionsDlg.h"
 #include "res/ControlIds.h"
@@ -38,6 +46,17 @@ Control* ItemOf(QWidget* dialog, int32_t id) {
 void AddBlockTo(CLoaderDlg& loader, uint8_t first) {
     const std::vector<uint8_t> bytes = {0xFF, first, static_cast<uint8_t>(0xFF ^ first)};
     loader.AddBlock(static_cast<int32_t>(bytes.size()), bytes.data());
+}
+
+// The first data byte of every block in row order, with the rows selected marked by a star.
+QString Rows(const CBlockListCtrl& list) {
+    QStringList rows;
+    const CBlockListModel& model = list.Model();
+    for (int32_t p = 0; p < model.GetItemCount(); ++p) {
+        const auto block = model.GetBlockCopy(model.GetEntry(p).itemValue);
+        rows << QString::number(block->Bytes()[1]) + (list.IsSelected(p) ? "*" : "");
+    }
+    return rows.join(',');
 }
 
 }  // namespace
@@ -124,22 +143,158 @@ private slots:
         QCOMPARE(settings.decayPercent, 100);
     }
 
-    void theDeleteKeyDeletesTheSelectedRows() {
+    // Rows come back where they were, unselected, with their bytes; rows added after an edit
+    // stay where they are.
+    void deletesAndMovesAreUndoneAndRedoneFromTheKeyboard() {
         auto loader = m_script.MakeLoader();
         QVERIFY(loader);
         loader->show();
         loader->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(loader.get()));
-        for (uint8_t first = 1; first <= 3; ++first) {
+        for (uint8_t first = 1; first <= 4; ++first) {
             AddBlockTo(*loader, first);
         }
         CBlockListCtrl& list = loader->BlockList();
         list.setFocus();
         list.SetSelected(1, true);
+        list.SetSelected(3, true);
         QTest::keyClick(&list, Qt::Key_Delete);
-        QCOMPARE(list.GetItemCount(), 2);
-        QCOMPARE(list.Model().GetBlocks()[0].Bytes()[1], uint8_t{1});
-        QCOMPARE(list.Model().GetBlocks()[1].Bytes()[1], uint8_t{3});
+        QCOMPARE(Rows(list), QString("1,3"));
+        AddBlockTo(*loader, 5);
+        QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Rows(list), QString("1,2,3,4,5"));
+        QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(Rows(list), QString("1,3,5"));
+        QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+
+        list.SetSelected(0, true);
+        list.SetSelected(1, true);
+        QTest::keyClick(&list, Qt::Key_Down, Qt::AltModifier);
+        QCOMPARE(Rows(list), QString("3,1*,2*,4,5"));
+        list.SetSelected(2, false);
+        QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(Rows(list), QString("1*,2,3,4,5"));
+        QTest::keyClick(&list, Qt::Key_Z, Qt::ControlModifier);  // nothing left to undo
+        QCOMPARE(Rows(list), QString("1*,2,3,4,5"));
+        QVERIFY(loader->Unsaved().MustAsk(5));
+    }
+
+    void loadTakesSeveralFilesAndKeepsTheTypeChosen() {
+        QTemporaryDir dir;
+        m_script.layer = ScriptedSoundLayer{};
+        auto loader = StartKeepingIn(dir.filePath("tapewise.conf"));
+        QVERIFY(loader);
+        loader->show();
+        CTestTape::WriteFile(dir.filePath("a.tap").toStdString(), {3, 0, 0xFF, 1, 0xFE});
+        CTestTape::WriteFile(dir.filePath("b.tap").toStdString(), {3, 0, 0xFF, 2, 0xFD});
+        QString allSupported;
+        WhenModal([&](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            allSupported = dialog->nameFilters().filter("All supported").value(0);
+            dialog->selectNameFilter(allSupported);
+            dialog->setDirectory(dir.path());
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText("\"a.tap\" \"b.tap\"");
+            QMetaObject::invokeMethod(dialog, &QDialog::accept);
+        });
+        loader->OnLoad();
+        QVERIFY2(allSupported.contains("*.tzx") && allSupported.contains("*.wav"),
+                 qPrintable(allSupported));
+        QCOMPARE(Rows(loader->BlockList()), QString("1,2"));
+        QString chosenAtOpen;
+        WhenModal([&](QWidget* widget) {
+            chosenAtOpen = qobject_cast<QFileDialog*>(widget)->selectedNameFilter();
+            qobject_cast<QDialog*>(widget)->reject();
+        });
+        loader->OnLoad();
+        QCOMPARE(chosenAtOpen, QString("All supported"));  // shown without its patterns
+    }
+
+    void aBadSettingsFileIsToldAndItsDefaultsKept() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("tapewise.conf");
+        {
+            QSettings store(file, QSettings::IniFormat);
+            store.setValue("decoder/robust", "maybe");
+            store.setValue("decoder/leaderMin", 40);
+            store.setValue("decoder/leaderMax", 30);
+            store.setValue("decoder/syncMax", "lots");
+        }
+        m_script.layer = ScriptedSoundLayer{};
+        auto loader = StartKeepingIn(file);
+        QVERIFY(loader);
+        const DecoderSettings& settings = loader->Decoder().Settings();
+        QVERIFY(!settings.robust);
+        QCOMPARE(settings.leaderMin, 18);
+        QCOMPARE(settings.leaderMax, 36);
+        QCOMPARE(settings.syncMax, 14);
+        const QString log = loader->SignalDlg().Log().Text();
+        for (const char* told : {"decoder/robust=maybe", "Leader Min 40 is not below Max 30",
+                                 "decoder/syncMax=lots"}) {
+            QVERIFY2(log.contains(told), told);
+        }
+
+        // A FIFO in the settings' place would block the first read for ever.
+        const QString folder =
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/tapewise";
+        QDir().mkpath(folder);
+        const QString place = folder + "/tapewise.conf";
+        QFile::remove(place);
+        QCOMPARE(mkfifo(place.toLocal8Bit().constData(), 0600), 0);
+        QString problem;
+        QVERIFY(CStoredSettings::OpenUserStore(problem) == nullptr);
+        QFile::remove(place);
+        QVERIFY(problem.contains("not a regular file"));
+    }
+
+    void unsavedBlocksAreKeptOnSigtermAndOfferedAtTheNextStart() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("tapewise.conf");
+        m_script.layer = ScriptedSoundLayer{};
+        auto loader = StartKeepingIn(file);
+        QVERIFY(loader);
+        loader->show();
+        AddBlockTo(*loader, 7);
+        AddBlockTo(*loader, 8);
+        {
+            CTerminationWatch watch;
+            connect(&watch, &CTerminationWatch::Terminating, loader.get(),
+                    &CLoaderDlg::EndByTermination);
+            raise(SIGTERM);
+            QTRY_VERIFY(!loader->isVisible());
+        }
+        QCOMPARE(loader->ExitStatus(), 128 + SIGTERM);
+        loader.reset();
+        CRecoveryFiles kept(dir.filePath("unsaved").toStdString());
+        QCOMPARE(kept.Waiting().size(), size_t{1});
+
+        // Opening files, the start only points to the menu item, which asks.
+        m_script.layer = ScriptedSoundLayer{};
+        auto next = StartKeepingIn(file);
+        QVERIFY(next);
+        next->show();
+        {
+            CBoxWatcher boxes;
+            next->TellOfKeptBlocks(true);
+            QTest::qWait(20);
+            QCOMPARE(boxes.texts, QStringList());
+        }
+        QVERIFY(next->StatusBar().Text(0).contains("File > Recover Kept Blocks"));
+        QVERIFY(next->Menu().recoverKept->isEnabled());
+        next = StartKeepingIn(file);
+        next->show();
+        WhenModal([](QWidget* box) {
+            for (QPushButton* button : box->findChildren<QPushButton*>()) {
+                if (button->text() == "&Load") {
+                    button->click();
+                }
+            }
+        });
+        next->TellOfKeptBlocks(false);
+        QCOMPARE(Rows(next->BlockList()), QString("7,8"));
+        QVERIFY(kept.Waiting().empty());
+        QVERIFY(next->Unsaved().MustAsk(2));
+        QVERIFY(!next->Menu().recoverKept->isEnabled());
+        next->TellOfKeptBlocks(false);  // nothing left: no question
     }
 
     void notesOfATapeImageGoToTheStatusBarWithoutABox() {
@@ -147,19 +302,17 @@ private slots:
         QVERIFY(loader);
         loader->show();
         QTemporaryDir dir;
-        const QString path = dir.filePath("notes.tzx");
-        // A text description, which holds no tape data, then one standard block.
-        CTestTape::WriteFile(path.toStdString(),
-                             {'Z', 'X', 'T', 'a',  'p',  'e',  '!', 0x1A, 1,    20, 0x30,
-                              2,   'h', 'i', 0x10, 0xE8, 0x03, 3,   0,    0xFF, 7,  0xF8});
+        const QString path = dir.filePath("notes.tap");
+        // An empty record, then one block.
+        CTestTape::WriteFile(path.toStdString(), {0, 0, 3, 0, 0xFF, 7, 0xF8});
         CBoxWatcher boxes;
         loader->LoadFiles({path});
         QTest::qWait(50);
         QCOMPARE(boxes.texts, QStringList());
         QCOMPARE(loader->BlockList().GetItemCount(), 1);
-        QCOMPARE(loader->StatusBar().Text(0), QString("Loaded 1 block from notes.tzx"));
+        QCOMPARE(loader->StatusBar().Text(0), QString("Loaded 1 block from notes.tap"));
         QVERIFY(QString(loader->SignalDlg().Log().Text())
-                    .contains("notes.tzx: stepped over 1 TZX block(s) without tape data"));
+                    .contains("notes.tap: skipped 1 record(s) of length 0"));
     }
 
     // Reading a FIFO with no writer would never return; the window must refuse it at once.
@@ -176,6 +329,17 @@ private slots:
         QCOMPARE(boxes.texts.first(), fifo + ": not a regular file, so not loaded");
         QVERIFY(!loader->IsLoading());
         QCOMPARE(loader->BlockList().GetItemCount(), 0);
+
+        // Nor may Save as write into it: with no reader the write would never end.
+        AddBlockTo(*loader, 1);
+        WhenModal([&fifo](QWidget* widget) {
+            auto* dialog = qobject_cast<QFileDialog*>(widget);
+            dialog->selectFile(fifo);
+            QMetaObject::invokeMethod(dialog, &QDialog::accept);
+        });
+        QVERIFY(!loader->OnSaveAs());
+        QTRY_COMPARE(boxes.texts.size(), 2);
+        QVERIFY2(boxes.texts.last().contains("not a regular file"), qPrintable(boxes.texts.last()));
     }
 };
 

@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
 # tapewise loads recordings as a user would, under a virtual X server with a private PulseAudio:
+#   0. with no sound server at all, `tapewise REC1.wav` says there is no sound input, then loads the
+#      recording; a row deleted and undone (Ctrl+Z) is saved with the rest (Ctrl+Shift+S), as
+#      `tapewise-cli decode` saves them, and Save as onto the recording leaves it as it was;
 #   1. `tapewise REC1.wav` (44.1 kHz stereo, 16 bits) loads the recording named on the command line;
 #   2. "&Load ..." (Alt+L), a typed path and Enter load a second recording (a FLAC at 48 kHz);
 #   3. "&Save as ..." (Alt+S) with nothing selected, a typed path and Enter: the file holds exactly
@@ -40,6 +43,52 @@ sox -V1 screen350.wav -r 48000 -c 1 -b 16 rec2.flac vol 0.6
 rm -f screen350.wav
 "$cli" decode rec1.wav rec2.flac -o expected.tap >/dev/null 2>&1
 [ -s expected.tap ] || fail "tapewise-cli loaded nothing from the recordings"
+
+# answer_boxes: Enter on every window of the app but the main one, until none is left.
+answer_boxes() {
+  local box
+  for _ in 1 2 3 4 5; do
+    box="$(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -vx "$main_window" | head -1)"
+    [ -z "$box" ] && return 0
+    focus "$box" || true
+    xdotool key --clearmodifiers Return
+    sleep 0.5
+  done
+  no_dialog_is_up
+}
+
+echo "== no sound server: the message, then the recording"
+"$cli" decode rec1.wav -o expected1.tap >/dev/null 2>&1
+cp rec1.wav rec1.orig
+main_window=none
+PULSE_SERVER="unix:$work/no-server" TAPEWISE_DEBUG=1 XDG_CONFIG_HOME="$work/config-alone" \
+  "$tapewise" "$work/rec1.wav" 2> app.err &
+app_pid=$!
+app_window_is_up() { xdotool search --onlyvisible --pid "$app_pid" >/dev/null 2>&1; }
+wait_for 20 app_window_is_up || fail "nothing appeared without a sound server"
+focus "$(xdotool search --onlyvisible --pid "$app_pid" | head -1)" || fail "the message did not take the focus"
+xdotool key --clearmodifiers Return
+wait_for 20 main_is_up || fail "the main window did not appear after the message"
+main_window="$(xdotool search --onlyvisible --name '^Tapewise$' | head -1)"
+wait_for 20 loaded_from rec1.wav || fail "rec1.wav did not load without a sound server"
+grep -q "^No sound input: files can be opened, not recorded\$" app.err || fail "the status bar did not say why nothing records"
+eval "$(xdotool getwindowgeometry --shell "$main_window")"
+xdotool mousemove $((X + 60)) $((Y + 150)) click 1
+key_to_main Home Delete ctrl+z ctrl+shift+s
+type_into_dialog "$work/saved1.tap"
+wait_for 10 test -s saved1.tap || fail "Ctrl+Shift+S wrote no file"
+cmp saved1.tap expected1.tap || fail "after Delete and Ctrl+Z the saved image differs from tapewise-cli decode's"
+key_to_main ctrl+shift+s
+wait_for 15 a_dialog_is_up || fail "no file dialog opened"
+focus "$(xdotool search --onlyvisible --pid "$app_pid" | grep -vx "$main_window" | head -1)"
+xdotool type --delay 20 "$work/rec1.wav"
+xdotool key --clearmodifiers Return
+sleep 1
+answer_boxes || fail "a question stayed up after Save as onto the recording"
+cmp rec1.wav rec1.orig || fail "Save as replaced the recording that was loaded"
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
 
 "$server" start "$work/server" tape
 eval "$("$server" env "$work/server")"

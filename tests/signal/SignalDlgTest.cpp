@@ -362,6 +362,21 @@ void SignalDlgTest::FirstShownBesideTheMainWindowThenWhereItWas() {
     main.resize(screen.width() * 2 / 3, main.height());
     fresh.ShowBeside(main);
     QVERIFY(screen.contains(fresh.frameGeometry()));
+
+    // A place kept from a larger screen (or scale) comes back on this one, its page laid out for
+    // the size it gets, though that size was set while the window was hidden.
+    fresh.close();
+    fresh.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    fresh.setGeometry(screen.right() - 50, screen.top() + 10, screen.width() + 400,
+                      screen.height() + 300);
+    fresh.SetPlace(fresh.saveGeometry());
+    fresh.ShowBeside(main);
+    QVERIFY(screen.contains(fresh.frameGeometry()));
+    const QRect area = fresh.Tab()->DisplayArea();
+    auto* histogram = fresh.findChild<QGroupBox*>("m_pHistogramBox");
+    QVERIFY(histogram != nullptr);
+    QCOMPARE(histogram->geometry().right(), area.right());
+    QCOMPARE(histogram->geometry().bottom(), area.bottom());
 }
 
 QTEST_MAIN(SignalDlgTest)

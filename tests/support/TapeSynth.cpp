@@ -57,7 +57,7 @@ public:
             case BlockKind::Turbo:
             case BlockKind::Standard:
                 m_level = -1.0;
-                for (int32_t i = 0; i < t.pilotCount; ++i) {
+                for (uint32_t i = 0; i < t.pilotCount; ++i) {
                     Pulse(t.pilotPulse);
                 }
                 Pulse(t.sync1);
@@ -68,7 +68,7 @@ public:
                 Silence(t.pauseMs / 1000.0);
                 break;
             case BlockKind::PureTone:
-                for (int32_t i = 0; i < t.pilotCount; ++i) {
+                for (uint32_t i = 0; i < t.pilotCount; ++i) {
                     Pulse(t.pilotPulse);
                 }
                 break;
@@ -78,6 +78,7 @@ public:
                 }
                 break;
             case BlockKind::DirectRecording:
+            case BlockKind::RawTzx:
                 break;
             case BlockKind::Pause:
                 Silence(t.pauseMs / 1000.0);

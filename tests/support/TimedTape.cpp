@@ -41,3 +41,33 @@ TimedBlock CTimedTape::Pulses(std::vector<uint16_t> pulses) {
     block.pulses = std::move(pulses);
     return block;
 }
+
+TimedBlock CTimedTape::Pause(uint16_t ms) {
+    TimedBlock block;
+    block.kind = BlockKind::Pause;
+    block.timing.pauseMs = ms;
+    return block;
+}
+
+TimedBlock CTimedTape::BackToBack(const std::vector<TimedBlock>& blocks) {
+    std::vector<uint16_t> pulses;
+    for (const TimedBlock& block : blocks) {
+        const BlockTiming& t = block.timing;
+        const bool leader = block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo;
+        if (leader || block.kind == BlockKind::PureTone) {
+            pulses.insert(pulses.end(), t.pilotCount, t.pilotPulse);
+        }
+        if (leader) {
+            pulses.insert(pulses.end(), {t.sync1, t.sync2});
+        }
+        for (size_t i = 0; i < block.bytes.size() && block.kind != BlockKind::PureTone; ++i) {
+            const int last = i + 1 == block.bytes.size() ? 8 - t.usedBitsInLastByte : 0;
+            for (int bit = 7; bit >= last; --bit) {
+                pulses.insert(pulses.end(), 2,
+                              (block.bytes[i] >> bit) & 1 ? t.onePulse : t.zeroPulse);
+            }
+        }
+        pulses.insert(pulses.end(), block.pulses.begin(), block.pulses.end());
+    }
+    return Pulses(std::move(pulses));
+}

@@ -19,4 +19,8 @@ public:
     static TimedBlock PureData(uint8_t flag, int32_t length, uint32_t seed, uint16_t zero);
     static TimedBlock Tone(uint16_t pulse, uint16_t count);
     static TimedBlock Pulses(std::vector<uint16_t> pulses);
+    static TimedBlock Pause(uint16_t ms);
+    // Blocks played straight after one another, each edge a pulse's end, as one run of pulses
+    // (a block's own rendering starts from a fixed level, which would merge two pulses).
+    static TimedBlock BackToBack(const std::vector<TimedBlock>& blocks);
 };

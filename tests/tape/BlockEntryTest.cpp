@@ -52,6 +52,21 @@ TEST(BlockEntry, DataBlockLengthsAndTwoDigitFlags) {
     EXPECT_EQ(DescribeBlock(TapeBlock()), (BlockEntry{"", "", "-2", "", ""}));
 }
 
+TEST(BlockEntry, TzxBlocksKeptAsReadNameTheirTypeAndSize) {
+    const auto raw = [](std::vector<uint8_t> bytes) {
+        return DescribeBlock(TapeBlock(TimedBlock{BlockKind::RawTzx, {}, std::move(bytes), {}}));
+    };
+    EXPECT_EQ(raw({0x24, 2, 0}), (BlockEntry{"tzx", "", "", "0x24 loop start, 2 bytes", ""}));
+    EXPECT_EQ(raw({0x18, 1, 0, 0, 0, 9}).name, "0x18 CSW recording, 5 bytes");
+    EXPECT_EQ(raw({0x7E, 0, 0, 0, 0}).name, "0x7E unknown type, 4 bytes");
+    // The other stretches keep their rows.
+    EXPECT_EQ(DescribeBlock(TapeBlock(TimedBlock{
+                  BlockKind::PureTone, {.pilotPulse = 2168, .pilotCount = 968635}, {}, {}})),
+              (BlockEntry{"tone", "", "", "968635 x 2168", ""}));
+    EXPECT_EQ(DescribeBlock(TapeBlock(TimedBlock{BlockKind::Pause, {.pauseMs = 0}, {}, {}})),
+              (BlockEntry{"pause", "", "", "0 ms", ""}));
+}
+
 TEST(BlockEntry, ReadErrorTexts) {
     EXPECT_EQ(DescribeReadError(3, 0x00),
               (BlockEntry{"error", "00", "1", "Read error at byte 3", ""}));

@@ -82,6 +82,61 @@ TEST(PeerTools, TzxlistListsTheBlocksWeWrite) {
     }
 }
 
+namespace {
+void Append(std::vector<uint8_t>& file, std::initializer_list<int> bytes) {
+    for (int b : bytes) {
+        file.push_back(static_cast<uint8_t>(b));
+    }
+}
+
+// Blocks of a commercial tape's TZX that tzxlist knows: texts, archive info, a group, a loop, a
+// jump, generalized data, a signal level, glue, among tones, pulses and data.
+std::vector<uint8_t> TzxOfACommercialTape() {
+    std::vector<uint8_t> f = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
+    Append(f, {0x30, 5, 'h', 'e', 'l', 'l', 'o'});
+    Append(f, {0x32, 9, 0, 2, 0x00, 2, 'G', 'm', 0x02, 2, 'B', 'b'});
+    Append(f, {0x21, 3, 'g', 'r', 'p'});
+    Append(f, {0x10, 0xE8, 0x03, 3, 0, 0xFF, 1, 0xFE});
+    Append(f, {0x24, 2, 0});
+    Append(f, {0x12, 0x78, 0x08, 0x00, 0x01});
+    Append(f, {0x13, 2, 0x9B, 0x02, 0xDF, 0x02});
+    Append(f, {0x25});
+    Append(f, {0x22});
+    Append(f, {0x19, 25, 0, 0, 0, 100,  0, 0,    0, 0, 0,    0, 0,    8, 0,
+               0,    0,  2, 2, 0, 0x57, 3, 0x57, 3, 0, 0xAE, 6, 0xAE, 6, 0xA5});
+    Append(f, {0x2B, 1, 0, 0, 0, 1});
+    Append(f, {0x23, 1, 0});
+    Append(f, {0x11, 0x78, 0x08, 0x9B, 0x02, 0xDF, 0x02, 0x57, 0x03, 0xAE, 0x06, 0x00,
+               0x04, 3,    0xE8, 0x03, 4,    0,    0,    0xFF, 1,    2,    3});
+    Append(f, {0x5A, 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20});
+    Append(f, {0x20, 0, 0});
+    return f;
+}
+
+// tzxlist's listing without its first line, which names the file.
+std::string ListingOf(const fs::path& path) {
+    const std::string listing =
+        RunCommand(std::string(TZXLIST_PROGRAM) + " '" + path.string() + "' 2>&1");
+    const size_t named = listing.find("Listing of");
+    return named == std::string::npos ? listing : listing.substr(listing.find('\n', named));
+}
+}  // namespace
+
+TEST(PeerTools, TzxlistListsTheSameBlocksInATzxWeReadAndWroteAgain) {
+    if (std::string(TZXLIST_PROGRAM).find("NOTFOUND") != std::string::npos) {
+        GTEST_SKIP() << "tzxlist (fuse-emulator-utils) is not installed";
+    }
+    const fs::path dir = TestDirectory();
+    CTestTape::WriteFile(dir / "theirs.tzx", TzxOfACommercialTape());
+    const TapeImage image = ReadTapeImage((dir / "theirs.tzx").string());
+    ASSERT_EQ(image.outcome, TapeReadOutcome::Complete);
+    ASSERT_EQ(SaveTapeImage((dir / "ours.tzx").string(), image.blocks), std::nullopt);
+    const std::string listing = ListingOf(dir / "theirs.tzx");
+    ASSERT_NE(listing.find("Block type 0x19"), std::string::npos) << listing;
+    ASSERT_NE(listing.find("Block type 0x24"), std::string::npos) << listing;
+    EXPECT_EQ(ListingOf(dir / "ours.tzx"), listing);
+}
+
 TEST(PeerTools, WeReadTheTzxThatTapeconvMakesOfOurTap) {
     if (std::string(TAPECONV_PROGRAM).find("NOTFOUND") != std::string::npos) {
         GTEST_SKIP() << "tapeconv (fuse-emulator-utils) is not installed";

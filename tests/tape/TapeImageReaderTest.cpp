@@ -169,11 +169,13 @@ TEST(TapeImageRoundTrip, ReadingTwiceGivesTheBlocksTwice) {
     EXPECT_EQ(loaded, (std::vector<TapeBlock>{BlockOf({0xFF, 1, 0xFE}), BlockOf({0xFF, 1, 0xFE})}));
 }
 
-TEST(TzxReader, EveryBlockTypeOfRevision120IsReadOrSteppedOver) {
-    const TapeImage image = Parse(TzxWithEveryBlockType());
+TEST(TzxReader, EveryBlockTypeOfRevision120IsReadOrKeptAsItIs) {
+    const std::vector<uint8_t> file = TzxWithEveryBlockType();
+    const TapeImage image = Parse(file);
     EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
+    EXPECT_TRUE(image.messages.empty());
     const BlockTiming turbo = {2168, 8063, 667, 735, 855, 1710, 8, 1000};
-    const std::vector<TapeBlock> expected = {
+    const std::vector<TapeBlock> stretches = {
         BlockOf({1, 1, 1}),
         TapeBlock(TimedBlock{BlockKind::Turbo, turbo, {4, 4, 4, 4}, {}}),
         TapeBlock(TimedBlock{BlockKind::PureTone, {.pilotPulse = 2168, .pilotCount = 16}, {}, {}}),
@@ -182,12 +184,18 @@ TEST(TzxReader, EveryBlockTypeOfRevision120IsReadOrSteppedOver) {
         TapeBlock(TimedBlock{BlockKind::DirectRecording,
                              {.usedBitsInLastByte = 8, .pauseMs = 0, .tStatesPerSample = 79},
                              {0xAA, 0x55, 0xAA},
-                             {}}),
-        TapeBlock(TimedBlock{BlockKind::Pause, {.pauseMs = 0}, {}, {}}),
-        TapeBlock(TimedBlock{BlockKind::Standard, {.pauseMs = 0}, {0xFF, 0xFF}, {}})};
-    EXPECT_EQ(image.blocks, expected);
-    EXPECT_TRUE(Mentions(image, "stepped over 22 TZX block(s) without tape data"));
-    EXPECT_FALSE(Mentions(image, "unknown"));
+                             {}})};
+    ASSERT_EQ(image.blocks.size(), 30u);
+    EXPECT_EQ(std::vector<TapeBlock>(image.blocks.begin(), image.blocks.begin() + 6), stretches);
+    EXPECT_EQ(
+        image.blocks[6],
+        TapeBlock(TimedBlock{BlockKind::RawTzx, {}, {0x16, 6, 0, 0, 0, 1, 2, 3, 4, 5, 6}, {}}));
+    EXPECT_EQ(image.blocks[10], TapeBlock(TimedBlock{BlockKind::Pause, {.pauseMs = 0}, {}, {}}));
+    EXPECT_EQ(image.blocks.back(),
+              TapeBlock(TimedBlock{BlockKind::Standard, {.pauseMs = 0}, {0xFF, 0xFF}, {}}));
+    // Written again, the image is the same block for block, loops and calls included.
+    const std::vector<uint8_t> again = EncodeTapeImage(TapeLayout::Tzx, image.blocks);
+    EXPECT_TRUE(std::equal(file.begin() + 10, file.end(), again.begin() + 10, again.end()));
 }
 
 TEST(TzxReader, EveryCutOfTheFileKeepsTheBlocksBeforeIt) {
@@ -230,15 +238,24 @@ TEST(TzxReader, OversizedLengthsAreReportedNotTrusted) {
     }
 }
 
-TEST(TzxReader, UnknownBlockIsSteppedOverByItsLeadingLength) {
+TEST(TzxReader, BlocksThatHoldNothingToPlayAndUnknownBlocksAreKeptAsTheyAre) {
     std::vector<uint8_t> file = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
     Append(file, {0x7E, 3, 0, 0, 0, 9, 9, 9});
+    Append(file, {0x10, 0xE8, 0x03, 0, 0});
+    Append(file, {0x13, 0});
     Append(file, {0x10, 0, 0, 2, 0, 0xFF, 0x00});
     const TapeImage image = Parse(file);
     EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
-    EXPECT_EQ(image.blocks, (std::vector<TapeBlock>{TapeBlock(TimedBlock{
-                                BlockKind::Standard, {.pauseMs = 0}, {0xFF, 0x00}, {}})}));
-    EXPECT_TRUE(Mentions(image, "1 x 0x7E (unknown)"));
+    ASSERT_EQ(image.blocks.size(), 4u);
+    for (size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(image.blocks[i].Kind(), BlockKind::RawTzx) << i;
+    }
+    EXPECT_EQ(image.blocks[3],
+              TapeBlock(TimedBlock{BlockKind::Standard, {.pauseMs = 0}, {0xFF, 0x00}, {}}));
+    EXPECT_TRUE(
+        Mentions(image, "kept 1 TZX block(s) of a type unknown here as they are: 1 x 0x7E"));
+    const std::vector<uint8_t> again = EncodeTapeImage(TapeLayout::Tzx, image.blocks);
+    EXPECT_TRUE(std::equal(file.begin() + 10, file.end(), again.begin() + 10, again.end()));
 }
 
 TEST(TzxReader, BadHeadersAreReported) {
@@ -294,23 +311,26 @@ TapeBlock Timed(BlockKind kind, BlockTiming timing, std::vector<uint8_t> bytes,
     return TapeBlock(TimedBlock{kind, timing, std::move(bytes), std::move(pulses)});
 }
 
-// One stretch of every kind with timings unlike the ROM's; the pulse sequence is longer than
-// one TZX block holds.
+// One stretch of every kind with timings unlike the ROM's; the tone (600 s) and the pulse
+// sequence are longer than one TZX block holds.
 std::vector<TapeBlock> EveryKindOfStretch() {
     std::vector<uint16_t> pulses(600);
     for (size_t i = 0; i < pulses.size(); ++i) {
         pulses[i] = static_cast<uint16_t>(300 + i);
     }
-    return {Timed(BlockKind::Standard, {.pauseMs = 500}, HeaderBytes(0, "loader", 40)),
-            Timed(BlockKind::PureTone, {.pilotPulse = 1200, .pilotCount = 4000}, {}),
+    return {Timed(BlockKind::Standard, {.pilotCount = 8063, .pauseMs = 500},
+                  HeaderBytes(0, "loader", 40)),
+            Timed(BlockKind::PureTone, {.pilotPulse = 2168, .pilotCount = 968635}, {}),
             Timed(BlockKind::PulseSequence, {}, {}, pulses),
             Timed(BlockKind::Turbo, {1500, 3000, 400, 450, 500, 1000, 6, 20}, DataBytes(0xFF, 300)),
-            Timed(BlockKind::PureData, {.zeroPulse = 450, .onePulse = 900, .pauseMs = 0},
+            Timed(BlockKind::PureData,
+                  {.zeroPulse = 450, .onePulse = 900, .usedBitsInLastByte = 5, .pauseMs = 0},
                   DataBytes(0x00, 70000)),
             Timed(BlockKind::DirectRecording,
                   {.usedBitsInLastByte = 3, .pauseMs = 100, .tStatesPerSample = 73},
                   DataBytes(0xAA, 40)),
             Timed(BlockKind::Pause, {.pauseMs = 2500}, {}),
+            Timed(BlockKind::RawTzx, {}, {0x30, 2, 'h', 'i'}),
             BlockOf(DataBytes(0xFF, 40))};
 }
 
@@ -341,12 +361,15 @@ TEST(TzxRoundTrip, EveryKindKeepsItsTimingAndATapKeepsTheData) {
     ASSERT_NE(FindUnstorableBlock(blocks, TapeLayout::Tap), std::nullopt);
     std::vector<TapeBlock> fitting = blocks;
     fitting.erase(fitting.begin() + 4);
-    EXPECT_EQ(CountUnkept(TapeLayout::Tap, fitting), (UnkeptStretches{4, 1}));
+    EXPECT_EQ(CountUnkept(TapeLayout::Tap, fitting), (UnkeptStretches{4, 1, 1}));
     EXPECT_EQ(CountUnkept(TapeLayout::Tzx, fitting), UnkeptStretches{});
     EXPECT_EQ(DescribeUnkept("t.tap", fitting),
-              "t.tap: 4 stretches (tones, pulses, recordings, pauses) not saved; 1 turbo or pure "
-              "data block saved without their timing; only a TZX image keeps them");
+              "t.tap: 4 stretches (tones, pulses, recordings, pauses) not saved; 1 other TZX block "
+              "(texts, loops, CSW, generalized data, ...) not saved; 1 turbo or pure data block "
+              "saved without their timing; only a TZX image keeps them");
     EXPECT_EQ(DescribeUnkept("t.tzx", fitting), std::nullopt);
+    // What a TAP image drops has no length to refuse.
+    EXPECT_EQ(FindUnstorableBlock(fitting, TapeLayout::Tap), std::nullopt);
     const TapeImage tap = Parse(EncodeTapeImage(TapeLayout::Tap, fitting));
     EXPECT_EQ(tap.blocks, (std::vector<TapeBlock>{BlockOf(HeaderBytes(0, "loader", 40)),
                                                   BlockOf(DataBytes(0xFF, 300)),
@@ -358,15 +381,18 @@ TEST(TzxReader, ZeroOrAbsurdTimingIsReportedAndTheBlockKept) {
     Append(file, {0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 2, 0, 0, 0xFF, 0x01});
     Append(file, {0x14, 0xFF, 0xFF, 0xFF, 0xFF, 9, 0, 0, 1, 0, 0, 7});
     Append(file, {0x12, 0x78, 0x08, 0, 0});
+    Append(file, {0x12, 0x78, 0x08, 5, 0});  // no continuation of the empty tone
     Append(file, {0x15, 0, 0, 0, 0, 8, 1, 0, 0, 1});
     Append(file, {0x10, 0xE8, 0x03, 2, 0, 0xFF, 0x00});
     const TapeImage image = Parse(file);
     EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
-    EXPECT_EQ(image.blocks.size(), 5u);
+    EXPECT_EQ(image.blocks.size(), 6u);
     EXPECT_TRUE(Mentions(image,
                          "t: 4 block(s) with timing no loader can replay, kept as read; the "
                          "first: TZX block 1 (ID 0x11), turbo block with zero or absurd "
                          "timing"));
+    const std::vector<uint8_t> again = EncodeTapeImage(TapeLayout::Tzx, image.blocks);
+    EXPECT_TRUE(std::equal(file.begin() + 10, file.end(), again.begin() + 10, again.end()));
 }
 
 TEST(TapReader, CutsCountTheBytesThatAreThere) {

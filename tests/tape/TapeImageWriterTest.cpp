@@ -132,3 +132,39 @@ TEST(TapeImageWriter, WriteFailingHalfwayKeepsTheOldFile) {
     EXPECT_EQ(CTestTape::ReadFile(dir / "keep.tzx"), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
+
+TEST(TzxWriter, AStandardBlockOnlyWhereTheRomWouldReplayItSo) {
+    const auto header = HeaderBytes(3, "code", 3);
+    const auto data = DataBytes(0xFF, 5);
+    const auto written = [](const std::vector<uint8_t>& bytes, const BlockTiming& timing) {
+        return TapeBlock(TimedBlock{BlockKind::Standard, timing, bytes, {}});
+    };
+    // A measured leader a few pulses short is the ROM's.
+    for (const TapeBlock& rom : {written(header, {.pilotCount = 8063}),
+                                 written(data, {.pilotPulse = 2150, .pilotCount = 3200})}) {
+        EXPECT_EQ(rom.Kind(), BlockKind::Standard);
+        EXPECT_EQ(EncodeTapeImage(TapeLayout::Tzx, {rom})[10], 0x10);
+    }
+    // A header behind a data block's leader, a loader's own leader, a last byte of 5 bits and
+    // a leader far off the ROM's pitch are their own timing.
+    for (const TapeBlock& own :
+         {written(header, {.pilotCount = 3223}), written(data, {.pilotCount = 1000}),
+          written(data, {.usedBitsInLastByte = 5}), written(data, {.pilotPulse = 2800})}) {
+        EXPECT_EQ(own.Kind(), BlockKind::Turbo);
+        const std::vector<uint8_t> tzx = EncodeTapeImage(TapeLayout::Tzx, {own});
+        EXPECT_EQ(tzx[10], 0x11);
+        EXPECT_EQ(tzx[21] | tzx[22] << 8, static_cast<int>(own.Timing().pilotCount));
+        EXPECT_EQ(tzx[23], own.Timing().usedBitsInLastByte);
+    }
+}
+
+TEST(TzxWriter, ALeaderTooLongForATurboBlockStartsAsATone) {
+    const TapeBlock turbo(TimedBlock{
+        BlockKind::Turbo, {.pilotPulse = 1500, .pilotCount = 70000}, DataBytes(0xFF, 4), {}});
+    const std::vector<uint8_t> tzx = EncodeTapeImage(TapeLayout::Tzx, {turbo});
+    ASSERT_EQ(tzx.size(), 10u + 5 + 19 + 4);
+    EXPECT_EQ(std::vector<uint8_t>(tzx.begin() + 10, tzx.begin() + 15),
+              (std::vector<uint8_t>{0x12, 0xDC, 0x05, 0x71, 0x11}));  // 4465 pulses of 1500
+    EXPECT_EQ(tzx[15], 0x11);
+    EXPECT_EQ(tzx[26] | tzx[27] << 8, 65535);
+}

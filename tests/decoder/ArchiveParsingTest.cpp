@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "decoder/SampleDecoder.h"
+#include "decoder/StretchParser.h"
+#include "tests/support/RecordingOwner.h"
+#include "tests/support/TapeSynth.h"
+#include "tests/support/TimedTape.h"
+
+// How archive mode reads the ways commercial tapes are built: blocks back to back, pulses a
+// fraction of a sample long, sync pulses near a bit length, part bytes, stretches of plain
+// signal, leaders that step down, tiny blocks; at 22050, 44100 and 48000 samples a second, and
+// played at 2x speed from a worn cassette.
+namespace {
+
+using Timed = CTimedTape;
+
+constexpr double kRates[] = {22050.0, 44100.0, 48000.0};
+
+TimedBlock Paused(TimedBlock block, uint16_t ms) {
+    block.timing.pauseMs = ms;
+    return block;
+}
+
+std::vector<TimedBlock> Decode(const std::vector<TimedBlock>& tape, double rate,
+                               const TapeWear& wear = {}) {
+    const std::vector<uint8_t> signal =
+        CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, rate, wear));
+    CRecordingOwner owner;
+    owner.recordDebug = false;
+    DecoderSettings settings;
+    settings.archive = true;
+    const auto decoder = CSampleDecoder::Create(&owner, settings, static_cast<int32_t>(rate));
+    for (size_t at = 0; at < signal.size(); at += 22000) {
+        const auto count = static_cast<int32_t>(std::min<size_t>(22000, signal.size() - at));
+        decoder->ProcessBuffer(signal.data() + at, count);
+        decoder->Calibrate();
+    }
+    decoder->EndSignal();
+    // ROM-timed blocks come through AddBlock; as Standard blocks they stand in the list in order.
+    std::vector<TimedBlock> got;
+    size_t rom = 0;
+    size_t timed = 0;
+    for (const std::string& event : owner.events) {
+        if (event.rfind("block: ", 0) == 0) {
+            got.push_back(Timed::Rom(owner.blocks[rom++]));
+        } else if (event.rfind("timed: ", 0) == 0) {
+            got.push_back(owner.timedBlocks[timed++]);
+        }
+    }
+    return got;
+}
+
+bool HoldsData(const TimedBlock& block) {
+    return block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo ||
+           block.kind == BlockKind::PureData;
+}
+
+std::vector<std::vector<uint8_t>> DataOf(const std::vector<TimedBlock>& blocks) {
+    std::vector<std::vector<uint8_t>> data;
+    for (const TimedBlock& block : blocks) {
+        if (HoldsData(block)) {
+            data.push_back(block.bytes);
+        }
+    }
+    return data;
+}
+
+std::vector<const TimedBlock*> OfKind(const std::vector<TimedBlock>& blocks, BlockKind kind) {
+    std::vector<const TimedBlock*> found;
+    for (const TimedBlock& block : blocks) {
+        if (block.kind == kind) {
+            found.push_back(&block);
+        }
+    }
+    return found;
+}
+
+bool Near(double got, double want, double share) {
+    return std::fabs(got - want) <= share * want;
+}
+
+// A multi-part loader's blocks with no pause between them: a ROM-timed block runs straight
+// into the next one's leader (its pilot is only 27 % longer than a 1-bit), a turbo block into a
+// tone and into a turbo leader that its 1-bit is close to. Each block ends where it ends and the
+// next one starts with its flag.
+TEST(ArchiveParsing, BlocksBackToBackKeepTheirBounds) {
+    CTestTape rom;
+    rom.AddCodeFile("parts", 300, 21);
+    const std::vector<TimedBlock> parts = {
+        Timed::Rom(rom.Blocks()[0]),
+        Timed::Rom(rom.Blocks()[1]),
+        Timed::Turbo(0xFF, 200, 22, 2168, 855),
+        Timed::Tone(1900, 400),
+        Timed::Turbo(0xFF, 250, 23, 1500, 600),
+        Timed::Turbo(0x00, 17, 24, 1300, 650),
+        Timed::Turbo(0xFF, 300, 25, 1200, 450),
+    };
+    const std::vector<TimedBlock> tape = {Timed::BackToBack(parts), Timed::Pause(500)};
+    const auto want = DataOf(parts);
+    for (double rate : kRates) {
+        const std::vector<TimedBlock> got = Decode(tape, rate);
+        EXPECT_EQ(DataOf(got), want) << rate;
+        ASSERT_EQ(OfKind(got, BlockKind::PureTone).size(), 1U) << rate;
+        EXPECT_TRUE(Near(OfKind(got, BlockKind::PureTone)[0]->timing.pilotCount, 400, 0.02));
+    }
+}
+
+// At 3x the ROM's speed a sync pulse is three samples at 44.1 kHz. The edges are dated between
+// samples, so the syncs come out apart and the bits exact; decoding the decoded tape again
+// (rendered from its own timing) gives the same timing.
+TEST(ArchiveParsing, PulsesAFractionOfASampleLongKeepTheirLength) {
+    const TimedBlock fast{BlockKind::Turbo,
+                          {723, 1500, 250, 300, 285, 570, 8, 500, 79},
+                          Timed::Turbo(0xFF, 400, 31, 2168, 855).bytes,
+                          {}};
+    for (double rate : kRates) {
+        TimedBlock round = fast;
+        for (int pass = 0; pass < 2; ++pass) {
+            const std::vector<TimedBlock> got = Decode({round}, rate);
+            const auto turbo = OfKind(got, BlockKind::Turbo);
+            ASSERT_EQ(turbo.size(), 1U) << rate << " pass " << pass;
+            const BlockTiming& t = turbo[0]->timing;
+            EXPECT_EQ(turbo[0]->bytes, fast.bytes);
+            EXPECT_TRUE(Near(t.pilotPulse, 723, 0.02)) << t.pilotPulse;
+            EXPECT_TRUE(Near(t.zeroPulse, 285, 0.02)) << t.zeroPulse << " at " << rate;
+            EXPECT_TRUE(Near(t.onePulse, 570, 0.02)) << t.onePulse << " at " << rate;
+            EXPECT_TRUE(Near(t.sync1, 250, 0.04)) << t.sync1 << " at " << rate;
+            EXPECT_TRUE(Near(t.sync2, 300, 0.04)) << t.sync2 << " at " << rate;
+            round = *turbo[0];
+        }
+    }
+}
+
+// Five sync pulses of 1000 T-states before pure data at 560/1120: near a 1-bit, but not one of
+// the data's tight lengths. They stay five pulses; the data keeps its length and flag.
+TEST(ArchiveParsing, SyncPulsesNearABitLengthAreNoBits) {
+    const TimedBlock data = Paused(Timed::PureData(0xFF, 800, 41, 560), 500);
+    const std::vector<TimedBlock> tape = {
+        Timed::BackToBack(
+            {Timed::Tone(2400, 1500), Timed::Pulses(std::vector<uint16_t>(5, 1000)), data}),
+        Timed::Pause(500),
+    };
+    for (double rate : kRates) {
+        const std::vector<TimedBlock> got = Decode(tape, rate);
+        EXPECT_EQ(DataOf(got), DataOf({data})) << rate;
+        const auto pulses = OfKind(got, BlockKind::PulseSequence);
+        ASSERT_EQ(pulses.size(), 1U) << rate;
+        EXPECT_EQ(pulses[0]->pulses.size(), 5U) << rate;
+    }
+}
+
+// Pure data whose last byte uses 1 to 7 bits keeps exactly those bits, whether a silence or a
+// tone follows it.
+TEST(ArchiveParsing, PureDataKeepsAPartLastByte) {
+    std::vector<TimedBlock> tape;
+    std::vector<TimedBlock> data;
+    for (uint8_t used = 1; used < 8; ++used) {
+        TimedBlock block = Paused(Timed::PureData(0x40, 60 + used, 50U + used, 700), 300);
+        block.timing.usedBitsInLastByte = used;
+        block.bytes.back() &= static_cast<uint8_t>(0xFF00U >> used);
+        data.push_back(block);
+        tape.push_back(used % 2 == 0 ? Paused(block, 0) : block);
+        if (used % 2 == 0) {
+            tape.push_back(Timed::Tone(2000, 200));
+            tape.push_back(Timed::Pause(300));
+        }
+    }
+    for (double rate : kRates) {
+        const std::vector<TimedBlock> all = Decode(tape, rate);
+        const auto got = OfKind(all, BlockKind::PureData);
+        ASSERT_EQ(got.size(), data.size()) << rate;
+        for (size_t i = 0; i < data.size(); ++i) {
+            EXPECT_EQ(got[i]->timing.usedBitsInLastByte, data[i].timing.usedBitsInLastByte);
+            EXPECT_EQ(got[i]->bytes, data[i].bytes) << rate << " used " << i + 1;
+        }
+    }
+}
+
+// A stretch of plain square-wave signal between two silences (a sampled sound, a picture
+// loader's noise) is kept as a recording of its length, and a short run of pulses on its own
+// as pulses; neither is counted as silence.
+TEST(ArchiveParsing, PlainSignalIsKeptAsARecording) {
+    std::vector<uint16_t> noise;
+    uint32_t seed = 7;
+    uint32_t total = 0;
+    while (noise.size() < 2000) {
+        seed = seed * 1103515245U + 12345U;
+        noise.push_back(static_cast<uint16_t>(300 + (seed >> 16) % 3000));
+        total += noise.back();
+    }
+    const TimedBlock data = Paused(Timed::Turbo(0xFF, 100, 61, 2000, 700), 400);
+    const std::vector<TimedBlock> tape = {
+        data,
+        Timed::Pulses(noise),
+        Timed::Pause(400),
+        Timed::Pulses({3000, 1000, 1000, 3000, 500, 500, 2000, 2000}),
+        Timed::Pause(400),
+        data,
+    };
+    for (double rate : kRates) {
+        const std::vector<TimedBlock> got = Decode(tape, rate);
+        EXPECT_EQ(DataOf(got).size(), 2U);
+        const auto recordings = OfKind(got, BlockKind::DirectRecording);
+        ASSERT_EQ(recordings.size(), 1U) << rate;
+        const TimedBlock& rec = *recordings[0];
+        const double samples =
+            static_cast<double>(rec.bytes.size() - 1) * 8.0 + rec.timing.usedBitsInLastByte;
+        EXPECT_TRUE(Near(samples * rec.timing.tStatesPerSample, total, 0.03)) << rate;
+        const auto pulses = OfKind(got, BlockKind::PulseSequence);
+        ASSERT_EQ(pulses.size(), 1U) << rate;
+        EXPECT_GE(pulses[0]->pulses.size(), 7U);
+    }
+}
+
+// A leader that steps down in pitch is tones, not data; a turbo block of one or two bytes is a
+// block; a ROM-timed block with an unusual leader keeps the pilot count measured.
+TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
+    TimedBlock one = Paused(Timed::Turbo(0xFF, 0, 0, 2000, 600), 300);
+    one.bytes = {0xFF};
+    TimedBlock two = Timed::Turbo(0x12, 0, 0, 1600, 500);
+    two.bytes = {0x12, 0x34};
+    const std::vector<TimedBlock> tape = {
+        Timed::BackToBack({Timed::Tone(3200, 300), Timed::Tone(2200, 300), Timed::Tone(1500, 300),
+                           Timed::Turbo(0xFF, 200, 71, 1100, 480)}),
+        Timed::Pause(400),
+        one,
+        Timed::BackToBack({two, Timed::Turbo(0xFF, 100, 72, 1700, 550)}),
+        Timed::Pause(400),
+    };
+    const std::vector<std::vector<uint8_t>> want = {Timed::Turbo(0xFF, 200, 71, 1100, 480).bytes,
+                                                    one.bytes, two.bytes,
+                                                    Timed::Turbo(0xFF, 100, 72, 1700, 550).bytes};
+    for (double rate : kRates) {
+        const std::vector<TimedBlock> got = Decode(tape, rate);
+        EXPECT_EQ(DataOf(got), want) << rate;
+        EXPECT_EQ(OfKind(got, BlockKind::PureTone).size(), 3U) << rate;
+        EXPECT_EQ(OfKind(got, BlockKind::PulseSequence).size(), 0U) << rate;
+    }
+
+    std::vector<float> pulses(1500, 2168.0F);
+    pulses.insert(pulses.end(), {667.0F, 735.0F});
+    for (uint8_t byte : Timed::Turbo(0xFF, 40, 73, 2168, 855).bytes) {
+        for (int bit = 7; bit >= 0; --bit) {
+            pulses.insert(pulses.end(), 2, (byte >> bit) & 1 ? 1710.0F : 855.0F);
+        }
+    }
+    const std::vector<ParsedPiece> pieces = CStretchParser::Parse(pulses, 79.4, true);
+    ASSERT_EQ(pieces.size(), 1U);
+    EXPECT_TRUE(pieces[0].romTimed);
+    EXPECT_EQ(pieces[0].block.timing.pilotCount, 1500);
+}
+
+// A cassette copy of a 2x turbo tape: 2 % fast, wow and flutter, a 300 Hz - 4 kHz band, hiss.
+// Every block loads and nothing is added.
+TEST(ArchiveParsing, PlayedCopyOfAFastTapeLoadsWhole) {
+    const std::vector<TimedBlock> parts = {
+        Timed::Turbo(0xFF, 500, 81, 1084, 427), Timed::Tone(1000, 300),
+        Timed::Turbo(0x44, 700, 82, 1200, 450), Timed::Pulses({1500, 700, 300}),
+        Timed::PureData(0x02, 400, 83, 400)};
+    const std::vector<TimedBlock> tape = {Timed::BackToBack(parts), Timed::Pause(500)};
+    TapeWear wear;
+    wear.speed = 1.02;
+    wear.wowDepth = 0.005;
+    wear.wowHz = 0.7;
+    wear.lowPassHz = 4000.0;
+    wear.highPassHz = 300.0;
+    wear.noiseRms = 0.02;
+    for (double rate : {44100.0, 48000.0}) {
+        EXPECT_EQ(DataOf(Decode(tape, rate, wear)), DataOf(parts)) << rate;
+    }
+}
+
+}  // namespace
