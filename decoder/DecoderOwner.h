@@ -30,8 +30,9 @@ public:
     virtual void RefreshSignal() = 0;
     // A detail line for the debug output; it ends in a newline.
     virtual void DebugOutput(const char* text) = 0;
-    // A stretch of tape that archive mode kept beside the ROM-timed blocks (which still come
-    // through AddBlock): a turbo or pure-data block, a tone, pulses, a recording or a pause, in
-    // tape order with those blocks. The owner copies it. Owners of the other modes never get one.
+    // A stretch of tape that archive mode kept, in tape order: a ROM-timed block (with the pause
+    // measured after it), a turbo or pure-data block, a tone, pulses, a recording or a pause. A
+    // data block kept right after an error entry failed its checksum. The owner copies it.
+    // Owners of the other modes never get one.
     virtual void AddTimedBlock(const TimedBlock& /*block*/) {}
 };
