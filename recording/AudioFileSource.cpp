@@ -55,6 +55,11 @@ std::string ReasonOfOpenFailure(const std::string& path) {
         return std::strerror(errno);
     }
     std::fclose(probe);
+    // A directory opens for reading like a file, and holds no sound.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        return std::strerror(EISDIR);
+    }
     return std::string("not an audio file that can be read (") + sf_strerror(nullptr) + ")";
 }
 }  // namespace
@@ -103,17 +108,30 @@ std::optional<std::string> CAudioFileSource::Open(const std::string& path) {
 }
 
 bool CAudioFileSource::HeaderOverstatesData() {
-    // libsndfile reads a short data chunk as far as it goes and notes the header's claim in its
-    // log as "data : <claimed> (should be <actual>)".
+    // libsndfile reads a short data chunk (WAV "data", AIFF "SSND") as far as it goes and notes
+    // the header's claim in its log as "data : <claimed> (should be <actual>)".
     char log[4096] = {};
     sf_command(m_file, SFC_GET_LOG_INFO, log, sizeof log);
-    const char* data = std::strstr(log, "\ndata : ");
-    if (data == nullptr) {
-        return false;
+    for (const char* chunk : {"\ndata : ", "\n SSND : ", "\nSSND : "}) {
+        const char* data = std::strstr(log, chunk);
+        if (data == nullptr) {
+            continue;
+        }
+        const char* lineEnd = std::strchr(data + 1, '\n');
+        const char* claim = std::strstr(data, "should be");
+        if (claim != nullptr && (lineEnd == nullptr || claim < lineEnd)) {
+            return true;
+        }
     }
-    const char* lineEnd = std::strchr(data + 1, '\n');
-    const char* claim = std::strstr(data, "should be");
-    return claim != nullptr && (lineEnd == nullptr || claim < lineEnd);
+    return false;
+}
+
+bool CAudioFileSource::Truncated() const {
+    // A header that names its length (a FLAC's stream info, a WAV or AIFF read from a pipe) tells
+    // once the end has come before it.
+    const bool endedEarly = m_reachedEnd && m_info.frames > 0 && m_info.frames != SF_COUNT_MAX &&
+                            m_framesRead < m_info.frames;
+    return m_truncated || endedEarly;
 }
 
 std::optional<std::string> CAudioFileSource::PickChannel() {
@@ -165,6 +183,10 @@ std::vector<std::string> CAudioFileSource::Notes() const {
                             "); decoded around it, silence in its place");
         }
     }
+    if (m_reachedEnd && Truncated()) {
+        notes.push_back("cut short: it ends at " + Seconds(m_framesRead) +
+                        ", before the end its header announces; decoded up to there");
+    }
     if (m_clampedSamples > 0) {
         notes.push_back(std::to_string(m_clampedSamples) +
                         " sample(s) beyond full scale, infinite or not a number were clamped");
@@ -196,6 +218,7 @@ int64_t CAudioFileSource::ReadFrames(Sample* frames, int64_t count) {
             m_pendingDamage = sf_strerror(m_file);
         }
         if (got > 0 || m_pendingDamage.empty()) {
+            m_reachedEnd = got == 0;
             return got;
         }
     }
