@@ -216,10 +216,18 @@ TEST(DecodeCommandTest, InputsThatCannotBeRead) {
                                         44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
     auto full = CTestTape::ReadFile(DataPath("full.wav"));
     CSignalFile::WriteRaw(headerOnly, std::vector<uint8_t>(full.begin(), full.begin() + 30));
+    // An Ogg cut inside its headers: the library refuses it (and must not take the run down).
+    const std::string cutOgg = DataPath("cut.ogg");
+    ASSERT_TRUE(CSignalFile::WriteAudio(cutOgg, std::vector<float>(100000, 0.1f), 44100, 2,
+                                        SF_FORMAT_OGG | SF_FORMAT_VORBIS));
+    auto ogg = CTestTape::ReadFile(cutOgg);
+    ASSERT_GT(ogg.size(), 1000u);
+    ogg.resize(1000);
+    CTestTape::WriteFile(cutOgg, ogg);
     const std::string directory = CCliRun::DataDir();
 
-    for (const std::string& path :
-         {DataPath("missing.wav"), DataPath("missing.raw"), empty, random, headerOnly, directory}) {
+    for (const std::string& path : {DataPath("missing.wav"), DataPath("missing.raw"), empty, random,
+                                    headerOnly, cutOgg, directory}) {
         const std::string tap = DataPath("never.tap");
         const CliResult result = CCliRun::Run({"decode", path, "-o", tap});
         EXPECT_EQ(result.exitCode, 1) << path;
@@ -227,6 +235,7 @@ TEST(DecodeCommandTest, InputsThatCannotBeRead) {
         EXPECT_EQ(result.out, "");
         EXPECT_FALSE(std::filesystem::exists(tap)) << "nothing is written when an input is bad";
     }
+    EXPECT_TRUE(Contains(CCliRun::Run({"decode", directory}).err, directory + ": Is a directory"));
     // Every bad input is named, not just the first.
     const CliResult both = CCliRun::Run({"decode", empty, RawTape(), random});
     EXPECT_EQ(both.exitCode, 1);
