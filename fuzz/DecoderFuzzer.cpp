@@ -3,7 +3,7 @@
 // processing settings, the rest are unsigned 8-bit samples. Besides not crashing, everything the
 // decoder lists must be consistent: a ROM-timed block's bytes XOR to zero, a stretch's fields
 // describe a stretch, every listed block can be stored in a TZX image and reads back as it was
-// listed, and the data listed fits in the signal at the shortest bit the settings admit (a
+// listed, and the ROM-timed blocks listed fit in the signal, each with a leader of its own (a
 // block listed twice for one stretch of tape would not).
 #include <algorithm>
 #include <cstddef>
@@ -76,6 +76,7 @@ public:
             Fail();
         }
         blocks.emplace_back(length, bytes);
+        romLengths.push_back(length);
     }
     bool ListErrors() const override { return true; }
     void AddErrorEntry(int32_t bytesRead, int32_t firstByte) override {
@@ -93,6 +94,7 @@ public:
     }
 
     std::vector<TapeBlock> blocks;
+    std::vector<int32_t> romLengths;  // of the blocks listed through AddBlock
 };
 
 DecoderSettings SettingsFrom(const uint8_t* bytes, int32_t& rate) {
@@ -110,18 +112,18 @@ DecoderSettings SettingsFrom(const uint8_t* bytes, int32_t& rate) {
     return settings;
 }
 
-// The listed ROM-timed data must fit in the samples the decoder saw (at 22000 per second), at
-// one sample per period of the shortest 0 bit the settings admit.
-void CheckDataFitsTheSignal(const CCheckingOwner& owner, const DecoderSettings& settings,
-                            int64_t samples, int32_t rate) {
-    int64_t bits = 0;
-    for (const TapeBlock& block : owner.blocks) {
-        if (block.Kind() == BlockKind::Standard) {
-            bits += std::max<int64_t>(0, int64_t{block.Length()} * 8 - kMendedBits);
-        }
+// The ROM-timed blocks listed must fit in the samples the decoder saw (at 22000 per second): each
+// had a leader of its own, more than leaderCount periods of at least leaderMin samples, and each
+// of its bits took a sample at least (calibration may move the bit limits, never the leader's).
+// A block listed twice for one stretch of tape needs a second leader that is not there.
+void CheckBlocksFitTheSignal(const CCheckingOwner& owner, const DecoderSettings& settings,
+                             int64_t samples, int32_t rate) {
+    int64_t least = 0;
+    for (const int32_t length : owner.romLengths) {
+        least += int64_t{settings.leaderCount} * settings.leaderMin +
+                 std::max<int64_t>(0, int64_t{length} * 8 - kMendedBits);
     }
-    const int64_t at22000 = samples * 22000 / rate + 1;
-    if (bits * std::max(settings.data0Min, 1) > at22000) {
+    if (least > samples * 22000 / rate + 1) {
         Fail();
     }
 }
@@ -149,8 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CBufferFeeder feeder(*decoder);
     feeder.Append(data + kSettingsBytes, static_cast<int32_t>(size - kSettingsBytes));
     feeder.Finish();
-    CheckDataFitsTheSignal(owner, settings, feeder.SamplesDecoded() + feeder.ClosingSamples(),
-                           rate);
+    CheckBlocksFitTheSignal(owner, settings, feeder.SamplesDecoded() + feeder.ClosingSamples(),
+                            rate);
     CheckStoredAsListed(owner.blocks);
     return 0;
 }
