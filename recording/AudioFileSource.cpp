@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "decoder/CaptureRate.h"
@@ -18,6 +19,8 @@ constexpr int32_t kResamplerChunk = 4096;  // frames read per refill of the resa
 // doubles each time, so that a long unreadable stretch costs few reopenings.
 constexpr int64_t kDamageStride = 4096;
 constexpr int kFineDamageTries = 16;
+// From this data chunk size on, a header's size is a placeholder for "not known".
+constexpr int64_t kPlaceholderSize = 0x7FFFF000;
 
 sf_count_t ReadFrom(SNDFILE* file, float* frames, sf_count_t count) {
     return sf_readf_float(file, frames, count);
@@ -107,11 +110,16 @@ std::optional<std::string> CAudioFileSource::Open(const std::string& path) {
     return StartResampler();
 }
 
-bool CAudioFileSource::HeaderOverstatesData() {
-    // libsndfile reads a short data chunk (WAV "data", AIFF "SSND") as far as it goes and notes
-    // the header's claim in its log as "data : <claimed> (should be <actual>)".
+// The size that libsndfile's log gives for the data chunk (WAV "data", AIFF "SSND"), and whether
+// it added what the file really holds ("data : <claimed> (should be <actual>)").
+struct DataChunkClaim {
+    int64_t size = -1;
+    bool overstated = false;
+};
+
+DataChunkClaim ReadDataChunkClaim(SNDFILE* file) {
     char log[4096] = {};
-    sf_command(m_file, SFC_GET_LOG_INFO, log, sizeof log);
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
     for (const char* chunk : {"\ndata : ", "\n SSND : ", "\nSSND : "}) {
         const char* data = std::strstr(log, chunk);
         if (data == nullptr) {
@@ -119,18 +127,25 @@ bool CAudioFileSource::HeaderOverstatesData() {
         }
         const char* lineEnd = std::strchr(data + 1, '\n');
         const char* claim = std::strstr(data, "should be");
-        if (claim != nullptr && (lineEnd == nullptr || claim < lineEnd)) {
-            return true;
-        }
+        return {std::strtoll(data + std::strlen(chunk), nullptr, 10),
+                claim != nullptr && (lineEnd == nullptr || claim < lineEnd)};
     }
-    return false;
+    return {};
+}
+
+bool CAudioFileSource::HeaderOverstatesData() {
+    const DataChunkClaim claim = ReadDataChunkClaim(m_file);
+    // A recorder writing to a pipe cannot know the length and puts the largest size in its
+    // place (0xFFFFFFFF, or 0x7FFFFFFF): that claims nothing.
+    m_lengthUnknown = claim.size >= kPlaceholderSize;
+    return claim.overstated && !m_lengthUnknown;
 }
 
 bool CAudioFileSource::Truncated() const {
     // A header that names its length (a FLAC's stream info, a WAV or AIFF read from a pipe) tells
     // once the end has come before it.
-    const bool endedEarly = m_reachedEnd && m_info.frames > 0 && m_info.frames != SF_COUNT_MAX &&
-                            m_framesRead < m_info.frames;
+    const bool endedEarly = m_reachedEnd && !m_lengthUnknown && m_info.frames > 0 &&
+                            m_info.frames != SF_COUNT_MAX && m_framesRead < m_info.frames;
     return m_truncated || endedEarly;
 }
 

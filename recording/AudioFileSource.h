@@ -95,8 +95,9 @@ private:
     bool m_inputEnded = false;
     bool m_finished = false;
     bool m_truncated = false;
-    bool m_reachedEnd = false;    // the library gave the end of the file
-    bool m_floatSamples = false;  // the file holds floating-point samples
+    bool m_reachedEnd = false;     // the library gave the end of the file
+    bool m_lengthUnknown = false;  // the header's data size is a placeholder
+    bool m_floatSamples = false;   // the file holds floating-point samples
     int64_t m_clampedSamples = 0;
     std::string m_pendingDamage;  // libsndfile's reason for a read error not yet stepped over
     int64_t m_silenceDue = 0;     // frames of silence still to give for a damaged stretch

@@ -54,6 +54,8 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+constexpr uint8_t kDataChunk[] = {'d', 'a', 't', 'a'};
+
 const std::vector<std::string> kTwoFilesLines = {"code\t00\t17\talpha     \t200", "\tFF\t200\t\t",
                                                  "code\t00\t17\tbeta      \t90", "\tFF\t90\t\t"};
 
@@ -268,6 +270,20 @@ TEST(DecodeCommandTest, CutRecordingsDecodeWhatIsThereAndFail) {
         EXPECT_EQ(full.exitCode, 0);
         EXPECT_FALSE(Contains(full.err, "cut short")) << full.err;
     }
+    // A recorder writing to a pipe cannot know the length: its largest size claims nothing.
+    const std::string whole = DataPath("streamed.wav");
+    ASSERT_TRUE(CSignalFile::WriteAudio(whole, signal, 22000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+    auto streamed = CTestTape::ReadFile(whole);
+    const auto data = std::search(streamed.begin(), streamed.end(), kDataChunk, kDataChunk + 4);
+    ASSERT_NE(data, streamed.end());
+    std::fill(data + 4, data + 8, 0xFF);
+    CTestTape::WriteFile(whole, streamed);
+    for (const CliResult& result :
+         {CCliRun::Run({"decode", whole}), RunWithInput({"decode", "-"}, whole)}) {
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.OutLines(), kTwoFilesLines);
+    }
+
     const std::string flac = DataPath("header_only.flac");
     ASSERT_TRUE(CSignalFile::WriteAudio(flac, signal, 22000, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
     auto bytes = CTestTape::ReadFile(flac);
