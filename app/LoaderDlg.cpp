@@ -41,6 +41,7 @@
 #include "tape/BlockEntry.h"
 #include "tape/BlockListCtrl.h"
 #include "tape/TapeImageWriter.h"
+#include "tape/TapeTime.h"
 #include "ui/DebugOutput.h"
 #include "ui/DialogBuilder.h"
 
@@ -307,9 +308,18 @@ void CLoaderDlg::BuildStatusBar() {
     m_pStatusBar->SetText("Start your tape", 0, 0);
 }
 
+void CLoaderDlg::ShowTapeTime() {
+    const CBlockListModel& rows = m_pBlockList->Model();
+    m_pStatusBar->SetTapeTime(
+        QString::fromStdString("Tape " + TapeClock(TapeSeconds(rows, rows.GetItemCount()))));
+}
+
 void CLoaderDlg::BuildBlockList() {
     m_pBlockList->InsertColumns();
-    connect(m_pBlockList, &CBlockListCtrl::BlocksChanged, this, [this] { m_unsaved.NoteChange(); });
+    connect(m_pBlockList, &CBlockListCtrl::BlocksChanged, this, [this] {
+        m_unsaved.NoteChange();
+        ShowTapeTime();
+    });
     connect(qobject_cast<QPushButton*>(Item(kUp)), &QPushButton::clicked, m_pBlockList,
             &CBlockListCtrl::MoveSelectedUp);
     connect(qobject_cast<QPushButton*>(Item(kDown)), &QPushButton::clicked, m_pBlockList,

@@ -160,6 +160,8 @@ private:
     void BuildButtons();
     void BuildStatusBar();
     void BuildBlockList();
+    // The playing time of the whole list, in the status bar's last pane.
+    void ShowTapeTime();
     void AddAboutMenuItem();
     bool ConfirmEnd();
     void EndProgram(int exitStatus);

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <algorithm>
 
 namespace {
 constexpr int kPaneCount = 2;
@@ -34,7 +35,21 @@ PaneRect CLoaderStatusBar::PaneRectangle(int pane) const {
     if (pane == 0) {
         return PaneRect{0, kPaneGap, kPane0Right, height()};
     }
-    return PaneRect{kPane0Right + kPaneGap, kPaneGap, width(), height()};
+    return PaneRect{kPane0Right + kPaneGap, kPaneGap, TapeTimeRectangle().left - kPaneGap,
+                    height()};
+}
+
+PaneRect CLoaderStatusBar::TapeTimeRectangle() const {
+    const int textWidth = fontMetrics().horizontalAdvance("Tape 000:00.0") + 8;
+    // On a narrow bar the indicator keeps its room and the time gives way.
+    const int left = std::max(width() - textWidth, kPane0Right + 2 * kPaneGap + textWidth / 2);
+    return PaneRect{left, kPaneGap, width(), height()};
+}
+
+void CLoaderStatusBar::SetTapeTime(const QString& text) {
+    m_tapeTime = text;
+    const PaneRect pane = TapeTimeRectangle();
+    update(QRect(pane.left, 0, pane.right - pane.left, height()));
 }
 
 void CLoaderStatusBar::UpdateIndicator(SignalReading reading) {
@@ -65,6 +80,15 @@ void CLoaderStatusBar::paintEvent(QPaintEvent*) {
     for (int pane = 0; pane < kPaneCount; ++pane) {
         PaintPane(painter, pane);
     }
+    const PaneRect time = TapeTimeRectangle();
+    const QRect timeArea(time.left, time.top, time.right - time.left, time.bottom - time.top);
+    QStyleOptionFrame frame;
+    frame.initFrom(this);
+    frame.rect = timeArea;
+    frame.lineWidth = 1;
+    frame.state |= QStyle::State_Sunken;
+    style()->drawPrimitive(QStyle::PE_Frame, &frame, &painter, this);
+    painter.drawText(timeArea.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignRight, m_tapeTime);
     // The last stripes stay until the next buffer redraws them.
     for (const Stripe& stripe : m_stripes) {
         const QColor colour(stripe.colour.red, stripe.colour.green, stripe.colour.blue);

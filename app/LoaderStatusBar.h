@@ -8,7 +8,8 @@
 #include "app/SignalIndicator.h"
 
 // The main window's status bar: pane 0 carries the progress and error texts, every one of them
-// also appended to the console log; pane 1 holds the blinking signal indicator.
+// also appended to the console log; pane 1 holds the blinking signal indicator; a last pane at
+// the right end tells how long the whole tape in the list plays.
 class CLoaderStatusBar : public QWidget {
     Q_OBJECT
 
@@ -24,6 +25,9 @@ public:
     // False when there is no such pane.
     bool SetText(const char* text, int pane, int type);
     QString Text(int pane) const;
+    // The playing time of the whole tape, shown in the last pane.
+    void SetTapeTime(const QString& text);
+    const QString& TapeTime() const { return m_tapeTime; }
 
     // The rectangle of a pane in the bar's own coordinates.
     PaneRect PaneRectangle(int pane) const;
@@ -37,9 +41,12 @@ protected:
 
 private:
     void PaintPane(class QPainter& painter, int pane);
+    // The last pane, right of the indicator: as wide as the longest tape time needs.
+    PaneRect TapeTimeRectangle() const;
 
     std::function<void(const char*)> m_appendLog;
     QString m_texts[2];
+    QString m_tapeTime;
     CSignalIndicator m_indicator;
     std::vector<Stripe> m_stripes;
 };

@@ -102,24 +102,32 @@ bool RunOperation(pa_mainloop* loop, pa_operation* operation, const bool& done,
     return done;
 }
 
-// Runs `ask` on a ready context of a server that is not spawned for it.
+// Runs `ask` on a ready context of a server that is not spawned for it. Returns why no server
+// answered, or nothing when one did.
 template <typename Ask>
-void AskServer(std::chrono::milliseconds timeout, Ask ask) {
+std::optional<std::string> AskServer(std::chrono::milliseconds timeout, Ask ask) {
     const Clock::time_point deadline = Clock::now() + timeout;
     pa_mainloop* loop = pa_mainloop_new();
     if (loop == nullptr) {
-        return;
+        return std::string("cannot start the client library");
     }
+    std::optional<std::string> problem = "the client library gave no connection";
     pa_context* context = pa_context_new(pa_mainloop_get_api(loop), "Tapewise");
     if (context != nullptr) {
         if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0 &&
             WaitUntilReady(loop, context, deadline)) {
+            problem.reset();
             ask(loop, context, deadline);
+        } else if (pa_context_errno(context) != PA_OK) {
+            problem = pa_strerror(pa_context_errno(context));
+        } else {
+            problem = "no answer within " + std::to_string(timeout.count()) + " ms";
         }
         pa_context_disconnect(context);
         pa_context_unref(context);
     }
     pa_mainloop_free(loop);
+    return problem;
 }
 
 }  // namespace
@@ -138,6 +146,10 @@ std::vector<PulseSource> ListPulseInputSources(std::chrono::milliseconds timeout
         list.sources.begin(), list.sources.end(),
         [&list](const PulseSource& source) { return source.name == list.defaultName; });
     return list.sources;
+}
+
+std::optional<std::string> FindPulseServerProblem(std::chrono::milliseconds timeout) {
+    return AskServer(timeout, [](pa_mainloop*, pa_context*, Clock::time_point) {});
 }
 
 int32_t CountPulseInputSources(std::chrono::milliseconds timeout) {

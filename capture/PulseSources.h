@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,4 +20,10 @@ struct PulseSource {
 // The sources that are not monitors, the server's default source first, the others in the
 // server's order. Empty when no server answers within `timeout`.
 std::vector<PulseSource> ListPulseInputSources(
+    std::chrono::milliseconds timeout = std::chrono::seconds(3));
+
+// Why no PulseAudio server answers within `timeout` (the client library's reason, such as
+// "Connection refused"), or nothing when one does: tells an unreachable server from a server
+// without input sources.
+std::optional<std::string> FindPulseServerProblem(
     std::chrono::milliseconds timeout = std::chrono::seconds(3));

@@ -17,6 +17,8 @@ constexpr uint32_t kSampleRate = kCaptureRate;
 // Read in pieces of 50 ms: the reader notices a stop request within one piece, and a filled
 // buffer leaves at most one piece after its last sample arrived.
 constexpr size_t kReadBytes = 1100;
+// How often the reader looks for a buffer while the owner has none queued.
+constexpr auto kQueuePoll = std::chrono::milliseconds(5);
 
 // Threads started while this lives take no signals: Ctrl-C and the like go to the program's own
 // threads, and a blocking read is never interrupted.
@@ -59,6 +61,8 @@ int CSoundInput::Open() {
     }
     const pa_sample_spec format{PA_SAMPLE_U8, kSampleRate, 1};
     pa_buffer_attr attributes{};
+    // The server's largest record buffer (minutes of samples): while the owner is busy and has
+    // no buffer queued, the reader stops reading and the samples wait there.
     attributes.maxlength = static_cast<uint32_t>(-1);
     attributes.fragsize = kReadBytes;
     int error = 0;
@@ -159,9 +163,19 @@ void CSoundInput::SetFilledNotifier(std::function<void()> notifier) {
     m_queue.SetNotifier(std::move(notifier));
 }
 
+bool CSoundInput::WaitForQueuedBuffer() {
+    while (!m_stopReading) {
+        if (m_queue.QueuedCount() > 0) {
+            return true;
+        }
+        std::this_thread::sleep_for(kQueuePoll);
+    }
+    return false;
+}
+
 void CSoundInput::ReadUntilStopped() {
     std::array<uint8_t, kReadBytes> piece{};
-    while (!m_stopReading) {
+    while (WaitForQueuedBuffer()) {
         int error = 0;
         if (pa_simple_read(m_stream, piece.data(), piece.size(), &error) < 0) {
             // Set before the buffers come back, so that giving them back fails.

@@ -18,7 +18,8 @@ struct pa_simple;
 // Filled buffers wait in a queue for the thread that owns the capture: it takes them with
 // TakeFilled or WaitFilled, and may ask to be woken by a notifier that runs on the reader thread.
 // When the server goes away, every queued buffer is handed back with what it holds and every
-// later AddBuffer fails with the server's error.
+// later AddBuffer fails with the server's error. While no buffer is queued, nothing is read: the
+// server keeps the samples until one is.
 class CSoundInput : public CSoundLayer {
 public:
     static constexpr int kInputNotOpen = 1001;
@@ -52,6 +53,9 @@ public:
     void SetFilledNotifier(std::function<void()> notifier);
 
 private:
+    // Reads only into a queued buffer, so that no sample is dropped while the owner falls behind
+    // (a busy machine): the samples wait in the server. False once asked to stop.
+    bool WaitForQueuedBuffer();
     void ReadUntilStopped();
     void StopReader();
 

@@ -17,7 +17,8 @@ constexpr const char* kConvertUsage =
     "block with its timing; a TAP keeps the bytes of data blocks only, and a note says what it\n"
     "left out. Nothing is written when an input cannot be read in full, and never over an input\n"
     "or a sound recording. Exit status: 0 written, 1 a file could not be read or written, 2\n"
-    "usage.\n";
+    "usage. OUTPUT - (or /dev/stdout) writes a TAP to standard output, and this report to\n"
+    "standard error.\n";
 
 bool IsHelp(const char* argument) {
     return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
@@ -57,7 +58,7 @@ int RunConvert(int argc, char** argv) {
         std::fputs(kConvertUsage, stderr);
         return kExitUsage;
     }
-    const std::string output = argv[argc - 1];
+    const std::string output = OutputPath(argv[argc - 1]);
     if (auto refusal = CheckOutput(output, std::vector<std::string>(argv, argv + argc - 1))) {
         std::fprintf(stderr, "tapewise-cli: %s\n", refusal->c_str());
         return kExitFileError;
@@ -74,7 +75,7 @@ int RunConvert(int argc, char** argv) {
     if (const auto unkept = DescribeUnkept(output, blocks)) {
         std::fprintf(stderr, "tapewise-cli: %s\n", unkept->c_str());
     }
-    std::printf("%s: %zu block(s), %s layout\n", output.c_str(), blocks.size(),
-                LayoutName(LayoutForPath(output)));
+    std::fprintf(IsStandardOutput(output) ? stderr : stdout, "%s: %zu block(s), %s layout\n",
+                 output.c_str(), blocks.size(), LayoutName(LayoutForPath(output)));
     return kExitDone;
 }

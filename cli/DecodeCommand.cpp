@@ -39,12 +39,15 @@ constexpr const char* kUsage =
     "TAP.\n"
     "                       FILE must not be an input nor hold a recording. When no block\n"
     "                       loads, FILE is not written (an older FILE stays as it was).\n"
+    "                       FILE - (or /dev/stdout) writes a TAP to standard output; the\n"
+    "                       block lines then go to standard error.\n"
     "  --raw                read every input as raw samples\n"
     "  --channel left|right use one channel of a stereo file (default: mix all channels)\n"
     "  --help               show this help\n"
     "  --version            show the version\n"
     "\n"
-    "Ctrl-C (SIGINT) or SIGTERM stops decoding; the blocks loaded so far are still written.\n"
+    "Ctrl-C (SIGINT), SIGTERM or SIGHUP stops decoding; the blocks loaded so far are still\n"
+    "written.\n"
     "\n";
 
 struct DecodeRequest {
@@ -107,7 +110,7 @@ ParseOutcome TakeCommandOption(int argc, char** argv, int& index, DecodeRequest&
             error = argument + " needs a file name";
             return ParseOutcome::Usage;
         }
-        request.output = value;
+        request.output = OutputPath(value);
         return ParseOutcome::Run;
     }
     if (IsOption(argument, "--channel")) {
@@ -233,14 +236,9 @@ public:
     CInputRun(CBufferFeeder& feeder, CProgressBar& progress, size_t inputCount)
         : m_feeder(feeder), m_progress(progress), m_inputCount(static_cast<int64_t>(inputCount)) {}
 
-    // Feeds the whole input; false when reading failed on the way (the samples read before the
-    // failure are kept).
+    // Feeds the whole input; false when reading failed on the way, or the input was damaged or
+    // cut short (the samples read are kept, and a note says what is missing).
     bool Feed(CSampleSource& source, size_t inputIndex, const std::string& path) {
-        if (source.Truncated()) {
-            m_progress.Clear();
-            std::fprintf(stderr, "%s%s: shorter than its header says; decoding what it holds\n",
-                         kPrefix, path.c_str());
-        }
         int64_t samples = 0;
         while (StopSignal() == 0) {
             const int32_t got = source.Read(m_feeder.Space(), m_feeder.SpaceCount());
@@ -257,13 +255,13 @@ public:
             ShowProgress(source, inputIndex);
         }
         m_progress.Clear();
-        if (samples == 0 && StopSignal() == 0) {
+        if (samples == 0 && StopSignal() == 0 && !source.Truncated() && !source.Damaged()) {
             std::fprintf(stderr, "%s%s: no samples in it\n", kPrefix, path.c_str());
         }
         for (const std::string& note : source.Notes()) {
             std::fprintf(stderr, "%s%s: %s\n", kPrefix, path.c_str(), note.c_str());
         }
-        return !source.Damaged();
+        return !source.Damaged() && !source.Truncated();
     }
 
 private:
@@ -315,7 +313,7 @@ int Decode(const DecodeRequest& request) {
     }
     CatchStopSignals();
     CProgressBar progress(stderr);
-    CTerminalOwner owner(stdout, stderr);
+    CTerminalOwner owner(IsStandardOutput(request.output) ? stderr : stdout, stderr);
     owner.SetProgressBar(&progress);
     const auto decoder = CSampleDecoder::Create(&owner, request.options.Settings(), rate);
     CBufferFeeder feeder(*decoder);

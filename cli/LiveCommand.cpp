@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "capture/PulseSources.h"
 #include "capture/SoundCapture.h"
 #include "capture/SoundInput.h"
 #include "cli/Commands.h"
@@ -14,6 +15,7 @@
 #include "cli/StopSignals.h"
 #include "cli/TerminalOwner.h"
 #include "decoder/SampleDecoder.h"
+#include "tape/FileReplacer.h"
 #include "tape/TapeImageWriter.h"
 
 namespace {
@@ -39,7 +41,9 @@ void PrintUsage(std::FILE* stream) {
         "  -o OUTPUT            rewrite this TAP (or .tzx) image after every block that loads;\n"
         "                       checked at start: it must be writable, not hold a recording.\n"
         "                       When no block loads, OUTPUT is not written (an older OUTPUT\n"
-        "                       stays as it was).\n"
+        "                       stays as it was). A stream (-: standard output, a FIFO) is\n"
+        "                       written once, at the end; with -, block lines go to standard\n"
+        "                       error.\n"
         "  --seconds N          stop after N seconds (default: until Ctrl-C)\n"
         "\n",
         stream);
@@ -75,7 +79,7 @@ std::optional<std::string> ParseArguments(int argc, char** argv, LiveArguments& 
             }
             const std::string value = argv[index++];
             if (argument == "-o") {
-                arguments.output = value;
+                arguments.output = OutputPath(value);
             } else if (!(arguments.seconds = ParseSeconds(value))) {
                 return "--seconds needs a whole number of seconds above 0, not '" + value + "'";
             }
@@ -97,22 +101,19 @@ std::optional<std::string> ParseArguments(int argc, char** argv, LiveArguments& 
 }
 
 // Rewrites the output after each block that loads, so that a killed run keeps what it loaded.
+// A stream cannot be rewritten (a second image would follow the first), so it is written once,
+// at the end.
 class OutputKeeper {
 public:
     OutputKeeper(const std::string& path, const CTerminalOwner& owner)
-        : m_path(path), m_owner(owner) {}
+        : m_path(path), m_owner(owner), m_stream(CFileReplacer(path).WritesInPlace()) {}
 
     void SaveIfGrown() {
-        const size_t count = m_owner.Blocks().size();
-        if (m_path.empty() || count == m_savedCount) {
-            return;
-        }
-        m_savedCount = count;
-        if (auto failed = SaveTapeImage(m_path, m_owner.Blocks())) {
-            std::fprintf(stderr, "tapewise-cli: %s\n", failed->c_str());
-            m_failed = true;
+        if (!m_stream) {
+            SaveNow();
         }
     }
+    void SaveAtEnd() { SaveNow(); }
     bool Failed() const { return m_failed; }
 
     // Says so when nothing was ever saved: an older file of the name is left as it was.
@@ -123,8 +124,21 @@ public:
     }
 
 private:
+    void SaveNow() {
+        const size_t count = m_owner.Blocks().size();
+        if (m_path.empty() || count == m_savedCount) {
+            return;
+        }
+        m_savedCount = count;
+        if (auto failed = SaveTapeImage(m_path, m_owner.Blocks())) {
+            std::fprintf(stderr, "tapewise-cli: %s\n", failed->c_str());
+            m_failed = true;
+        }
+    }
+
     std::string m_path;
     const CTerminalOwner& m_owner;
+    bool m_stream = false;
     size_t m_savedCount = 0;
     bool m_failed = false;
 };
@@ -170,11 +184,16 @@ int RunLive(int argc, char** argv) {
             return kExitFileError;
         }
     }
-    CTerminalOwner owner(stdout, stderr);
+    CTerminalOwner owner(IsStandardOutput(arguments.output) ? stderr : stdout, stderr);
     const auto decoder = CSampleDecoder::Create(&owner, arguments.decoder.Settings());
     CSoundInput input;
     if (input.CountInputDevices() == 0) {
-        std::fputs("No sound input device on machine\n", stderr);
+        if (const auto problem = FindPulseServerProblem()) {
+            std::fprintf(stderr, "tapewise-cli: cannot reach the sound server: %s\n",
+                         problem->c_str());
+        } else {
+            std::fputs("No sound input device on machine\n", stderr);
+        }
         return kExitFileError;
     }
     CLiveCaptureHost host(*decoder, stderr);
@@ -188,7 +207,7 @@ int RunLive(int argc, char** argv) {
     Listen(input, capture, host, output, arguments.seconds);
     capture.CloseSoundInput();
     decoder->EndSignal();
-    output.SaveIfGrown();
+    output.SaveAtEnd();
     output.NoteIfNothingSaved();
     return host.Fatal() || output.Failed() ? kExitFileError : kExitDone;
 }

@@ -48,3 +48,11 @@ std::string NothingLoadedNote(const std::string& output) {
     const bool exists = lstat(output.c_str(), &status) == 0;
     return "no block loaded; " + output + (exists ? " left as it was" : " not written");
 }
+
+std::string OutputPath(const std::string& argument) {
+    return argument == "-" ? "/dev/stdout" : argument;
+}
+
+bool IsStandardOutput(const std::string& output) {
+    return CFileReplacer(output).OwnDescriptor() == STDOUT_FILENO;
+}

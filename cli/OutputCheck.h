@@ -15,3 +15,10 @@ std::optional<std::string> CheckOutput(const std::string& output,
 // What to tell the user when a run loaded no block: the output is not written, so an existing
 // file of that name stays as it was.
 std::string NothingLoadedNote(const std::string& output);
+
+// The path to write for an output argument: "-" is standard output.
+std::string OutputPath(const std::string& argument);
+
+// Whether the output is the program's standard output (/dev/stdout, /dev/fd/1, ...): the
+// command's reports then go to standard error, so that the stream holds the tape image alone.
+bool IsStandardOutput(const std::string& output);

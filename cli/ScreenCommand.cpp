@@ -20,7 +20,7 @@ constexpr const char* kScreenUsage =
     "Draws the N-th SCREEN$ block of the tape image FILE (counted from 0 among its screen blocks)\n"
     "as a 256 x 192 PNG picture, without bright and flash. Exit status: 0 written, 1 FILE could\n"
     "not be read, holds no such screen, or OUTPUT could not be written (OUTPUT is never FILE\n"
-    "itself nor a sound recording), 2 usage.\n";
+    "itself nor a sound recording), 2 usage. OUTPUT - writes the picture to standard output.\n";
 
 bool IsHelp(const char* argument) {
     return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
@@ -136,5 +136,5 @@ int RunScreen(int argc, char** argv) {
         std::fputs(kScreenUsage, stderr);
         return kExitUsage;
     }
-    return DrawScreen(argv[0], *number, argv[2]);
+    return DrawScreen(argv[0], *number, OutputPath(argv[2]));
 }

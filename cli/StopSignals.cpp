@@ -18,6 +18,12 @@ void CatchStopSignals() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
+    // A hang-up (the terminal or ssh session gone) saves like Ctrl-C; a run started under nohup
+    // keeps ignoring it.
+    struct sigaction hangUp {};
+    if (sigaction(SIGHUP, nullptr, &hangUp) == 0 && hangUp.sa_handler != SIG_IGN) {
+        sigaction(SIGHUP, &action, nullptr);
+    }
 }
 
 int StopSignal() {

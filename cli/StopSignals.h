@@ -1,7 +1,7 @@
 #pragma once
 
-// SIGINT and SIGTERM asking a long command (decode, live) to stop: the command stops reading,
-// keeps and saves what has loaded, and then ends.
+// SIGINT, SIGTERM and SIGHUP asking a long command (decode, live) to stop: the command stops
+// reading, keeps and saves what has loaded, and then ends.
 
 // Installs handlers that only note the signal. A read waiting on a pipe returns early (the
 // handlers do not restart it), so that the command sees the request at once.

@@ -128,7 +128,7 @@ private:
             ParsedPiece piece;
             piece.block.kind = BlockKind::PureTone;
             piece.block.timing.pilotPulse = ToPulse(tone.mean);
-            piece.block.timing.pilotCount = static_cast<uint16_t>(std::min(tone.count, 65535));
+            piece.block.timing.pilotCount = static_cast<uint32_t>(tone.count);
             Push(std::move(piece), at, tone.count);
             return tone.count;
         }
@@ -181,7 +181,7 @@ private:
         piece.block.kind = piece.romTimed ? BlockKind::Standard : BlockKind::Turbo;
         BlockTiming& timing = piece.block.timing;
         timing.pilotPulse = ToPulse(tone.mean);
-        timing.pilotCount = static_cast<uint16_t>(std::min(tone.count, 65535));
+        timing.pilotCount = static_cast<uint32_t>(tone.count);
         timing.sync1 = ToPulse(sync1);
         timing.sync2 = ToPulse(sync2);
         SetBits(piece.block, *data);

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "decoder/CaptureRate.h"
@@ -18,6 +19,8 @@ constexpr int32_t kResamplerChunk = 4096;  // frames read per refill of the resa
 // doubles each time, so that a long unreadable stretch costs few reopenings.
 constexpr int64_t kDamageStride = 4096;
 constexpr int kFineDamageTries = 16;
+// From this data chunk size on, a header's size is a placeholder for "not known".
+constexpr int64_t kPlaceholderSize = 0x7FFFF000;
 
 sf_count_t ReadFrom(SNDFILE* file, float* frames, sf_count_t count) {
     return sf_readf_float(file, frames, count);
@@ -55,6 +58,11 @@ std::string ReasonOfOpenFailure(const std::string& path) {
         return std::strerror(errno);
     }
     std::fclose(probe);
+    // A directory opens for reading like a file, and holds no sound.
+    struct stat status {};
+    if (stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode)) {
+        return std::strerror(EISDIR);
+    }
     return std::string("not an audio file that can be read (") + sf_strerror(nullptr) + ")";
 }
 }  // namespace
@@ -102,18 +110,43 @@ std::optional<std::string> CAudioFileSource::Open(const std::string& path) {
     return StartResampler();
 }
 
-bool CAudioFileSource::HeaderOverstatesData() {
-    // libsndfile reads a short data chunk as far as it goes and notes the header's claim in its
-    // log as "data : <claimed> (should be <actual>)".
+// The size that libsndfile's log gives for the data chunk (WAV "data", AIFF "SSND"), and whether
+// it added what the file really holds ("data : <claimed> (should be <actual>)").
+struct DataChunkClaim {
+    int64_t size = -1;
+    bool overstated = false;
+};
+
+DataChunkClaim ReadDataChunkClaim(SNDFILE* file) {
     char log[4096] = {};
-    sf_command(m_file, SFC_GET_LOG_INFO, log, sizeof log);
-    const char* data = std::strstr(log, "\ndata : ");
-    if (data == nullptr) {
-        return false;
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+    for (const char* chunk : {"\ndata : ", "\n SSND : ", "\nSSND : "}) {
+        const char* data = std::strstr(log, chunk);
+        if (data == nullptr) {
+            continue;
+        }
+        const char* lineEnd = std::strchr(data + 1, '\n');
+        const char* claim = std::strstr(data, "should be");
+        return {std::strtoll(data + std::strlen(chunk), nullptr, 10),
+                claim != nullptr && (lineEnd == nullptr || claim < lineEnd)};
     }
-    const char* lineEnd = std::strchr(data + 1, '\n');
-    const char* claim = std::strstr(data, "should be");
-    return claim != nullptr && (lineEnd == nullptr || claim < lineEnd);
+    return {};
+}
+
+bool CAudioFileSource::HeaderOverstatesData() {
+    const DataChunkClaim claim = ReadDataChunkClaim(m_file);
+    // A recorder writing to a pipe cannot know the length and puts the largest size in its
+    // place (0xFFFFFFFF, or 0x7FFFFFFF): that claims nothing.
+    m_lengthUnknown = claim.size >= kPlaceholderSize;
+    return claim.overstated && !m_lengthUnknown;
+}
+
+bool CAudioFileSource::Truncated() const {
+    // A header that names its length (a FLAC's stream info, a WAV or AIFF read from a pipe) tells
+    // once the end has come before it.
+    const bool endedEarly = m_reachedEnd && !m_lengthUnknown && m_info.frames > 0 &&
+                            m_info.frames != SF_COUNT_MAX && m_framesRead < m_info.frames;
+    return m_truncated || endedEarly;
 }
 
 std::optional<std::string> CAudioFileSource::PickChannel() {
@@ -172,6 +205,10 @@ std::vector<std::string> CAudioFileSource::Notes() const {
                             "); decoded around it, silence in its place");
         }
     }
+    if (m_reachedEnd && Truncated()) {
+        notes.push_back("cut short: it ends at " + Seconds(m_framesRead) +
+                        ", before the end its header announces; decoded up to there");
+    }
     if (m_clampedSamples > 0) {
         notes.push_back(std::to_string(m_clampedSamples) +
                         " sample(s) beyond full scale, infinite or not a number were clamped");
@@ -203,6 +240,7 @@ int64_t CAudioFileSource::ReadFrames(Sample* frames, int64_t count) {
             m_pendingDamage = sf_strerror(m_file);
         }
         if (got > 0 || m_pendingDamage.empty()) {
+            m_reachedEnd = got == 0;
             return got;
         }
     }

@@ -41,8 +41,10 @@ public:
     int64_t Total() const override { return m_info.frames; }
 
     // The file holds less sound than its header announces (a recording cut off while it was
-    // written, or a partial copy); what it holds is read all the same.
-    bool Truncated() const override { return m_truncated; }
+    // written, or a partial copy); what it holds is read all the same. Known from the header of
+    // a WAV or AIFF file when it is opened, of any other once its end has been read; a note then
+    // says where it ends.
+    bool Truncated() const override;
     bool Damaged() const override { return !m_damage.empty(); }
     std::vector<std::string> Notes() const override;
     int32_t SampleRate() const { return m_info.samplerate; }
@@ -98,7 +100,9 @@ private:
     bool m_inputEnded = false;
     bool m_finished = false;
     bool m_truncated = false;
-    bool m_floatSamples = false;  // the file holds floating-point samples
+    bool m_reachedEnd = false;     // the library gave the end of the file
+    bool m_lengthUnknown = false;  // the header's data size is a placeholder
+    bool m_floatSamples = false;   // the file holds floating-point samples
     int64_t m_clampedSamples = 0;
     std::string m_pendingDamage;  // libsndfile's reason for a read error not yet stepped over
     int64_t m_silenceDue = 0;     // frames of silence still to give for a damaged stretch

@@ -11,6 +11,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # running and end-to-end tests: sound server, display, driving the GUI
   pulseaudio pulseaudio-utils xvfb xauth xdotool x11-utils
+  # holding one thread of a running program (the capture test of a busy machine)
+  gdb
   # test signals from independent tools of the field
   fuse-emulator-utils zmakebas pasmo sox
 )

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything and runs every test:
 #   1. a Release build of every target, warnings as errors, to show the tree builds as users build it;
-#   2. the libFuzzer targets of the tape readers, each for a short while;
+#   2. the libFuzzer targets of the tape readers and of the decoder, each for a short while;
 #   3. the whole tree under AddressSanitizer and UndefinedBehaviorSanitizer, warnings as errors, and
 #      every test on it: unit tests, Qt widget tests offscreen, command-line and end-to-end tests
 #      (these start and stop their own sound server and X server).

@@ -26,17 +26,21 @@ std::string HeaderTypeWord(uint8_t type) {
     return "array";
 }
 
-// The name stops at the first zero byte; nothing else is changed, spaces included.
+// The name stops at a zero byte that only padding (zeros and spaces) follows; nothing else is
+// changed, spaces included. A zero with more text after it stays, so that no byte of the name
+// is hidden.
 std::string HeaderName(const uint8_t* bytes) {
-    std::string name;
-    for (int32_t i = 0; i < kNameLength && bytes[kNameIndex + i] != 0; ++i) {
-        name.push_back(static_cast<char>(bytes[kNameIndex + i]));
+    std::string name(reinterpret_cast<const char*>(bytes + kNameIndex), kNameLength);
+    const size_t zero = name.find('\0');
+    if (zero != std::string::npos &&
+        name.find_first_not_of(std::string(" \0", 2), zero) == std::string::npos) {
+        name.resize(zero);
     }
     return name;
 }
 
-// Control characters would split a line or steer the terminal; a backslash is escaped so that
-// every escape reads back unambiguously.
+// Control characters, C0 and C1 (0x9B starts a terminal command), would split a line or steer
+// the terminal; a backslash is escaped so that every escape reads back unambiguously.
 std::string EscapeControls(const std::string& text) {
     std::string escaped;
     for (const char c : text) {
@@ -49,7 +53,7 @@ std::string EscapeControls(const std::string& text) {
             escaped += "\\n";
         } else if (c == '\r') {
             escaped += "\\r";
-        } else if (byte < 0x20 || byte == 0x7F) {
+        } else if (byte < 0x20 || (byte >= 0x7F && byte <= 0x9F)) {
             escaped += "\\x" + HexByte(byte);
         } else {
             escaped += c;

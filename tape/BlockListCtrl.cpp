@@ -239,20 +239,29 @@ TapeLoadReport CBlockListCtrl::LoadTapeFile(const std::string& path) {
     return report;
 }
 
-// A cell too narrow for its text shows the whole text on hover.
+// A row shows on hover where its block lies on the tape, and a cell too narrow for its text the
+// whole text.
 bool CBlockListCtrl::viewportEvent(QEvent* event) {
     if (event->type() != QEvent::ToolTip) {
         return QTreeView::viewportEvent(event);
     }
     const auto* help = static_cast<QHelpEvent*>(event);
     const QModelIndex index = indexAt(help->pos());
-    const QString text = index.isValid() ? index.data().toString() : QString();
-    if (text.isEmpty() ||
-        fontMetrics().horizontalAdvance(text) + kCellMargins <= visualRect(index).width()) {
+    const QString cell = index.isValid() ? index.data().toString() : QString();
+    const bool cut =
+        fontMetrics().horizontalAdvance(cell) + kCellMargins > visualRect(index).width();
+    QStringList lines;
+    if (!cell.isEmpty() && cut) {
+        lines << cell;
+    }
+    if (const QString place = index.data(Qt::ToolTipRole).toString(); !place.isEmpty()) {
+        lines << place;
+    }
+    if (lines.isEmpty()) {
         QToolTip::hideText();
         event->ignore();
         return true;
     }
-    QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    QToolTip::showText(help->globalPos(), lines.join('\n'), viewport(), visualRect(index));
     return true;
 }

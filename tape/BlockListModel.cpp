@@ -163,6 +163,14 @@ int32_t CBlockListModel::FindScreenItem(int32_t n) const {
     return -1;
 }
 
+const TapeBlock* CBlockListModel::GetBlockAt(int32_t position) const {
+    if (position < 0 || position >= GetItemCount()) {
+        return nullptr;
+    }
+    const int32_t item = m_entries[static_cast<size_t>(position)].itemValue;
+    return item == kErrorItem ? nullptr : &m_blocks.at(static_cast<size_t>(item));
+}
+
 std::optional<TapeBlock> CBlockListModel::GetBlockCopy(int32_t index) const {
     if (index < 0 || index >= static_cast<int32_t>(m_blocks.size())) {
         return std::nullopt;

@@ -75,6 +75,8 @@ public:
     int32_t FindScreenItem(int32_t n) const;
     // An independent copy of the block at the store index; nothing for an index outside the store.
     std::optional<TapeBlock> GetBlockCopy(int32_t index) const;
+    // The block of the row at `position`, or nullptr for an error row (or no such row).
+    const TapeBlock* GetBlockAt(int32_t position) const;
 
 private:
     // Undo and redo put rows and blocks back where they were.

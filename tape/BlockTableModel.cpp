@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "tape/TapeTime.h"
+
 namespace {
 
 struct ColumnFormat {
@@ -46,10 +48,22 @@ QVariant CBlockTableModel::data(const QModelIndex& index, int role) const {
     if (role == Qt::TextAlignmentRole) {
         return QVariant::fromValue(kColumns[index.column()].alignment | Qt::AlignVCenter);
     }
+    if (role == Qt::ToolTipRole) {
+        return PlaceOnTape(index.row());
+    }
     if (role != Qt::DisplayRole) {
         return {};
     }
     return Latin1(TextOfColumn(m_rows.GetTexts(index.row()), index.column()));
+}
+
+QString CBlockTableModel::PlaceOnTape(int row) const {
+    const TapeBlock* block = m_rows.GetBlockAt(row);
+    if (block == nullptr) {
+        return {};
+    }
+    return QString::fromStdString("Starts at " + TapeClock(TapeSeconds(m_rows, row)) + ", plays " +
+                                  TapeClock(BlockSeconds(*block)));
 }
 
 QVariant CBlockTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

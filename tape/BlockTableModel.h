@@ -28,6 +28,9 @@ public:
     static int ColumnWidth(int column);
 
 private:
+    // Where a block row lies on the tape as replayed, for its tool tip; empty for an error row.
+    QString PlaceOnTape(int row) const;
+
     const CBlockListModel& m_rows;
     int m_shownRows = 0;
 };

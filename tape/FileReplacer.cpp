@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -16,15 +17,9 @@ constexpr int kMaxTemporaryAttempts = 100;
 constexpr mode_t kNewFileMode = 0666;  // narrowed by the umask, as for any new file
 constexpr mode_t kPrivateMode = 0600;  // until the target's own mode is set
 
-// A link under /proc (such as /dev/stdout -> /proc/self/fd/1) names an open stream: its text
-// is no path to rename over, and the stream is what the user means.
-bool IsOpenStreamLink(const std::string& path) {
-    return path.starts_with("/proc/");
-}
-
 // N when the path names the program's own descriptor N: /dev/fd/N, /proc/self/fd/N (where
 // /dev/stdout leads) or the same under the program's own /proc/PID.
-std::optional<int> OwnDescriptor(const std::string& path) {
+std::optional<int> DescriptorNamedBy(const std::string& path) {
     const size_t slash = path.rfind('/');
     if (slash == std::string::npos || slash + 1 == path.size() || path.size() - slash > 8 ||
         path.find_first_not_of("0123456789", slash + 1) != std::string::npos) {
@@ -81,10 +76,20 @@ int WriteAll(int fd, const std::vector<uint8_t>& contents) {
     return 0;
 }
 
+// The temporary name for a target: its own name with a suffix, shortened where the whole would
+// pass the longest name a directory entry may have.
+std::string TemporaryName(const std::string& path, int attempt) {
+    const size_t slash = path.rfind('/');
+    const size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::string suffix = ".tw" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    const size_t kept = std::min(path.size() - nameStart, size_t{NAME_MAX} - suffix.size());
+    return path.substr(0, nameStart + kept) + suffix;
+}
+
 // A new file beside the target, so that the final rename stays on one file system.
 int CreateTemporary(const std::string& path, mode_t mode, std::string& temporaryPath) {
     for (int attempt = 0; attempt < kMaxTemporaryAttempts; ++attempt) {
-        temporaryPath = path + ".tw" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+        temporaryPath = TemporaryName(path, attempt);
         const int fd = open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
@@ -103,15 +108,21 @@ sigset_t StopSignals() {
     return signals;
 }
 
-// The replaced file keeps its owner where the user may set it, and its mode.
-void TakeOverAttributes(int fd, const struct stat& target) {
-    if (fchown(fd, target.st_uid, target.st_gid) != 0) {
-        // Only root may give a file away; the new file is then the user's own.
+// Stands for "the new file could not keep the owner or mode of the one it replaces".
+constexpr int kAttributesNotKept = -1;
+
+// The new file takes the owner and mode of the one it replaces. Only root may give a file away,
+// and a user may set only a group of their own: a replacement that cannot, for instance of another
+// user's file that everyone may write, would change hands, so it is not made.
+int TakeOverAttributes(int fd, const struct stat& target) {
+    if (fchown(fd, target.st_uid, target.st_gid) != 0 || fchmod(fd, target.st_mode & 07777) != 0) {
+        return kAttributesNotKept;
     }
-    fchmod(fd, target.st_mode & 07777);
+    return 0;
 }
 
-// Writes the temporary file and renames it over the target; returns 0 or the errno.
+// Writes the temporary file and renames it over the target; returns 0, the errno or
+// kAttributesNotKept.
 int WriteAndRename(const std::string& target, const struct stat* existing,
                    const std::vector<uint8_t>& contents) {
     std::string temporaryPath;
@@ -120,10 +131,8 @@ int WriteAndRename(const std::string& target, const struct stat* existing,
     if (fd < 0) {
         return errno;
     }
-    if (existing != nullptr) {
-        TakeOverAttributes(fd, *existing);
-    }
-    int error = WriteAll(fd, contents);
+    int error = existing != nullptr ? TakeOverAttributes(fd, *existing) : 0;
+    error = error == 0 ? WriteAll(fd, contents) : error;
     if (error == 0 && fsync(fd) != 0) {
         error = errno;
     }
@@ -141,17 +150,19 @@ int WriteAndRename(const std::string& target, const struct stat* existing,
 }  // namespace
 
 std::string CFileReplacer::Reason(int error) const {
+    if (error == kAttributesNotKept) {
+        return "Cannot write " + m_path +
+               ": a new file in its place would not keep its owner and mode (it belongs to another "
+               "user or group); nothing written";
+    }
     return "Cannot write " + m_path + ": " + std::strerror(error);
 }
 
 std::optional<CFileReplacer::Destination> CFileReplacer::Resolve(int& error) const {
     std::string path = m_path;
     for (int hop = 0; hop < kMaxLinkHops; ++hop) {
-        if (const auto fd = OwnDescriptor(path)) {
+        if (const auto fd = DescriptorNamedBy(path)) {
             return Destination{m_path, true, *fd};
-        }
-        if (IsOpenStreamLink(path)) {
-            return Destination{m_path, true};
         }
         struct stat status {};
         if (lstat(path.c_str(), &status) != 0) {
@@ -205,9 +216,26 @@ std::optional<std::string> CFileReplacer::CheckWritable() const {
     if (fd < 0) {
         return Reason(errno);
     }
+    struct stat existing {};
+    const int kept =
+        stat(destination->path.c_str(), &existing) == 0 ? TakeOverAttributes(fd, existing) : 0;
     close(fd);
     unlink(probe.c_str());
-    return std::nullopt;
+    return kept == 0 ? std::nullopt : std::optional(Reason(kept));
+}
+
+std::optional<int> CFileReplacer::OwnDescriptor() const {
+    int error = 0;
+    const auto destination = Resolve(error);
+    return destination && destination->ownDescriptor >= 0
+               ? std::optional<int>(destination->ownDescriptor)
+               : std::nullopt;
+}
+
+bool CFileReplacer::WritesInPlace() const {
+    int error = 0;
+    const auto destination = Resolve(error);
+    return destination && destination->inPlace;
 }
 
 std::optional<std::string> CFileReplacer::Replace(const std::vector<uint8_t>& contents) const {

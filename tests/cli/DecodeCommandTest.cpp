@@ -54,6 +54,8 @@ bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+constexpr uint8_t kDataChunk[] = {'d', 'a', 't', 'a'};
+
 const std::vector<std::string> kTwoFilesLines = {"code\t00\t17\talpha     \t200", "\tFF\t200\t\t",
                                                  "code\t00\t17\tbeta      \t90", "\tFF\t90\t\t"};
 
@@ -112,6 +114,17 @@ TEST(DecodeCommandTest, EntriesOnStdoutMessagesOnStderrImageByTheBook) {
                                         "Loading data ...", "Load sucessful for 19 bytes block",
                                         "Loading data ...", "Load sucessful for 92 bytes block"}));
     EXPECT_EQ(CTestTape::ReadFile(tap), TwoFiles().TapBytes());
+
+    // With the image on standard output, the entries join the messages on standard error.
+    const auto image = TwoFiles().TapBytes();
+    for (const char* output : {"-", "/dev/stdout"}) {
+        const CliResult piped = CCliRun::Run({"decode", RawTape(), "-o", output});
+        EXPECT_EQ(piped.exitCode, 0) << piped.err;
+        EXPECT_EQ(piped.out, std::string(image.begin(), image.end())) << output;
+        EXPECT_TRUE(Contains(piped.err, "Loading data ...\ncode\t00\t17\talpha     \t200\n"))
+            << piped.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(CCliRun::DataDir() + "/-"));
 }
 
 TEST(DecodeCommandTest, TzxByExtensionAndNothingWrittenWithoutOutput) {
@@ -205,39 +218,87 @@ TEST(DecodeCommandTest, InputsThatCannotBeRead) {
                                         44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
     auto full = CTestTape::ReadFile(DataPath("full.wav"));
     CSignalFile::WriteRaw(headerOnly, std::vector<uint8_t>(full.begin(), full.begin() + 30));
+    // An Ogg cut inside its headers: the library refuses it (and must not take the run down).
+    const std::string cutOgg = DataPath("cut.ogg");
+    ASSERT_TRUE(CSignalFile::WriteAudio(cutOgg, std::vector<float>(100000, 0.1f), 44100, 2,
+                                        SF_FORMAT_OGG | SF_FORMAT_VORBIS));
+    auto ogg = CTestTape::ReadFile(cutOgg);
+    ASSERT_GT(ogg.size(), 1000u);
+    ogg.resize(1000);
+    CTestTape::WriteFile(cutOgg, ogg);
     const std::string directory = CCliRun::DataDir();
 
-    for (const std::string& path :
-         {DataPath("missing.wav"), DataPath("missing.raw"), empty, random, headerOnly, directory}) {
+    for (const std::string& path : {DataPath("missing.wav"), DataPath("missing.raw"), empty, random,
+                                    headerOnly, cutOgg, directory}) {
         const std::string tap = DataPath("never.tap");
         const CliResult result = CCliRun::Run({"decode", path, "-o", tap});
         EXPECT_EQ(result.exitCode, 1) << path;
         EXPECT_TRUE(Contains(result.err, path + ": ")) << result.err;
         EXPECT_EQ(result.out, "");
         EXPECT_FALSE(std::filesystem::exists(tap)) << "nothing is written when an input is bad";
+        // Under the sanitizers a leak also ends with status 1: only the report tells.
+        EXPECT_FALSE(Contains(result.err, "Sanitizer")) << result.err;
     }
+    EXPECT_TRUE(Contains(CCliRun::Run({"decode", directory}).err, directory + ": Is a directory"));
     // Every bad input is named, not just the first.
     const CliResult both = CCliRun::Run({"decode", empty, RawTape(), random});
     EXPECT_EQ(both.exitCode, 1);
     EXPECT_TRUE(Contains(both.err, empty) && Contains(both.err, random)) << both.err;
 }
 
-// A WAV whose data stops short of what its header announces decodes what it holds.
-TEST(DecodeCommandTest, TruncatedWavDecodesWhatIsThere) {
-    const std::string whole = DataPath("whole.wav");
+// A recording whose data stops short of what its header announces decodes what it holds, saves
+// it, says where it ends and fails: a WAV or AIFF cut inside the last block, a FLAC cut after
+// its header.
+TEST(DecodeCommandTest, CutRecordingsDecodeWhatIsThereAndFail) {
     const auto signal = CTapeSynth::Render(TwoFiles().Blocks(), 22000.0, TapeWear{});
+    for (const int format : {SF_FORMAT_WAV | SF_FORMAT_PCM_16, SF_FORMAT_AIFF | SF_FORMAT_PCM_16}) {
+        const std::string whole = DataPath("whole.audio");
+        ASSERT_TRUE(CSignalFile::WriteAudio(whole, signal, 22000, 1, format));
+        const auto bytes = CTestTape::ReadFile(whole);
+        const std::string cut = DataPath("cut.audio");
+        const std::string tap = DataPath("cut.tap");
+        CSignalFile::WriteRaw(cut,
+                              std::vector<uint8_t>(bytes.begin(), bytes.end() - 2 * 11000 - 1));
+        const CliResult result = CCliRun::Run({"decode", cut, "-o", tap});
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_TRUE(Contains(result.err, cut + ": cut short: it ends at ")) << result.err;
+        const auto lines = result.OutLines();
+        ASSERT_EQ(lines.size(), 4u) << result.out;
+        EXPECT_EQ(lines[3].rfind("error\tFF\t", 0), 0u) << lines[3];
+        EXPECT_EQ(CTestTape::ReadFile(tap).size(), 19u + 2 + 202 + 2 + 19 + 2) << "blocks saved";
+        const CliResult full = CCliRun::Run({"decode", whole});
+        EXPECT_EQ(full.exitCode, 0);
+        EXPECT_FALSE(Contains(full.err, "cut short")) << full.err;
+    }
+    // A recorder writing to a pipe cannot know the length: its largest size claims nothing.
+    const std::string whole = DataPath("streamed.wav");
     ASSERT_TRUE(CSignalFile::WriteAudio(whole, signal, 22000, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
-    const auto bytes = CTestTape::ReadFile(whole);
-    const std::string cut = DataPath("cut.wav");
-    // Cut inside the last data block.
-    CSignalFile::WriteRaw(cut, std::vector<uint8_t>(bytes.begin(), bytes.end() - 2 * 11000 - 1));
-    const CliResult result = CCliRun::Run({"decode", cut});
-    EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_TRUE(Contains(result.err, cut + ": shorter than its header says")) << result.err;
-    EXPECT_FALSE(Contains(CCliRun::Run({"decode", whole}).err, "shorter")) << "whole file";
-    const auto lines = result.OutLines();
-    ASSERT_EQ(lines.size(), 4u) << result.out;
-    EXPECT_EQ(lines[3].rfind("error\tFF\t", 0), 0u) << lines[3];
+    auto streamed = CTestTape::ReadFile(whole);
+    const auto data = std::search(streamed.begin(), streamed.end(), kDataChunk, kDataChunk + 4);
+    ASSERT_NE(data, streamed.end());
+    std::fill(data + 4, data + 8, 0xFF);
+    CTestTape::WriteFile(whole, streamed);
+    for (const CliResult& result :
+         {CCliRun::Run({"decode", whole}), RunWithInput({"decode", "-"}, whole)}) {
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.OutLines(), kTwoFilesLines);
+    }
+
+    const std::string flac = DataPath("header_only.flac");
+    ASSERT_TRUE(CSignalFile::WriteAudio(flac, signal, 22000, 1, SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+    auto bytes = CTestTape::ReadFile(flac);
+    // "fLaC", then metadata blocks: a last-block flag and type byte, a 24-bit length, the body.
+    size_t at = 4;
+    for (bool last = false; !last && at + 4 <= bytes.size();) {
+        last = (bytes[at] & 0x80) != 0;
+        at += 4 + (size_t{bytes[at + 1]} << 16 | size_t{bytes[at + 2]} << 8 | bytes[at + 3]);
+    }
+    bytes.resize(at);
+    CTestTape::WriteFile(flac, bytes);
+    const CliResult headerOnly = CCliRun::Run({"decode", flac});
+    EXPECT_EQ(headerOnly.exitCode, 1);
+    EXPECT_TRUE(Contains(headerOnly.err, flac + ": cut short: it ends at 0.00 s"))
+        << headerOnly.err;
 }
 
 // decode and live -o find out before they decode anything that the output would destroy an
@@ -349,19 +410,26 @@ TEST(DecodeCommandTest, PipesAreReadOnceAndASignalSavesWhatLoaded) {
     EXPECT_EQ(fromFifo.exitCode, 0) << fromFifo.err;
     EXPECT_EQ(CTestTape::ReadFile(tap), TwoFiles().TapBytes());
 
+    // Ctrl-C, and a hang-up (a dropped ssh session), save what loaded.
     CTestTape first;
     first.AddCodeFile("alpha", 200, 21);
-    const std::string stalled = NewFifo("stalled.raw");
-    const std::string saved = DataPath("interrupted.tap");
-    std::atomic<bool> stop{false};
-    feeder = FeedFifo(stalled, CleanSignal(first), stop);
-    const CliResult interrupted =
-        CCliRun::Run({"decode", stalled, "-o", saved}, "timeout --preserve-status -s INT 2");
-    stop = true;
-    feeder.join();
-    EXPECT_EQ(interrupted.exitCode, 128 + SIGINT) << interrupted.err;
-    EXPECT_TRUE(Contains(interrupted.err, "stopped (Interrupt)")) << interrupted.err;
-    EXPECT_EQ(CTestTape::ReadFile(saved), first.TapBytes());
+    for (const auto& [signal, name] :
+         {std::pair(SIGINT, "Interrupt"), std::pair(SIGHUP, "Hangup")}) {
+        const std::string stalled = NewFifo("stalled.raw");
+        const std::string saved = DataPath("interrupted.tap");
+        std::filesystem::remove(saved);
+        std::atomic<bool> stop{false};
+        feeder = FeedFifo(stalled, CleanSignal(first), stop);
+        const CliResult interrupted =
+            CCliRun::Run({"decode", stalled, "-o", saved},
+                         "timeout --preserve-status -s " + std::to_string(signal) + " 2");
+        stop = true;
+        feeder.join();
+        EXPECT_EQ(interrupted.exitCode, 128 + signal) << interrupted.err;
+        EXPECT_TRUE(Contains(interrupted.err, std::string("stopped (") + name + ")"))
+            << interrupted.err;
+        EXPECT_EQ(CTestTape::ReadFile(saved), first.TapBytes()) << name;
+    }
 }
 
 // A damaged FLAC decodes on past its damage; stray float samples are clamped, not fatal.

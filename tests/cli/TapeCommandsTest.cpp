@@ -143,6 +143,32 @@ TEST(ConvertCommand, NothingIsWrittenWhenAnInputIsDamagedOrABlockTooLong) {
     EXPECT_NE(unwritable.err.find("No such file or directory"), std::string::npos);
 }
 
+// Standard output ("-", /dev/stdout) gets the image and nothing else; any other path is a file
+// replaced whole, /proc/self/cwd/... and a name of 250 characters included.
+TEST(ConvertCommand, OutputIsTheImageAloneAndEveryOtherPathAFile) {
+    const fs::path dir = TestDirectory();
+    const std::vector<TapeBlock> blocks = {BlockOf(HeaderBytes(0, "run", 4)),
+                                           BlockOf(DataBytes(0xFF, 6))};
+    ASSERT_EQ(SaveTapeImage((dir / "in.tap").string(), blocks), std::nullopt);
+    const std::vector<uint8_t> tap = EncodeTapeImage(TapeLayout::Tap, blocks);
+    for (const char* output : {"-", "/dev/stdout"}) {
+        const CliResult result = CCliRun::Run({"convert", (dir / "in.tap").string(), output});
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(result.out, std::string(tap.begin(), tap.end())) << output;
+        EXPECT_NE(result.err.find("2 block(s), TAP layout"), std::string::npos) << result.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "-"));
+
+    CTestTape::WriteFile(dir / "old.tap", DataBytes(0xFF, 40));
+    const std::string longName(246, 'n');
+    for (const std::string& output : {std::string("/proc/self/cwd/old.tap"), longName + ".tap"}) {
+        const CliResult result = CCliRun::Run({"convert", "in.tap", output}, "", dir.string());
+        EXPECT_EQ(result.exitCode, 0) << result.err;
+        EXPECT_EQ(CTestTape::ReadFile(dir / fs::path(output).filename()), tap) << output;
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 3);
+}
+
 TEST(ScreenCommand, DrawsTheNthScreenBlockAsAPng) {
     const fs::path dir = TestDirectory();
     const std::vector<uint8_t> second = PatternedScreen(7);

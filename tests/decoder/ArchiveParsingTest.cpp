@@ -252,6 +252,13 @@ TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
     ASSERT_EQ(pieces.size(), 1U);
     EXPECT_TRUE(pieces[0].romTimed);
     EXPECT_EQ(pieces[0].block.timing.pilotCount, 1500);
+
+    // A tone longer than one TZX block holds is kept whole; the image splits it when written.
+    const std::vector<ParsedPiece> tone =
+        CStretchParser::Parse(std::vector<float>(70000, 2168.0F), 79.4, true);
+    ASSERT_EQ(tone.size(), 1U);
+    EXPECT_EQ(tone[0].block.kind, BlockKind::PureTone);
+    EXPECT_EQ(tone[0].block.timing.pilotCount, 70000U);
 }
 
 // A cassette copy of a 2x turbo tape: 2 % fast, wow and flutter, a 300 Hz - 4 kHz band, hiss.

@@ -18,11 +18,15 @@ TEST(BlockEntry, HeaderShowsTypeWordNameAndAnnouncedLength) {
     }
 }
 
-TEST(BlockEntry, NameStopsAtFirstZeroAndKeepsSpaces) {
+TEST(BlockEntry, NameStopsAtAZeroBeforePaddingAndKeepsSpaces) {
     std::vector<uint8_t> bytes = HeaderBytes(0, "AB", 0);
     bytes[4] = 0;  // A, B, zero, seven spaces
     EXPECT_EQ(DescribeBlock(BlockOf(bytes)).name, "AB");
     EXPECT_EQ(DescribeBlock(BlockOf(HeaderBytes(0, " a  b ", 0))).name, " a  b     ");
+    // Text after a zero is not hidden: the line shows the zero escaped.
+    bytes = HeaderBytes(0, "zed nulls", 0);
+    bytes[5] = 0;
+    EXPECT_EQ(FormatEntryLine(DescribeBlock(BlockOf(bytes))), "prog\t00\t17\tzed\\x00nulls \t0");
 }
 
 TEST(BlockEntry, ExpectedIsLittleEndian) {
@@ -80,6 +84,12 @@ TEST(BlockEntry, LineJoinsTheFiveTextsWithTabsAndEscapesControls) {
     EXPECT_EQ(FormatEntryLine({"", "FF", "0", "", ""}), "\tFF\t0\t\t");
     EXPECT_EQ(FormatEntryLine({"prog", "00", "17", "a\tb\nc\rd\x1b[2J\\\x7f", "1"}),
               "prog\t00\t17\ta\\tb\\nc\\rd\\x1B[2J\\\\\\x7F\t1");
+    // C1 controls (0x9B is a terminal's CSI) are escaped; other high bytes pass as they are.
+    EXPECT_EQ(FormatEntryLine({"", "", "",
+                               "\x80\x9B"
+                               "2J\x9F\xA0\xFF",
+                               ""}),
+              "\t\t\t\\x80\\x9B2J\\x9F\xA0\xFF\t");
 }
 
 TEST(TapeBlock, CopiesAreDeepAndIndependent) {

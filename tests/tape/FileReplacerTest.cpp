@@ -136,6 +136,24 @@ TEST(FileReplacer, WhatTheUserMayNotWriteIsNotReplaced) {
     fs::permissions(dir / "shut", fs::perms(0755));
     EXPECT_EQ(CTestTape::ReadFile(dir / "shut" / "open.tap"), kOld);
 
+    // Another user's file that everyone may write: a new file would be the writer's own.
+    if (geteuid() == 0) {
+        CTestTape::WriteFile(dir / "shared.tap", kOld);
+        fs::permissions(dir / "shared.tap", fs::perms(0666));
+        EXPECT_EQ(RunAsOrdinaryUser([&] {
+                      const CFileReplacer shared(dir / "shared.tap");
+                      const auto checked = shared.CheckWritable();
+                      return checked == shared.Replace(kNew) &&
+                             checked.value_or("").find("would not keep its owner") !=
+                                 std::string::npos;
+                  }),
+                  0);
+        struct stat status {};
+        ASSERT_EQ(stat((dir / "shared.tap").c_str(), &status), 0);
+        EXPECT_EQ(status.st_uid, 0u);
+        EXPECT_EQ(CTestTape::ReadFile(dir / "shared.tap"), kOld);
+    }
+
     // Whoever may write the file replaces it, and its mode is kept as it was.
     if (geteuid() == 0) {
         ASSERT_EQ(CFileReplacer(dir / "locked.tap").Replace(kNew), std::nullopt);
