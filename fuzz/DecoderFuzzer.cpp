@@ -63,6 +63,9 @@ void CheckStretch(const TimedBlock& block) {
             break;
         case BlockKind::Pause:
             break;
+        case BlockKind::RawTzx:  // only read from an image, never decoded
+            Fail();
+            break;
     }
 }
 
