@@ -76,7 +76,7 @@ for _ in $(seq 1 40); do
   [ "$border" = "$last" ] && case "$border" in *"192,0,0"* | *"197,0,0"* | red*) break ;; esac
   last="$border"
 done
-kill -9 $pid
+kill -9 $pid 2>/dev/null || echo "the emulator ended early" >&2
 EOF
 }
 
