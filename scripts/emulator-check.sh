@@ -80,9 +80,16 @@ kill -9 $pid 2>/dev/null || echo "the emulator ended early" >&2
 EOF
 }
 
-run_emulator "$work/original.tzx" original.png
-run_emulator "$work/decoded.tzx" decoded.png
 border_of() { convert "$1" -format '%[pixel:p{4,4}]' info:; }
+# Fuse sometimes ends at once when its display is not ready yet (a black screen): try again.
+load_in_emulator() {
+  for _ in 1 2 3; do
+    run_emulator "$work/$1" "$2" || true
+    case "$(border_of "$2")" in *"gray(0)"* | *"0,0,0"*) sleep 2 ;; *) return 0 ;; esac
+  done
+}
+load_in_emulator original.tzx original.png
+load_in_emulator decoded.tzx decoded.png
 echo "original: border $(border_of original.png); decoded: border $(border_of decoded.png)"
 same=$(convert original.png decoded.png -compose difference -composite -format '%[fx:maxima]' info:)
 if [ "$(border_of original.png)" = "$(border_of decoded.png)" ] && [ "$same" = "0" ] &&
