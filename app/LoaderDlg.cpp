@@ -1,6 +1,6 @@
 #include "app/LoaderDlg.h"
 
-#include "decoder/TimedBlock.h"
+#include "decoder/core/TimedBlock.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>

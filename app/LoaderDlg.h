@@ -14,7 +14,7 @@
 #include "capture/CaptureHost.h"
 #include "capture/SoundLayer.h"
 #include "capture/WaveHeader.h"
-#include "decoder/DecoderOwner.h"
+#include "decoder/core/DecoderOwner.h"
 #include "signal/SignalHost.h"
 
 class CBlockListCtrl;

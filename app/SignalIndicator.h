@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/SignalReading.h"
+#include "decoder/core/SignalReading.h"
 
 // The status bar's signal indicator: coloured stripes in pane 1, redrawn once per sound buffer,
 // whose colours say what the decoder hears and swap at every redraw so the indicator blinks.

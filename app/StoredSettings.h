@@ -6,7 +6,7 @@
 #include <QVariant>
 #include <memory>
 
-#include "decoder/DecoderSettings.h"
+#include "decoder/core/DecoderSettings.h"
 
 class QSettings;
 

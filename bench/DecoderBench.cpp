@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/SignalSnapshot.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/core/SignalSnapshot.h"
+#include "decoder/core/TapeDecoder.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
 

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "decoder/PlainDecoder.h"
-#include "decoder/RobustDecoder.h"
+#include "decoder/core/PlainDecoder.h"
+#include "decoder/robust/RobustDecoder.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"

@@ -8,7 +8,7 @@
 #include "capture/CaptureHost.h"
 #include "capture/SoundLayer.h"
 #include "capture/WaveHeader.h"
-#include "decoder/CaptureRate.h"
+#include "decoder/dump/CaptureRate.h"
 
 enum class CaptureState {
     Closed,     // never opened, closed, or the opening failed

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "capture/PulseSources.h"
-#include "decoder/CaptureRate.h"
+#include "decoder/dump/CaptureRate.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "decoder/DecoderSettings.h"
+#include "decoder/core/DecoderSettings.h"
 
 // The decoder options of the decode and live commands: --robust, --archive, --max-first, --filter
 // N,

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "capture/CaptureHost.h"
-#include "decoder/SignalSnapshot.h"
+#include "decoder/core/SignalSnapshot.h"
 
 class CSampleDecoder;
 

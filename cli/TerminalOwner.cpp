@@ -4,7 +4,7 @@
 #include <string>
 
 #include "cli/ProgressBar.h"
-#include "decoder/TimedBlock.h"
+#include "decoder/core/TimedBlock.h"
 #include "tape/BlockEntry.h"
 
 CTerminalOwner::CTerminalOwner(std::FILE* entries, std::FILE* messages)

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "decoder/DecoderOwner.h"
+#include "decoder/core/DecoderOwner.h"
 #include "tape/TapeBlock.h"
 
 class CProgressBar;

@@ -1,8 +1,8 @@
 #include "decoder/SampleDecoder.h"
 
-#include "decoder/ArchiveDecoder.h"
-#include "decoder/PlainDecoder.h"
-#include "decoder/RobustDecoder.h"
+#include "decoder/archive/ArchiveDecoder.h"
+#include "decoder/core/PlainDecoder.h"
+#include "decoder/robust/RobustDecoder.h"
 
 std::unique_ptr<CSampleDecoder> CSampleDecoder::Create(CDecoderOwner* owner,
                                                        const DecoderSettings& settings,

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "decoder/DecoderSettings.h"
-#include "decoder/SignalReading.h"
+#include "decoder/core/DecoderSettings.h"
+#include "decoder/core/SignalReading.h"
 
 #include <memory>
 

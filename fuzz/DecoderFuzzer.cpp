@@ -10,9 +10,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/DecoderOwner.h"
 #include "decoder/SampleDecoder.h"
-#include "decoder/TimedBlock.h"
+#include "decoder/core/DecoderOwner.h"
+#include "decoder/core/TimedBlock.h"
 #include "recording/BufferFeeder.h"
 #include "tape/TapeImageReader.h"
 #include "tape/TapeImageWriter.h"

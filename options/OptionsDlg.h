@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "decoder/DecoderSettings.h"
+#include "decoder/core/DecoderSettings.h"
 #include "options/OptionsForm.h"
 #include "options/OptionsValidator.h"
 

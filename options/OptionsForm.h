@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "decoder/DecoderSettings.h"
+#include "decoder/core/DecoderSettings.h"
 
 // The numeric boxes of the Options dialog, in the order of the dialog's edit objects.
 enum class NumericBox {

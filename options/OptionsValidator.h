@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "decoder/DecoderSettings.h"
+#include "decoder/core/DecoderSettings.h"
 #include "options/OptionsForm.h"
 
 // The controls that a rejected check gives the keyboard focus to.

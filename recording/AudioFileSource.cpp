@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "decoder/CaptureRate.h"
+#include "decoder/dump/CaptureRate.h"
 
 namespace {
 constexpr int32_t kDecoderRate = kCaptureRate;

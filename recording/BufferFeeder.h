@@ -4,9 +4,9 @@
 #include <functional>
 #include <vector>
 
-#include "decoder/SignalReading.h"
+#include "decoder/core/SignalReading.h"
 
-#include "decoder/CaptureRate.h"
+#include "decoder/dump/CaptureRate.h"
 
 class CSampleDecoder;
 

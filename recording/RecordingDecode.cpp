@@ -1,7 +1,7 @@
 #include "recording/RecordingDecode.h"
 
-#include "decoder/CaptureRate.h"
 #include "decoder/SampleDecoder.h"
+#include "decoder/dump/CaptureRate.h"
 
 namespace {
 DecoderSettings ForRecording(DecoderSettings settings) {

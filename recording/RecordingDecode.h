@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "decoder/DecoderSettings.h"
+#include "decoder/core/DecoderSettings.h"
 #include "recording/AudioFileSource.h"
 #include "recording/BufferFeeder.h"
 

@@ -3,7 +3,7 @@
 #include <QDialog>
 #include <vector>
 
-#include "decoder/SignalSnapshot.h"
+#include "decoder/core/SignalSnapshot.h"
 #include "signal/ConsoleLog.h"
 #include "signal/DrawPrimitive.h"
 #include "signal/SignalHost.h"

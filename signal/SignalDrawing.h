@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "decoder/DecoderSettings.h"
-#include "decoder/SignalSnapshot.h"
+#include "decoder/core/DecoderSettings.h"
+#include "decoder/core/SignalSnapshot.h"
 #include "signal/DrawPrimitive.h"
 
 // The pictures of the Signal and Errors pages, as primitives in a group box's client pixels. Both

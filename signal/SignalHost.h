@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "decoder/DecoderSettings.h"
+#include "decoder/core/DecoderSettings.h"
 #include "tape/TapeBlock.h"
 
 // What the Signal window needs of the main window that owns it: the decoder's live settings for

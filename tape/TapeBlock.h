@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "decoder/TimedBlock.h"
+#include "decoder/core/TimedBlock.h"
 
 // The pulses of the leader the ROM writes before a block with this flag byte.
 uint32_t RomPilotCount(uint8_t flag);

@@ -16,7 +16,7 @@
 #include "app/AboutDlg.h"
 #include "app/LoaderDlg.h"
 #include "app/LoaderStatusBar.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/core/TapeDecoder.h"
 #include "options/OptionsDlg.h"
 #include "res/ControlIds.h"
 #include "res/DialogTemplates.h"

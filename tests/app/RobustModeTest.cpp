@@ -9,9 +9,9 @@
 #include <functional>
 
 #include "app/LoaderDlg.h"
-#include "decoder/ArchiveDecoder.h"
-#include "decoder/PlainDecoder.h"
-#include "decoder/RobustDecoder.h"
+#include "decoder/archive/ArchiveDecoder.h"
+#include "decoder/core/PlainDecoder.h"
+#include "decoder/robust/RobustDecoder.h"
 #include "tape/BlockListCtrl.h"
 #include "tests/app/ScriptedLoader.h"
 #include "tests/capture/ScriptedSoundLayer.h"

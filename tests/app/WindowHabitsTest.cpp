@@ -24,7 +24,7 @@
 #include "app/RecoveryFiles.h"
 #include "app/StoredSettings.h"
 #include "app/TerminationWatch.h"
-#include "decoder/ArchiveDecoder.h"
+#include "decoder/archive/ArchiveDecoder.h"
 #include "options/OptionsDlg.h"
 #include "res/ControlIds.h"
 #include "signal/SignalDlg.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder/PlainDecoder.h"
+#include "decoder/core/PlainDecoder.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "decoder/ArchiveQueue.h"
 #include "decoder/SampleDecoder.h"
-#include "decoder/StretchParser.h"
+#include "decoder/archive/ArchiveQueue.h"
+#include "decoder/archive/StretchParser.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "decoder/SampleDecoder.h"
-#include "decoder/StretchParser.h"
+#include "decoder/archive/StretchParser.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TimedTape.h"

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "decoder/BlockBuffer.h"
+#include "decoder/core/BlockBuffer.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "decoder/PulseRange.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/core/PulseRange.h"
+#include "decoder/core/TapeDecoder.h"
 #include "tests/support/RecordingOwner.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "decoder/SignalSnapshot.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/core/SignalSnapshot.h"
+#include "decoder/core/TapeDecoder.h"
 #include "tests/decoder/SnapshotCompare.h"
 #include "tests/support/PeriodSignal.h"
 #include "tests/support/RecordingOwner.h"

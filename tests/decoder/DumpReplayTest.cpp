@@ -7,7 +7,7 @@
 
 #include <unistd.h>
 
-#include "decoder/TapeDecoder.h"
+#include "decoder/core/TapeDecoder.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "decoder/SignalSnapshot.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/core/SignalSnapshot.h"
+#include "decoder/core/TapeDecoder.h"
 #include "tests/decoder/SnapshotCompare.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder/TapeDecoder.h"
+#include "decoder/core/TapeDecoder.h"
 #include "tests/support/PeriodSignal.h"
 #include "tests/support/RecordingOwner.h"
 

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-#include "decoder/FastRing.h"
-#include "decoder/RingBuffer.h"
-#include "decoder/TimedValue.h"
+#include "decoder/core/FastRing.h"
+#include "decoder/core/RingBuffer.h"
+#include "decoder/core/TimedValue.h"
 
 namespace {
 

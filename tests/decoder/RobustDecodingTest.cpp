@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "decoder/PlainDecoder.h"
-#include "decoder/RobustDecoder.h"
-#include "decoder/SignalConditioner.h"
-#include "decoder/SignalSnapshot.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/core/PlainDecoder.h"
+#include "decoder/core/SignalSnapshot.h"
+#include "decoder/core/TapeDecoder.h"
+#include "decoder/robust/RobustDecoder.h"
+#include "decoder/robust/SignalConditioner.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder/EpisodeMerger.h"
+#include "decoder/robust/EpisodeMerger.h"
 #include "tests/support/RecordingOwner.h"
 
 // The merge rules of the robust mode, on episodes as the two decoders' recorders hand them over.

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "decoder/SignalSnapshot.h"
+#include "decoder/core/SignalSnapshot.h"
 
 // Two rings read alike: same count and capacity, same reachable elements.
 inline ::testing::AssertionResult SameRing(const RingBuffer<TimedValue>& a,

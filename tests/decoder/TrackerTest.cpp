@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "decoder/SignalSnapshot.h"
-#include "decoder/TapeDecoder.h"
+#include "decoder/core/SignalSnapshot.h"
+#include "decoder/core/TapeDecoder.h"
 #include "tests/support/RecordingOwner.h"
 
 namespace {

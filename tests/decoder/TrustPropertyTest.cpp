@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "decoder/PlainDecoder.h"
-#include "decoder/RateDecimator.h"
 #include "decoder/SampleDecoder.h"
+#include "decoder/archive/RateDecimator.h"
+#include "decoder/core/PlainDecoder.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"

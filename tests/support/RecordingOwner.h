@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "decoder/DecoderOwner.h"
-#include "decoder/SignalSnapshot.h"
-#include "decoder/TimedBlock.h"
+#include "decoder/core/DecoderOwner.h"
+#include "decoder/core/SignalSnapshot.h"
+#include "decoder/core/TimedBlock.h"
 
 // A decoder owner that writes down everything the decoder reports, in order, as one line per
 // call ("status: ...", "log: ...", "block: N", "entry: N F", "snapshot", "refresh", "debug: ...",

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/TimedBlock.h"
+#include "decoder/core/TimedBlock.h"
 #include "tests/support/TestTape.h"
 
 // How a played cassette differs from the ideal signal.

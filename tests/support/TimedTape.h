@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/TimedBlock.h"
+#include "decoder/core/TimedBlock.h"
 #include "tests/support/TestTape.h"
 
 // Stretches of tape with their timing, for the archive-mode tests and benchmark: ROM blocks,

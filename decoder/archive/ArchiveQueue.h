@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <utility>
+#include <vector>
+
+#include "decoder/archive/StretchParser.h"
+
+class CDecoderOwner;
+
+// Puts archive mode's pieces of tape and the ROM-block decoders' loaded blocks in tape order and
+// hands each to the owner once, as a timed block. The ROM decoders' blocks come first: a piece of
+// this mode's that lies within such a block's stretch (its leader read as a tone, its bits as pure
+// data) gives way to it, and the block takes over the silence measured after that piece as its
+// pause; only a turbo block or pure data of the same bytes, read at a loader's own timing, stays
+// in its place with that timing. A piece therefore waits until the ROM decoders have reported
+// everything up to its end, and every item while the silence after it is still being measured.
+// Times are T-states since the start of the input.
+class CArchiveQueue {
+public:
+    explicit CArchiveQueue(CDecoderOwner* owner) : m_owner(owner) {}
+
+    void AddPiece(ParsedPiece piece, double startT, double endT, bool lastOfStretch);
+    // Silence after the latest piece: the pause of a data block still open for it, else a Pause.
+    // The open pause is closed either way.
+    void AddSilence(double tStates);
+    // A block that the ROM decoders loaded, its sync at syncT, reported at endT.
+    void AddRomBlock(std::vector<uint8_t> bytes, double syncT, double endT);
+    // A read error of the ROM decoders, from its sync at syncT to endT: listed unless this mode
+    // kept data, pulses or a recording there, which tell more.
+    void AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT);
+    // Hands on what is due when the ROM decoders have reported every block that began before
+    // romSettledT; with final, everything.
+    void Pump(double romSettledT, bool final);
+    // Something other than a Pause that may still grow is waiting.
+    bool HasPending() const;
+
+private:
+    enum class Source : uint8_t { Archive, RomDecoders };
+    struct Item {
+        TimedBlock block;
+        double startT = 0.0;
+        double endT = 0.0;
+        Source source = Source::Archive;
+        bool pauseOpen = false;  // the silence after it (of a Pause: it) may still grow
+        bool errorOnly = false;  // no block: the ROM decoders' error entry
+        int32_t bytesRead = 0;
+        int32_t firstByte = -1;
+        double Middle() const { return (startT + endT) / 2.0; }
+    };
+
+    void Insert(Item item);
+    // Drops the ROM decoders' error entries whose stretch overlaps this one.
+    void DropErrorsWithin(double startT, double endT);
+    double LeaderStart(double syncT, uint16_t pilots) const;
+    void Emit(const Item& item);
+
+    CDecoderOwner* m_owner;
+    std::deque<Item> m_items;
+    // Stretches of the ROM decoders' blocks handed on lately: a piece there came too late.
+    std::deque<std::pair<double, double>> m_romSpans;
+};

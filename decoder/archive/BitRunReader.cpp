@@ -1,0 +1,306 @@
+#include "decoder/archive/BitRunReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace {
+
+constexpr double kSameClass = 1.3;    // one bit length's spread, either way, while it is learnt
+constexpr double kMinBitRatio = 1.4;  // the 1-bit pulse over the 0-bit one
+constexpr double kMaxBitRatio = 2.8;
+constexpr int64_t kLearnPulses = 8;      // of a bit length, before its range counts
+constexpr double kMarginShare = 0.04;    // beyond the range seen: of the length, or ...
+constexpr double kMarginSamples = 0.3;   // ... of a sample, whichever is more
+constexpr int32_t kLookAheadBits = 8;    // after a pulse out of range, for the run to go on ...
+constexpr int32_t kLookAheadMisses = 2;  // ... with at most this many of them out of range too
+constexpr double kWidenSamples = 1.0;    // how far out such a pulse still widens the range
+constexpr int32_t kRangeSkipBits = 4;    // not used for the range that judges the first pulses
+constexpr double kRangeTrim = 0.01;      // of a length's pulses on either side: crackles
+
+constexpr double kPairSkew = 0.6;  // the two halves of a bit differ by at most this share
+
+// Two pulses that can be the halves of one bit.
+bool Even(double first, double second) {
+    return std::fabs(first - second) <= kPairSkew * (first + second) / 2.0;
+}
+
+struct LengthClass {
+    double sum = 0.0;
+    int64_t count = 0;
+    double lo = 0.0;
+    double hi = 0.0;
+
+    double Mean() const { return count > 0 ? sum / static_cast<double>(count) : 0.0; }
+    void Add(double pulse) {
+        lo = count > 0 ? std::min(lo, pulse) : pulse;
+        hi = count > 0 ? std::max(hi, pulse) : pulse;
+        sum += pulse;
+        ++count;
+    }
+};
+
+// The two bit lengths as learnt so far; one of them alone until a pulse of the other shows up.
+class CBitClasses {
+public:
+    explicit CBitClasses(double sampleT) : m_sampleT(sampleT) {}
+
+    // The length a pulse fits: 0 short, 1 long, 2 the only one known so far; -1 for none.
+    int Member(double pulse) const {
+        if (m_single) {
+            return m_c[0].count == 0 || Fits(m_c[0], pulse) ? 2 : -1;
+        }
+        const bool zero = Fits(m_c[0], pulse);
+        const bool one = Fits(m_c[1], pulse);
+        if (zero && one) {
+            return pulse * pulse < m_c[0].Mean() * m_c[1].Mean() ? 0 : 1;
+        }
+        return zero ? 0 : (one ? 1 : -1);
+    }
+    // As Member, but a pulse in the bit ratio to the only length known opens the other one.
+    int Classify(double pulse) {
+        const int member = Member(pulse);
+        if (member >= 0 || !m_single) {
+            return member;
+        }
+        const double mean = m_c[0].Mean();
+        const double ratio = pulse > mean ? pulse / mean : mean / pulse;
+        if (ratio < kMinBitRatio || ratio > kMaxBitRatio) {
+            return -1;
+        }
+        m_single = false;
+        if (pulse < mean) {
+            std::swap(m_c[0], m_c[1]);
+            m_singleWasLong = true;
+            return 0;
+        }
+        return 1;
+    }
+    // The nearer bit for a pulse between the two lengths, allowing the learning spread.
+    int Nearest(double pulse) const {
+        if (m_single || pulse < m_c[0].Mean() / kSameClass || pulse > m_c[1].Mean() * kSameClass) {
+            return -1;
+        }
+        return pulse * pulse < m_c[0].Mean() * m_c[1].Mean() ? 0 : 1;
+    }
+    void Add(int cls, double pulse) { m_c[cls == 1 ? 1 : 0].Add(pulse); }
+    // A pulse the run went on past: a sample's rounding off the range joins it, a crackle not.
+    void Widen(int cls, double pulse) {
+        LengthClass& c = m_c[cls == 1 ? 1 : 0];
+        const double reach = Margin(c.Mean()) + kWidenSamples * m_sampleT;
+        if (pulse >= c.lo - reach && pulse <= c.hi + reach) {
+            c.Add(pulse);
+        }
+    }
+    bool Single() const { return m_single; }
+    bool SingleWasLong() const { return m_singleWasLong; }
+    double Mean(int index) const { return m_c[index].Mean(); }
+    double Margin(double mean) const {
+        return std::max(kMarginShare * mean, kMarginSamples * m_sampleT);
+    }
+
+private:
+    bool Fits(const LengthClass& c, double pulse) const {
+        if (c.count < kLearnPulses) {
+            const double mean = c.Mean();
+            return pulse <= mean * kSameClass && pulse >= mean / kSameClass;
+        }
+        const double margin = Margin(c.Mean());
+        return pulse >= c.lo - margin && pulse <= c.hi + margin;
+    }
+
+    LengthClass m_c[2];
+    double m_sampleT;  // T-states
+    bool m_single = true;
+    bool m_singleWasLong = false;
+};
+
+// The range that the middle of a bit length's pulses spans.
+struct Range {
+    double lo = 0.0;
+    double hi = -1.0;
+    bool Holds(double pulse) const { return pulse >= lo && pulse <= hi; }
+};
+
+Range TrimmedRange(std::vector<float> lengths, double margin) {
+    if (lengths.empty()) {
+        return {};
+    }
+    const auto trim = static_cast<size_t>(kRangeTrim * static_cast<double>(lengths.size()));
+    std::nth_element(lengths.begin(), lengths.begin() + trim, lengths.end());
+    const double lo = lengths[trim];
+    const size_t top = lengths.size() - 1 - trim;
+    std::nth_element(lengths.begin(), lengths.begin() + top, lengths.end());
+    return {lo - margin, lengths[top] + margin};
+}
+
+}  // namespace
+
+struct CBitRunReader::Scan {
+    int32_t start = 0;
+    int32_t end = 0;
+    std::vector<uint8_t> labels;  // per bit: 0, 1, or 2 for the length known alone at the time
+    CBitClasses classes{0.0};
+};
+
+CBitRunReader::Scan CBitRunReader::Walk(int32_t start) const {
+    const auto n = static_cast<int32_t>(m_p.size());
+    Scan scan;
+    scan.start = start;
+    scan.classes = CBitClasses(m_tPerSample);
+    CBitClasses& classes = scan.classes;
+    int32_t k = start;
+    // Most of the next few bits in range, as the classes stand: the run goes on past a crackle.
+    const auto fitsAhead = [&](int32_t from) {
+        int32_t misses = 0;
+        for (int32_t bit = 0; bit < kLookAheadBits; ++bit) {
+            const int32_t at = from + 2 * bit;
+            if (at + 1 >= n) {
+                // The last pair before a silence: the level settling stretches its last pulse.
+                return bit > misses || (at >= n && m_endsInSilence);
+            }
+            const double a = m_p[static_cast<size_t>(at)];
+            const double b = m_p[static_cast<size_t>(at + 1)];
+            if (!Even(a, b) || classes.Member((a + b) / 2.0) < 0) {
+                if (++misses > kLookAheadMisses) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    };
+    while (k < n) {
+        const double first = m_p[static_cast<size_t>(k)];
+        // The last pulse before a silence may have no closing edge: its pair partner stands for
+        // it when it is a bit's length (the level settling gives no such pulse).
+        const bool lastOfStretch = k + 1 == n && m_endsInSilence;
+        if (lastOfStretch) {
+            const int cls = classes.Member(first);
+            if (cls >= 0 && (!classes.Single() || (scan.labels.size() + 1) % 8 == 0)) {
+                classes.Add(cls, first);
+                scan.labels.push_back(static_cast<uint8_t>(cls));
+                ++k;
+            }
+            break;
+        }
+        if (k + 1 >= n) {
+            break;
+        }
+        // A bit is judged by its whole period: a midline a little off, as a played tape's
+        // filters leave it, makes one half longer and the other shorter.
+        const double second = m_p[static_cast<size_t>(k + 1)];
+        const double half = (first + second) / 2.0;
+        const bool even = Even(first, second);
+        const int cls = even ? classes.Classify(half) : -1;
+        if (cls < 0) {
+            const int nearest = classes.Nearest(half);
+            if (nearest >= 0 && fitsAhead(k + 2)) {
+                classes.Widen(nearest, half);
+                scan.labels.push_back(static_cast<uint8_t>(nearest));
+                k += 2;
+                continue;
+            }
+            break;
+        }
+        classes.Add(cls, half);
+        scan.labels.push_back(static_cast<uint8_t>(cls));
+        k += 2;
+    }
+    scan.end = k;
+    return scan;
+}
+
+// Pulses at the start of a run that its bit lengths, as the rest of the run shows them, do not
+// hold: sync pulses near a bit length that the learning took in.
+int32_t CBitRunReader::LeadingMisfits(const Scan& scan) const {
+    const auto bits = static_cast<int32_t>(scan.labels.size());
+    if (bits <= 2 * kRangeSkipBits) {
+        return 0;
+    }
+    std::vector<float> lengths[2];
+    for (int32_t bit = kRangeSkipBits; bit < bits; ++bit) {
+        const int label = scan.labels[static_cast<size_t>(bit)] == 1 ? 1 : 0;
+        const int32_t at = scan.start + 2 * bit;
+        if (at + 1 < scan.end) {
+            lengths[label].push_back(
+                (m_p[static_cast<size_t>(at)] + m_p[static_cast<size_t>(at + 1)]) / 2.0F);
+        }
+    }
+    Range ranges[2];
+    for (int i = 0; i < 2; ++i) {
+        const double mean = scan.classes.Mean(i);
+        ranges[i] = TrimmedRange(std::move(lengths[i]), scan.classes.Margin(mean));
+    }
+    const auto lengthOf = [&](int32_t at) {
+        const double pulse = m_p[static_cast<size_t>(at)];
+        return ranges[0].Holds(pulse) ? 0 : (ranges[1].Holds(pulse) ? 1 : -1);
+    };
+    // A pair is a bit when both pulses are in one range, or one is and the other is nearer that
+    // length than the other one (the first edge after a silence comes a little early or late).
+    const auto isBit = [&](int32_t at) {
+        const float first = m_p[static_cast<size_t>(at)];
+        const float second = m_p[static_cast<size_t>(at + 1)];
+        const double half = (first + second) / 2.0;
+        if (Even(first, second) && (ranges[0].Holds(half) || ranges[1].Holds(half))) {
+            return true;
+        }
+        const int a = lengthOf(at);
+        const int b = lengthOf(at + 1);
+        if (a >= 0 && b >= 0) {
+            return a == b;
+        }
+        const int known = a >= 0 ? a : b;
+        const double other = m_p[static_cast<size_t>(a >= 0 ? at + 1 : at)];
+        return known >= 0 && scan.classes.Nearest(other) == known;
+    };
+    if (isBit(scan.start)) {
+        return 0;
+    }
+    // Past the misfits, the data starts with a pair whose pulses are both a bit's length; where
+    // none is (a played tape's uneven halves), the run stands as it is.
+    for (int32_t skip = 1; skip <= kMaxLeadingSkip && scan.start + skip + 1 < scan.end; ++skip) {
+        const int a = lengthOf(scan.start + skip);
+        if (a >= 0 && a == lengthOf(scan.start + skip + 1)) {
+            return skip;
+        }
+    }
+    return 0;
+}
+
+std::optional<BitRun> CBitRunReader::Read(int32_t at, int32_t minPulses, bool allowSingle,
+                                          bool fixedStart) const {
+    Scan scan = Walk(at);
+    if (scan.end - scan.start < minPulses) {
+        return std::nullopt;
+    }
+    if (const int32_t skip = fixedStart ? 0 : LeadingMisfits(scan); skip > 0) {
+        scan = Walk(at + skip);
+        if (scan.end - scan.start < minPulses) {
+            return std::nullopt;
+        }
+    }
+    const bool single = scan.classes.Single();
+    if (single && !allowSingle) {
+        return std::nullopt;
+    }
+    const uint8_t singleBit = scan.classes.SingleWasLong() ? 1 : 0;
+    BitRun run;
+    run.first = scan.start;
+    run.pulseCount = scan.end - scan.start;
+    run.singleLength = single;
+    run.zero = scan.classes.Mean(0);
+    run.one = single ? 0.0 : scan.classes.Mean(1);
+    run.bytes.assign((scan.labels.size() + 7) / 8, 0);
+    uint8_t previous = 0;
+    for (size_t i = 0; i < scan.labels.size(); ++i) {
+        const uint8_t bit = scan.labels[i] == 2 ? singleBit : scan.labels[i];
+        if (bit != 0) {
+            run.bytes[i / 8] |= static_cast<uint8_t>(0x80U >> (i % 8));
+        }
+        run.classChanges += i > 0 && bit != previous ? 1 : 0;
+        previous = bit;
+    }
+    const auto rest = static_cast<uint8_t>(scan.labels.size() % 8);
+    run.usedBits = rest == 0 ? 8 : rest;
+    return run;
+}

@@ -1,0 +1,276 @@
+#include "decoder/core/BlockRecognizer.h"
+
+#include <cinttypes>
+#include <cstdint>
+#include <limits>
+
+#include "decoder/core/DecoderOwner.h"
+#include "decoder/core/PulseRange.h"
+#include "decoder/core/SignalSnapshot.h"
+#include "decoder/core/TapeDecoder.h"
+#include "decoder/core/TextFormat.h"
+
+namespace {
+
+bool InRange(int64_t period, int32_t minimum, int32_t maximum) {
+    return (minimum <= period) & (period <= maximum);
+}
+
+// A calibration step of one sample that cannot overflow, whatever a limit was set to.
+void Nudge(int32_t& limit, int32_t delta) {
+    const int64_t moved = static_cast<int64_t>(limit) + delta;
+    if (moved >= std::numeric_limits<int32_t>::min() &&
+        moved <= std::numeric_limits<int32_t>::max()) {
+        limit = static_cast<int32_t>(moved);
+    }
+}
+
+struct Cluster {
+    int32_t start = 0;
+    int32_t end = 0;
+};
+
+}  // namespace
+
+CBlockRecognizer::CBlockRecognizer(CTapeDecoder* decoder)
+    : m_pDecoder(decoder), m_pSettings(&decoder->settings) {}
+
+void CBlockRecognizer::ClassifyNewest() {
+    // Classification runs four periods behind the signal.
+    const int64_t start = m_extremumTimes.At(-10);
+    const int64_t period = m_extremumTimes.At(-8) - start;
+    if (m_state == State::kData) {
+        ClassifyData(period, start);
+    } else {
+        ClassifyLeader(period);
+    }
+}
+
+void CBlockRecognizer::MoveLastExtremum(int64_t t) {
+    const int64_t count = m_extremumTimes.Count();
+    if (count == 0) {
+        return;
+    }
+    if (count > 2) {
+        const int64_t before = m_extremumTimes.At(-2);
+        CountPeriod(m_extremumTimes.At(0) - before, -1);
+        CountPeriod(t - before, +1);
+    }
+    m_extremumTimes.At(0) = t;
+}
+
+bool CBlockRecognizer::TakeBit(int64_t period) {
+    const DecoderSettings& s = m_pDecoder->settings;
+    // Both tests are made every time, so that a random mix of 0 and 1 bits costs no missed
+    // branch; the 0 range wins where the ranges overlap.
+    const bool zero = InRange(period, s.data0Min, s.data0Max);
+    const bool one = InRange(period, s.data1Min, s.data1Max);
+    if (!(zero | one)) {
+        return false;
+    }
+    m_bytes.AddBit(zero ? 0 : 1);
+    return true;
+}
+
+void CBlockRecognizer::ClassifyData(int64_t period, int64_t start) {
+    if (TakeBit(period)) {
+        return;
+    }
+    if (m_bytes.IsComplete()) {
+        BlockLoaded();
+        return;
+    }
+    const DecoderSettings& s = m_pDecoder->settings;
+    if (s.middleVals || s.externVals) {
+        // One calibration per period, then the same period against the nudged limits.
+        m_calibrationArmed = true;
+        Calibrate();
+        if (TakeBit(period)) {
+            return;
+        }
+        if (m_bytes.IsComplete()) {
+            BlockLoaded();
+            return;
+        }
+    }
+    ReadError(period, start);
+}
+
+void CBlockRecognizer::ClassifyLeader(int64_t period) {
+    DecoderSettings& s = m_pDecoder->settings;
+    if (InRange(period, s.leaderMin, s.leaderMax)) {
+        if (m_state != State::kLeader) {
+            m_state = State::kLeader;
+            m_leaderPeriods = 0;
+        }
+        if (m_leaderPeriods < std::numeric_limits<int32_t>::max()) {
+            ++m_leaderPeriods;
+        }
+        return;
+    }
+    if (m_leaderPeriods > s.leaderCount) {
+        if (InRange(period, s.syncMin, s.syncMax)) {
+            m_state = State::kData;
+            m_pDecoder->Owner()->SetStatusText("Loading data ...");
+        } else {
+            BadSync(period);
+        }
+    }
+    // A leader run that ends is forgotten, whether or not a sync followed it.
+    m_leaderPeriods = 0;
+    if (m_state == State::kLeader) {
+        m_state = State::kSearching;
+    }
+}
+
+void CBlockRecognizer::BlockLoaded() {
+    CDecoderOwner* owner = m_pDecoder->Owner();
+    m_pDecoder->settings.ResetLimits();
+    const int32_t size = m_bytes.Size();
+    owner->AddBlock(size, m_bytes.Data());
+    owner->SetStatusText(FormatText("Load sucessful for %d bytes block", size).c_str());
+    owner->DebugOutput(FormatText("file complete, %d bytes\n", size).c_str());
+    m_bytes.Clear();
+    m_state = State::kSearching;
+}
+
+void CBlockRecognizer::ReportErrorSnapshot() {
+    CDecoderOwner* owner = m_pDecoder->Owner();
+    {
+        SignalSnapshot snapshot;
+        m_pDecoder->CaptureSnapshot(snapshot);
+        owner->AddErrorSnapshot(snapshot);
+    }
+    owner->RefreshSignal();
+    m_pDecoder->LogIntervals();
+}
+
+void CBlockRecognizer::ReadError(int64_t period, int64_t start) {
+    CDecoderOwner* owner = m_pDecoder->Owner();
+    ReportErrorSnapshot();
+    const int32_t size = m_bytes.Size();
+    owner->SetStatusText(FormatText("Read error at time %" PRId64
+                                    " : bad data bit interval %" PRId64 " at byte %d, bit %d",
+                                    start, period, size, m_bytes.BitCount())
+                             .c_str());
+    if (owner->ListErrors()) {
+        owner->AddErrorEntry(size, size > 0 ? m_bytes.Data()[0] : -1);
+    }
+    m_pDecoder->settings.ResetLimits();
+    m_bytes.Clear();
+    m_state = State::kSearching;
+}
+
+void CBlockRecognizer::BadSync(int64_t period) {
+    ReportErrorSnapshot();
+    m_pDecoder->Owner()->SetStatusText(FormatText("Read error : bad sync bit interval %" PRId64
+                                                  " after %d leader iterations",
+                                                  period, m_leaderPeriods)
+                                           .c_str());
+    m_pDecoder->settings.ResetLimits();
+}
+
+SignalReading CBlockRecognizer::Calibrate() {
+    DecoderSettings& s = m_pDecoder->settings;
+    const auto& table = m_periodHistogram[s.maxFirst ? 0 : 1];
+
+    // Clusters of neighbouring non-empty bins, in order of period.
+    std::array<Cluster, kHistogramBins> clusters{};
+    int32_t clusterCount = 0;
+    float sum = 0.0f;
+    int32_t start = 0;
+    for (int32_t i = 0; i < kHistogramBins; ++i) {
+        // A table holds 125 periods, so each count is a share of 1/125.
+        const float share = static_cast<float>(table[static_cast<size_t>(i)] * 2) * 0.004f;
+        if (share > 0.0f) {
+            if (sum < 0.0001) {
+                start = i;
+            }
+            sum += share;
+        } else if (sum > 0.0001) {
+            // More than a tenth of all periods shorter than 3 samples is noise, not a tape.
+            if (sum > 0.1 && start < 3) {
+                return SignalReading::Nothing;
+            }
+            clusters[static_cast<size_t>(clusterCount++)] = Cluster{start, i - 1};
+            sum = 0.0f;
+        }
+    }
+    if (clusterCount == 0) {
+        return SignalReading::Nothing;
+    }
+    if (clusterCount == 1 && clusters[0].start >= s.leaderMin) {
+        return SignalReading::Leader;
+    }
+
+    const bool armed = m_calibrationArmed;
+    m_calibrationArmed = false;
+    const bool middle = armed && s.middleVals;
+    const bool outer = armed && s.externVals;
+    bool changed = false;
+    for (int32_t k = 0; k < clusterCount; ++k) {
+        const Cluster& cluster = clusters[static_cast<size_t>(k)];
+        const PulseRange range(cluster.start, cluster.end);
+        const int against0 = range.Compare(PulseRange(s.data0Min, s.data0Max));
+        const int against1 = range.Compare(PulseRange(s.data1Min, s.data1Max));
+        if (against0 == PulseRange::kBelow || against0 == PulseRange::kEndsInside) {
+            if (!outer) {
+                return SignalReading::Unchanged;
+            }
+            Nudge(s.data0Min, -1);
+            changed = true;
+        } else if (against0 == PulseRange::kInside) {
+            continue;
+        } else if (against0 == PulseRange::kStartsInside) {
+            if (against1 != PulseRange::kBelow || !middle) {
+                return SignalReading::Unchanged;
+            }
+            Nudge(s.data0Max, +1);
+            Nudge(s.data1Min, +1);
+            changed = true;
+        } else if (against0 == PulseRange::kAbove && against1 == PulseRange::kInside) {
+            continue;
+        } else if (against0 == PulseRange::kAbove && against1 == PulseRange::kBelow) {
+            // Between the two ranges: lean towards the nearer neighbour.
+            if (!middle) {
+                return SignalReading::Unchanged;
+            }
+            const int32_t below = cluster.start - (k == 0 ? s.data0Max : clusters[k - 1].end);
+            const int32_t above =
+                (k == clusterCount - 1 ? s.data1Min : clusters[k + 1].start) - cluster.end;
+            if (below == above) {
+                return SignalReading::Unchanged;
+            }
+            const int32_t step = below < above ? +1 : -1;
+            Nudge(s.data0Max, step);
+            Nudge(s.data1Min, step);
+            changed = true;
+        } else if (against0 == PulseRange::kAbove && against1 == PulseRange::kEndsInside) {
+            if (!middle) {
+                return SignalReading::Unchanged;
+            }
+            Nudge(s.data0Max, -1);
+            Nudge(s.data1Min, -1);
+            changed = true;
+        } else if (against0 == PulseRange::kCovers && against1 >= PulseRange::kStartsInside) {
+            return SignalReading::Unchanged;
+        } else {
+            // Above R0 and reaching past R1, or covering R0 and not past R1: widen the 1 range.
+            if (!middle || !outer) {
+                return SignalReading::Unchanged;
+            }
+            Nudge(s.data0Max, -1);
+            Nudge(s.data1Min, -1);
+            Nudge(s.data1Max, +1);
+            changed = true;
+        }
+    }
+    m_calibrationArmed = false;
+    if (changed) {
+        m_pDecoder->Owner()->AppendLog(
+            FormatText("Datacal occured on data, new limits are %d-%d %d-%d", s.data0Min,
+                       s.data0Max, s.data1Min, s.data1Max)
+                .c_str());
+    }
+    return SignalReading::Data;
+}

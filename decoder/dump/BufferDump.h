@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "decoder/dump/CaptureRate.h"
+
+class CDecoderOwner;
+struct DecoderSettings;
+
+// The raw buffer dump and its replay, shared by the plain and the robust decoder: each buffer goes
+// to the next file "%s.%03d" of baseName and fileIndex, and a replay reads the next file back in
+// whole chunks of 22000 samples.
+class CBufferDump {
+public:
+    static constexpr int32_t kChunk = kCaptureRate;
+    using Consumer = std::function<void(const uint8_t* samples, int32_t count)>;
+
+    explicit CBufferDump(CDecoderOwner* owner) : m_pOwner(owner) {}
+
+    // Writes the buffer to the next file and advances fileIndex.
+    void Dump(DecoderSettings& settings, const uint8_t* samples, int32_t count);
+    // Hands the whole chunks of the next file to `consume` and advances fileIndex.
+    void Replay(DecoderSettings& settings, const Consumer& consume);
+
+private:
+    static std::string NextFileName(DecoderSettings& settings);
+    void Fail(const std::string& debugLine, const std::string& name);
+
+    CDecoderOwner* m_pOwner;
+    std::vector<uint8_t> m_chunk;
+};

@@ -1,0 +1,186 @@
+#include "decoder/robust/RobustDecoder.h"
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace {
+
+bool SameTuning(const DecoderSettings& a, const DecoderSettings& b) {
+    return a.leaderCount == b.leaderCount && a.data0Min == b.data0Min && a.data0Max == b.data0Max &&
+           a.data1Min == b.data1Min && a.data1Max == b.data1Max && a.leaderMin == b.leaderMin &&
+           a.leaderMax == b.leaderMax && a.syncMin == b.syncMin && a.syncMax == b.syncMax &&
+           a.middleVals == b.middleVals && a.externVals == b.externVals;
+}
+
+bool SameWave(const DecoderSettings& a, const DecoderSettings& b) {
+    return a.maxFirst == b.maxFirst && a.filterPercent == b.filterPercent && a.delay == b.delay &&
+           a.decayPercent == b.decayPercent;
+}
+
+// The user's pulse limits and calibration switches with the robust mode's wave processing.
+void Tune(DecoderSettings& inner, const DecoderSettings& user, bool maxFirst) {
+    DecoderSettings tuned = user;
+    tuned.maxFirst = maxFirst;
+    tuned.filterPercent = CRobustDecoder::kFilterPercent;
+    tuned.delay = CRobustDecoder::kDelay;
+    tuned.decayPercent = CRobustDecoder::kDecayPercent;
+    tuned.dump = false;
+    tuned.fromFile = false;
+    inner = tuned;
+}
+
+// Exactly what the plain mode would run, except that dumping and replaying are done outside.
+void TunePlain(DecoderSettings& inner, const DecoderSettings& user) {
+    DecoderSettings tuned = user;
+    tuned.robust = false;
+    tuned.dump = false;
+    tuned.fromFile = false;
+    inner = tuned;
+}
+
+void TakeWave(DecoderSettings& inner, const DecoderSettings& user) {
+    inner.maxFirst = user.maxFirst;
+    inner.filterPercent = user.filterPercent;
+    inner.delay = user.delay;
+    inner.decayPercent = user.decayPercent;
+}
+
+}  // namespace
+
+CRobustDecoder::CRobustDecoder(CDecoderOwner* owner) : m_pOwner(owner) {
+    m_settings.robust = true;
+    m_troughRecorder.Attach(&m_troughDecoder);
+    m_peakRecorder.Attach(&m_peakDecoder);
+    m_plainRecorder.Attach(&m_plainDecoder);
+    Tune(m_troughDecoder.settings, m_settings, false);
+    Tune(m_peakDecoder.settings, m_settings, true);
+    TunePlain(m_plainDecoder.settings, m_settings);
+    m_applied = m_settings;
+}
+
+void CRobustDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
+    if (samples == nullptr || count < 0) {
+        count = 0;
+    }
+    ApplySettings();
+    m_bufferStart = m_fed;
+    if (m_settings.dump && !m_settings.fromFile) {
+        m_bufferDump.Dump(m_settings, samples, count);
+    }
+    if (m_settings.fromFile) {
+        m_bufferDump.Replay(m_settings,
+                            [this](const uint8_t* chunk, int32_t size) { Decode(chunk, size); });
+    } else {
+        Decode(samples, count);
+    }
+    Settle(m_bufferStart);
+}
+
+SignalReading CRobustDecoder::Calibrate() {
+    ApplySettings();
+    const SignalReading troughReading = m_troughDecoder.Calibrate();
+    const SignalReading peakReading = m_peakDecoder.Calibrate();
+    m_plainDecoder.Calibrate();
+    Settle(m_bufferStart);
+    return m_peakDecoder.IsReadingBlock() && !m_troughDecoder.IsReadingBlock() ? peakReading
+                                                                               : troughReading;
+}
+
+bool CRobustDecoder::IsReadingBlock() const {
+    return m_troughDecoder.IsReadingBlock() || m_peakDecoder.IsReadingBlock() ||
+           m_plainDecoder.IsReadingBlock() || m_troughRecorder.Watching() ||
+           m_peakRecorder.Watching() || m_plainRecorder.Watching() || m_merger.HasPending();
+}
+
+void CRobustDecoder::CaptureSnapshot(SignalSnapshot& snapshot) const {
+    m_troughDecoder.CaptureSnapshot(snapshot);
+}
+
+const CTapeDecoder& CRobustDecoder::Inner(int32_t index) const {
+    switch (index) {
+        case 0:
+            return m_troughDecoder;
+        case 1:
+            return m_peakDecoder;
+        default:
+            return m_plainDecoder;
+    }
+}
+
+void CRobustDecoder::Decode(const uint8_t* samples, int32_t count) {
+    if (count <= 0) {
+        return;
+    }
+    m_conditioned.resize(std::max(m_conditioned.size(), static_cast<size_t>(count)));
+    m_conditioner.Process(samples, count, m_conditioned.data());
+    Feed(m_troughDecoder, m_troughRecorder, m_conditioned.data(), count);
+    Feed(m_peakDecoder, m_peakRecorder, m_conditioned.data(), count);
+    Feed(m_plainDecoder, m_plainRecorder, samples, count);
+    m_fed += count;
+}
+
+// Until a decoder has taken a sample that differs from its first one its clock stands still, by
+// as many samples as the signal repeats its first value; that run is fed one sample at a time so
+// that the recorder learns the offset before any report.
+void CRobustDecoder::Feed(CTapeDecoder& decoder, CEpisodeRecorder& recorder, const uint8_t* samples,
+                          int32_t count) const {
+    int32_t at = 0;
+    while (at < count && decoder.SampleTime() < 2) {
+        decoder.ProcessBuffer(samples + at, 1);
+        ++at;
+        recorder.SetClockOffset(m_fed + at - decoder.SampleTime());
+    }
+    // In chunks, so that a loaded block is judged while what followed it is still in the
+    // decoder's history.
+    while (at < count) {
+        const int32_t chunk = std::min(kWatchChunk, count - at);
+        decoder.ProcessBuffer(samples + at, chunk);
+        at += chunk;
+        recorder.Watch();
+    }
+}
+
+// Only a change made by the user is handed on: the decoders move their own limits while a block
+// loads (calibration) and must not have them put back between buffers.
+void CRobustDecoder::ApplySettings() {
+    if (!SameTuning(m_settings, m_applied)) {
+        Tune(m_troughDecoder.settings, m_settings, false);
+        Tune(m_peakDecoder.settings, m_settings, true);
+        TunePlain(m_plainDecoder.settings, m_settings);
+    } else if (!SameWave(m_settings, m_applied)) {
+        TakeWave(m_plainDecoder.settings, m_settings);
+    }
+    m_applied = m_settings;
+}
+
+void CRobustDecoder::Settle(int64_t deadline) {
+    m_merger.Add(m_troughRecorder.TakeClosed());
+    m_merger.Add(m_peakRecorder.TakeClosed());
+    // Of the plain decoder only the loaded blocks: on the raw samples it stumbles over hiss that
+    // the conditioned pair reads through, and its read errors and bad syncs would add error rows
+    // that the mode had not shown before. Its blocks still join their groups, so that a failure
+    // of the other two on the same stretch is dropped; its notes are the pair's again.
+    std::vector<DecodeEpisode> plain = m_plainRecorder.TakeClosed();
+    std::erase_if(plain,
+                  [](const DecodeEpisode& e) { return e.kind != DecodeEpisode::Kind::kLoaded; });
+    m_merger.Add(std::move(plain));
+    const int64_t frontier = std::min(
+        {m_troughRecorder.Frontier(), m_peakRecorder.Frontier(), m_plainRecorder.Frontier()});
+    const int32_t openBytes = std::max(
+        {m_troughRecorder.OpenBytes(), m_peakRecorder.OpenBytes(), m_plainRecorder.OpenBytes()});
+    m_merger.Settle(frontier, deadline, openBytes);
+}
+
+int64_t CRobustDecoder::SettledBefore() const {
+    return std::min({m_troughRecorder.Frontier(), m_peakRecorder.Frontier(),
+                     m_plainRecorder.Frontier(), m_merger.EarliestPending()});
+}
+
+std::optional<std::pair<int64_t, int64_t>> CRobustDecoder::ReportedSpan() const {
+    const DecodeEpisode* episode = m_merger.Replaying();
+    if (episode == nullptr) {
+        return std::nullopt;
+    }
+    return std::make_pair(episode->start, episode->end);
+}
