@@ -5,16 +5,17 @@ set -euo pipefail
 cd "$1"
 # folder: the folders it may include besides itself
 declare -A below=(
-  [decoder]=""
-  [tape]="decoder"
-  [capture]="decoder"
-  [recording]="decoder"
-  [ui]=""
-  [res]="ui"
-  [signal]="decoder tape ui res"
-  [options]="decoder tape ui res"
-  [app]="decoder tape capture recording ui res signal options"
-  [cli]="decoder tape capture recording"
+  [model]=""
+  [decoder]="model"
+  [tape]="model decoder"
+  [capture]="model decoder"
+  [recording]="model decoder"
+  [ui]="model"
+  [res]="model ui"
+  [signal]="model decoder tape ui res"
+  [options]="model decoder tape ui res"
+  [app]="model decoder tape capture recording ui res signal options"
+  [cli]="model decoder tape capture recording"
 )
 status=0
 for folder in "${!below[@]}"; do
