@@ -6,7 +6,7 @@ namespace {
 constexpr double kRobustTStatesPerSample = 3500000.0 / CRateDecimator::kOutputRate;
 }  // namespace
 
-CArchiveDecoder::CArchiveDecoder(CDecoderOwner* owner, int32_t sampleRate)
+CArchiveDecoder::CArchiveDecoder(CRecordSink* owner, int32_t sampleRate)
     : m_owner(owner), m_decimator(sampleRate), m_tracker(sampleRate) {
     m_settings.archive = true;
     m_inbox.Follow(&m_robust);
@@ -131,7 +131,7 @@ void CArchiveDecoder::RunRobustBuffer(int32_t count) {
     m_robust.ProcessBuffer(m_robustBuffer.data(), count);
     m_reading = m_robust.Calibrate();
     m_robustBuffer.erase(m_robustBuffer.begin(), m_robustBuffer.begin() + count);
-    for (CRomBlockInbox::RomBlock& block : m_inbox.Take()) {
+    for (CRomBlockInbox::HeldBlock& block : m_inbox.Take()) {
         const double syncT = static_cast<double>(block.start + CEpisodeRecorder::kSyncLead) *
                              kRobustTStatesPerSample;
         const double endT = static_cast<double>(block.end) * kRobustTStatesPerSample;

@@ -32,7 +32,7 @@ public:
     // so memory stays bounded whatever the input.
     static constexpr size_t kMaxStretchPulses = 2000000;
 
-    CArchiveDecoder(CDecoderOwner* owner, int32_t sampleRate);
+    CArchiveDecoder(CRecordSink* owner, int32_t sampleRate);
     CArchiveDecoder(const CArchiveDecoder&) = delete;
     CArchiveDecoder& operator=(const CArchiveDecoder&) = delete;
 
@@ -54,7 +54,7 @@ private:
     // Input time before which the ROM decoders have reported every block.
     double RomSettledT() const;
 
-    CDecoderOwner* m_owner;
+    CRecordSink* m_owner;
     DecoderSettings m_settings;
     CRomBlockInbox m_inbox{m_owner};
     CRobustDecoder m_robust{&m_inbox};

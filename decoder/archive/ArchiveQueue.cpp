@@ -2,12 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <optional>
-#include <string>
 #include <utility>
 
-#include "decoder/core/DecoderOwner.h"
+#include "decoder/core/RecordSink.h"
 
 namespace {
 constexpr double kTStatesPerMs = 3500.0;
@@ -65,61 +62,19 @@ bool IsOwnData(const TimedBlock& block) {
 // Why data of this mode's own reading is no loaded block, if it is not: its checksum fails, or it
 // is pure data at the ROM's timing (the ROM decoders could not load it, and where its bits begin
 // is a guess without a sync) or of one byte value (a leader read as bits gives one).
-std::optional<std::string> Failure(const TimedBlock& block) {
+record::StretchKept::Doubt DoubtOf(const TimedBlock& block) {
     if (!HoldsData(block)) {
-        return std::nullopt;
+        return record::StretchKept::Doubt::None;
     }
-    const std::string size = std::to_string(block.bytes.size());
     if (!XorsToZero(block.bytes)) {
-        return "Read error : bad checksum of a " + size + " bytes block";
+        return record::StretchKept::Doubt::BadChecksum;
     }
     if (block.kind == BlockKind::PureData && (!HasOwnTiming(block) || IsOneValueRun(block.bytes))) {
-        return "Read error : no leader and sync before " + size + " bytes of data";
+        return record::StretchKept::Doubt::NoLeader;
     }
-    return std::nullopt;
+    return record::StretchKept::Doubt::None;
 }
 
-void LogTimedBlock(CDecoderOwner* owner, const TimedBlock& block) {
-    char line[160];
-    const BlockTiming& t = block.timing;
-    switch (block.kind) {
-        case BlockKind::Standard:
-            std::snprintf(line, sizeof line, "Archive: ROM-speed block, %zu bytes, pause %u ms",
-                          block.bytes.size(), t.pauseMs);
-            break;
-        case BlockKind::Turbo:
-            std::snprintf(line, sizeof line,
-                          "Archive: turbo block, %zu bytes, pilot %u x %u, sync %u/%u, bits %u/%u, "
-                          "pause %u ms",
-                          block.bytes.size(), t.pilotPulse, t.pilotCount, t.sync1, t.sync2,
-                          t.zeroPulse, t.onePulse, t.pauseMs);
-            break;
-        case BlockKind::PureData:
-            std::snprintf(line, sizeof line,
-                          "Archive: pure data, %zu bytes, bits %u/%u, pause %u ms",
-                          block.bytes.size(), t.zeroPulse, t.onePulse, t.pauseMs);
-            break;
-        case BlockKind::PureTone:
-            std::snprintf(line, sizeof line, "Archive: tone, %u pulses of %u", t.pilotCount,
-                          t.pilotPulse);
-            break;
-        case BlockKind::PulseSequence:
-            std::snprintf(line, sizeof line, "Archive: pulses, %zu", block.pulses.size());
-            break;
-        case BlockKind::DirectRecording:
-            std::snprintf(line, sizeof line,
-                          "Archive: recording, %zu bytes at %u T-states a sample",
-                          block.bytes.size(), t.tStatesPerSample);
-            break;
-        case BlockKind::Pause:
-            std::snprintf(line, sizeof line, "Archive: pause, %u ms", t.pauseMs);
-            break;
-        case BlockKind::RawTzx:
-            std::snprintf(line, sizeof line, "Archive: TZX block, %zu bytes", block.bytes.size());
-            break;
-    }
-    owner->AppendLog(line);
-}
 }  // namespace
 
 void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool lastOfStretch) {
@@ -305,24 +260,17 @@ void CArchiveQueue::Pump(double romSettledT, bool final) {
 
 void CArchiveQueue::Emit(const Item& item) {
     if (item.errorOnly) {
-        if (m_owner->ListErrors()) {
-            m_owner->AddErrorEntry(item.bytesRead, item.firstByte);
-        }
+        m_sink->Report(record::ErrorRow{item.bytesRead, item.firstByte});
         return;
     }
+    record::StretchKept kept{item.block, record::StretchKept::Doubt::None};
     if (item.source == Source::RomDecoders) {
         m_romSpans.emplace_back(item.startT, item.endT);
         if (m_romSpans.size() > kRecentSpans) {
             m_romSpans.pop_front();
         }
-    } else if (const std::optional<std::string> failure = Failure(item.block)) {
-        // Kept, as it is on the tape, but shown as the failed block it is.
-        m_owner->SetStatusText(failure->c_str());
-        if (m_owner->ListErrors()) {
-            m_owner->AddErrorEntry(static_cast<int32_t>(item.block.bytes.size()),
-                                   item.block.bytes[0]);
-        }
+    } else {
+        kept.doubt = DoubtOf(item.block);
     }
-    LogTimedBlock(m_owner, item.block);
-    m_owner->AddTimedBlock(item.block);
+    m_sink->Report(kept);
 }

@@ -7,19 +7,19 @@
 
 #include "decoder/archive/StretchParser.h"
 
-class CDecoderOwner;
+class CRecordSink;
 
 // Puts archive mode's pieces of tape and the ROM-block decoders' loaded blocks in tape order and
-// hands each to the owner once, as a timed block. The ROM decoders' blocks come first: a piece of
-// this mode's that lies within such a block's stretch (its leader read as a tone, its bits as pure
-// data) gives way to it, and the block takes over the silence measured after that piece as its
-// pause; only a turbo block or pure data of the same bytes, read at a loader's own timing, stays
-// in its place with that timing. A piece therefore waits until the ROM decoders have reported
-// everything up to its end, and every item while the silence after it is still being measured.
-// Times are T-states since the start of the input.
+// hands each to the owner once, as a record of a kept stretch. The ROM decoders' blocks come first:
+// a piece of this mode's that lies within such a block's stretch (its leader read as a tone, its
+// bits as pure data) gives way to it, and the block takes over the silence measured after that
+// piece as its pause; only a turbo block or pure data of the same bytes, read at a loader's own
+// timing, stays in its place with that timing. A piece therefore waits until the ROM decoders have
+// reported everything up to its end, and every item while the silence after it is still being
+// measured. Times are T-states since the start of the input.
 class CArchiveQueue {
 public:
-    explicit CArchiveQueue(CDecoderOwner* owner) : m_owner(owner) {}
+    explicit CArchiveQueue(CRecordSink* sink) : m_sink(sink) {}
 
     void AddPiece(ParsedPiece piece, double startT, double endT, bool lastOfStretch);
     // Silence after the latest piece: the pause of a data block still open for it, else a Pause.
@@ -56,7 +56,7 @@ private:
     double LeaderStart(double syncT, uint16_t pilots) const;
     void Emit(const Item& item);
 
-    CDecoderOwner* m_owner;
+    CRecordSink* m_sink;
     std::deque<Item> m_items;
     // Stretches of the ROM decoders' blocks handed on lately: a piece there came too late.
     std::deque<std::pair<double, double>> m_romSpans;

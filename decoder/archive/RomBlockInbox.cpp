@@ -4,21 +4,31 @@
 
 #include "decoder/robust/RobustDecoder.h"
 
-void CRomBlockInbox::AddBlock(int32_t length, const uint8_t* bytes) {
-    RomBlock block;
-    block.bytes.assign(bytes, bytes + (length > 0 ? length : 0));
-    Hold(std::move(block));
+void CRomBlockInbox::Report(const DecoderRecord& record) {
+    if (const auto* loaded = std::get_if<record::BlockLoaded>(&record)) {
+        HeldBlock block;
+        block.bytes = std::get<RomBlock>(loaded->item.body).bytes;
+        Hold(std::move(block));
+        record::BlockLoaded shown = *loaded;
+        shown.rowFollows = true;
+        m_owner->Report(shown);
+        return;
+    }
+    if (const auto* error = std::get_if<record::ReadError>(&record)) {
+        HeldBlock held;
+        held.failed = true;
+        held.bytesRead = error->bytesRead;
+        held.firstByte = error->firstByte;
+        Hold(std::move(held));
+        record::ReadError shown = *error;
+        shown.rowFollows = true;
+        m_owner->Report(shown);
+        return;
+    }
+    m_owner->Report(record);
 }
 
-void CRomBlockInbox::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {
-    RomBlock error;
-    error.failed = true;
-    error.bytesRead = bytesRead;
-    error.firstByte = firstByte;
-    Hold(std::move(error));
-}
-
-void CRomBlockInbox::Hold(RomBlock block) {
+void CRomBlockInbox::Hold(HeldBlock block) {
     if (m_pDecoder != nullptr) {
         if (const auto span = m_pDecoder->ReportedSpan()) {
             block.start = span->first;
@@ -28,10 +38,6 @@ void CRomBlockInbox::Hold(RomBlock block) {
     m_blocks.push_back(std::move(block));
 }
 
-void CRomBlockInbox::AddErrorSnapshot(const SignalSnapshot& snapshot) {
-    m_owner->AddErrorSnapshot(snapshot);
-}
-
-std::vector<CRomBlockInbox::RomBlock> CRomBlockInbox::Take() {
+std::vector<CRomBlockInbox::HeldBlock> CRomBlockInbox::Take() {
     return std::exchange(m_blocks, {});
 }

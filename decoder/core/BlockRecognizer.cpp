@@ -1,14 +1,11 @@
 #include "decoder/core/BlockRecognizer.h"
 
-#include <cinttypes>
 #include <cstdint>
 #include <limits>
 
-#include "decoder/core/DecoderOwner.h"
 #include "decoder/core/PulseRange.h"
-#include "decoder/core/SignalSnapshot.h"
 #include "decoder/core/TapeDecoder.h"
-#include "decoder/core/TextFormat.h"
+#include "decoder/dump/CaptureRate.h"
 
 namespace {
 
@@ -42,7 +39,7 @@ void CBlockRecognizer::ClassifyNewest() {
     if (m_state == State::kData) {
         ClassifyData(period, start);
     } else {
-        ClassifyLeader(period);
+        ClassifyLeader(period, start);
     }
 }
 
@@ -77,7 +74,7 @@ void CBlockRecognizer::ClassifyData(int64_t period, int64_t start) {
         return;
     }
     if (m_bytes.IsComplete()) {
-        BlockLoaded();
+        BlockLoaded(start);
         return;
     }
     const DecoderSettings& s = m_pDecoder->settings;
@@ -89,19 +86,20 @@ void CBlockRecognizer::ClassifyData(int64_t period, int64_t start) {
             return;
         }
         if (m_bytes.IsComplete()) {
-            BlockLoaded();
+            BlockLoaded(start);
             return;
         }
     }
     ReadError(period, start);
 }
 
-void CBlockRecognizer::ClassifyLeader(int64_t period) {
+void CBlockRecognizer::ClassifyLeader(int64_t period, int64_t start) {
     DecoderSettings& s = m_pDecoder->settings;
     if (InRange(period, s.leaderMin, s.leaderMax)) {
         if (m_state != State::kLeader) {
             m_state = State::kLeader;
             m_leaderPeriods = 0;
+            m_leaderStart = start;
         }
         if (m_leaderPeriods < std::numeric_limits<int32_t>::max()) {
             ++m_leaderPeriods;
@@ -111,7 +109,7 @@ void CBlockRecognizer::ClassifyLeader(int64_t period) {
     if (m_leaderPeriods > s.leaderCount) {
         if (InRange(period, s.syncMin, s.syncMax)) {
             m_state = State::kData;
-            m_pDecoder->Owner()->SetStatusText("Loading data ...");
+            m_pDecoder->Report(record::SyncFound{});
         } else {
             BadSync(period);
         }
@@ -123,50 +121,39 @@ void CBlockRecognizer::ClassifyLeader(int64_t period) {
     }
 }
 
-void CBlockRecognizer::BlockLoaded() {
-    CDecoderOwner* owner = m_pDecoder->Owner();
+void CBlockRecognizer::BlockLoaded(int64_t end) {
     m_pDecoder->settings.ResetLimits();
-    const int32_t size = m_bytes.Size();
-    owner->AddBlock(size, m_bytes.Data());
-    owner->SetStatusText(FormatText("Load sucessful for %d bytes block", size).c_str());
-    owner->DebugOutput(FormatText("file complete, %d bytes\n", size).c_str());
+    record::BlockLoaded loaded;
+    loaded.item.body = RomBlock{{m_bytes.Data(), m_bytes.Data() + m_bytes.Size()}};
+    loaded.item.span = SpanTo(end);
+    m_pDecoder->Report(loaded);
     m_bytes.Clear();
     m_state = State::kSearching;
 }
 
-void CBlockRecognizer::ReportErrorSnapshot() {
-    CDecoderOwner* owner = m_pDecoder->Owner();
-    {
-        SignalSnapshot snapshot;
-        m_pDecoder->CaptureSnapshot(snapshot);
-        owner->AddErrorSnapshot(snapshot);
-    }
-    owner->RefreshSignal();
-    m_pDecoder->LogIntervals();
+// From the start of the leader that led to the block being read to `end`, in samples fed.
+TapeSpan CBlockRecognizer::SpanTo(int64_t end) const {
+    return TapeSpan{m_leaderStart + m_pDecoder->UncountedSamples(), end - m_leaderStart,
+                    kCaptureRate};
 }
 
 void CBlockRecognizer::ReadError(int64_t period, int64_t start) {
-    CDecoderOwner* owner = m_pDecoder->Owner();
-    ReportErrorSnapshot();
-    const int32_t size = m_bytes.Size();
-    owner->SetStatusText(FormatText("Read error at time %" PRId64
-                                    " : bad data bit interval %" PRId64 " at byte %d, bit %d",
-                                    start, period, size, m_bytes.BitCount())
-                             .c_str());
-    if (owner->ListErrors()) {
-        owner->AddErrorEntry(size, size > 0 ? m_bytes.Data()[0] : -1);
-    }
+    record::ReadError error;
+    error.at = start;
+    error.period = period;
+    error.bytesRead = m_bytes.Size();
+    error.bitsRead = m_bytes.BitCount();
+    error.firstByte = error.bytesRead > 0 ? m_bytes.Data()[0] : -1;
+    error.span = SpanTo(start);
+    error.scene = m_pDecoder->CaptureErrorScene();
+    m_pDecoder->Report(error);
     m_pDecoder->settings.ResetLimits();
     m_bytes.Clear();
     m_state = State::kSearching;
 }
 
 void CBlockRecognizer::BadSync(int64_t period) {
-    ReportErrorSnapshot();
-    m_pDecoder->Owner()->SetStatusText(FormatText("Read error : bad sync bit interval %" PRId64
-                                                  " after %d leader iterations",
-                                                  period, m_leaderPeriods)
-                                           .c_str());
+    m_pDecoder->Report(record::BadSync{period, m_leaderPeriods, m_pDecoder->CaptureErrorScene()});
     m_pDecoder->settings.ResetLimits();
 }
 
@@ -267,10 +254,7 @@ SignalReading CBlockRecognizer::Calibrate() {
     }
     m_calibrationArmed = false;
     if (changed) {
-        m_pDecoder->Owner()->AppendLog(
-            FormatText("Datacal occured on data, new limits are %d-%d %d-%d", s.data0Min,
-                       s.data0Max, s.data1Min, s.data1Max)
-                .c_str());
+        m_pDecoder->Report(record::Calibration{s.data0Min, s.data0Max, s.data1Min, s.data1Max});
     }
     return SignalReading::Data;
 }

@@ -8,13 +8,15 @@
 #include "decoder/core/DecoderSettings.h"
 #include "decoder/core/FastRing.h"
 #include "decoder/core/SignalReading.h"
+#include "model/TapeSpan.h"
 
 class CTapeDecoder;
 
 // Turns the stream of extremum times from the tracker into tape blocks: measures full periods
 // between extremums of the same kind, keeps a sliding period histogram for the calibration, and
-// runs leader -> sync -> data. A block whose bytes XOR to zero goes to the owner's block list;
-// any other ending is a read error reported with a snapshot of the signal.
+// runs leader -> sync -> data. A block whose bytes XOR to zero is reported loaded, with its span
+// from the start of its leader; any other ending is a read error or a bad sync, reported with a
+// snapshot of the signal.
 class CBlockRecognizer {
 public:
     static constexpr int32_t kHistogramBins = 50;
@@ -91,12 +93,12 @@ private:
     }
     void ClassifyNewest();
     void ClassifyData(int64_t period, int64_t start);
-    void ClassifyLeader(int64_t period);
+    void ClassifyLeader(int64_t period, int64_t start);
     bool TakeBit(int64_t period);
-    void BlockLoaded();
+    void BlockLoaded(int64_t end);
     void ReadError(int64_t period, int64_t start);
     void BadSync(int64_t period);
-    void ReportErrorSnapshot();
+    TapeSpan SpanTo(int64_t end) const;
 
     CTapeDecoder* m_pDecoder;
     const DecoderSettings* m_pSettings;  // the decoder's
@@ -106,5 +108,6 @@ private:
     int32_t m_parity = 1;
     State m_state = State::kSearching;
     int32_t m_leaderPeriods = 0;
+    int64_t m_leaderStart = 0;  // of the leader being read, or of the block it led to
     bool m_calibrationArmed = false;
 };

@@ -2,15 +2,19 @@
 
 #include <cstdint>
 
+#include "decoder/core/RecordSink.h"
+
 class SignalSnapshot;
 struct TimedBlock;
 
 // The narrow way by which the decoder reaches whoever owns it: the main window in the desktop
 // program, the terminal in the command-line tool, a recorder in the tests. The decoder never
 // includes a window class.
-class CDecoderOwner {
+class CDecoderOwner : public CRecordSink {
 public:
-    virtual ~CDecoderOwner() = default;
+    // Writes the record's texts and rows through the calls below (CRecordTexts). An owner that
+    // wants more of a record (a block's span, its verdict) overrides this.
+    void Report(const DecoderRecord& record) override;
 
     // A progress or error text for pane 0 of the status bar; it also reaches the console log.
     virtual void SetStatusText(const char* text) = 0;

@@ -3,9 +3,8 @@
 #include <cstdint>
 
 #include "decoder/SampleDecoder.h"
+#include "decoder/core/DecoderOwner.h"
 #include "decoder/core/TapeDecoder.h"
-
-class CDecoderOwner;
 
 // The plain mode: one CTapeDecoder on the samples as they come. Every call goes straight through,
 // so this mode reports exactly what CTapeDecoder reports.

@@ -1,10 +1,9 @@
 #include "decoder/core/TapeDecoder.h"
 
 #include <algorithm>
-#include <cinttypes>
+#include <memory>
 
 #include "decoder/core/SignalSnapshot.h"
-#include "decoder/core/TextFormat.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -47,10 +46,10 @@ private:
 
 }  // namespace
 
-CTapeDecoder::CTapeDecoder(CDecoderOwner* owner) : m_pOwner(owner) {}
+CTapeDecoder::CTapeDecoder(CRecordSink* sink) : m_pSink(sink) {}
 
-CTapeDecoder::CTapeDecoder(CDecoderOwner* owner, int64_t firstSampleTime)
-    : m_pOwner(owner), m_sampleTime(firstSampleTime), m_timeOrigin(firstSampleTime) {}
+CTapeDecoder::CTapeDecoder(CRecordSink* sink, int64_t firstSampleTime)
+    : m_pSink(sink), m_sampleTime(firstSampleTime), m_timeOrigin(firstSampleTime) {}
 
 CTapeDecoder::~CTapeDecoder() = default;
 
@@ -76,6 +75,7 @@ void CTapeDecoder::AddSample(int32_t s) {
         } else if (s < m_newestValue) {
             m_rising = false;
         } else {
+            ++m_uncountedSamples;
             return;
         }
     }
@@ -390,17 +390,18 @@ void CTapeDecoder::CaptureSnapshot(SignalSnapshot& snapshot) const {
     }
 }
 
-void CTapeDecoder::LogIntervals() const {
+record::ErrorScene CTapeDecoder::CaptureErrorScene() const {
+    record::ErrorScene scene;
+    auto snapshot = std::make_shared<SignalSnapshot>();
+    CaptureSnapshot(*snapshot);
+    scene.snapshot = std::move(snapshot);
     const auto& times = m_recognizer.GetExtremumTimes();
-    if (times.Count() <= 28) {
-        return;
+    if (times.Count() > 28) {
+        for (int32_t i = -26; i <= 0; i += 2) {
+            scene.extremumTimes.push_back(times.At(i));
+        }
     }
-    for (int32_t i = -26; i <= -2; i += 2) {
-        const int64_t at = times.At(i);
-        m_pOwner->DebugOutput(
-            FormatText("interval at %" PRId64 " (%d) : %" PRId64 "\n", at, i, times.At(i + 2) - at)
-                .c_str());
-    }
+    return scene;
 }
 
 void CTapeDecoder::ReplayNextFile() {

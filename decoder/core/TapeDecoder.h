@@ -6,9 +6,10 @@
 #include <vector>
 
 #include "decoder/core/BlockRecognizer.h"
-#include "decoder/core/DecoderOwner.h"
+#include "decoder/core/DecoderRecord.h"
 #include "decoder/core/DecoderSettings.h"
 #include "decoder/core/FastRing.h"
+#include "decoder/core/RecordSink.h"
 #include "decoder/core/TimedValue.h"
 #include "decoder/dump/BufferDump.h"
 
@@ -16,8 +17,8 @@ class SignalSnapshot;
 
 // Turns buffers of unsigned 8-bit samples (22000 per second, silence near 128) into tape blocks.
 // It follows the wave sample by sample, marks its peaks and troughs through a relative noise
-// filter, and hands their times to the embedded CBlockRecognizer. Everything it reports goes
-// through the owner given at construction (not owned, must outlive the decoder).
+// filter, and hands their times to the embedded CBlockRecognizer. Everything it reports goes as
+// records to the sink given at construction (not owned, must outlive the decoder).
 //
 // Decoding is continuous: sample time, histories and recognizer state carry over from one buffer
 // to the next and across a switch between sound input and dump files. Several decoders may run
@@ -29,10 +30,10 @@ public:
     static constexpr int32_t kRejectRunLimit =
         100;  // rejections in a row before the filter gives way
 
-    explicit CTapeDecoder(CDecoderOwner* owner);
+    explicit CTapeDecoder(CRecordSink* sink);
     // A decoder whose first sample is taken at `firstSampleTime`: it continues the time base of an
     // earlier run (long-run tests start just before 2^31 this way).
-    CTapeDecoder(CDecoderOwner* owner, int64_t firstSampleTime);
+    CTapeDecoder(CRecordSink* sink, int64_t firstSampleTime);
     CTapeDecoder(const CTapeDecoder&) = delete;
     CTapeDecoder& operator=(const CTapeDecoder&) = delete;
     virtual ~CTapeDecoder();
@@ -54,17 +55,20 @@ public:
     // Replaces the snapshot's content with copies of the last 400 samples, 40 peaks, 40 troughs
     // and the period histogram.
     void CaptureSnapshot(SignalSnapshot& snapshot) const;
-    // Writes the last 13 full periods to the debug output, oldest first (nothing before 29
-    // extremums).
-    void LogIntervals() const;
+    // The signal at a failure: a snapshot, and the times that end the last 13 full periods
+    // (none before 29 extremums).
+    record::ErrorScene CaptureErrorScene() const;
     // The recognizer's calibration reading, as the signal indicator takes it after each buffer.
     SignalReading Calibrate();
     // A sync was found and data bits are being read.
     bool IsReadingBlock() const;
     // Samples taken so far (the time of the next one).
     int64_t SampleTime() const { return m_sampleTime; }
+    // Samples fed at the start that repeated the very first one: they took no time, so the
+    // sample fed at time t is sample t + UncountedSamples() of the recording.
+    int64_t UncountedSamples() const { return m_uncountedSamples; }
 
-    CDecoderOwner* Owner() const { return m_pOwner; }
+    void Report(const DecoderRecord& record) const { m_pSink->Report(record); }
     CBlockRecognizer& Recognizer() { return m_recognizer; }
     const CBlockRecognizer& Recognizer() const { return m_recognizer; }
     bool Rising() const { return m_rising; }
@@ -111,10 +115,11 @@ private:
     uint8_t StoredSample(int64_t index) const;
     void FlushPending(int32_t count);
 
-    CDecoderOwner* m_pOwner;
+    CRecordSink* m_pSink;
     int64_t m_sampleTime = 0;
     bool m_rising = true;
     int64_t m_timeOrigin = 0;  // time of the first sample
+    int64_t m_uncountedSamples = 0;
     // Samples stored so far: every sample that was not dropped at start-up. Sample number k was
     // taken at time m_timeOrigin + k.
     int64_t m_storedCount = 0;
@@ -132,6 +137,6 @@ private:
     // (m_riseBits), or below it and not clipped (m_fallBits).
     ChunkBits m_riseBits{};
     ChunkBits m_fallBits{};
-    CBufferDump m_bufferDump{m_pOwner};
+    CBufferDump m_bufferDump{m_pSink};
     CBlockRecognizer m_recognizer{this};
 };

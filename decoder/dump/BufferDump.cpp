@@ -1,18 +1,19 @@
 #include "decoder/dump/BufferDump.h"
 
-#include <cinttypes>
 #include <cstdio>
 #include <limits>
 
-#include "decoder/core/DecoderOwner.h"
 #include "decoder/core/DecoderSettings.h"
+#include "decoder/core/RecordSink.h"
 #include "decoder/core/TextFormat.h"
+
+using NoteKind = record::DumpNote::Kind;
 
 void CBufferDump::Dump(DecoderSettings& settings, const uint8_t* samples, int32_t count) {
     const std::string name = NextFileName(settings);
     std::FILE* file = std::fopen(name.c_str(), "wb");
     if (file == nullptr) {
-        Fail(FormatText("Open for %s failed\n", name.c_str()), name);
+        Note(NoteKind::OpenFailed, name);
         return;
     }
     const size_t written =
@@ -20,17 +21,17 @@ void CBufferDump::Dump(DecoderSettings& settings, const uint8_t* samples, int32_
     // A full disk may show only when the file is closed.
     const bool closed = std::fclose(file) == 0;
     if (written < static_cast<size_t>(count) || !closed) {
-        Fail(FormatText("write failed for %s failed\n", name.c_str()), name);
+        Note(NoteKind::WriteFailed, name);
         return;
     }
-    m_pOwner->AppendLog(FormatText("Dumped %d bytes in file %s", count, name.c_str()).c_str());
+    Note(NoteKind::Dumped, name, count);
 }
 
 void CBufferDump::Replay(DecoderSettings& settings, const Consumer& consume) {
     const std::string name = NextFileName(settings);
     std::FILE* file = std::fopen(name.c_str(), "rb");
     if (file == nullptr) {
-        m_pOwner->AppendLog(FormatText("No file %s found", name.c_str()).c_str());
+        Note(NoteKind::NotFound, name);
         return;
     }
     m_chunk.resize(kChunk);
@@ -40,8 +41,7 @@ void CBufferDump::Replay(DecoderSettings& settings, const Consumer& consume) {
         consume(m_chunk.data(), kChunk);
         total += kChunk;
     }
-    m_pOwner->AppendLog(
-        FormatText("Loaded %" PRId64 " bytes from file %s", total, name.c_str()).c_str());
+    Note(NoteKind::Replayed, name, total);
     std::fclose(file);
 }
 
@@ -53,7 +53,6 @@ std::string CBufferDump::NextFileName(DecoderSettings& settings) {
     return name;
 }
 
-void CBufferDump::Fail(const std::string& debugLine, const std::string& name) {
-    m_pOwner->DebugOutput(debugLine.c_str());
-    m_pOwner->AppendLog(FormatText("Could not dump to file %s", name.c_str()).c_str());
+void CBufferDump::Note(record::DumpNote::Kind kind, const std::string& name, int64_t bytes) {
+    m_pSink->Report(record::DumpNote{kind, name, bytes});
 }

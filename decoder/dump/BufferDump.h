@@ -5,9 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "decoder/core/DecoderRecord.h"
 #include "decoder/dump/CaptureRate.h"
 
-class CDecoderOwner;
+class CRecordSink;
 struct DecoderSettings;
 
 // The raw buffer dump and its replay, shared by the plain and the robust decoder: each buffer goes
@@ -18,7 +19,7 @@ public:
     static constexpr int32_t kChunk = kCaptureRate;
     using Consumer = std::function<void(const uint8_t* samples, int32_t count)>;
 
-    explicit CBufferDump(CDecoderOwner* owner) : m_pOwner(owner) {}
+    explicit CBufferDump(CRecordSink* sink) : m_pSink(sink) {}
 
     // Writes the buffer to the next file and advances fileIndex.
     void Dump(DecoderSettings& settings, const uint8_t* samples, int32_t count);
@@ -27,8 +28,8 @@ public:
 
 private:
     static std::string NextFileName(DecoderSettings& settings);
-    void Fail(const std::string& debugLine, const std::string& name);
+    void Note(record::DumpNote::Kind kind, const std::string& name, int64_t bytes = 0);
 
-    CDecoderOwner* m_pOwner;
+    CRecordSink* m_pSink;
     std::vector<uint8_t> m_chunk;
 };

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/robust/OwnerCall.h"
+#include "decoder/core/DecoderRecord.h"
 
 // Everything one decoder reported about one stretch of tape: a block from its sync to its end
 // (loaded or failed), a bad sync, or a lone note. Times are sample times of the decoder.
@@ -13,7 +13,7 @@ struct DecodeEpisode {
         kLoaded,     // a block whose bytes XOR to zero
         kReadError,  // a block that ended in a read error
         kBadSync,    // a leader that ended in a bad sync period
-        kNote        // a call outside any block, such as a log line
+        kNote        // a record outside any block, such as a calibration
     };
 
     Kind kind = Kind::kNote;
@@ -22,5 +22,5 @@ struct DecodeEpisode {
     int64_t end = 0;      // sample time at which it was reported
     int32_t length = 0;   // loaded: bytes of the block; read error: bytes read
     bool mended = false;  // loaded: mended from a read error (CBlockRepair)
-    std::vector<OwnerCall> calls;
+    std::vector<DecoderRecord> records;
 };

@@ -4,7 +4,7 @@
 #include <iterator>
 #include <optional>
 
-#include "decoder/core/DecoderOwner.h"
+#include "decoder/core/RecordSink.h"
 
 namespace {
 
@@ -179,32 +179,8 @@ void CEpisodeMerger::FilterLate(Verdict& verdict) const {
 
 void CEpisodeMerger::Replay(const DecodeEpisode& episode) {
     m_pReplaying = &episode;
-    for (const OwnerCall& call : episode.calls) {
-        switch (call.kind) {
-            case OwnerCall::Kind::kStatus:
-                m_pOwner->SetStatusText(call.text.c_str());
-                break;
-            case OwnerCall::Kind::kLog:
-                m_pOwner->AppendLog(call.text.c_str());
-                break;
-            case OwnerCall::Kind::kBlock:
-                m_pOwner->AddBlock(static_cast<int32_t>(call.bytes.size()), call.bytes.data());
-                break;
-            case OwnerCall::Kind::kErrorEntry:
-                if (m_pOwner->ListErrors()) {
-                    m_pOwner->AddErrorEntry(call.bytesRead, call.firstByte);
-                }
-                break;
-            case OwnerCall::Kind::kErrorSnapshot:
-                m_pOwner->AddErrorSnapshot(*call.snapshot);
-                break;
-            case OwnerCall::Kind::kRefresh:
-                m_pOwner->RefreshSignal();
-                break;
-            case OwnerCall::Kind::kDebug:
-                m_pOwner->DebugOutput(call.text.c_str());
-                break;
-        }
+    for (const DecoderRecord& record : episode.records) {
+        m_pSink->Report(record);
     }
     m_pReplaying = nullptr;
 }

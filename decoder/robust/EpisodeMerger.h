@@ -7,7 +7,7 @@
 
 #include "decoder/robust/DecodeEpisode.h"
 
-class CDecoderOwner;
+class CRecordSink;
 
 // Joins what several decoders found on one signal into the one report that the owner sees.
 //
@@ -17,11 +17,11 @@ class CDecoderOwner;
 // longer (the earliest on a tie), except a block beside which a read error had read more bytes,
 // and that reached no other block: that block counts as a fragment of a longer block that failed.
 // Without such blocks the owner hears of the failure that read most (a read error before a bad
-// sync). Lone notes pass through as they are. Every call of a chosen episode is passed on unchanged
-// and in order.
+// sync). Lone notes pass through as they are. Every record of a chosen episode is passed on
+// unchanged and in order.
 class CEpisodeMerger {
 public:
-    explicit CEpisodeMerger(CDecoderOwner* owner) : m_pOwner(owner) {}
+    explicit CEpisodeMerger(CRecordSink* sink) : m_pSink(sink) {}
 
     // Closed episodes of any decoder, in any order.
     void Add(std::vector<DecodeEpisode> episodes);
@@ -57,7 +57,7 @@ private:
     void FilterLate(Verdict& verdict) const;
     void Replay(const DecodeEpisode& episode);
 
-    CDecoderOwner* m_pOwner;
+    CRecordSink* m_pSink;
     std::vector<DecodeEpisode> m_pending;  // sorted by start
     static constexpr int32_t kNoBlock = -1;
 

@@ -4,29 +4,27 @@
 #include <optional>
 #include <vector>
 
-#include "decoder/core/DecoderOwner.h"
+#include "decoder/core/RecordSink.h"
 #include "decoder/robust/BlockSequence.h"
 #include "decoder/robust/DecodeEpisode.h"
 #include "decoder/robust/PulseEvidence.h"
 
 class CTapeDecoder;
 
-// The owner of one of the robust mode's inner decoders. It passes nothing on: it writes every
-// call down and cuts the calls into episodes, each with the stretch of samples it covers, for the
+// The sink of one of the robust mode's inner decoders. It passes nothing on: it keeps every record
+// and groups the records into episodes, each with the stretch of samples it covers, for the
 // merger to judge.
 //
-// Reports come while the decoder works through a buffer, so the decoder's sample time at a call
-// is where the signal has got to. An episode of a block opens at the first call made in the data
-// state ("Loading data ..." at the sync) and closes with the block (AddBlock and the two lines
-// that follow it) or with its error entry; a bad sync is its snapshot up to its status text.
+// Records come while the decoder works through a buffer, so the decoder's sample time at a record
+// is where the signal has got to. An episode of a block opens at the first record made in the
+// data state (the sync) and closes with the block or its read error; a bad sync is one record.
 //
 // It also judges each block by its pulses (CPulseEvidence): a run of one byte value whose bits
 // do not have ROM timing against the pilot before it is a pilot or a faster loader misread, and
 // is dropped; so is a block after which ROM bits went on, as a glitch broke it off; a read error
 // that CBlockRepair can mend, with the length and flag known from the header before it
-// (CBlockSequence) or a header's own, becomes a loaded block with one log line saying what was
-// mended.
-class CEpisodeRecorder final : public CDecoderOwner {
+// (CBlockSequence) or a header's own, becomes a loaded block whose verdict says what was mended.
+class CEpisodeRecorder final : public CRecordSink {
 public:
     // The recognizer classifies periods four behind the signal, and the leader before a sync is
     // at least 31 periods long: an episode reaches back this far before its first call, which
@@ -45,15 +43,7 @@ public:
     // episodes by the samples fed, the same for every decoder.
     void SetClockOffset(int64_t offset) { m_clockOffset = offset; }
 
-    void SetStatusText(const char* text) override;
-    void AppendLog(const char* text) override;
-    void AddBlock(int32_t length, const uint8_t* bytes) override;
-    // Always: the error entry tells how many bytes the failed block had read.
-    bool ListErrors() const override { return true; }
-    void AddErrorEntry(int32_t bytesRead, int32_t firstByte) override;
-    void AddErrorSnapshot(const SignalSnapshot& snapshot) override;
-    void RefreshSignal() override;
-    void DebugOutput(const char* text) override;
+    void Report(const DecoderRecord& record) override;
 
     // The episodes closed since the last call, oldest first.
     std::vector<DecodeEpisode> TakeClosed();
@@ -69,28 +59,24 @@ public:
     bool Watching() const { return m_watching; }
 
 private:
-    void Record(OwnerCall call);
     void Open(DecodeEpisode::Kind kind);
     void Close();
     int64_t Now() const;
     void OnBlock();
-    void OnErrorEntry();
+    void OnReadError();
     bool IsMisreadRun() const;
     void EndWatch(bool brokenOff);
-    bool Mend();
+    bool Mend(const record::ReadError& error);
 
     const CTapeDecoder* m_pDecoder = nullptr;
     int32_t m_source = 0;
     int64_t m_clockOffset = 0;
     CBlockSequence* m_pSequence;
     std::optional<DecodeEpisode> m_open;
-    bool m_closeAtDebugLine = false;  // a loaded block ends with its debug line
-    bool m_dropAtClose = false;       // the open block is a misread run
-    bool m_watching = false;          // the open block is loaded, its ending not yet judged
-    int64_t m_blockEnd = 0;           // when the watched block ended
-    size_t m_blockCall = 0;           // its AddBlock call among the episode's calls
-    // Where the open block's read error report begins in its calls.
-    std::optional<size_t> m_errorCallsFrom;
+    bool m_dropAtClose = false;  // the open block is a misread run
+    bool m_watching =
+        false;  // the open block is loaded (its last record), its ending not yet judged
+    int64_t m_blockEnd = 0;     // when the watched block ended
     CPulseEvidence m_evidence;  // of the open block
     std::vector<DecodeEpisode> m_closed;
 };

@@ -48,7 +48,7 @@ void TakeWave(DecoderSettings& inner, const DecoderSettings& user) {
 
 }  // namespace
 
-CRobustDecoder::CRobustDecoder(CDecoderOwner* owner) : m_pOwner(owner) {
+CRobustDecoder::CRobustDecoder(CRecordSink* sink) : m_pOwner(sink) {
     m_settings.robust = true;
     m_troughRecorder.Attach(&m_troughDecoder);
     m_peakRecorder.Attach(&m_peakDecoder);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "decoder/SampleDecoder.h"
+#include "decoder/core/DecoderOwner.h"
 #include "decoder/core/TapeDecoder.h"
 #include "decoder/dump/BufferDump.h"
 #include "decoder/robust/BlockSequence.h"
@@ -38,7 +39,7 @@ public:
     static constexpr int32_t kDelay = 2;
     static constexpr int32_t kDecayPercent = 4;
 
-    explicit CRobustDecoder(CDecoderOwner* owner);
+    explicit CRobustDecoder(CRecordSink* sink);
     CRobustDecoder(const CRobustDecoder&) = delete;
     CRobustDecoder& operator=(const CRobustDecoder&) = delete;
 
@@ -73,7 +74,7 @@ private:
     void ApplySettings();
     void Settle(int64_t deadline);
 
-    CDecoderOwner* m_pOwner;
+    CRecordSink* m_pOwner;
     DecoderSettings m_settings;
     DecoderSettings m_applied;  // what the inner decoders were last given
     CBufferDump m_bufferDump{m_pOwner};

@@ -55,7 +55,7 @@ TEST_F(CalibrationTest, ClustersInsideTheBitRangesChangeNothing) {
     decoder.Recognizer().ArmCalibration();
     EXPECT_EQ(decoder.Calibrate(), SignalReading::Data);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{5, 14, 16, 28}));
-    EXPECT_TRUE(owner.events.empty());
+    EXPECT_TRUE(owner.records.empty());
     EXPECT_FALSE(decoder.Recognizer().CalibrationArmed());
 }
 
@@ -68,9 +68,9 @@ TEST_F(CalibrationTest, AnArmedCallMovesTheMiddleBoundaryByOne) {
     decoder.Recognizer().ArmCalibration();
     EXPECT_EQ(decoder.Calibrate(), SignalReading::Data);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{5, 15, 17, 28}));
-    EXPECT_EQ(
-        owner.events,
-        (std::vector<std::string>{"log: Datacal occured on data, new limits are 5-15 17-28"}));
+    ASSERT_EQ(owner.records.size(), 1u);
+    EXPECT_EQ(std::get<record::Calibration>(owner.records[0]),
+              (record::Calibration{5, 15, 17, 28}));
     EXPECT_EQ(decoder.Calibrate(), SignalReading::Data);  // the limits now fit: nothing more to do
 }
 
@@ -133,7 +133,7 @@ TEST_F(CalibrationTest, AdjustmentsMadeBeforeARefusalStay) {
     decoder.Recognizer().ArmCalibration();
     EXPECT_EQ(decoder.Calibrate(), SignalReading::Unchanged);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{5, 15, 17, 28}));
-    EXPECT_TRUE(owner.events.empty());  // the log line belongs to a call that finishes
+    EXPECT_TRUE(owner.records.empty());  // the log line belongs to a call that finishes
 }
 
 }  // namespace

@@ -167,11 +167,14 @@ TEST(DecoderLimitsTest, TimesPastTwoToTheThirtyFirstAreReportedWhole) {
     for (int i = 0; i < 6; ++i) {
         period(60);
     }
-    EXPECT_EQ(owner.Lines("status: ").back(), "Read error at time " + std::to_string(failureStart) +
-                                                  " : bad data bit interval 60 at byte 2, bit 0");
-    const std::vector<std::string> intervals = owner.Lines("debug: interval at ");
-    ASSERT_EQ(intervals.size(), 13u);
-    EXPECT_EQ(intervals.back(), std::to_string(failureStart + 4 * 60) + " (-2) : 60\n");
+    const auto errors = owner.Records<record::ReadError>();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].at, failureStart);
+    EXPECT_EQ(errors[0].bytesRead, 2);
+    const std::vector<int64_t>& times = errors[0].scene.extremumTimes;
+    ASSERT_EQ(times.size(), 14u);
+    EXPECT_EQ(times.end()[-2], failureStart + 4 * 60);
+    EXPECT_EQ(times.back(), failureStart + 5 * 60);
 }
 
 }  // namespace

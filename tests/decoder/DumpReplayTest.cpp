@@ -15,6 +15,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using NoteKind = record::DumpNote::Kind;
 
 class DumpReplayTest : public ::testing::Test {
 protected:
@@ -59,7 +60,8 @@ TEST_F(DumpReplayTest, EveryBufferGoesToTheNextNumberedFile) {
     for (const char* suffix : {".000", ".001", ".002"}) {
         EXPECT_EQ(fs::file_size(base + suffix), 22000u) << suffix;
     }
-    EXPECT_EQ(owner.Lines("log: ").front(), "Dumped 22000 bytes in file " + base + ".000");
+    EXPECT_EQ(owner.Records<record::DumpNote>().front(),
+              (record::DumpNote{NoteKind::Dumped, base + ".000", 22000}));
     EXPECT_EQ(decoder.SampleTime(), 66000);  // dumped and decoded
 }
 
@@ -75,10 +77,10 @@ TEST_F(DumpReplayTest, ReplayDecodesWholeChunksOnly) {
     EXPECT_EQ(decoder.SampleTime(), 66000);
     decoder.ProcessBuffer(nullptr, 0);
     EXPECT_EQ(decoder.SampleTime(), 66000);
-    EXPECT_EQ(owner.Lines("log: "),
-              (std::vector<std::string>{"Loaded 44000 bytes from file " + base + ".000",
-                                        "Loaded 22000 bytes from file " + base + ".001",
-                                        "Loaded 0 bytes from file " + base + ".002"}));
+    EXPECT_EQ(owner.Records<record::DumpNote>(),
+              (std::vector<record::DumpNote>{{NoteKind::Replayed, base + ".000", 44000},
+                                             {NoteKind::Replayed, base + ".001", 22000},
+                                             {NoteKind::Replayed, base + ".002", 0}}));
     EXPECT_EQ(fs::file_size(base + ".000"), 44000u);  // nothing was dumped over it
 }
 
@@ -91,7 +93,8 @@ TEST_F(DumpReplayTest, AMissingFileIsReportedAndSkipped) {
     decoder.ProcessBuffer(ignored.data(), 500);
     EXPECT_EQ(decoder.SampleTime(), 22000);
     EXPECT_EQ(decoder.settings.fileIndex, 2);
-    EXPECT_EQ(owner.Lines("log: ").front(), "No file " + base + ".000 found");
+    EXPECT_EQ(owner.Records<record::DumpNote>().front(),
+              (record::DumpNote{NoteKind::NotFound, base + ".000", 0}));
 }
 
 TEST_F(DumpReplayTest, ADumpThatCannotBeWrittenIsLoggedAndTheBufferStillDecoded) {
@@ -102,11 +105,8 @@ TEST_F(DumpReplayTest, ADumpThatCannotBeWrittenIsLoggedAndTheBufferStillDecoded)
     decoder.ProcessBuffer(buffer.data(), 1000);
     EXPECT_EQ(decoder.SampleTime(), 1000);
     EXPECT_EQ(decoder.settings.fileIndex, 1);
-    EXPECT_EQ(owner.Lines("debug: "),
-              (std::vector<std::string>{"Open for " + missing + ".000 failed\n"}));
-    const std::vector<std::string> log = owner.Lines("log: ");
-    ASSERT_EQ(log.size(), 1u);
-    EXPECT_NE(log[0].find(missing + ".000"), std::string::npos);
+    EXPECT_EQ(owner.Records<record::DumpNote>(),
+              (std::vector<record::DumpNote>{{NoteKind::OpenFailed, missing + ".000"}}));
 }
 
 TEST_F(DumpReplayTest, AShortWriteIsLoggedWithTheFileName) {
@@ -119,10 +119,8 @@ TEST_F(DumpReplayTest, AShortWriteIsLoggedWithTheFileName) {
     decoder.settings.dump = true;
     const std::vector<uint8_t> buffer = Ramp(22000);
     decoder.ProcessBuffer(buffer.data(), 22000);
-    EXPECT_EQ(owner.Lines("debug: "),
-              (std::vector<std::string>{"write failed for " + base + ".000 failed\n"}));
-    ASSERT_EQ(owner.Lines("log: ").size(), 1u);
-    EXPECT_NE(owner.Lines("log: ")[0].find(base + ".000"), std::string::npos);
+    EXPECT_EQ(owner.Records<record::DumpNote>(),
+              (std::vector<record::DumpNote>{{NoteKind::WriteFailed, base + ".000"}}));
     EXPECT_EQ(decoder.SampleTime(), 22000);
 }
 

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <string>
 #include <vector>
 
+#include "decoder/core/SignalSnapshot.h"
 #include "decoder/core/TapeDecoder.h"
 #include "tests/support/PeriodSignal.h"
 #include "tests/support/RecordingOwner.h"
@@ -33,14 +35,15 @@ protected:
     void WarmUp() { Periods(std::vector<int32_t>(130, 60)); }
     // Flushes the four periods by which classification lags, ending a block.
     void End(int32_t p = 60) { Periods(std::vector<int32_t>(6, p)); }
-    std::vector<std::string> NonDebugEvents() const {
-        std::vector<std::string> events;
-        for (const std::string& event : owner.events) {
-            if (event.rfind("debug: ", 0) != 0) {
-                events.push_back(event);
-            }
-        }
-        return events;
+    // The one read error reported, with what it read and when it failed.
+    void ExpectReadError(int64_t at, int32_t bytesRead, int32_t bitsRead, int32_t firstByte) const {
+        const auto errors = owner.Records<record::ReadError>();
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors[0].at, at);
+        EXPECT_EQ(errors[0].period, 60);
+        EXPECT_EQ(errors[0].bytesRead, bytesRead);
+        EXPECT_EQ(errors[0].bitsRead, bitsRead);
+        EXPECT_EQ(errors[0].firstByte, firstByte);
     }
 
     CRecordingOwner owner;
@@ -57,15 +60,19 @@ TEST_F(RecognizerTest, NothingIsClassifiedBeforeThe253rdExtremum) {
 
 TEST_F(RecognizerTest, LoadsABlockWhoseBytesXorToZero) {
     WarmUp();
+    const int64_t leaderStart = time;
     decoder.settings.leaderMin = 20;  // typed by the user: holds only until the block ends
     Periods(BlockPeriods({0x00, 0x03, 0x03}));
+    const int64_t blockEnd = time;
     EXPECT_TRUE(decoder.IsReadingBlock());
     End();
-    EXPECT_EQ(owner.events, (std::vector<std::string>{"status: Loading data ...", "block: 3",
-                                                      "status: Load sucessful for 3 bytes block",
-                                                      "debug: file complete, 3 bytes\n"}));
-    ASSERT_EQ(owner.blocks.size(), 1u);
-    EXPECT_EQ(owner.blocks[0], (std::vector<uint8_t>{0x00, 0x03, 0x03}));
+    ASSERT_EQ(owner.records.size(), 2u);
+    EXPECT_TRUE(std::holds_alternative<record::SyncFound>(owner.records[0]));
+    const auto loaded = owner.Records<record::BlockLoaded>();
+    ASSERT_EQ(loaded.size(), 1u);
+    EXPECT_EQ(loaded[0].item,
+              (TapeItem{RomBlock{{0x00, 0x03, 0x03}},
+                        TapeSpan{leaderStart, blockEnd - leaderStart, 22000}, BlockVerdict{}}));
     EXPECT_EQ(decoder.settings.leaderMin, 18);
     EXPECT_FALSE(decoder.IsReadingBlock());
     EXPECT_EQ(decoder.Recognizer().Bytes().Size(), 0);
@@ -77,7 +84,7 @@ TEST_F(RecognizerTest, ThirtyLeaderPeriodsAreTooFewForASync) {
     periods.push_back(9);
     Periods(periods);
     End();
-    EXPECT_TRUE(owner.events.empty());
+    EXPECT_TRUE(owner.records.empty());
     EXPECT_FALSE(decoder.IsReadingBlock());
 }
 
@@ -88,42 +95,35 @@ TEST_F(RecognizerTest, ALeaderFollowedByNoSyncIsABadSync) {
     periods.push_back(40);
     Periods(periods);
     End();
-    EXPECT_EQ(NonDebugEvents(),
-              (std::vector<std::string>{
-                  "snapshot", "refresh",
-                  "status: Read error : bad sync bit interval 40 after 31 leader iterations"}));
-    EXPECT_EQ(owner.Lines("debug: ").size(), 13u);  // the interval log
+    const auto bad = owner.Records<record::BadSync>();
+    ASSERT_EQ(owner.records.size(), 1u);
+    ASSERT_EQ(bad.size(), 1u);
+    EXPECT_EQ(bad[0].period, 40);
+    EXPECT_EQ(bad[0].leaderPeriods, 31);
+    EXPECT_EQ(bad[0].scene.extremumTimes.size(), 14u);  // the ends of the last 13 periods
     EXPECT_EQ(decoder.settings.data0Max, 14);
     EXPECT_FALSE(decoder.Recognizer().InLeader());
     EXPECT_EQ(decoder.Recognizer().LeaderPeriods(), 0);
 }
 
-TEST_F(RecognizerTest, AReadErrorReportsInOrderAndDiscardsTheBytes) {
+TEST_F(RecognizerTest, AReadErrorReportsWhereItFailedAndDiscardsTheBytes) {
     WarmUp();
-    const std::vector<int32_t> block = BlockPeriods({0x00, 0x03, 0x04});
-    Periods(block);
+    const int64_t leaderStart = time;
+    Periods(BlockPeriods({0x00, 0x03, 0x04}));
     // The failing period starts where the block's periods end.
     const int64_t failureStart = time;
     decoder.settings.leaderMax = 40;
     End();
-    const std::vector<std::string> events = NonDebugEvents();
-    ASSERT_EQ(events.size(), 5u);
-    EXPECT_EQ(events[0], "status: Loading data ...");
-    EXPECT_EQ(events[1], "snapshot");
-    EXPECT_EQ(events[2], "refresh");
-    EXPECT_EQ(events[3], "status: Read error at time " + std::to_string(failureStart) +
-                             " : bad data bit interval 60 at byte 3, bit 0");
-    EXPECT_EQ(events[4], "entry: 3 0");
-    EXPECT_TRUE(owner.blocks.empty());
+    ASSERT_EQ(owner.records.size(), 2u);
+    ExpectReadError(failureStart, 3, 0, 0);
+    const record::ReadError error = owner.Records<record::ReadError>().at(0);
+    EXPECT_EQ(error.span, (TapeSpan{leaderStart, failureStart - leaderStart, 22000}));
     EXPECT_EQ(decoder.settings.leaderMax, 36);
     EXPECT_EQ(decoder.Recognizer().Bytes().Size(), 0);
     EXPECT_FALSE(decoder.IsReadingBlock());
-    // The interval log comes between the refresh and the status text.
-    ASSERT_GT(owner.events.size(), 4u);
-    EXPECT_EQ(owner.events[3].rfind("debug: interval at ", 0), 0u);
     // The snapshot shows the periods of the block.
-    ASSERT_EQ(owner.snapshots.size(), 1u);
-    EXPECT_GT(owner.snapshots[0].HistogramCount(1, 10), 0);
+    ASSERT_NE(error.scene.snapshot, nullptr);
+    EXPECT_GT(error.scene.snapshot->HistogramCount(1, 10), 0);
 }
 
 TEST_F(RecognizerTest, AReadErrorBeforeTheFirstByteHasNoFirstByte) {
@@ -132,19 +132,7 @@ TEST_F(RecognizerTest, AReadErrorBeforeTheFirstByteHasNoFirstByte) {
     periods.insert(periods.end(), {10, 19, 19, 10});
     Periods(periods);
     End();
-    EXPECT_EQ(owner.Lines("entry: "), (std::vector<std::string>{"0 -1"}));
-    EXPECT_EQ(owner.Lines("status: ").back(), "Read error at time " +
-                                                  std::to_string(time - 6 * 60) +
-                                                  " : bad data bit interval 60 at byte 0, bit 4");
-}
-
-TEST_F(RecognizerTest, NoErrorEntryWhenTheOwnerListsNoErrors) {
-    owner.listErrors = false;
-    WarmUp();
-    Periods(BlockPeriods({0x00, 0x03, 0x04}));
-    End();
-    EXPECT_TRUE(owner.Lines("entry: ").empty());
-    EXPECT_EQ(owner.Lines("snapshot").size(), 1u);
+    ExpectReadError(time - 6 * 60, 0, 4, -1);
 }
 
 TEST_F(RecognizerTest, TwoStrayBitsAfterTheChecksumAreTolerated) {
@@ -157,10 +145,11 @@ TEST_F(RecognizerTest, TwoStrayBitsAfterTheChecksumAreTolerated) {
 
     std::vector<int32_t> threeStray = BlockPeriods({0x00, 0x03, 0x03});
     threeStray.insert(threeStray.end(), {19, 10, 10});
+    const int64_t failureStart = std::accumulate(threeStray.begin(), threeStray.end(), time);
     Periods(threeStray);
     End();
     EXPECT_EQ(owner.Lines("block: ").size(), 1u);
-    EXPECT_EQ(owner.Lines("entry: "), (std::vector<std::string>{"3 0"}));
+    ExpectReadError(failureStart, 3, 3, 0);
 }
 
 TEST_F(RecognizerTest, WithMaxFirstPeriodsAreTakenPeakToPeak) {
@@ -188,8 +177,9 @@ TEST_F(RecognizerTest, APeriodOutsideTheBitRangesAsksForOneCalibration) {
     Periods(periods);
     EXPECT_EQ(decoder.settings.data1Max, 29);
     End();
-    EXPECT_EQ(owner.Lines("log: "),
-              (std::vector<std::string>{"Datacal occured on data, new limits are 5-13 15-29"}));
+    const auto calibrations = owner.Records<record::Calibration>();
+    ASSERT_EQ(calibrations.size(), 1u);
+    EXPECT_EQ(calibrations[0].data1Max, 29);
     EXPECT_EQ(owner.Lines("block: "), (std::vector<std::string>{"3"}));
     EXPECT_EQ(decoder.settings.data1Max, 28);
 
@@ -210,7 +200,10 @@ TEST_F(RecognizerTest, APeriodOutsideTheBitRangesAsksForOneCalibration) {
     }
     EXPECT_TRUE(strictOwner.Lines("block: ").empty());
     // The first 1 bit is the seventh bit of the second byte.
-    EXPECT_EQ(strictOwner.Lines("entry: "), (std::vector<std::string>{"1 0"}));
+    const auto errors = strictOwner.Records<record::ReadError>();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].bytesRead, 1);
+    EXPECT_EQ(errors[0].bitsRead, 6);
     EXPECT_FALSE(strict.Recognizer().CalibrationArmed());
 }
 

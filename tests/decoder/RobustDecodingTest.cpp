@@ -178,9 +178,11 @@ TEST(RobustDecodingTest, ABlockFoundLateOrEndingInStrayBitsIsMendedToItsExactByt
         EXPECT_TRUE(DecodePlain(signal, true).owner.blocks.empty());
         const Decoding robust = DecodeRobust(signal);
         EXPECT_EQ(robust.owner.blocks, TapeBlocks());
-        const std::vector<std::string> mended = robust.owner.Lines(
-            wear.strayBits > 0 ? "log: Dropped 3 stray bit(s) after a " : "log: Recovered ");
-        EXPECT_EQ(mended.size(), TapeBlocks().size());
+        for (const record::BlockLoaded& loaded : robust.owner.Records<record::BlockLoaded>()) {
+            EXPECT_EQ(loaded.item.verdict.outcome, BlockVerdict::Outcome::Mended);
+            EXPECT_EQ(loaded.item.verdict.strayBits, wear.strayBits);
+            EXPECT_EQ(loaded.item.verdict.restoredBits > 0, wear.strayBits == 0);
+        }
         EXPECT_TRUE(robust.owner.Lines("entry: ").empty());
     }
     // Both on one block: a split into restored and dropped bits that is the only one to hold.
@@ -190,14 +192,12 @@ TEST(RobustDecodingTest, ABlockFoundLateOrEndingInStrayBitsIsMendedToItsExactByt
     both.strayBits = 3;
     const Decoding robust = DecodeRobust(CTapeSynth::RenderForDecoder(tape.Blocks(), both));
     EXPECT_EQ(robust.owner.blocks, tape.Blocks());
-    EXPECT_EQ(
-        robust.owner.Lines("log: Recovered 1 leading bit(s) and dropped 3 stray bit(s) of a 19 ")
-            .size(),
-        1U);
-    EXPECT_EQ(
-        robust.owner.Lines("log: Recovered 9 leading bit(s) and dropped 3 stray bit(s) of a 1002 ")
-            .size(),
-        1U);
+    std::vector<BlockVerdict> verdicts;
+    for (const record::BlockLoaded& loaded : robust.owner.Records<record::BlockLoaded>()) {
+        verdicts.push_back(loaded.item.verdict);
+    }
+    constexpr auto kMended = BlockVerdict::Outcome::Mended;
+    EXPECT_EQ(verdicts, (std::vector<BlockVerdict>{{kMended, 1, 3}, {kMended, 9, 3}}));
 }
 
 // Dropouts in the pilot set off false syncs, after which the pilot reads as 1-bits: runs of 0xFF
@@ -358,8 +358,7 @@ TEST(RobustDecodingTest, DumpsTheSignalAsItCameAndReplaysIt) {
     }
     const auto fileCount = static_cast<int32_t>(whole / kBuffer);
     EXPECT_EQ(dumper.Settings().fileIndex, fileCount);
-    EXPECT_EQ(dumping.Lines("log: Dumped 22000 bytes in file ").size(),
-              static_cast<size_t>(fileCount));
+    EXPECT_EQ(dumping.Records<record::DumpNote>().size(), static_cast<size_t>(fileCount));
     EXPECT_EQ(std::filesystem::file_size(folder / "tape.000"), static_cast<uintmax_t>(kBuffer));
 
     CRecordingOwner replaying;
@@ -371,7 +370,7 @@ TEST(RobustDecodingTest, DumpsTheSignalAsItCameAndReplaysIt) {
     }
     EXPECT_EQ(replaying.blocks, dumping.blocks);
     EXPECT_EQ(replaying.blocks.size(), TapeBlocks().size());
-    EXPECT_EQ(replaying.Lines("log: No file ").size(), 1u);
+    EXPECT_EQ(replaying.Records<record::DumpNote>().back().kind, record::DumpNote::Kind::NotFound);
     std::filesystem::remove_all(folder);
 }
 

@@ -12,59 +12,60 @@ namespace {
 constexpr int64_t kLongAgo = 1000000;  // a frontier that every episode below ended before
 constexpr int64_t kNoDeadline = -1;
 
-OwnerCall Status(const std::string& text) {
-    OwnerCall call;
-    call.text = text;
-    return call;
-}
-
-DecodeEpisode Loaded(int32_t source, int64_t start, int64_t end, std::vector<uint8_t> bytes) {
+DecodeEpisode Episode(DecodeEpisode::Kind kind, int32_t source, int64_t start, int64_t end,
+                      int32_t length) {
     DecodeEpisode episode;
-    episode.kind = DecodeEpisode::Kind::kLoaded;
+    episode.kind = kind;
     episode.source = source;
     episode.start = start;
     episode.end = end;
-    episode.length = static_cast<int32_t>(bytes.size());
-    episode.calls.push_back(Status("Loading data ..."));
-    OwnerCall block;
-    block.kind = OwnerCall::Kind::kBlock;
-    block.bytes = std::move(bytes);
-    episode.calls.push_back(block);
-    episode.calls.push_back(
-        Status("Load sucessful for " + std::to_string(episode.length) + " bytes block"));
+    episode.length = length;
     return episode;
 }
 
+DecodeEpisode Loaded(int32_t source, int64_t start, int64_t end, std::vector<uint8_t> bytes) {
+    DecodeEpisode episode = Episode(DecodeEpisode::Kind::kLoaded, source, start, end,
+                                    static_cast<int32_t>(bytes.size()));
+    record::BlockLoaded loaded;
+    loaded.item.body = RomBlock{std::move(bytes)};
+    episode.records = {record::SyncFound{}, loaded};
+    return episode;
+}
+
+// Its time is its end, which tells the reports apart.
 DecodeEpisode ReadError(int32_t source, int64_t start, int64_t end, int32_t bytesRead) {
-    DecodeEpisode episode;
-    episode.kind = DecodeEpisode::Kind::kReadError;
-    episode.source = source;
-    episode.start = start;
-    episode.end = end;
-    episode.length = bytesRead;
-    episode.calls.push_back(Status("Loading data ..."));
-    OwnerCall snapshot;
-    snapshot.kind = OwnerCall::Kind::kErrorSnapshot;
-    snapshot.snapshot = std::make_shared<const SignalSnapshot>();
-    episode.calls.push_back(snapshot);
-    episode.calls.push_back(OwnerCall{OwnerCall::Kind::kRefresh, {}, {}, 0, -1, {}});
-    episode.calls.push_back(Status("Read error at time " + std::to_string(end)));
-    OwnerCall entry;
-    entry.kind = OwnerCall::Kind::kErrorEntry;
-    entry.bytesRead = bytesRead;
-    entry.firstByte = 0xFF;
-    episode.calls.push_back(entry);
+    DecodeEpisode episode = Episode(DecodeEpisode::Kind::kReadError, source, start, end, bytesRead);
+    record::ReadError error;
+    error.at = end;
+    error.bytesRead = bytesRead;
+    error.firstByte = 0xFF;
+    episode.records = {record::SyncFound{}, error};
     return episode;
 }
 
 DecodeEpisode BadSync(int32_t source, int64_t at) {
-    DecodeEpisode episode;
-    episode.kind = DecodeEpisode::Kind::kBadSync;
-    episode.source = source;
-    episode.start = at - 200;
-    episode.end = at;
-    episode.calls.push_back(Status("Read error : bad sync at " + std::to_string(at)));
+    DecodeEpisode episode = Episode(DecodeEpisode::Kind::kBadSync, source, at - 200, at, 0);
+    episode.records = {record::BadSync{at, 31, {}}};
     return episode;
+}
+
+// What the owner heard, one word per record: "sync", "block N", "error AT", "bad sync AT".
+std::vector<std::string> Heard(const CRecordingOwner& owner) {
+    std::vector<std::string> heard;
+    for (const DecoderRecord& r : owner.records) {
+        heard.push_back(std::visit(
+            Overloaded{
+                [](const record::SyncFound&) { return std::string("sync"); },
+                [](const record::BlockLoaded& b) {
+                    return "block " + std::to_string(std::get<RomBlock>(b.item.body).bytes.size());
+                },
+                [](const record::ReadError& e) { return "error " + std::to_string(e.at); },
+                [](const record::BadSync& b) { return "bad sync " + std::to_string(b.period); },
+                [](const auto&) { return std::string("other"); },
+            },
+            r));
+    }
+    return heard;
 }
 
 const std::vector<uint8_t> kBlock = {0xFF, 1, 2, 3, 0xFF ^ 1 ^ 2 ^ 3};
@@ -82,19 +83,15 @@ protected:
 TEST_F(RobustMergeTest, ABlockBothDecodersLoadedIsReportedOnce) {
     merger.Add({Loaded(0, 100, 5000, kBlock), Loaded(1, 110, 5010, kBlock)});
     SettleAll();
+    EXPECT_EQ(Heard(owner), (std::vector<std::string>{"sync", "block 5"}));
     EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
-    EXPECT_EQ(owner.Lines("status: "),
-              (std::vector<std::string>{"Loading data ...", "Load sucessful for 5 bytes block"}));
     EXPECT_FALSE(merger.HasPending());
 }
 
 TEST_F(RobustMergeTest, AnErrorBesideALoadedBlockIsNotReported) {
     merger.Add({ReadError(1, 110, 900, 3), Loaded(0, 100, 5000, kBlock)});
     SettleAll();
-    EXPECT_EQ(owner.blocks.size(), 1u);
-    EXPECT_TRUE(owner.Lines("entry: ").empty());
-    EXPECT_TRUE(owner.snapshots.empty());
-    EXPECT_EQ(owner.Lines("status: Read error").size(), 0u);
+    EXPECT_EQ(Heard(owner), (std::vector<std::string>{"sync", "block 5"}));
 }
 
 TEST_F(RobustMergeTest, TheFullBlockWinsOverAShortFragmentBesideIt) {
@@ -106,55 +103,47 @@ TEST_F(RobustMergeTest, TheFullBlockWinsOverAShortFragmentBesideIt) {
 TEST_F(RobustMergeTest, AFragmentOfALongerFailedBlockGivesWayToTheError) {
     merger.Add({Loaded(1, 90, 400, kFragment), ReadError(0, 100, 5000, 40)});
     SettleAll();
-    EXPECT_TRUE(owner.blocks.empty());
-    EXPECT_EQ(owner.Lines("entry: "), std::vector<std::string>{"40 255"});
-    EXPECT_EQ(owner.snapshots.size(), 1u);
+    EXPECT_EQ(Heard(owner), (std::vector<std::string>{"sync", "error 5000"}));
 }
 
 TEST_F(RobustMergeTest, AStretchWhereBothFailedGivesOneErrorTheOneThatReadMost) {
     merger.Add({ReadError(0, 100, 900, 3), ReadError(1, 110, 2000, 12), BadSync(0, 150)});
     SettleAll();
-    EXPECT_EQ(owner.Lines("entry: "), std::vector<std::string>{"12 255"});
-    EXPECT_TRUE(owner.Lines("status: Read error : bad sync").empty());
-    EXPECT_EQ(owner.snapshots.size(), 1u);
+    EXPECT_EQ(Heard(owner), (std::vector<std::string>{"sync", "error 2000"}));
 }
 
 TEST_F(RobustMergeTest, SeparateStretchesAreReportedEachInTheirOrder) {
     merger.Add({Loaded(1, 30000, 40000, kFragment), BadSync(0, 20000)});
     merger.Add({Loaded(0, 100, 5000, kBlock)});
     SettleAll();
-    EXPECT_EQ(owner.Lines("status: "),
-              (std::vector<std::string>{"Loading data ...", "Load sucessful for 5 bytes block",
-                                        "Read error : bad sync at 20000", "Loading data ...",
-                                        "Load sucessful for 2 bytes block"}));
+    EXPECT_EQ(Heard(owner),
+              (std::vector<std::string>{"sync", "block 5", "bad sync 20000", "sync", "block 2"}));
 }
 
 TEST_F(RobustMergeTest, AStretchWaitsWhileADecoderMayStillReadThere) {
     merger.Add({ReadError(0, 100, 900, 3)});
     merger.Settle(500, kNoDeadline, 0);  // the other decoder has been reading since 500
-    EXPECT_TRUE(owner.events.empty());
+    EXPECT_TRUE(owner.records.empty());
     EXPECT_TRUE(merger.HasPending());
     // An error is never forced out: the open block may still load there.
     merger.Settle(500, kLongAgo, 4);
-    EXPECT_TRUE(owner.events.empty());
+    EXPECT_TRUE(owner.records.empty());
     merger.Add({Loaded(1, 500, 5000, kBlock)});
     SettleAll();
-    EXPECT_EQ(owner.blocks.size(), 1u);
-    EXPECT_TRUE(owner.Lines("entry: ").empty());
+    EXPECT_EQ(Heard(owner), (std::vector<std::string>{"sync", "block 5"}));
 }
 
 TEST_F(RobustMergeTest, ABlockGoesOutAtTheDeadlineUnlessTheOtherDecoderHasReadMore) {
     merger.Add({Loaded(1, 90, 400, kFragment)});
     merger.Settle(100, 1000, 50);  // the other decoder has read 50 bytes of this stretch
-    EXPECT_TRUE(owner.blocks.empty());
+    EXPECT_TRUE(owner.records.empty());
     merger.Settle(100, 1000, 1);
-    EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kFragment});
+    EXPECT_EQ(Heard(owner), (std::vector<std::string>{"sync", "block 2"}));
 
     // What the other decoder finishes there later: a longer block is still news, an error not.
     merger.Add({Loaded(0, 100, 5000, kBlock), ReadError(1, 95, 450, 1)});
     SettleAll();
-    EXPECT_EQ(owner.blocks, (std::vector<std::vector<uint8_t>>{kFragment, kBlock}));
-    EXPECT_TRUE(owner.Lines("entry: ").empty());
+    EXPECT_EQ(Heard(owner), (std::vector<std::string>{"sync", "block 2", "sync", "block 5"}));
 }
 
 TEST_F(RobustMergeTest, AReadErrorRunningAcrossTwoBlocksLosesNeither) {
@@ -163,9 +152,7 @@ TEST_F(RobustMergeTest, AReadErrorRunningAcrossTwoBlocksLosesNeither) {
     merger.Add(
         {Loaded(0, 100, 2000, header), ReadError(1, 150, 2600, 40), Loaded(0, 2500, 9000, kBlock)});
     SettleAll();
-    EXPECT_EQ(owner.blocks, (std::vector<std::vector<uint8_t>>{header, kBlock}));
-    EXPECT_TRUE(owner.Lines("entry: ").empty());
-    EXPECT_TRUE(owner.snapshots.empty());
+    EXPECT_EQ(Heard(owner), (std::vector<std::string>{"sync", "block 19", "sync", "block 5"}));
 }
 
 TEST_F(RobustMergeTest, TheSameBlockFinishedLateByTheOtherDecoderIsNotReportedTwice) {
@@ -174,8 +161,7 @@ TEST_F(RobustMergeTest, TheSameBlockFinishedLateByTheOtherDecoderIsNotReportedTw
     ASSERT_EQ(owner.blocks.size(), 1u);
     merger.Add({Loaded(1, 120, 5050, kBlock), Loaded(1, 8000, 9000, kFragment)});
     SettleAll();
-    EXPECT_EQ(owner.blocks, (std::vector<std::vector<uint8_t>>{kBlock, kFragment}));
-    EXPECT_EQ(owner.Lines("status: Load sucessful for 5 bytes block").size(), 1u);
+    EXPECT_EQ(Heard(owner), (std::vector<std::string>{"sync", "block 5", "sync", "block 2"}));
 }
 
 TEST_F(RobustMergeTest, OfEquallyLongReportsTheOneThatEndedFirstIsKept) {
@@ -184,7 +170,7 @@ TEST_F(RobustMergeTest, OfEquallyLongReportsTheOneThatEndedFirstIsKept) {
     merger.Add({ReadError(0, 20000, 21000, 7), ReadError(1, 20010, 20900, 7)});
     SettleAll();
     EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
-    EXPECT_EQ(owner.Lines("status: Read error at time "), std::vector<std::string>{"20900"});
+    EXPECT_EQ(owner.Records<record::ReadError>().at(0).at, 20900);
 }
 
 // A mend that passes the XOR byte by chance reads the same stretch otherwise than a decoder that
@@ -198,14 +184,6 @@ TEST_F(RobustMergeTest, AReadingWithoutAMendWinsOverAMendedOne) {
     merger.Add({Loaded(2, 100, 5010, kBlock)});
     SettleAll();
     EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
-}
-
-TEST_F(RobustMergeTest, ErrorRowsFollowTheOwnersSwitch) {
-    owner.listErrors = false;
-    merger.Add({ReadError(0, 100, 900, 3)});
-    SettleAll();
-    EXPECT_TRUE(owner.Lines("entry: ").empty());
-    EXPECT_EQ(owner.Lines("status: Read error at time 900").size(), 1u);
 }
 
 }  // namespace

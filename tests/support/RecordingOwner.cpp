@@ -1,5 +1,10 @@
 #include "tests/support/RecordingOwner.h"
 
+void CRecordingOwner::Report(const DecoderRecord& record) {
+    records.push_back(record);
+    CDecoderOwner::Report(record);
+}
+
 void CRecordingOwner::SetStatusText(const char* text) {
     events.push_back("status: " + std::string(text));
 }

@@ -8,11 +8,12 @@
 #include "decoder/core/SignalSnapshot.h"
 #include "decoder/core/TimedBlock.h"
 
-// A decoder owner that writes down everything the decoder reports, in order, as one line per
-// call ("status: ...", "log: ...", "block: N", "entry: N F", "snapshot", "refresh", "debug: ...",
-// "timed: K" with K the BlockKind's number).
+// A decoder owner that keeps every record the decoder reports, in order, and writes down the texts
+// and rows made of them as one line per call ("status: ...", "log: ...", "block: N", "entry: N F",
+// "snapshot", "refresh", "debug: ...", "timed: K" with K the BlockKind's number).
 class CRecordingOwner : public CDecoderOwner {
 public:
+    void Report(const DecoderRecord& record) override;
     void SetStatusText(const char* text) override;
     void AppendLog(const char* text) override;
     void AddBlock(int32_t length, const uint8_t* bytes) override;
@@ -25,9 +26,21 @@ public:
 
     // Only the lines that start with `prefix`, without it.
     std::vector<std::string> Lines(const std::string& prefix) const;
+    // The records of one kind, in order.
+    template <typename Kind>
+    std::vector<Kind> Records() const {
+        std::vector<Kind> kept;
+        for (const DecoderRecord& record : records) {
+            if (const auto* one = std::get_if<Kind>(&record)) {
+                kept.push_back(*one);
+            }
+        }
+        return kept;
+    }
 
     bool listErrors = true;
     bool recordDebug = true;
+    std::vector<DecoderRecord> records;
     std::vector<std::string> events;
     std::vector<std::vector<uint8_t>> blocks;
     std::vector<SignalSnapshot> snapshots;
