@@ -33,7 +33,7 @@ struct Cluster {
 }  // namespace
 
 CBlockRecognizer::CBlockRecognizer(CTapeDecoder* decoder)
-    : m_pDecoder(decoder), m_pSettings(&decoder->settings) {}
+    : m_pDecoder(decoder), m_pSettings(&decoder->Settings()), m_limits(decoder->Settings()) {}
 
 void CBlockRecognizer::ClassifyNewest() {
     // Classification runs four periods behind the signal.
@@ -60,7 +60,7 @@ void CBlockRecognizer::MoveLastExtremum(int64_t t) {
 }
 
 bool CBlockRecognizer::TakeBit(int64_t period) {
-    const DecoderSettings& s = m_pDecoder->settings;
+    const PulseLimits& s = m_limits;
     // Both tests are made every time, so that a random mix of 0 and 1 bits costs no missed
     // branch; the 0 range wins where the ranges overlap.
     const bool zero = InRange(period, s.data0Min, s.data0Max);
@@ -80,8 +80,7 @@ void CBlockRecognizer::ClassifyData(int64_t period, int64_t start) {
         BlockLoaded();
         return;
     }
-    const DecoderSettings& s = m_pDecoder->settings;
-    if (s.middleVals || s.externVals) {
+    if (m_pSettings->middleVals || m_pSettings->externVals) {
         // One calibration per period, then the same period against the nudged limits.
         m_calibrationArmed = true;
         Calibrate();
@@ -97,7 +96,7 @@ void CBlockRecognizer::ClassifyData(int64_t period, int64_t start) {
 }
 
 void CBlockRecognizer::ClassifyLeader(int64_t period) {
-    DecoderSettings& s = m_pDecoder->settings;
+    const PulseLimits& s = m_limits;
     if (InRange(period, s.leaderMin, s.leaderMax)) {
         if (m_state != State::kLeader) {
             m_state = State::kLeader;
@@ -125,7 +124,7 @@ void CBlockRecognizer::ClassifyLeader(int64_t period) {
 
 void CBlockRecognizer::BlockLoaded() {
     CDecoderOwner* owner = m_pDecoder->Owner();
-    m_pDecoder->settings.ResetLimits();
+    ResetLimits();
     const int32_t size = m_bytes.Size();
     owner->AddBlock(size, m_bytes.Data());
     owner->SetStatusText(FormatText("Load sucessful for %d bytes block", size).c_str());
@@ -156,7 +155,7 @@ void CBlockRecognizer::ReadError(int64_t period, int64_t start) {
     if (owner->ListErrors()) {
         owner->AddErrorEntry(size, size > 0 ? m_bytes.Data()[0] : -1);
     }
-    m_pDecoder->settings.ResetLimits();
+    ResetLimits();
     m_bytes.Clear();
     m_state = State::kSearching;
 }
@@ -167,12 +166,12 @@ void CBlockRecognizer::BadSync(int64_t period) {
                                                   " after %d leader iterations",
                                                   period, m_leaderPeriods)
                                            .c_str());
-    m_pDecoder->settings.ResetLimits();
+    ResetLimits();
 }
 
 SignalReading CBlockRecognizer::Calibrate() {
-    DecoderSettings& s = m_pDecoder->settings;
-    const auto& table = m_periodHistogram[s.maxFirst ? 0 : 1];
+    PulseLimits& s = m_limits;
+    const auto& table = m_periodHistogram[m_pSettings->maxFirst ? 0 : 1];
 
     // Clusters of neighbouring non-empty bins, in order of period.
     std::array<Cluster, kHistogramBins> clusters{};
@@ -205,8 +204,8 @@ SignalReading CBlockRecognizer::Calibrate() {
 
     const bool armed = m_calibrationArmed;
     m_calibrationArmed = false;
-    const bool middle = armed && s.middleVals;
-    const bool outer = armed && s.externVals;
+    const bool middle = armed && m_pSettings->middleVals;
+    const bool outer = armed && m_pSettings->externVals;
     bool changed = false;
     for (int32_t k = 0; k < clusterCount; ++k) {
         const Cluster& cluster = clusters[static_cast<size_t>(k)];

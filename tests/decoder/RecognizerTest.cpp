@@ -6,6 +6,7 @@
 #include "decoder/core/TapeDecoder.h"
 #include "tests/support/PeriodSignal.h"
 #include "tests/support/RecordingOwner.h"
+#include "tests/support/Retune.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ TEST_F(RecognizerTest, NothingIsClassifiedBeforeThe253rdExtremum) {
 
 TEST_F(RecognizerTest, LoadsABlockWhoseBytesXorToZero) {
     WarmUp();
-    decoder.settings.leaderMin = 20;  // typed by the user: holds only until the block ends
+    // Typed by the user: holds only until the block ends.
+    Retune(decoder, [](DecoderSettings& s) { s.leaderMin = 20; });
     Periods(BlockPeriods({0x00, 0x03, 0x03}));
     EXPECT_TRUE(decoder.IsReadingBlock());
     End();
@@ -66,7 +68,7 @@ TEST_F(RecognizerTest, LoadsABlockWhoseBytesXorToZero) {
                                                       "debug: file complete, 3 bytes\n"}));
     ASSERT_EQ(owner.blocks.size(), 1u);
     EXPECT_EQ(owner.blocks[0], (std::vector<uint8_t>{0x00, 0x03, 0x03}));
-    EXPECT_EQ(decoder.settings.leaderMin, 18);
+    EXPECT_EQ(decoder.Limits().leaderMin, 18);
     EXPECT_FALSE(decoder.IsReadingBlock());
     EXPECT_EQ(decoder.Recognizer().Bytes().Size(), 0);
 }
@@ -83,7 +85,7 @@ TEST_F(RecognizerTest, ThirtyLeaderPeriodsAreTooFewForASync) {
 
 TEST_F(RecognizerTest, ALeaderFollowedByNoSyncIsABadSync) {
     WarmUp();
-    decoder.settings.data0Max = 12;
+    Retune(decoder, [](DecoderSettings& s) { s.data0Max = 12; });
     std::vector<int32_t> periods(31, 27);
     periods.push_back(40);
     Periods(periods);
@@ -93,7 +95,7 @@ TEST_F(RecognizerTest, ALeaderFollowedByNoSyncIsABadSync) {
                   "snapshot", "refresh",
                   "status: Read error : bad sync bit interval 40 after 31 leader iterations"}));
     EXPECT_EQ(owner.Lines("debug: ").size(), 13u);  // the interval log
-    EXPECT_EQ(decoder.settings.data0Max, 14);
+    EXPECT_EQ(decoder.Limits().data0Max, 14);
     EXPECT_FALSE(decoder.Recognizer().InLeader());
     EXPECT_EQ(decoder.Recognizer().LeaderPeriods(), 0);
 }
@@ -104,7 +106,7 @@ TEST_F(RecognizerTest, AReadErrorReportsInOrderAndDiscardsTheBytes) {
     Periods(block);
     // The failing period starts where the block's periods end.
     const int64_t failureStart = time;
-    decoder.settings.leaderMax = 40;
+    Retune(decoder, [](DecoderSettings& s) { s.leaderMax = 40; });
     End();
     const std::vector<std::string> events = NonDebugEvents();
     ASSERT_EQ(events.size(), 5u);
@@ -115,7 +117,7 @@ TEST_F(RecognizerTest, AReadErrorReportsInOrderAndDiscardsTheBytes) {
                              " : bad data bit interval 60 at byte 3, bit 0");
     EXPECT_EQ(events[4], "entry: 3 0");
     EXPECT_TRUE(owner.blocks.empty());
-    EXPECT_EQ(decoder.settings.leaderMax, 36);
+    EXPECT_EQ(decoder.Limits().leaderMax, 36);
     EXPECT_EQ(decoder.Recognizer().Bytes().Size(), 0);
     EXPECT_FALSE(decoder.IsReadingBlock());
     // The interval log comes between the refresh and the status text.
@@ -164,7 +166,7 @@ TEST_F(RecognizerTest, TwoStrayBitsAfterTheChecksumAreTolerated) {
 }
 
 TEST_F(RecognizerTest, WithMaxFirstPeriodsAreTakenPeakToPeak) {
-    decoder.settings.maxFirst = true;
+    Retune(decoder, [](DecoderSettings& s) { s.maxFirst = true; });
     // The stream starts with a peak: one extra extremum puts the peaks at the period ends.
     decoder.Recognizer().OnExtremum(time);
     WarmUp();
@@ -176,7 +178,7 @@ TEST_F(RecognizerTest, WithMaxFirstPeriodsAreTakenPeakToPeak) {
 }
 
 TEST_F(RecognizerTest, APeriodOutsideTheBitRangesAsksForOneCalibration) {
-    decoder.settings.externVals = true;
+    Retune(decoder, [](DecoderSettings& s) { s.externVals = true; });
     WarmUp();
     // 1 bits of 29 samples, just above the 1-bit range.
     std::vector<int32_t> periods = BlockPeriods({0x00, 0x03, 0x03});
@@ -186,12 +188,12 @@ TEST_F(RecognizerTest, APeriodOutsideTheBitRangesAsksForOneCalibration) {
         }
     }
     Periods(periods);
-    EXPECT_EQ(decoder.settings.data1Max, 29);
+    EXPECT_EQ(decoder.Limits().data1Max, 29);
     End();
     EXPECT_EQ(owner.Lines("log: "),
               (std::vector<std::string>{"Datacal occured on data, new limits are 5-13 15-29"}));
     EXPECT_EQ(owner.Lines("block: "), (std::vector<std::string>{"3"}));
-    EXPECT_EQ(decoder.settings.data1Max, 28);
+    EXPECT_EQ(decoder.Limits().data1Max, 28);
 
     // Without the right to move the outer limits the same signal fails at its first 1 bit.
     CRecordingOwner strictOwner;
