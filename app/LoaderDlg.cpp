@@ -129,6 +129,7 @@ bool CLoaderDlg::OnInitDialog(bool carryOnWithoutInput) {
     BuildStatusBar();
     BuildBlockList();
     m_pDecoder = CSampleDecoder::Create(this, m_pStored->Decoder(&m_settingsProblems));
+    m_pDecoder->ConfigureDump(m_pStored->Dump());
     for (const QString& problem : m_settingsProblems) {
         Tell(problem);
     }
@@ -429,7 +430,7 @@ void CLoaderDlg::CaptureSnapshot() {
 }
 
 bool CLoaderDlg::FromFile() const {
-    return m_pDecoder->Settings().fromFile;
+    return m_pDecoder->DumpNow().fromFile;
 }
 
 void CLoaderDlg::ShowCaptureError(const std::string& message) {
@@ -711,9 +712,7 @@ void CLoaderDlg::dropEvent(QDropEvent* event) {
 }
 
 void CLoaderDlg::OnOptions() {
-    const bool wasRobust = m_pDecoder->Settings().robust;
-    const bool wasArchive = m_pDecoder->Settings().archive;
-    COptionsDlg options(m_pDecoder->Settings(), this);
+    COptionsDlg options(m_pDecoder->SettingsNow(), m_pDecoder->DumpNow(), this);
     options.setWindowModality(Qt::WindowModal);
     std::vector<std::pair<std::string, std::string>> sources;
     for (const SoundSource& source : m_soundLayer.InputSources()) {
@@ -722,17 +721,17 @@ void CLoaderDlg::OnOptions() {
     options.OfferSoundInputs(sources, m_pStored->SoundInput().toStdString());
     const bool defaultKept = m_pStored->SoundInput().isEmpty() && !sources.empty() &&
                              options.ChosenSoundInput() == sources.front().first;
-    if (options.exec() == QDialog::Accepted && !sources.empty() &&
+    const bool accepted = options.exec() == QDialog::Accepted;
+    // The next buffer is decoded with the new settings; a new mode brings a new decoder.
+    if (accepted) {
+        CSampleDecoder::Apply(m_pDecoder, this, options.Settings(), options.Dump());
+    }
+    if (accepted && !sources.empty() &&
         !(defaultKept && options.ChosenSoundInput() == sources.front().first)) {
         ChooseSoundInput(options.ChosenSoundInput());
     }
-    // "Robust" and "Archive" switch the decoding mode: a decoder of the new mode takes over with
-    // the same settings; a block it was reading is lost, as when the tape is stopped.
-    if (m_pDecoder->Settings().robust != wasRobust ||
-        m_pDecoder->Settings().archive != wasArchive) {
-        m_pDecoder = CSampleDecoder::Create(this, m_pDecoder->Settings());
-    }
     m_pStored->SetDecoder(m_pDecoder->Settings());
+    m_pStored->SetDump(m_pDecoder->DumpNow());
 }
 
 // A new source takes effect at once: capture restarts on it.

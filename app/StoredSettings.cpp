@@ -33,17 +33,41 @@ constexpr NumberField kNumbers[] = {
     {"decoder/decayPercent", &DecoderSettings::decayPercent, 0, 100},
 };
 
+// The switches as they stand on disk. The mode is kept as two of them, "robust" and "archive",
+// archive winning when both are true, so that files written before the mode was one choice keep
+// their meaning.
+struct StoredSwitches {
+    bool maxFirst = false;
+    bool robust = false;
+    bool archive = false;
+    bool middleVals = true;
+    bool externVals = false;
+
+    static StoredSwitches Of(const DecoderSettings& settings) {
+        return {settings.maxFirst, settings.mode == DecoderMode::Robust,
+                settings.mode == DecoderMode::Archive, settings.middleVals, settings.externVals};
+    }
+    void Into(DecoderSettings& settings) const {
+        settings.maxFirst = maxFirst;
+        settings.mode = archive  ? DecoderMode::Archive
+                        : robust ? DecoderMode::Robust
+                                 : DecoderMode::Plain;
+        settings.middleVals = middleVals;
+        settings.externVals = externVals;
+    }
+};
+
 struct SwitchField {
     const char* key;
-    bool DecoderSettings::*field;
+    bool StoredSwitches::*field;
 };
 
 constexpr SwitchField kSwitches[] = {
-    {"decoder/maxFirst", &DecoderSettings::maxFirst},
-    {"decoder/robust", &DecoderSettings::robust},
-    {"decoder/archive", &DecoderSettings::archive},
-    {"decoder/middleVals", &DecoderSettings::middleVals},
-    {"decoder/externVals", &DecoderSettings::externVals},
+    {"decoder/maxFirst", &StoredSwitches::maxFirst},
+    {"decoder/robust", &StoredSwitches::robust},
+    {"decoder/archive", &StoredSwitches::archive},
+    {"decoder/middleVals", &StoredSwitches::middleVals},
+    {"decoder/externVals", &StoredSwitches::externVals},
 };
 
 // Pairs of limits whose minimum must lie below the maximum, as the Options dialog demands.
@@ -134,6 +158,7 @@ DecoderSettings CStoredSettings::Decoder(QStringList* problems) const {
             settings.*pair.max = defaults.*pair.max;
         }
     }
+    StoredSwitches switches = StoredSwitches::Of(settings);
     for (const SwitchField& choice : kSwitches) {
         const QVariant value = Read(choice.key);
         if (!value.isValid()) {
@@ -141,16 +166,13 @@ DecoderSettings CStoredSettings::Decoder(QStringList* problems) const {
         }
         const QString text = value.toString();
         if (text == "true" || text == "false") {
-            settings.*choice.field = text == "true";
+            switches.*choice.field = text == "true";
         } else {
             Note(problems, QString("%1=%2 is neither true nor false; %3 is used")
-                               .arg(choice.key, text, settings.*choice.field ? "true" : "false"));
+                               .arg(choice.key, text, switches.*choice.field ? "true" : "false"));
         }
     }
-    const QString baseName = Read(kBaseNameKey).toString();
-    if (!baseName.isEmpty() && baseName.size() <= kMaxBaseName) {
-        settings.baseName = baseName.toLocal8Bit().toStdString();
-    }
+    switches.Into(settings);
     return settings;
 }
 
@@ -158,10 +180,23 @@ void CStoredSettings::SetDecoder(const DecoderSettings& settings) {
     for (const NumberField& number : kNumbers) {
         Write(number.key, settings.*number.field);
     }
+    const StoredSwitches switches = StoredSwitches::Of(settings);
     for (const SwitchField& choice : kSwitches) {
-        Write(choice.key, settings.*choice.field);
+        Write(choice.key, switches.*choice.field);
     }
-    Write(kBaseNameKey, QString::fromLocal8Bit(settings.baseName.c_str()));
+}
+
+DumpSettings CStoredSettings::Dump() const {
+    DumpSettings dump;
+    const QString baseName = Read(kBaseNameKey).toString();
+    if (!baseName.isEmpty() && baseName.size() <= kMaxBaseName) {
+        dump.baseName = baseName.toLocal8Bit().toStdString();
+    }
+    return dump;
+}
+
+void CStoredSettings::SetDump(const DumpSettings& dump) {
+    Write(kBaseNameKey, QString::fromLocal8Bit(dump.baseName.c_str()));
 }
 
 QString CStoredSettings::SoundInput() const {

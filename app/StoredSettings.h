@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "decoder/core/DecoderSettings.h"
+#include "decoder/dump/DumpSettings.h"
 
 class QSettings;
 
@@ -30,6 +31,9 @@ public:
     // The decoder's settings kept; what was not taken, in words for the user, into `problems`.
     DecoderSettings Decoder(QStringList* problems = nullptr) const;
     void SetDecoder(const DecoderSettings& settings);
+    // The dump's base name kept; dumping and replaying off, the count at 0.
+    DumpSettings Dump() const;
+    void SetDump(const DumpSettings& dump);
 
     QString SoundInput() const;  // empty: the system's default
     void SetSoundInput(const QString& source);

@@ -75,7 +75,7 @@ void Run(benchmark::State& state, bool archive, int32_t rate, int64_t repeats) {
         owner = CRecordingOwner();
         owner.recordDebug = false;
         DecoderSettings settings;
-        settings.archive = archive;
+        settings.mode = archive ? DecoderMode::Archive : DecoderMode::Plain;
         const auto decoder = CSampleDecoder::Create(&owner, settings, rate);
         for (int64_t r = 0; r < repeats; ++r) {
             for (size_t at = 0; at < signal.size(); at += kBuffer) {

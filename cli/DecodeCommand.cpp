@@ -174,7 +174,7 @@ std::unique_ptr<CSampleSource> OpenInput(const std::string& path, const DecodeRe
         return source;
     }
     auto source = std::make_unique<CAudioFileSource>(request.channel);
-    if (request.options.Settings().archive) {
+    if (request.options.Settings().mode == DecoderMode::Archive) {
         source->KeepOwnRate();
     }
     if (auto failure = source->Open(path)) {
@@ -212,7 +212,7 @@ std::optional<std::vector<Input>> OpenInputs(const DecodeRequest& request, int32
             allOpen = false;
             continue;
         }
-        if (request.options.Settings().archive) {
+        if (request.options.Settings().mode == DecoderMode::Archive) {
             if (shared && *shared != RateOf(*source)) {
                 ReportFileError(path,
                                 "archive mode decodes inputs of one sample rate; this one has " +

@@ -96,9 +96,12 @@ CDecoderOptions::Outcome CDecoderOptions::TakeSwitch(const std::string& name) {
     if (name == "--max-first") {
         m_settings.maxFirst = true;
     } else if (name == "--robust") {
-        m_settings.robust = true;
+        // Archive mode holds robust mode's blocks: --archive wins, in whichever order.
+        if (m_settings.mode != DecoderMode::Archive) {
+            m_settings.mode = DecoderMode::Robust;
+        }
     } else if (name == "--archive") {
-        m_settings.archive = true;
+        m_settings.mode = DecoderMode::Archive;
     } else if (name == "--middle-vals" || name == "--no-middle-vals") {
         m_settings.middleVals = name == "--middle-vals";
     } else {

@@ -19,7 +19,7 @@ void CLiveCaptureHost::CaptureSnapshot() {
 }
 
 bool CLiveCaptureHost::FromFile() const {
-    return m_decoder.Settings().fromFile;
+    return m_decoder.DumpNow().fromFile;
 }
 
 void CLiveCaptureHost::ShowCaptureError(const std::string& message) {

@@ -7,14 +7,34 @@
 std::unique_ptr<CSampleDecoder> CSampleDecoder::Create(CDecoderOwner* owner,
                                                        const DecoderSettings& settings,
                                                        int32_t sampleRate) {
-    std::unique_ptr<CSampleDecoder> decoder;
-    if (settings.archive) {
-        decoder = std::make_unique<CArchiveDecoder>(owner, sampleRate);
-    } else if (settings.robust) {
-        decoder = std::make_unique<CRobustDecoder>(owner);
-    } else {
-        decoder = std::make_unique<CPlainDecoder>(owner);
+    switch (settings.mode) {
+        case DecoderMode::Plain:
+            return std::make_unique<CPlainDecoder>(owner, settings);
+        case DecoderMode::Robust:
+            return std::make_unique<CRobustDecoder>(owner, settings);
+        case DecoderMode::Archive:
+            break;
     }
-    decoder->Settings() = settings;
-    return decoder;
+    return std::make_unique<CArchiveDecoder>(owner, sampleRate, settings);
+}
+
+void CSampleDecoder::Apply(std::unique_ptr<CSampleDecoder>& decoder, CDecoderOwner* owner,
+                           const DecoderSettings& settings, const DumpSettings& dump,
+                           int32_t sampleRate) {
+    if (decoder == nullptr || decoder->Settings().mode != settings.mode) {
+        std::unique_ptr<CSampleDecoder> next = Create(owner, settings, sampleRate);
+        if (decoder != nullptr) {
+            next->ConfigureDump(decoder->DumpNow());
+        }
+        decoder = std::move(next);
+    } else {
+        decoder->Reconfigure(settings);
+    }
+    decoder->ConfigureDump(dump);
+}
+
+DecoderSettings CSampleDecoder::SettingsNow() const {
+    DecoderSettings now = Settings();
+    static_cast<PulseLimits&>(now) = Limits();
+    return now;
 }

@@ -103,12 +103,13 @@ public:
 DecoderSettings SettingsFrom(const uint8_t* bytes, int32_t& rate) {
     DecoderSettings settings;
     const int mode = bytes[0] & 3;
-    settings.robust = mode == 1 || mode == 3;
-    settings.archive = mode == 2;
+    settings.mode = mode == 2                ? DecoderMode::Archive
+                    : mode == 1 || mode == 3 ? DecoderMode::Robust
+                                             : DecoderMode::Plain;
     settings.maxFirst = (bytes[0] & 4) != 0;
     settings.middleVals = (bytes[0] & 8) != 0;
     settings.externVals = (bytes[0] & 16) != 0;
-    rate = settings.archive ? kArchiveRates[bytes[1] & 7] : 22000;
+    rate = settings.mode == DecoderMode::Archive ? kArchiveRates[bytes[1] & 7] : 22000;
     settings.delay = bytes[1] >> 3;
     settings.filterPercent = bytes[2] % 101;
     settings.decayPercent = bytes[3] % 101;

@@ -156,8 +156,8 @@ void COptionsDlg::DescribeControls() {
     }
 }
 
-COptionsDlg::COptionsDlg(DecoderSettings& settings, QWidget* parent)
-    : QDialog(parent), m_pSettings(&settings) {
+COptionsDlg::COptionsDlg(const DecoderSettings& settings, const DumpSettings& dump, QWidget* parent)
+    : QDialog(parent), m_settings(settings), m_dump(dump) {
     CDialogBuilder(OptionsTemplate()).Build(this);
     OnInitDialog();
 }
@@ -212,7 +212,18 @@ void COptionsDlg::OnInitDialog() {
             &COptionsDlg::reject);
     connect(qobject_cast<QPushButton*>(Item(QDialog::Accepted)), &QPushButton::clicked, this,
             &COptionsDlg::accept);
-    WriteForm(OptionsForm::FromSettings(*m_pSettings));
+    // One mode at a time: ticking one mode's box clears the other's.
+    connect(m_pRobust, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) {
+            m_pArchive->setChecked(false);
+        }
+    });
+    connect(m_pArchive, &QCheckBox::toggled, this, [this](bool on) {
+        if (on) {
+            m_pRobust->setChecked(false);
+        }
+    });
+    WriteForm(OptionsForm::FromSettings(m_settings, m_dump));
 }
 
 OptionsForm COptionsDlg::ReadForm() const {
@@ -265,8 +276,8 @@ void COptionsDlg::Reject(OptionsControl control) {
 // Before dumping into a series that already has files, the user decides; a replay needs its
 // first file. False keeps the dialog open with the focus on "Base[.count]".
 bool COptionsDlg::SettleDumpFiles(const CheckedOptions& checked) {
-    const std::string& base = checked.settings.baseName;
-    const int32_t count = checked.settings.fileIndex;
+    const std::string& base = checked.dump.baseName;
+    const int32_t count = checked.dump.fileIndex;
     const QString title = QString::fromUtf8(kProgramName);
     if (checked.dumpSwitchingOn && DumpFileExists(base, count)) {
         const auto answer =
@@ -289,7 +300,7 @@ bool COptionsDlg::SettleDumpFiles(const CheckedOptions& checked) {
 }
 
 void COptionsDlg::accept() {
-    const OptionsVerdict verdict = CheckOptionsForm(ReadForm(), *m_pSettings);
+    const OptionsVerdict verdict = CheckOptionsForm(ReadForm(), m_settings, m_dump);
     if (verdict.rejectedAt) {
         Reject(*verdict.rejectedAt);
         return;
@@ -298,6 +309,7 @@ void COptionsDlg::accept() {
         return;
     }
     m_pRejection->clear();
-    ApplyCheckedOptions(verdict.accepted, *m_pSettings);
+    m_settings = verdict.accepted.settings;
+    m_dump = verdict.accepted.dump;
     QDialog::accept();
 }

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "decoder/core/DecoderSettings.h"
+#include "decoder/dump/DumpSettings.h"
 #include "options/OptionsForm.h"
 #include "options/OptionsValidator.h"
 
-// The Options dialog: shows the decoder's settings, checks what the user typed and, on OK,
-// writes them in place. Cancel changes nothing. Run modally; recording and decoding go on
-// meanwhile, so the settings are read again at every run and at OK.
+// The Options dialog: shows the decoder's settings, checks what the user typed and, on OK, keeps
+// them for its owner to apply (Settings(), Dump()). Cancel changes nothing. Run modally; recording
+// and decoding go on meanwhile, so the owner applies the result to the decoder once it returns.
 class QComboBox;
 class QLabel;
 
@@ -22,8 +23,13 @@ class COptionsDlg : public QDialog {
     Q_OBJECT
 
 public:
-    // `settings` are the decoder's live settings, written only by a successful OK.
-    COptionsDlg(DecoderSettings& settings, QWidget* parent);
+    // What the controls show first: the settings with the pulse limits in force, and the dump
+    // with the number of its next file.
+    COptionsDlg(const DecoderSettings& settings, const DumpSettings& dump, QWidget* parent);
+
+    // The settings and dump as the last successful OK left them; as given until then.
+    const DecoderSettings& Settings() const { return m_settings; }
+    const DumpSettings& Dump() const { return m_dump; }
 
     // The form as the controls hold it now, and the other way round.
     OptionsForm ReadForm() const;
@@ -55,7 +61,8 @@ private:
     void Reject(OptionsControl control);
     bool SettleDumpFiles(const CheckedOptions& checked);
 
-    DecoderSettings* m_pSettings;
+    DecoderSettings m_settings;
+    DumpSettings m_dump;
     std::array<QLineEdit*, kNumericBoxCount> m_numberEdits{};
     QCheckBox* m_pMaxFirst = nullptr;
     QCheckBox* m_pRobust = nullptr;

@@ -47,7 +47,7 @@ int32_t& SettingOf(DecoderSettings& settings, NumericBox box) {
     return settings.decayPercent;
 }
 
-OptionsForm OptionsForm::FromSettings(const DecoderSettings& settings) {
+OptionsForm OptionsForm::FromSettings(const DecoderSettings& settings, const DumpSettings& dump) {
     OptionsForm form;
     DecoderSettings copy = settings;
     for (int i = 0; i < kNumericBoxCount; ++i) {
@@ -55,14 +55,21 @@ OptionsForm OptionsForm::FromSettings(const DecoderSettings& settings) {
         form.Number(box) = FormatSettingNumber(SettingOf(copy, box));
     }
     form.maxFirst = settings.maxFirst;
-    form.robust = settings.robust;
-    form.archive = settings.archive;
+    form.robust = settings.mode == DecoderMode::Robust;
+    form.archive = settings.mode == DecoderMode::Archive;
     form.middleVals = settings.middleVals;
     form.externVals = settings.externVals;
-    form.baseCount = DumpFileName(settings.baseName, settings.fileIndex);
-    form.fromFile = settings.fromFile;
-    form.dump = settings.dump;
+    form.baseCount = DumpFileName(dump.baseName, dump.fileIndex);
+    form.fromFile = dump.fromFile;
+    form.dump = dump.dump;
     return form;
+}
+
+DecoderMode OptionsForm::Mode() const {
+    if (archive) {
+        return DecoderMode::Archive;
+    }
+    return robust ? DecoderMode::Robust : DecoderMode::Plain;
 }
 
 void OptionsForm::ProposeReset() {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "decoder/core/DecoderSettings.h"
+#include "decoder/dump/DumpSettings.h"
 
 // The numeric boxes of the Options dialog, in the order of the dialog's edit objects.
 enum class NumericBox {
@@ -27,8 +28,8 @@ inline constexpr int kNumericBoxCount = 11;
 struct OptionsForm {
     std::array<std::string, kNumericBoxCount> numbers;
     bool maxFirst = false;
-    bool robust = false;
-    bool archive = false;
+    bool robust = false;   // the "Robust" box
+    bool archive = false;  // the "Archive" box; it wins when both are ticked
     bool middleVals = false;
     bool externVals = false;
     bool dump = false;
@@ -38,8 +39,11 @@ struct OptionsForm {
     std::string& Number(NumericBox box) { return numbers[static_cast<size_t>(box)]; }
     const std::string& Number(NumericBox box) const { return numbers[static_cast<size_t>(box)]; }
 
-    // The controls as the dialog fills them from the current settings.
-    static OptionsForm FromSettings(const DecoderSettings& settings);
+    // The controls as the dialog fills them from the current settings; "Base[.count]" shows the
+    // dump's next file.
+    static OptionsForm FromSettings(const DecoderSettings& settings, const DumpSettings& dump = {});
+    // The mode that the two mode boxes choose.
+    DecoderMode Mode() const;
     // The Reset button's proposals: limits, wave processing (the modes off) and calibration
     // switches; the debug controls stay as they are.
     void ProposeReset();

@@ -74,13 +74,13 @@ std::optional<OptionsControl> CheckNumbers(const OptionsForm& form, DecoderSetti
 }
 
 // Steps for the debug options: which series is used, and whether a mode is being switched on.
-std::optional<OptionsControl> CheckDebug(const OptionsForm& form, const DecoderSettings& current,
+std::optional<OptionsControl> CheckDebug(const OptionsForm& form, const DumpSettings& current,
                                          CheckedOptions& checked) {
     if (form.fromFile && form.dump) {
         return OptionsControl::FromFile;
     }
-    checked.settings.dump = form.dump;
-    checked.settings.fromFile = form.fromFile;
+    checked.dump.dump = form.dump;
+    checked.dump.fromFile = form.fromFile;
     if (!form.fromFile && !form.dump) {
         return std::nullopt;
     }
@@ -92,8 +92,8 @@ std::optional<OptionsControl> CheckDebug(const OptionsForm& form, const DecoderS
     checked.replaySwitchingOn = form.fromFile && !current.fromFile;
     // The series changes only when a mode is switched on; a mode already running keeps its own.
     if (checked.dumpSwitchingOn || checked.replaySwitchingOn) {
-        checked.settings.baseName = series->baseName;
-        checked.settings.fileIndex = series->count.value_or(0);
+        checked.dump.baseName = series->baseName;
+        checked.dump.fileIndex = series->count.value_or(0);
     }
     return std::nullopt;
 }
@@ -122,40 +122,21 @@ std::optional<BaseCount> ParseBaseCount(const std::string& text) {
     return parsed;
 }
 
-OptionsVerdict CheckOptionsForm(const OptionsForm& form, const DecoderSettings& current) {
+OptionsVerdict CheckOptionsForm(const OptionsForm& form, const DecoderSettings& current,
+                                const DumpSettings& currentDump) {
     Verdict verdict;
     verdict.accepted.settings = current;
+    verdict.accepted.dump = currentDump;
     DecoderSettings& into = verdict.accepted.settings;
     if (auto bad = CheckNumbers(form, into)) {
         return Reject(*bad);
     }
-    if (auto bad = CheckDebug(form, current, verdict.accepted)) {
+    if (auto bad = CheckDebug(form, currentDump, verdict.accepted)) {
         return Reject(*bad);
     }
     into.maxFirst = form.maxFirst;
-    into.robust = form.robust;
-    into.archive = form.archive;
+    into.mode = form.Mode();
     into.middleVals = form.middleVals;
     into.externVals = form.externVals;
     return verdict;
-}
-
-void ApplyCheckedOptions(const CheckedOptions& checked, DecoderSettings& live) {
-    const DecoderSettings& from = checked.settings;
-    DecoderSettings source = from;
-    for (int i = 0; i < kNumericBoxCount; ++i) {
-        const auto box = static_cast<NumericBox>(i);
-        SettingOf(live, box) = SettingOf(source, box);
-    }
-    live.maxFirst = from.maxFirst;
-    live.robust = from.robust;
-    live.archive = from.archive;
-    live.middleVals = from.middleVals;
-    live.externVals = from.externVals;
-    live.fromFile = from.fromFile;
-    live.dump = from.dump;
-    if (checked.dumpSwitchingOn || checked.replaySwitchingOn) {
-        live.baseName = from.baseName;
-        live.fileIndex = from.fileIndex;
-    }
 }

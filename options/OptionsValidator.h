@@ -37,7 +37,9 @@ std::optional<BaseCount> ParseBaseCount(const std::string& text);
 // The form's values once every check has passed, and what the dialog still has to settle with
 // the file system and the user before storing them.
 struct CheckedOptions {
-    DecoderSettings settings;      // the settings as OK would store them
+    DecoderSettings settings;  // the settings as OK would apply them
+    // The dump as OK would apply it: the series of the box only when a mode is switched on.
+    DumpSettings dump;
     bool dumpSwitchingOn = false;  // dumping newly on: existing files of the series are asked about
     bool replaySwitchingOn = false;  // replaying newly on: the first file must exist
 };
@@ -48,13 +50,9 @@ struct OptionsVerdict {
     CheckedOptions accepted;
 };
 
-// Runs the dialog's checks in their order against the settings in force: the leader, sync, 0-bit
-// and 1-bit ranges (min must be below max), filter and decay at most 100, not both debug modes,
-// and a usable "Base[.count]" while a debug mode is ticked. A box whose text is not a number is
-// rejected at the check that reads it.
-OptionsVerdict CheckOptionsForm(const OptionsForm& form, const DecoderSettings& current);
-
-// Stores what OK stores into the live settings: the eleven numbers, the switches and modes, and the
-// series only when a debug mode is being switched on. Fields that the decoder moves on its own
-// meanwhile (the series count of a running replay) are otherwise left as they are.
-void ApplyCheckedOptions(const CheckedOptions& checked, DecoderSettings& live);
+// Runs the dialog's checks in their order against the settings and dump in force: the leader,
+// sync, 0-bit and 1-bit ranges (min must be below max), filter and decay at most 100, not both
+// debug modes, and a usable "Base[.count]" while a debug mode is ticked. A box whose text is not a
+// number is rejected at the check that reads it.
+OptionsVerdict CheckOptionsForm(const OptionsForm& form, const DecoderSettings& current,
+                                const DumpSettings& currentDump = {});

@@ -3,27 +3,20 @@
 #include "decoder/SampleDecoder.h"
 #include "decoder/dump/CaptureRate.h"
 
-namespace {
-DecoderSettings ForRecording(DecoderSettings settings) {
-    settings.dump = false;
-    settings.fromFile = false;
-    return settings;
-}
-}  // namespace
-
 CRecordingDecode::CRecordingDecode(CDecoderOwner* owner, const DecoderSettings& settings)
-    : m_pOwner(owner), m_settings(ForRecording(settings)) {}
+    : m_pOwner(owner), m_settings(settings) {}
 
 CRecordingDecode::~CRecordingDecode() = default;
 
 std::optional<std::string> CRecordingDecode::Open(const std::string& path) {
-    if (m_settings.archive) {
+    if (m_settings.mode == DecoderMode::Archive) {
         m_source.KeepOwnRate();
     }
     if (auto failure = m_source.Open(path)) {
         return failure;
     }
-    const int32_t rate = m_settings.archive ? m_source.SampleRate() : kCaptureRate;
+    const int32_t rate =
+        m_settings.mode == DecoderMode::Archive ? m_source.SampleRate() : kCaptureRate;
     m_pDecoder = CSampleDecoder::Create(m_pOwner, m_settings, rate);
     m_pFeeder = std::make_unique<CBufferFeeder>(*m_pDecoder);
     m_pFeeder->SetBufferHook(m_bufferHook);

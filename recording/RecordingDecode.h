@@ -23,8 +23,8 @@ public:
     // Called after each decoded buffer with the calibration reading of that buffer.
     using BufferHook = std::function<void(SignalReading reading)>;
 
-    // The settings are copied; dumping and replaying are switched off, since the recording is
-    // the input. The decoder is made by Open, at the rate that `tapewise-cli decode` would use:
+    // The settings are copied; the decoder neither dumps nor replays, since the recording is the
+    // input. The decoder is made by Open, at the rate that `tapewise-cli decode` would use:
     // the recording's own in archive mode, 22000 per second otherwise.
     CRecordingDecode(CDecoderOwner* owner, const DecoderSettings& settings);
     ~CRecordingDecode();

@@ -5,7 +5,7 @@
 #include "decoder/core/DecoderSettings.h"
 #include "tape/TapeBlock.h"
 
-// What the Signal window needs of the main window that owns it: the decoder's live settings for
+// What the Signal window needs of the main window that owns it: the decoder's settings for
 // the drawings and the screen queries of the block list. The main window implements it; tests and
 // the demo program implement it with their own list.
 class CSignalHost {

@@ -6,11 +6,19 @@ namespace {
 constexpr double kRobustTStatesPerSample = 3500000.0 / CRateDecimator::kOutputRate;
 }  // namespace
 
-CArchiveDecoder::CArchiveDecoder(CRecordSink* owner, int32_t sampleRate)
-    : m_owner(owner), m_decimator(sampleRate), m_tracker(sampleRate) {
-    m_settings.archive = true;
+CArchiveDecoder::CArchiveDecoder(CRecordSink* owner, int32_t sampleRate,
+                                 const DecoderSettings& settings)
+    : m_owner(owner),
+      m_settings(InMode(settings, DecoderMode::Archive)),
+      m_decimator(sampleRate),
+      m_tracker(sampleRate) {
     m_inbox.Follow(&m_robust);
     m_robustBuffer.reserve(CRateDecimator::kOutputRate * 2);
+}
+
+void CArchiveDecoder::Reconfigure(const DecoderSettings& settings) {
+    m_settings = InMode(settings, DecoderMode::Archive);
+    m_robust.Reconfigure(m_settings);
 }
 
 void CArchiveDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
@@ -124,10 +132,6 @@ void CArchiveDecoder::FeedRobust(const uint8_t* samples, int32_t count) {
 // One buffer to the robust decoder, as the desktop program hands it one, with the indicator's
 // calibration step after it.
 void CArchiveDecoder::RunRobustBuffer(int32_t count) {
-    DecoderSettings& inner = m_robust.Settings();
-    inner = m_settings;
-    inner.robust = true;
-    inner.archive = false;
     m_robust.ProcessBuffer(m_robustBuffer.data(), count);
     m_reading = m_robust.Calibrate();
     m_robustBuffer.erase(m_robustBuffer.begin(), m_robustBuffer.begin() + count);

@@ -32,9 +32,17 @@ public:
     // so memory stays bounded whatever the input.
     static constexpr size_t kMaxStretchPulses = 2000000;
 
-    CArchiveDecoder(CRecordSink* owner, int32_t sampleRate);
+    CArchiveDecoder(CRecordSink* owner, int32_t sampleRate, const DecoderSettings& settings = {});
     CArchiveDecoder(const CArchiveDecoder&) = delete;
     CArchiveDecoder& operator=(const CArchiveDecoder&) = delete;
+
+    void Reconfigure(const DecoderSettings& settings) override;
+    const DecoderSettings& Settings() const override { return m_settings; }
+    // The limits given: the inner robust decoder calibrates its own.
+    PulseLimits Limits() const override { return m_settings; }
+    // Kept for the mode that follows; this mode neither dumps nor replays.
+    void ConfigureDump(const DumpSettings& dump) override { m_dump = dump; }
+    DumpSettings DumpNow() const override { return m_dump; }
 
     void ProcessBuffer(const uint8_t* samples, int32_t count) override;
     // The inner robust decoder's reading after its latest buffer.
@@ -42,8 +50,6 @@ public:
     bool IsReadingBlock() const override;
     void EndSignal() override;
     void CaptureSnapshot(SignalSnapshot& snapshot) const override;
-    DecoderSettings& Settings() override { return m_settings; }
-    const DecoderSettings& Settings() const override { return m_settings; }
 
 private:
     void TakeEvents();
@@ -56,8 +62,9 @@ private:
 
     CRecordSink* m_owner;
     DecoderSettings m_settings;
+    DumpSettings m_dump;
     CRomBlockInbox m_inbox{m_owner};
-    CRobustDecoder m_robust{&m_inbox};
+    CRobustDecoder m_robust{&m_inbox, m_settings};
     CRateDecimator m_decimator;
     std::vector<uint8_t> m_robustBuffer;
     SignalReading m_reading{};

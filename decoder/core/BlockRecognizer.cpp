@@ -30,7 +30,7 @@ struct Cluster {
 }  // namespace
 
 CBlockRecognizer::CBlockRecognizer(CTapeDecoder* decoder)
-    : m_pDecoder(decoder), m_pSettings(&decoder->settings) {}
+    : m_pDecoder(decoder), m_pSettings(&decoder->Settings()), m_limits(decoder->Settings()) {}
 
 void CBlockRecognizer::ClassifyNewest() {
     // Classification runs four periods behind the signal.
@@ -57,7 +57,7 @@ void CBlockRecognizer::MoveLastExtremum(int64_t t) {
 }
 
 bool CBlockRecognizer::TakeBit(int64_t period) {
-    const DecoderSettings& s = m_pDecoder->settings;
+    const PulseLimits& s = m_limits;
     // Both tests are made every time, so that a random mix of 0 and 1 bits costs no missed
     // branch; the 0 range wins where the ranges overlap.
     const bool zero = InRange(period, s.data0Min, s.data0Max);
@@ -77,8 +77,7 @@ void CBlockRecognizer::ClassifyData(int64_t period, int64_t start) {
         BlockLoaded(start);
         return;
     }
-    const DecoderSettings& s = m_pDecoder->settings;
-    if (s.middleVals || s.externVals) {
+    if (m_pSettings->middleVals || m_pSettings->externVals) {
         // One calibration per period, then the same period against the nudged limits.
         m_calibrationArmed = true;
         Calibrate();
@@ -94,7 +93,7 @@ void CBlockRecognizer::ClassifyData(int64_t period, int64_t start) {
 }
 
 void CBlockRecognizer::ClassifyLeader(int64_t period, int64_t start) {
-    DecoderSettings& s = m_pDecoder->settings;
+    const PulseLimits& s = m_limits;
     if (InRange(period, s.leaderMin, s.leaderMax)) {
         if (m_state != State::kLeader) {
             m_state = State::kLeader;
@@ -122,7 +121,7 @@ void CBlockRecognizer::ClassifyLeader(int64_t period, int64_t start) {
 }
 
 void CBlockRecognizer::BlockLoaded(int64_t end) {
-    m_pDecoder->settings.ResetLimits();
+    ResetLimits();
     record::BlockLoaded loaded;
     loaded.item.body = RomBlock{{m_bytes.Data(), m_bytes.Data() + m_bytes.Size()}};
     loaded.item.span = SpanTo(end);
@@ -147,19 +146,19 @@ void CBlockRecognizer::ReadError(int64_t period, int64_t start) {
     error.span = SpanTo(start);
     error.scene = m_pDecoder->CaptureErrorScene();
     m_pDecoder->Report(error);
-    m_pDecoder->settings.ResetLimits();
+    ResetLimits();
     m_bytes.Clear();
     m_state = State::kSearching;
 }
 
 void CBlockRecognizer::BadSync(int64_t period) {
     m_pDecoder->Report(record::BadSync{period, m_leaderPeriods, m_pDecoder->CaptureErrorScene()});
-    m_pDecoder->settings.ResetLimits();
+    ResetLimits();
 }
 
 SignalReading CBlockRecognizer::Calibrate() {
-    DecoderSettings& s = m_pDecoder->settings;
-    const auto& table = m_periodHistogram[s.maxFirst ? 0 : 1];
+    PulseLimits& s = m_limits;
+    const auto& table = m_periodHistogram[m_pSettings->maxFirst ? 0 : 1];
 
     // Clusters of neighbouring non-empty bins, in order of period.
     std::array<Cluster, kHistogramBins> clusters{};
@@ -192,8 +191,8 @@ SignalReading CBlockRecognizer::Calibrate() {
 
     const bool armed = m_calibrationArmed;
     m_calibrationArmed = false;
-    const bool middle = armed && s.middleVals;
-    const bool outer = armed && s.externVals;
+    const bool middle = armed && m_pSettings->middleVals;
+    const bool outer = armed && m_pSettings->externVals;
     bool changed = false;
     for (int32_t k = 0; k < clusterCount; ++k) {
         const Cluster& cluster = clusters[static_cast<size_t>(k)];

@@ -7,6 +7,7 @@
 #include "decoder/core/BlockBuffer.h"
 #include "decoder/core/DecoderSettings.h"
 #include "decoder/core/FastRing.h"
+#include "decoder/core/PulseLimits.h"
 #include "decoder/core/SignalReading.h"
 #include "model/TapeSpan.h"
 
@@ -57,6 +58,12 @@ public:
     // the first call that gets that far disarms it.
     SignalReading Calibrate();
 
+    // The pulse limits in force: those configured, moved by the calibration, back to the defaults
+    // after every block and every rejected sync.
+    const PulseLimits& Limits() const { return m_limits; }
+    // The user applied new limits: they hold from now until the current block ends.
+    void SetLimits(const PulseLimits& limits) { m_limits = limits; }
+
     State GetState() const { return m_state; }
     bool InLeader() const { return m_state == State::kLeader; }
     bool InData() const { return m_state == State::kData; }
@@ -99,9 +106,11 @@ private:
     void ReadError(int64_t period, int64_t start);
     void BadSync(int64_t period);
     TapeSpan SpanTo(int64_t end) const;
+    void ResetLimits() { m_limits = PulseLimits{}; }
 
     CTapeDecoder* m_pDecoder;
     const DecoderSettings* m_pSettings;  // the decoder's
+    PulseLimits m_limits;
     CBlockBuffer m_bytes;
     std::array<std::array<int32_t, kHistogramBins>, 2> m_periodHistogram{};
     ExtremumTimes m_extremumTimes;

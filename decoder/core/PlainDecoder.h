@@ -10,7 +10,16 @@
 // so this mode reports exactly what CTapeDecoder reports.
 class CPlainDecoder final : public CSampleDecoder {
 public:
-    explicit CPlainDecoder(CDecoderOwner* owner) : m_decoder(owner) {}
+    explicit CPlainDecoder(CDecoderOwner* owner, const DecoderSettings& settings = {})
+        : m_decoder(owner, InMode(settings, DecoderMode::Plain)) {}
+
+    void Reconfigure(const DecoderSettings& settings) override {
+        m_decoder.Reconfigure(InMode(settings, DecoderMode::Plain));
+    }
+    const DecoderSettings& Settings() const override { return m_decoder.Settings(); }
+    PulseLimits Limits() const override { return m_decoder.Limits(); }
+    void ConfigureDump(const DumpSettings& dump) override { m_decoder.ConfigureDump(dump); }
+    DumpSettings DumpNow() const override { return m_decoder.DumpNow(); }
 
     void ProcessBuffer(const uint8_t* samples, int32_t count) override {
         m_decoder.ProcessBuffer(samples, count);
@@ -20,8 +29,6 @@ public:
     void CaptureSnapshot(SignalSnapshot& snapshot) const override {
         m_decoder.CaptureSnapshot(snapshot);
     }
-    DecoderSettings& Settings() override { return m_decoder.settings; }
-    const DecoderSettings& Settings() const override { return m_decoder.settings; }
 
     CTapeDecoder& Decoder() { return m_decoder; }
 

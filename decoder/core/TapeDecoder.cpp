@@ -46,21 +46,31 @@ private:
 
 }  // namespace
 
-CTapeDecoder::CTapeDecoder(CRecordSink* sink) : m_pSink(sink) {}
+CTapeDecoder::CTapeDecoder(CRecordSink* sink, const DecoderSettings& settings)
+    : m_pSink(sink), m_settings(settings) {}
 
-CTapeDecoder::CTapeDecoder(CRecordSink* sink, int64_t firstSampleTime)
-    : m_pSink(sink), m_sampleTime(firstSampleTime), m_timeOrigin(firstSampleTime) {}
+CTapeDecoder::CTapeDecoder(CRecordSink* sink, int64_t firstSampleTime,
+                           const DecoderSettings& settings)
+    : m_pSink(sink),
+      m_settings(settings),
+      m_sampleTime(firstSampleTime),
+      m_timeOrigin(firstSampleTime) {}
 
 CTapeDecoder::~CTapeDecoder() = default;
+
+void CTapeDecoder::Reconfigure(const DecoderSettings& settings) {
+    m_settings = settings;
+    m_recognizer.SetLimits(settings);
+}
 
 void CTapeDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
     if (samples == nullptr || count < 0) {
         count = 0;
     }
-    if (settings.dump && !settings.fromFile) {
-        m_bufferDump.Dump(settings, samples, count);
+    if (m_bufferDump.Dumping()) {
+        m_bufferDump.Dump(samples, count);
     }
-    if (settings.fromFile) {
+    if (m_bufferDump.Replaying()) {
         ReplayNextFile();
     } else {
         FeedSamples(samples, count);
@@ -307,9 +317,9 @@ bool CTapeDecoder::RejectExtremum(bool rising, TimedValue& lastTrough, TimedValu
 
 // The wave-processing settings as the filter uses them: an empty field acts as its default.
 CTapeDecoder::WaveSettings CTapeDecoder::EffectiveWave() const {
-    return WaveSettings{OrDefault(settings.filterPercent, kDefaultFilterPercent),
-                        OrDefault(settings.delay, kDefaultDelay),
-                        OrDefault(settings.decayPercent, kDefaultDecayPercent)};
+    return WaveSettings{OrDefault(m_settings.filterPercent, kDefaultFilterPercent),
+                        OrDefault(m_settings.delay, kDefaultDelay),
+                        OrDefault(m_settings.decayPercent, kDefaultDecayPercent)};
 }
 
 inline __attribute__((always_inline)) CTapeDecoder::Verdict CTapeDecoder::Judge(
@@ -406,5 +416,5 @@ record::ErrorScene CTapeDecoder::CaptureErrorScene() const {
 
 void CTapeDecoder::ReplayNextFile() {
     m_bufferDump.Replay(
-        settings, [this](const uint8_t* samples, int32_t count) { FeedSamples(samples, count); });
+        [this](const uint8_t* samples, int32_t count) { FeedSamples(samples, count); });
 }

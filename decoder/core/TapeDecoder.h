@@ -12,6 +12,7 @@
 #include "decoder/core/RecordSink.h"
 #include "decoder/core/TimedValue.h"
 #include "decoder/dump/BufferDump.h"
+#include "decoder/dump/DumpSettings.h"
 
 class SignalSnapshot;
 
@@ -30,26 +31,32 @@ public:
     static constexpr int32_t kRejectRunLimit =
         100;  // rejections in a row before the filter gives way
 
-    explicit CTapeDecoder(CRecordSink* sink);
+    explicit CTapeDecoder(CRecordSink* sink, const DecoderSettings& settings = {});
     // A decoder whose first sample is taken at `firstSampleTime`: it continues the time base of an
     // earlier run (long-run tests start just before 2^31 this way).
-    CTapeDecoder(CRecordSink* sink, int64_t firstSampleTime);
+    CTapeDecoder(CRecordSink* sink, int64_t firstSampleTime, const DecoderSettings& settings = {});
     CTapeDecoder(const CTapeDecoder&) = delete;
     CTapeDecoder& operator=(const CTapeDecoder&) = delete;
     virtual ~CTapeDecoder();
 
-    // Read and written in place by the Options dialog and the command line, between buffers.
-    DecoderSettings settings;
+    // New settings from the user, between buffers: the pulse limits start again from theirs.
+    void Reconfigure(const DecoderSettings& settings);
+    const DecoderSettings& Settings() const { return m_settings; }
+    // The pulse limits in force now: the configured ones as the calibration moved them, or the
+    // defaults once a block has ended or a sync failed.
+    const PulseLimits& Limits() const { return m_recognizer.Limits(); }
+    // Dump and replay of the raw buffers (CBufferDump::Configure says what is taken when).
+    void ConfigureDump(const DumpSettings& dump) { m_bufferDump.Configure(dump); }
+    DumpSettings DumpNow() const { return m_bufferDump.Now(); }
 
-    // One filled sound buffer: dumped to the next dump file when `dump` is set (and `fromFile`
-    // is not), then decoded; with `fromFile` set the buffer is ignored and the next dump file is
-    // decoded instead.
+    // One filled sound buffer: dumped to the next dump file when dumping, then decoded; while
+    // replaying the buffer is ignored and the next dump file is decoded instead.
     void ProcessBuffer(const uint8_t* samples, int32_t count);
     // One sample (0 to 255), taken through every step of the tracker without looking ahead.
     // ProcessBuffer gives the same results faster; this is the one-sample entry for tests and for
     // callers that have single samples.
     void AddSample(int32_t s);
-    // Decodes the next dump file ("%s.%03d" of baseName and fileIndex) and advances fileIndex.
+    // Decodes the next dump file ("%s.%03d" of the base name and the running file number).
     void ReplayNextFile();
 
     // Replaces the snapshot's content with copies of the last 400 samples, 40 peaks, 40 troughs
@@ -116,6 +123,7 @@ private:
     void FlushPending(int32_t count);
 
     CRecordSink* m_pSink;
+    DecoderSettings m_settings;
     int64_t m_sampleTime = 0;
     bool m_rising = true;
     int64_t m_timeOrigin = 0;  // time of the first sample

@@ -3,14 +3,32 @@
 #include <cstdio>
 #include <limits>
 
-#include "decoder/core/DecoderSettings.h"
 #include "decoder/core/RecordSink.h"
 #include "decoder/core/TextFormat.h"
 
 using NoteKind = record::DumpNote::Kind;
 
-void CBufferDump::Dump(DecoderSettings& settings, const uint8_t* samples, int32_t count) {
-    const std::string name = NextFileName(settings);
+void CBufferDump::Configure(const DumpSettings& settings) {
+    const bool running = m_settings.dump || m_settings.fromFile;
+    const bool switchingOn =
+        (settings.dump && !m_settings.dump) || (settings.fromFile && !m_settings.fromFile);
+    if (switchingOn || !running) {
+        m_settings = settings;
+        m_nextFile = settings.fileIndex;
+    } else {
+        m_settings.dump = settings.dump;
+        m_settings.fromFile = settings.fromFile;
+    }
+}
+
+DumpSettings CBufferDump::Now() const {
+    DumpSettings now = m_settings;
+    now.fileIndex = m_nextFile;
+    return now;
+}
+
+void CBufferDump::Dump(const uint8_t* samples, int32_t count) {
+    const std::string name = NextFileName();
     std::FILE* file = std::fopen(name.c_str(), "wb");
     if (file == nullptr) {
         Note(NoteKind::OpenFailed, name);
@@ -27,8 +45,8 @@ void CBufferDump::Dump(DecoderSettings& settings, const uint8_t* samples, int32_
     Note(NoteKind::Dumped, name, count);
 }
 
-void CBufferDump::Replay(DecoderSettings& settings, const Consumer& consume) {
-    const std::string name = NextFileName(settings);
+void CBufferDump::Replay(const Consumer& consume) {
+    const std::string name = NextFileName();
     std::FILE* file = std::fopen(name.c_str(), "rb");
     if (file == nullptr) {
         Note(NoteKind::NotFound, name);
@@ -45,10 +63,10 @@ void CBufferDump::Replay(DecoderSettings& settings, const Consumer& consume) {
     std::fclose(file);
 }
 
-std::string CBufferDump::NextFileName(DecoderSettings& settings) {
-    std::string name = FormatText("%s.%03d", settings.baseName.c_str(), settings.fileIndex);
-    if (settings.fileIndex < std::numeric_limits<int32_t>::max()) {
-        ++settings.fileIndex;
+std::string CBufferDump::NextFileName() {
+    std::string name = FormatText("%s.%03d", m_settings.baseName.c_str(), m_nextFile);
+    if (m_nextFile < std::numeric_limits<int32_t>::max()) {
+        ++m_nextFile;
     }
     return name;
 }

@@ -7,13 +7,15 @@
 
 #include "decoder/core/DecoderRecord.h"
 #include "decoder/dump/CaptureRate.h"
+#include "decoder/dump/DumpSettings.h"
 
 class CRecordSink;
-struct DecoderSettings;
 
 // The raw buffer dump and its replay, shared by the plain and the robust decoder: each buffer goes
-// to the next file "%s.%03d" of baseName and fileIndex, and a replay reads the next file back in
-// whole chunks of 22000 samples.
+// to the next file "%s.%03d" of the base name and the running file number, and a replay reads the
+// next file back in whole chunks of 22000 samples. The running number is the dump's state: it
+// starts at the settings' fileIndex and grows by one per file, whether or not the file could be
+// written or read.
 class CBufferDump {
 public:
     static constexpr int32_t kChunk = kCaptureRate;
@@ -21,15 +23,26 @@ public:
 
     explicit CBufferDump(CRecordSink* sink) : m_pSink(sink) {}
 
-    // Writes the buffer to the next file and advances fileIndex.
-    void Dump(DecoderSettings& settings, const uint8_t* samples, int32_t count);
-    // Hands the whole chunks of the next file to `consume` and advances fileIndex.
-    void Replay(DecoderSettings& settings, const Consumer& consume);
+    // New settings from the user. A series (base name and first number) is taken when dumping or
+    // replaying is switched on, or while neither runs; a mode that goes on running keeps its own
+    // series and its count, which may have moved on since the user saw it.
+    void Configure(const DumpSettings& settings);
+    // The settings in force, with fileIndex the number of the next file.
+    DumpSettings Now() const;
+    bool Dumping() const { return m_settings.dump && !m_settings.fromFile; }
+    bool Replaying() const { return m_settings.fromFile; }
+
+    // Writes the buffer to the next file.
+    void Dump(const uint8_t* samples, int32_t count);
+    // Hands the whole chunks of the next file to `consume`.
+    void Replay(const Consumer& consume);
 
 private:
-    static std::string NextFileName(DecoderSettings& settings);
+    std::string NextFileName();
     void Note(record::DumpNote::Kind kind, const std::string& name, int64_t bytes = 0);
 
     CRecordSink* m_pSink;
+    DumpSettings m_settings;
+    int32_t m_nextFile = 0;
     std::vector<uint8_t> m_chunk;
 };

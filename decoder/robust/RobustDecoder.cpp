@@ -6,71 +6,59 @@
 
 namespace {
 
-bool SameTuning(const DecoderSettings& a, const DecoderSettings& b) {
-    return a.leaderCount == b.leaderCount && a.data0Min == b.data0Min && a.data0Max == b.data0Max &&
-           a.data1Min == b.data1Min && a.data1Max == b.data1Max && a.leaderMin == b.leaderMin &&
-           a.leaderMax == b.leaderMax && a.syncMin == b.syncMin && a.syncMax == b.syncMax &&
-           a.middleVals == b.middleVals && a.externVals == b.externVals;
-}
-
-bool SameWave(const DecoderSettings& a, const DecoderSettings& b) {
-    return a.maxFirst == b.maxFirst && a.filterPercent == b.filterPercent && a.delay == b.delay &&
-           a.decayPercent == b.decayPercent;
-}
-
 // The user's pulse limits and calibration switches with the robust mode's wave processing.
-void Tune(DecoderSettings& inner, const DecoderSettings& user, bool maxFirst) {
+DecoderSettings Tuned(const DecoderSettings& user, bool maxFirst) {
     DecoderSettings tuned = user;
+    tuned.mode = DecoderMode::Plain;
     tuned.maxFirst = maxFirst;
     tuned.filterPercent = CRobustDecoder::kFilterPercent;
     tuned.delay = CRobustDecoder::kDelay;
     tuned.decayPercent = CRobustDecoder::kDecayPercent;
-    tuned.dump = false;
-    tuned.fromFile = false;
-    inner = tuned;
+    return tuned;
 }
 
-// Exactly what the plain mode would run, except that dumping and replaying are done outside.
-void TunePlain(DecoderSettings& inner, const DecoderSettings& user) {
+// Exactly what the plain mode would run; dumping and replaying are done outside.
+DecoderSettings TunedPlain(const DecoderSettings& user) {
     DecoderSettings tuned = user;
-    tuned.robust = false;
-    tuned.dump = false;
-    tuned.fromFile = false;
-    inner = tuned;
+    tuned.mode = DecoderMode::Plain;
+    return tuned;
 }
 
-void TakeWave(DecoderSettings& inner, const DecoderSettings& user) {
-    inner.maxFirst = user.maxFirst;
-    inner.filterPercent = user.filterPercent;
-    inner.delay = user.delay;
-    inner.decayPercent = user.decayPercent;
+void Retune(CTapeDecoder& decoder, const DecoderSettings& tuned) {
+    if (!(decoder.Settings() == tuned)) {
+        decoder.Reconfigure(tuned);
+    }
 }
 
 }  // namespace
 
-CRobustDecoder::CRobustDecoder(CRecordSink* sink) : m_pOwner(sink) {
-    m_settings.robust = true;
+CRobustDecoder::CRobustDecoder(CRecordSink* sink, const DecoderSettings& settings)
+    : m_pOwner(sink), m_settings(InMode(settings, DecoderMode::Robust)) {
     m_troughRecorder.Attach(&m_troughDecoder);
     m_peakRecorder.Attach(&m_peakDecoder);
     m_plainRecorder.Attach(&m_plainDecoder);
-    Tune(m_troughDecoder.settings, m_settings, false);
-    Tune(m_peakDecoder.settings, m_settings, true);
-    TunePlain(m_plainDecoder.settings, m_settings);
-    m_applied = m_settings;
+    m_troughDecoder.Reconfigure(Tuned(m_settings, false));
+    m_peakDecoder.Reconfigure(Tuned(m_settings, true));
+    m_plainDecoder.Reconfigure(TunedPlain(m_settings));
+}
+
+void CRobustDecoder::Reconfigure(const DecoderSettings& settings) {
+    m_settings = InMode(settings, DecoderMode::Robust);
+    Retune(m_troughDecoder, Tuned(m_settings, false));
+    Retune(m_peakDecoder, Tuned(m_settings, true));
+    Retune(m_plainDecoder, TunedPlain(m_settings));
 }
 
 void CRobustDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
     if (samples == nullptr || count < 0) {
         count = 0;
     }
-    ApplySettings();
     m_bufferStart = m_fed;
-    if (m_settings.dump && !m_settings.fromFile) {
-        m_bufferDump.Dump(m_settings, samples, count);
+    if (m_bufferDump.Dumping()) {
+        m_bufferDump.Dump(samples, count);
     }
-    if (m_settings.fromFile) {
-        m_bufferDump.Replay(m_settings,
-                            [this](const uint8_t* chunk, int32_t size) { Decode(chunk, size); });
+    if (m_bufferDump.Replaying()) {
+        m_bufferDump.Replay([this](const uint8_t* chunk, int32_t size) { Decode(chunk, size); });
     } else {
         Decode(samples, count);
     }
@@ -78,7 +66,6 @@ void CRobustDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
 }
 
 SignalReading CRobustDecoder::Calibrate() {
-    ApplySettings();
     const SignalReading troughReading = m_troughDecoder.Calibrate();
     const SignalReading peakReading = m_peakDecoder.Calibrate();
     m_plainDecoder.Calibrate();
@@ -139,19 +126,6 @@ void CRobustDecoder::Feed(CTapeDecoder& decoder, CEpisodeRecorder& recorder, con
         at += chunk;
         recorder.Watch();
     }
-}
-
-// Only a change made by the user is handed on: the decoders move their own limits while a block
-// loads (calibration) and must not have them put back between buffers.
-void CRobustDecoder::ApplySettings() {
-    if (!SameTuning(m_settings, m_applied)) {
-        Tune(m_troughDecoder.settings, m_settings, false);
-        Tune(m_peakDecoder.settings, m_settings, true);
-        TunePlain(m_plainDecoder.settings, m_settings);
-    } else if (!SameWave(m_settings, m_applied)) {
-        TakeWave(m_plainDecoder.settings, m_settings);
-    }
-    m_applied = m_settings;
 }
 
 void CRobustDecoder::Settle(int64_t deadline) {

@@ -27,10 +27,11 @@
 // when that one has already read more bytes: the block is then a fragment of what it reads). A
 // failure waits until no decoder reads that stretch any more.
 //
-// The pulse limits and calibration switches of Settings() reach all three decoders when they
-// change; the conditioned pair keeps the mode's own wave processing (kFilterPercent, kDelay,
-// kDecayPercent, both kinds of extremum), the third takes the user's. Dump and replay work on the
-// samples as they come, before conditioning.
+// The pulse limits and calibration switches of the settings reach all three decoders when the user
+// changes them (Reconfigure); the conditioned pair keeps the mode's own wave processing
+// (kFilterPercent, kDelay, kDecayPercent, both kinds of extremum), the third takes the user's.
+// Each inner decoder calibrates its own limits. Dump and replay work on the samples as they come,
+// before conditioning.
 class CRobustDecoder final : public CSampleDecoder {
 public:
     // After the conditioner's integrator a 0-bit swing is about half a 1-bit swing, so the filter
@@ -39,9 +40,18 @@ public:
     static constexpr int32_t kDelay = 2;
     static constexpr int32_t kDecayPercent = 4;
 
-    explicit CRobustDecoder(CRecordSink* sink);
+    explicit CRobustDecoder(CRecordSink* sink, const DecoderSettings& settings = {});
     CRobustDecoder(const CRobustDecoder&) = delete;
     CRobustDecoder& operator=(const CRobustDecoder&) = delete;
+
+    // An inner decoder is given new settings only when its own change, so that a calibration in
+    // progress is not undone by a change that does not concern it.
+    void Reconfigure(const DecoderSettings& settings) override;
+    const DecoderSettings& Settings() const override { return m_settings; }
+    // The limits given: the inner decoders calibrate their own.
+    PulseLimits Limits() const override { return m_settings; }
+    void ConfigureDump(const DumpSettings& dump) override { m_bufferDump.Configure(dump); }
+    DumpSettings DumpNow() const override { return m_bufferDump.Now(); }
 
     void ProcessBuffer(const uint8_t* samples, int32_t count) override;
     // All decoders' calibration steps; the reading of the conditioned one that is reading a block
@@ -50,8 +60,6 @@ public:
     bool IsReadingBlock() const override;
     // The conditioned signal, as the trough-to-trough decoder sees it.
     void CaptureSnapshot(SignalSnapshot& snapshot) const override;
-    DecoderSettings& Settings() override { return m_settings; }
-    const DecoderSettings& Settings() const override { return m_settings; }
 
     // The earliest sample time (in samples fed) that a report still to come may cover: what lies
     // before it has been reported.
@@ -71,12 +79,10 @@ private:
     void Decode(const uint8_t* samples, int32_t count);
     void Feed(CTapeDecoder& decoder, CEpisodeRecorder& recorder, const uint8_t* samples,
               int32_t count) const;
-    void ApplySettings();
     void Settle(int64_t deadline);
 
     CRecordSink* m_pOwner;
     DecoderSettings m_settings;
-    DecoderSettings m_applied;  // what the inner decoders were last given
     CBufferDump m_bufferDump{m_pOwner};
     CSignalConditioner m_conditioner;
     std::vector<uint8_t> m_conditioned;

@@ -129,7 +129,7 @@ private slots:
         QVERIFY(qobject_cast<QPushButton*>(DialogItem(&about, 1))->isDefault());
 
         DecoderSettings settings;
-        COptionsDlg options(settings, nullptr);
+        COptionsDlg options(settings, DumpSettings{}, nullptr);
         QVERIFY(qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->isDefault());
     }
 
@@ -258,7 +258,7 @@ private slots:
 
     void optionsShowDefaultsAndCheckInOrder() {
         DecoderSettings settings;
-        COptionsDlg options(settings, nullptr);
+        COptionsDlg options(settings, DumpSettings{}, nullptr);
         options.show();
         QCOMPARE(options.ReadForm().Number(NumericBox::Delay), std::string("6"));
         QCOMPARE(options.ReadForm().Number(NumericBox::Decay), std::string("2"));
@@ -276,7 +276,7 @@ private slots:
         qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QCOMPARE(rejected.size(), 2);
         QVERIFY(options.focusWidget() == filter);
-        QCOMPARE(settings.leaderMin, 18);  // nothing stored while rejected
+        QCOMPARE(options.Settings().leaderMin, 18);  // nothing stored while rejected
         // Typing takes digits only.
         filter->clear();
         QTest::keyClicks(filter, "1x0");
@@ -284,29 +284,29 @@ private slots:
         qobject_cast<QCheckBox*>(options.Item(options_ids::kMiddleVals))->setChecked(false);
         qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QCOMPARE(options.result(), int(QDialog::Accepted));
-        QCOMPARE(settings.leaderMin, 20);
-        QCOMPARE(settings.filterPercent, 10);
-        QVERIFY(!settings.middleVals);
+        QCOMPARE(options.Settings().leaderMin, 20);
+        QCOMPARE(options.Settings().filterPercent, 10);
+        QVERIFY(!options.Settings().middleVals);
     }
 
     void optionsCancelAfterResetChangesNothing() {
         DecoderSettings settings;
         settings.delay = 9;
         settings.leaderMax = 40;
-        COptionsDlg options(settings, nullptr);
+        COptionsDlg options(settings, DumpSettings{}, nullptr);
         options.show();
         qobject_cast<QPushButton*>(options.Item(3))->click();
         QCOMPARE(qobject_cast<QLineEdit*>(options.Item(options_ids::kDelay))->text(), QString("6"));
         QCOMPARE(qobject_cast<QLineEdit*>(options.Item(options_ids::kLeaderMax))->text(),
                  QString("36"));
         qobject_cast<QPushButton*>(options.Item(2))->click();
-        QCOMPARE(settings.delay, 9);
-        QCOMPARE(settings.leaderMax, 40);
+        QCOMPARE(options.Settings().delay, 9);
+        QCOMPARE(options.Settings().leaderMax, 40);
     }
 
     void optionsRefuseAMissingReplayFile() {
         DecoderSettings settings;
-        COptionsDlg options(settings, nullptr);
+        COptionsDlg options(settings, DumpSettings{}, nullptr);
         options.show();
         qobject_cast<QCheckBox*>(options.Item(options_ids::kFromFile))->setChecked(true);
         qobject_cast<QLineEdit*>(options.Item(options_ids::kBaseCount))
@@ -319,7 +319,7 @@ private slots:
         qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QCOMPARE(shown, QString("File to load from not found"));
         QVERIFY(options.focusWidget() == options.Item(options_ids::kBaseCount));
-        QVERIFY(!settings.fromFile);
+        QVERIFY(!options.Dump().fromFile);
     }
 
     void endingAsksOnlyAboutUnsavedBlocks() {
@@ -562,7 +562,7 @@ private slots:
             CTestTape::WriteFile(dir.filePath(name).toStdString(), {1});
         }
         DecoderSettings settings;
-        COptionsDlg options(settings, nullptr);
+        COptionsDlg options(settings, DumpSettings{}, nullptr);
         options.show();
         qobject_cast<QCheckBox*>(options.Item(options_ids::kDump))->setChecked(true);
         qobject_cast<QLineEdit*>(options.Item(options_ids::kBaseCount))
@@ -574,15 +574,15 @@ private slots:
         });
         qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QCOMPARE(question, QString("Do you want to dump on these existing files ?"));
-        QVERIFY(!settings.dump);
+        QVERIFY(!options.Dump().dump);
         QVERIFY(options.focusWidget() == options.Item(options_ids::kBaseCount));
         QVERIFY(QFile::exists(dir.filePath("take.000")));
 
         WhenModal([](QWidget* box) { ClickButton(box, QMessageBox::Yes); });
         qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
-        QVERIFY(settings.dump);
-        QCOMPARE(settings.baseName, base);
-        QCOMPARE(settings.fileIndex, 0);
+        QVERIFY(options.Dump().dump);
+        QCOMPARE(options.Dump().baseName, base);
+        QCOMPARE(options.Dump().fileIndex, 0);
         QVERIFY(!QFile::exists(dir.filePath("take.000")));
         QVERIFY(!QFile::exists(dir.filePath("take.001")));
     }

@@ -62,14 +62,16 @@ private slots:
         auto loader = MakeLoader();
         QVERIFY(loader);
         QVERIFY(dynamic_cast<CPlainDecoder*>(&loader->Decoder()) != nullptr);
-        loader->Decoder().Settings().data1Max = 27;
+        DecoderSettings tuned = loader->Decoder().Settings();
+        tuned.data1Max = 27;
+        loader->Decoder().Reconfigure(tuned);
         ChooseMode(*loader, "Robust", true);
         QVERIFY(dynamic_cast<CRobustDecoder*>(&loader->Decoder()) != nullptr);
-        QVERIFY(loader->Decoder().Settings().robust);
+        QCOMPARE(loader->Decoder().Settings().mode, DecoderMode::Robust);
         QCOMPARE(loader->Decoder().Settings().data1Max, 27);
         ChooseMode(*loader, "Robust", false);
         QVERIFY(dynamic_cast<CPlainDecoder*>(&loader->Decoder()) != nullptr);
-        QVERIFY(!loader->Decoder().Settings().robust);
+        QCOMPARE(loader->Decoder().Settings().mode, DecoderMode::Plain);
 
         ChooseMode(*loader, "Archive", true);
         QVERIFY(dynamic_cast<CArchiveDecoder*>(&loader->Decoder()) != nullptr);

@@ -107,7 +107,7 @@ private slots:
         auto second = StartKeepingIn(file);
         QVERIFY(second);
         QCOMPARE(second->Decoder().Settings().leaderMin, 20);
-        QVERIFY(second->Decoder().Settings().archive);
+        QCOMPARE(second->Decoder().Settings().mode, DecoderMode::Archive);
         QVERIFY(dynamic_cast<CArchiveDecoder*>(&second->Decoder()) != nullptr);
         QCOMPARE(m_script.layer.chosen, std::string("line"));
         second->show();
@@ -129,7 +129,7 @@ private slots:
 
     void aRefusedValueSaysWhyUntilItIsMended() {
         DecoderSettings settings;
-        COptionsDlg options(settings, nullptr);
+        COptionsDlg options(settings, DumpSettings{}, nullptr);
         options.show();
         auto* reason = qobject_cast<QLabel*>(options.Item(kRejection));
         qobject_cast<QLineEdit*>(options.Item(kDecay))->setText("101");
@@ -140,7 +140,7 @@ private slots:
         qobject_cast<QLineEdit*>(options.Item(kDecay))->setText("100");
         qobject_cast<QPushButton*>(options.Item(common_ids::kOk))->click();
         QVERIFY(reason->text().isEmpty());
-        QCOMPARE(settings.decayPercent, 100);
+        QCOMPARE(options.Settings().decayPercent, 100);
     }
 
     // Rows come back where they were, unselected, with their bytes; rows added after an edit
@@ -209,6 +209,38 @@ private slots:
         QCOMPARE(chosenAtOpen, QString("All supported"));  // shown without its patterns
     }
 
+    // The mode is kept as the two switches "robust" and "archive" of older files, archive winning.
+    void theModeIsKeptAsTwoSwitchesAsInOlderFiles() {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("tapewise.conf");
+        const struct {
+            const char* robust;
+            const char* archive;
+            DecoderMode mode;
+        } kCases[] = {{"false", "false", DecoderMode::Plain},
+                      {"true", "false", DecoderMode::Robust},
+                      {"false", "true", DecoderMode::Archive},
+                      {"true", "true", DecoderMode::Archive}};
+        for (const auto& kept : kCases) {
+            {
+                QSettings store(file, QSettings::IniFormat);
+                store.setValue("decoder/robust", kept.robust);
+                store.setValue("decoder/archive", kept.archive);
+            }
+            const CStoredSettings stored(std::make_unique<QSettings>(file, QSettings::IniFormat));
+            QVERIFY2(stored.Decoder().mode == kept.mode, kept.robust);
+        }
+        {
+            CStoredSettings stored(std::make_unique<QSettings>(file, QSettings::IniFormat));
+            DecoderSettings robust;
+            robust.mode = DecoderMode::Robust;
+            stored.SetDecoder(robust);
+        }
+        const QSettings written(file, QSettings::IniFormat);
+        QCOMPARE(written.value("decoder/robust").toString(), QString("true"));
+        QCOMPARE(written.value("decoder/archive").toString(), QString("false"));
+    }
+
     void aBadSettingsFileIsToldAndItsDefaultsKept() {
         QTemporaryDir dir;
         const QString file = dir.filePath("tapewise.conf");
@@ -223,7 +255,7 @@ private slots:
         auto loader = StartKeepingIn(file);
         QVERIFY(loader);
         const DecoderSettings& settings = loader->Decoder().Settings();
-        QVERIFY(!settings.robust);
+        QCOMPARE(settings.mode, DecoderMode::Plain);
         QCOMPARE(settings.leaderMin, 18);
         QCOMPARE(settings.leaderMax, 36);
         QCOMPARE(settings.syncMax, 14);

@@ -37,7 +37,7 @@ TEST(DecoderOptionsTest, DefaultsAreTheDecoderDefaults) {
     EXPECT_EQ(options.Settings().decayPercent, 2);
     EXPECT_EQ(options.Settings().filterPercent, defaults.filterPercent);
     EXPECT_EQ(options.Settings().data1Max, defaults.data1Max);
-    EXPECT_FALSE(options.Settings().robust);
+    EXPECT_EQ(options.Settings().mode, DecoderMode::Plain);
     EXPECT_FALSE(options.Check().has_value());
 }
 
@@ -61,8 +61,13 @@ TEST(DecoderOptionsTest, EveryOptionReachesItsField) {
     EXPECT_EQ(s.data0Max, 13);
     EXPECT_EQ(s.data1Min, 17);
     EXPECT_EQ(s.data1Max, 30);
-    EXPECT_TRUE(s.robust);
+    EXPECT_EQ(s.mode, DecoderMode::Robust);
     EXPECT_FALSE(parsed.options.Check().has_value());
+}
+
+TEST(DecoderOptionsTest, ArchiveWinsOverRobustInEitherOrder) {
+    EXPECT_EQ(Parse({"--archive", "--robust"}).options.Settings().mode, DecoderMode::Archive);
+    EXPECT_EQ(Parse({"--robust", "--archive"}).options.Settings().mode, DecoderMode::Archive);
 }
 
 TEST(DecoderOptionsTest, OtherArgumentsAreLeftAlone) {

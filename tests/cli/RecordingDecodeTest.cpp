@@ -29,7 +29,7 @@ TEST(RecordingDecodeTest, ArchiveModeKeepsWhatTheCommandLineKeeps) {
 
     CRecordingOwner owner;
     DecoderSettings settings;
-    settings.archive = true;
+    settings.mode = DecoderMode::Archive;
     CRecordingDecode recording(&owner, settings);
     ASSERT_FALSE(recording.Open(wav).has_value());
     recording.DecodeToEnd();

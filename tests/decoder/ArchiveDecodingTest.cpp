@@ -48,7 +48,7 @@ void Feed(CSampleDecoder& decoder, const std::vector<uint8_t>& signal) {
 CRecordingOwner DecodeArchive(const std::vector<uint8_t>& signal, int32_t rate) {
     CRecordingOwner owner;
     DecoderSettings settings;
-    settings.archive = true;
+    settings.mode = DecoderMode::Archive;
     const auto decoder = CSampleDecoder::Create(&owner, settings, rate);
     Feed(*decoder, signal);
     return owner;

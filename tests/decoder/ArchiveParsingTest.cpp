@@ -32,7 +32,7 @@ std::vector<TimedBlock> Decode(const std::vector<TimedBlock>& tape, double rate,
     CRecordingOwner owner;
     owner.recordDebug = false;
     DecoderSettings settings;
-    settings.archive = true;
+    settings.mode = DecoderMode::Archive;
     const auto decoder = CSampleDecoder::Create(&owner, settings, static_cast<int32_t>(rate));
     for (size_t at = 0; at < signal.size(); at += 22000) {
         const auto count = static_cast<int32_t>(std::min<size_t>(22000, signal.size() - at));

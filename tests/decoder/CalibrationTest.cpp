@@ -6,6 +6,7 @@
 #include "decoder/core/PulseRange.h"
 #include "decoder/core/TapeDecoder.h"
 #include "tests/support/RecordingOwner.h"
+#include "tests/support/Retune.h"
 
 namespace {
 
@@ -29,7 +30,7 @@ protected:
         }
     }
     std::vector<int32_t> DataLimits() const {
-        const DecoderSettings& s = decoder.settings;
+        const PulseLimits& s = decoder.Limits();
         return {s.data0Min, s.data0Max, s.data1Min, s.data1Max};
     }
 
@@ -86,8 +87,10 @@ TEST_F(CalibrationTest, AClusterBetweenTheRangesLeansToTheNearerNeighbour) {
     Cluster(13, 13);
     Cluster(15, 15);
     Cluster(22, 22);
-    decoder.settings.data0Max = 12;
-    decoder.settings.data1Min = 14;
+    Retune(decoder, [](DecoderSettings& s) {
+        s.data0Max = 12;
+        s.data1Min = 14;
+    });
     // 13 lies between the ranges [5, 12] and [14, 28]; its gap below (13 - 10 = 3) is larger
     // than its gap above (15 - 13 = 2), so the boundary falls by one.
     decoder.Recognizer().ArmCalibration();
@@ -100,7 +103,7 @@ TEST_F(CalibrationTest, OuterLimitsMoveOnlyWithExternVals) {
     Cluster(20, 24);
     decoder.Recognizer().ArmCalibration();
     EXPECT_EQ(decoder.Calibrate(), SignalReading::Unchanged);
-    decoder.settings.externVals = true;
+    Retune(decoder, [](DecoderSettings& s) { s.externVals = true; });
     decoder.Recognizer().ArmCalibration();
     EXPECT_EQ(decoder.Calibrate(), SignalReading::Data);
     EXPECT_EQ(DataLimits(), (std::vector<int32_t>{4, 14, 16, 28}));
@@ -123,7 +126,7 @@ TEST_F(CalibrationTest, AClusterStillOpenAtTheLastBinIsNotCounted) {
 TEST_F(CalibrationTest, MaxFirstReadsThePeakTable) {
     Cluster(24, 30, 5, 0);
     EXPECT_EQ(decoder.Calibrate(), SignalReading::Nothing);
-    decoder.settings.maxFirst = true;
+    Retune(decoder, [](DecoderSettings& s) { s.maxFirst = true; });
     EXPECT_EQ(decoder.Calibrate(), SignalReading::Leader);
 }
 

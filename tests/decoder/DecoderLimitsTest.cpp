@@ -10,6 +10,7 @@
 #include "tests/decoder/SnapshotCompare.h"
 #include "tests/support/PeriodSignal.h"
 #include "tests/support/RecordingOwner.h"
+#include "tests/support/Retune.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
 
@@ -37,7 +38,7 @@ DecodeRun Decode(const std::vector<uint8_t>& signal, void (*configure)(DecoderSe
     CRecordingOwner owner;
     owner.recordDebug = false;  // the interval log carries absolute times
     CTapeDecoder decoder(&owner, firstSampleTime);
-    configure(decoder.settings);
+    Retune(decoder, configure);
     for (size_t at = 0; at < signal.size(); at += 22000) {
         decoder.ProcessBuffer(signal.data() + at,
                               static_cast<int32_t>(std::min<size_t>(22000, signal.size() - at)));
@@ -90,20 +91,24 @@ protected:
 
 TEST_F(ExtremeFilterTest, AHugeFilterRejectsWithoutOverflowing) {
     // 100 - filter is 2^31 + 100: past 32 bits.
-    decoder.settings.filterPercent = kMin32;
+    Retune(decoder, [&](DecoderSettings& s) { s.filterPercent = kMin32; });
     EXPECT_EQ(TroughsAfter({120, 121}), 1);
     EXPECT_EQ(decoder.RejectRun(), 1);
 }
 
 TEST_F(ExtremeFilterTest, AHugeDecayAcceptsWithoutOverflowing) {
-    decoder.settings.delay = 0;
-    decoder.settings.decayPercent = kMax32;
+    Retune(decoder, [](DecoderSettings& s) {
+        s.delay = 0;
+        s.decayPercent = kMax32;
+    });
     EXPECT_EQ(TroughsAfter({144, 145}), 2);
 }
 
 TEST_F(ExtremeFilterTest, AHugeNegativeDecayRejectsWithoutOverflowing) {
-    decoder.settings.delay = kMin32;
-    decoder.settings.decayPercent = kMin32;
+    Retune(decoder, [](DecoderSettings& s) {
+        s.delay = kMin32;
+        s.decayPercent = kMin32;
+    });
     EXPECT_EQ(TroughsAfter({110, 111}), 1);
 }
 
@@ -120,12 +125,14 @@ TEST(DecoderLimitsTest, ExtremeSettingsDecodeATapeWithoutUndefinedBehaviour) {
             for (int32_t decay : {kMin32, 0, kMax32}) {
                 CRecordingOwner owner;
                 CTapeDecoder decoder(&owner);
-                decoder.settings.filterPercent = filter;
-                decoder.settings.delay = delay;
-                decoder.settings.decayPercent = decay;
-                decoder.settings.data0Max = kNotSet;
-                decoder.settings.data1Max = kMax32;
-                decoder.settings.externVals = true;
+                Retune(decoder, [&](DecoderSettings& s) {
+                    s.filterPercent = filter;
+                    s.delay = delay;
+                    s.decayPercent = decay;
+                    s.data0Max = kNotSet;
+                    s.data1Max = kMax32;
+                    s.externVals = true;
+                });
                 decoder.ProcessBuffer(signal.data(), count);
                 decoder.Calibrate();
                 EXPECT_EQ(decoder.SampleTime(), reference.SampleTime());

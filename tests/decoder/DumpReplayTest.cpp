@@ -7,7 +7,9 @@
 
 #include <unistd.h>
 
+#include "decoder/SampleDecoder.h"
 #include "decoder/core/TapeDecoder.h"
+#include "decoder/robust/RobustDecoder.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
@@ -26,7 +28,10 @@ protected:
         fs::remove_all(directory);
         fs::create_directories(directory);
         base = (directory / "sample1").string();
-        decoder.settings.baseName = base;
+    }
+    // Switches dumping and replaying as the Options dialog does, on the series `base`.
+    void Switch(CTapeDecoder& target, bool dump, bool fromFile) {
+        target.ConfigureDump(DumpSettings{dump, fromFile, base, 0});
     }
     void TearDown() override { fs::remove_all(directory); }
 
@@ -51,12 +56,12 @@ protected:
 };
 
 TEST_F(DumpReplayTest, EveryBufferGoesToTheNextNumberedFile) {
-    decoder.settings.dump = true;
+    Switch(decoder, true, false);
     const std::vector<uint8_t> buffer = Ramp(22000);
     for (int i = 0; i < 3; ++i) {
         decoder.ProcessBuffer(buffer.data(), 22000);
     }
-    EXPECT_EQ(decoder.settings.fileIndex, 3);
+    EXPECT_EQ(decoder.DumpNow().fileIndex, 3);
     for (const char* suffix : {".000", ".001", ".002"}) {
         EXPECT_EQ(fs::file_size(base + suffix), 22000u) << suffix;
     }
@@ -69,8 +74,7 @@ TEST_F(DumpReplayTest, ReplayDecodesWholeChunksOnly) {
     WriteFile(base + ".000", Ramp(44000));
     WriteFile(base + ".001", Ramp(30000));
     WriteFile(base + ".002", Ramp(10000));
-    decoder.settings.fromFile = true;
-    decoder.settings.dump = true;  // ignored while replaying
+    Switch(decoder, true, true);  // dumping is ignored while replaying
     decoder.ProcessBuffer(nullptr, 0);
     EXPECT_EQ(decoder.SampleTime(), 44000);
     decoder.ProcessBuffer(nullptr, 0);
@@ -86,25 +90,24 @@ TEST_F(DumpReplayTest, ReplayDecodesWholeChunksOnly) {
 
 TEST_F(DumpReplayTest, AMissingFileIsReportedAndSkipped) {
     WriteFile(base + ".001", Ramp(22000));
-    decoder.settings.fromFile = true;
+    Switch(decoder, false, true);
     const std::vector<uint8_t> ignored = Ramp(500);
     decoder.ProcessBuffer(ignored.data(), 500);
     EXPECT_EQ(decoder.SampleTime(), 0);
     decoder.ProcessBuffer(ignored.data(), 500);
     EXPECT_EQ(decoder.SampleTime(), 22000);
-    EXPECT_EQ(decoder.settings.fileIndex, 2);
+    EXPECT_EQ(decoder.DumpNow().fileIndex, 2);
     EXPECT_EQ(owner.Records<record::DumpNote>().front(),
               (record::DumpNote{NoteKind::NotFound, base + ".000", 0}));
 }
 
 TEST_F(DumpReplayTest, ADumpThatCannotBeWrittenIsLoggedAndTheBufferStillDecoded) {
     const std::string missing = (directory / "no-such-folder" / "sample1").string();
-    decoder.settings.baseName = missing;
-    decoder.settings.dump = true;
+    decoder.ConfigureDump(DumpSettings{true, false, missing, 0});
     const std::vector<uint8_t> buffer = Ramp(1000);
     decoder.ProcessBuffer(buffer.data(), 1000);
     EXPECT_EQ(decoder.SampleTime(), 1000);
-    EXPECT_EQ(decoder.settings.fileIndex, 1);
+    EXPECT_EQ(decoder.DumpNow().fileIndex, 1);
     EXPECT_EQ(owner.Records<record::DumpNote>(),
               (std::vector<record::DumpNote>{{NoteKind::OpenFailed, missing + ".000"}}));
 }
@@ -116,7 +119,7 @@ TEST_F(DumpReplayTest, AShortWriteIsLoggedWithTheFileName) {
     // /dev/full takes the file name as a base: "/dev/full" + ".000" does not exist, so write
     // through a link in the test folder whose name ends in the number.
     fs::create_symlink("/dev/full", base + ".000");
-    decoder.settings.dump = true;
+    Switch(decoder, true, false);
     const std::vector<uint8_t> buffer = Ramp(22000);
     decoder.ProcessBuffer(buffer.data(), 22000);
     EXPECT_EQ(owner.Records<record::DumpNote>(),
@@ -133,7 +136,7 @@ TEST_F(DumpReplayTest, ADumpedTapeReplaysToTheSameBlocks) {
     wear.pause = 2.5;
     wear.trailSilence = 2.5;
     const std::vector<uint8_t> signal = CTapeSynth::RenderForDecoder(tape.Blocks(), wear);
-    decoder.settings.dump = true;
+    Switch(decoder, true, false);
     for (size_t at = 0; at < signal.size(); at += 22000) {
         const auto count = static_cast<int32_t>(std::min<size_t>(22000, signal.size() - at));
         decoder.ProcessBuffer(signal.data() + at, count);
@@ -142,13 +145,37 @@ TEST_F(DumpReplayTest, ADumpedTapeReplaysToTheSameBlocks) {
 
     CRecordingOwner replayOwner;
     CTapeDecoder replayer(&replayOwner);
-    replayer.settings.baseName = base;
-    replayer.settings.fromFile = true;
-    while (replayer.settings.fileIndex < decoder.settings.fileIndex) {
+    Switch(replayer, false, true);
+    while (replayer.DumpNow().fileIndex < decoder.DumpNow().fileIndex) {
         replayer.ProcessBuffer(nullptr, 0);
     }
     // The short last buffer is not replayed; the blocks end well before it.
     EXPECT_EQ(replayOwner.blocks, owner.blocks);
+}
+
+TEST_F(DumpReplayTest, ARunningSeriesGoesOnCountingWhateverTheUserApplies) {
+    const std::vector<uint8_t> buffer = Ramp(100);
+    std::unique_ptr<CSampleDecoder> sample = CSampleDecoder::Create(&owner, DecoderSettings{});
+    sample->ConfigureDump(DumpSettings{true, false, base, 4});
+    sample->ProcessBuffer(buffer.data(), 100);
+    // OK in the Options dialog hands back the series as it stood when the dialog opened.
+    CSampleDecoder::Apply(sample, &owner, DecoderSettings{},
+                          DumpSettings{true, false, base + "-other", 4});
+    EXPECT_EQ(sample->DumpNow(), (DumpSettings{true, false, base, 5}));
+
+    // Another mode brings another decoder, which goes on with the same series.
+    DecoderSettings robust;
+    robust.mode = DecoderMode::Robust;
+    CSampleDecoder::Apply(sample, &owner, robust, DumpSettings{true, false, base, 4});
+    ASSERT_NE(dynamic_cast<CRobustDecoder*>(sample.get()), nullptr);
+    sample->ProcessBuffer(buffer.data(), 100);
+    EXPECT_TRUE(fs::exists(base + ".005"));
+    EXPECT_FALSE(fs::exists(base + ".006"));
+
+    // Switched on anew, a mode takes the series given.
+    sample->ConfigureDump(DumpSettings{false, false, base, 6});
+    sample->ConfigureDump(DumpSettings{false, true, base, 2});
+    EXPECT_EQ(sample->DumpNow().fileIndex, 2);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "decoder/core/TapeDecoder.h"
 #include "tests/decoder/SnapshotCompare.h"
 #include "tests/support/RecordingOwner.h"
+#include "tests/support/Retune.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
 
@@ -35,7 +36,7 @@ Trace Decode(const std::vector<uint8_t>& signal, const Variant& variant, size_t 
              bool oneByOne) {
     CRecordingOwner owner;
     CTapeDecoder decoder(&owner);
-    variant.configure(decoder.settings);
+    Retune(decoder, variant.configure);
     Trace trace;
     for (size_t at = 0; at < signal.size(); at += buffer) {
         const size_t count = std::min(buffer, signal.size() - at);

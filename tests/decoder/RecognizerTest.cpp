@@ -8,6 +8,7 @@
 #include "decoder/core/TapeDecoder.h"
 #include "tests/support/PeriodSignal.h"
 #include "tests/support/RecordingOwner.h"
+#include "tests/support/Retune.h"
 
 namespace {
 
@@ -61,7 +62,8 @@ TEST_F(RecognizerTest, NothingIsClassifiedBeforeThe253rdExtremum) {
 TEST_F(RecognizerTest, LoadsABlockWhoseBytesXorToZero) {
     WarmUp();
     const int64_t leaderStart = time;
-    decoder.settings.leaderMin = 20;  // typed by the user: holds only until the block ends
+    // Typed by the user: holds only until the block ends.
+    Retune(decoder, [](DecoderSettings& s) { s.leaderMin = 20; });
     Periods(BlockPeriods({0x00, 0x03, 0x03}));
     const int64_t blockEnd = time;
     EXPECT_TRUE(decoder.IsReadingBlock());
@@ -73,7 +75,7 @@ TEST_F(RecognizerTest, LoadsABlockWhoseBytesXorToZero) {
     EXPECT_EQ(loaded[0].item,
               (TapeItem{RomBlock{{0x00, 0x03, 0x03}},
                         TapeSpan{leaderStart, blockEnd - leaderStart, 22000}, BlockVerdict{}}));
-    EXPECT_EQ(decoder.settings.leaderMin, 18);
+    EXPECT_EQ(decoder.Limits().leaderMin, 18);
     EXPECT_FALSE(decoder.IsReadingBlock());
     EXPECT_EQ(decoder.Recognizer().Bytes().Size(), 0);
 }
@@ -90,7 +92,7 @@ TEST_F(RecognizerTest, ThirtyLeaderPeriodsAreTooFewForASync) {
 
 TEST_F(RecognizerTest, ALeaderFollowedByNoSyncIsABadSync) {
     WarmUp();
-    decoder.settings.data0Max = 12;
+    Retune(decoder, [](DecoderSettings& s) { s.data0Max = 12; });
     std::vector<int32_t> periods(31, 27);
     periods.push_back(40);
     Periods(periods);
@@ -101,7 +103,7 @@ TEST_F(RecognizerTest, ALeaderFollowedByNoSyncIsABadSync) {
     EXPECT_EQ(bad[0].period, 40);
     EXPECT_EQ(bad[0].leaderPeriods, 31);
     EXPECT_EQ(bad[0].scene.extremumTimes.size(), 14u);  // the ends of the last 13 periods
-    EXPECT_EQ(decoder.settings.data0Max, 14);
+    EXPECT_EQ(decoder.Limits().data0Max, 14);
     EXPECT_FALSE(decoder.Recognizer().InLeader());
     EXPECT_EQ(decoder.Recognizer().LeaderPeriods(), 0);
 }
@@ -112,13 +114,13 @@ TEST_F(RecognizerTest, AReadErrorReportsWhereItFailedAndDiscardsTheBytes) {
     Periods(BlockPeriods({0x00, 0x03, 0x04}));
     // The failing period starts where the block's periods end.
     const int64_t failureStart = time;
-    decoder.settings.leaderMax = 40;
+    Retune(decoder, [](DecoderSettings& s) { s.leaderMax = 40; });
     End();
     ASSERT_EQ(owner.records.size(), 2u);
     ExpectReadError(failureStart, 3, 0, 0);
     const record::ReadError error = owner.Records<record::ReadError>().at(0);
     EXPECT_EQ(error.span, (TapeSpan{leaderStart, failureStart - leaderStart, 22000}));
-    EXPECT_EQ(decoder.settings.leaderMax, 36);
+    EXPECT_EQ(decoder.Limits().leaderMax, 36);
     EXPECT_EQ(decoder.Recognizer().Bytes().Size(), 0);
     EXPECT_FALSE(decoder.IsReadingBlock());
     // The snapshot shows the periods of the block.
@@ -153,7 +155,7 @@ TEST_F(RecognizerTest, TwoStrayBitsAfterTheChecksumAreTolerated) {
 }
 
 TEST_F(RecognizerTest, WithMaxFirstPeriodsAreTakenPeakToPeak) {
-    decoder.settings.maxFirst = true;
+    Retune(decoder, [](DecoderSettings& s) { s.maxFirst = true; });
     // The stream starts with a peak: one extra extremum puts the peaks at the period ends.
     decoder.Recognizer().OnExtremum(time);
     WarmUp();
@@ -165,7 +167,7 @@ TEST_F(RecognizerTest, WithMaxFirstPeriodsAreTakenPeakToPeak) {
 }
 
 TEST_F(RecognizerTest, APeriodOutsideTheBitRangesAsksForOneCalibration) {
-    decoder.settings.externVals = true;
+    Retune(decoder, [](DecoderSettings& s) { s.externVals = true; });
     WarmUp();
     // 1 bits of 29 samples, just above the 1-bit range.
     std::vector<int32_t> periods = BlockPeriods({0x00, 0x03, 0x03});
@@ -175,13 +177,13 @@ TEST_F(RecognizerTest, APeriodOutsideTheBitRangesAsksForOneCalibration) {
         }
     }
     Periods(periods);
-    EXPECT_EQ(decoder.settings.data1Max, 29);
+    EXPECT_EQ(decoder.Limits().data1Max, 29);
     End();
     const auto calibrations = owner.Records<record::Calibration>();
     ASSERT_EQ(calibrations.size(), 1u);
     EXPECT_EQ(calibrations[0].data1Max, 29);
     EXPECT_EQ(owner.Lines("block: "), (std::vector<std::string>{"3"}));
-    EXPECT_EQ(decoder.settings.data1Max, 28);
+    EXPECT_EQ(decoder.Limits().data1Max, 28);
 
     // Without the right to move the outer limits the same signal fails at its first 1 bit.
     CRecordingOwner strictOwner;

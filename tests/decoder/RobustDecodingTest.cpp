@@ -14,6 +14,7 @@
 #include "decoder/robust/RobustDecoder.h"
 #include "decoder/robust/SignalConditioner.h"
 #include "tests/support/RecordingOwner.h"
+#include "tests/support/Retune.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
 
@@ -59,8 +60,9 @@ struct Decoding {
 
 Decoding DecodePlain(const std::vector<uint8_t>& signal, bool maxFirst = false) {
     Decoding run;
-    CPlainDecoder decoder(&run.owner);
-    decoder.Settings().maxFirst = maxFirst;
+    DecoderSettings settings;
+    settings.maxFirst = maxFirst;
+    CPlainDecoder decoder(&run.owner, settings);
     run.blocksAfter = Feed(decoder, run.owner, signal);
     return run;
 }
@@ -306,14 +308,17 @@ TEST(RobustDecodingTest, TheSignalWindowSeesTheConditionedSignal) {
 TEST(RobustDecodingTest, UserLimitsReachBothDecodersWaveProcessingStaysTheModes) {
     CRecordingOwner owner;
     CRobustDecoder decoder(&owner);
-    decoder.Settings().data1Max = 30;
-    decoder.Settings().externVals = true;
-    decoder.Settings().filterPercent = 20;
-    decoder.Settings().delay = 9;
+    Retune(decoder, [](DecoderSettings& s) {
+        s.data1Max = 30;
+        s.externVals = true;
+        s.filterPercent = 20;
+        s.delay = 9;
+    });
     const uint8_t silence[100] = {};
     decoder.ProcessBuffer(silence, 100);
+    EXPECT_EQ(decoder.Inner(2).Settings().filterPercent, 20);
     for (int32_t index = 0; index < 2; ++index) {
-        const DecoderSettings& inner = decoder.Inner(index).settings;
+        const DecoderSettings& inner = decoder.Inner(index).Settings();
         EXPECT_EQ(inner.data1Max, 30);
         EXPECT_TRUE(inner.externVals);
         EXPECT_EQ(inner.filterPercent, CRobustDecoder::kFilterPercent);
@@ -323,20 +328,19 @@ TEST(RobustDecodingTest, UserLimitsReachBothDecodersWaveProcessingStaysTheModes)
     }
 }
 
-TEST(RobustDecodingTest, TheRobustSwitchChoosesTheMode) {
+TEST(RobustDecodingTest, TheModeChoosesTheDecoder) {
     CRecordingOwner owner;
     DecoderSettings settings;
     settings.data0Max = 13;
     const auto plain = CSampleDecoder::Create(&owner, settings);
     EXPECT_NE(dynamic_cast<CPlainDecoder*>(plain.get()), nullptr);
     EXPECT_EQ(plain->Settings().data0Max, 13);
-    EXPECT_EQ(CPlainDecoder(&owner).Settings().robust, false);
 
-    settings.robust = true;
+    settings.mode = DecoderMode::Robust;
     const auto robust = CSampleDecoder::Create(&owner, settings);
     EXPECT_NE(dynamic_cast<CRobustDecoder*>(robust.get()), nullptr);
     EXPECT_EQ(robust->Settings().data0Max, 13);
-    EXPECT_EQ(CRobustDecoder(&owner).Settings().robust, true);
+    EXPECT_EQ(CRobustDecoder(&owner).Settings().mode, DecoderMode::Robust);
 }
 
 TEST(RobustDecodingTest, DumpsTheSignalAsItCameAndReplaysIt) {
@@ -351,20 +355,18 @@ TEST(RobustDecodingTest, DumpsTheSignalAsItCameAndReplaysIt) {
 
     CRecordingOwner dumping;
     CRobustDecoder dumper(&dumping);
-    dumper.Settings().dump = true;
-    dumper.Settings().baseName = (folder / "tape").string();
+    dumper.ConfigureDump(DumpSettings{true, false, (folder / "tape").string(), 0});
     for (size_t at = 0; at < whole; at += kBuffer) {
         dumper.ProcessBuffer(signal.data() + at, kBuffer);
     }
     const auto fileCount = static_cast<int32_t>(whole / kBuffer);
-    EXPECT_EQ(dumper.Settings().fileIndex, fileCount);
+    EXPECT_EQ(dumper.DumpNow().fileIndex, fileCount);
     EXPECT_EQ(dumping.Records<record::DumpNote>().size(), static_cast<size_t>(fileCount));
     EXPECT_EQ(std::filesystem::file_size(folder / "tape.000"), static_cast<uintmax_t>(kBuffer));
 
     CRecordingOwner replaying;
     CRobustDecoder replayer(&replaying);
-    replayer.Settings().fromFile = true;
-    replayer.Settings().baseName = (folder / "tape").string();
+    replayer.ConfigureDump(DumpSettings{false, true, (folder / "tape").string(), 0});
     for (int32_t i = 0; i <= fileCount; ++i) {
         replayer.ProcessBuffer(nullptr, 0);
     }

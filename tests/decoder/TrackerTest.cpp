@@ -5,6 +5,7 @@
 #include "decoder/core/SignalSnapshot.h"
 #include "decoder/core/TapeDecoder.h"
 #include "tests/support/RecordingOwner.h"
+#include "tests/support/Retune.h"
 
 namespace {
 
@@ -103,7 +104,8 @@ TEST_F(TrackerTest, AnExtremumIsDraggedAlongWhileTheWaveGoesTheWrongWay) {
 }
 
 TEST_F(TrackerTest, AHundredRejectionsInARowLetTheNextCandidateThrough) {
-    decoder.settings.decayPercent = 0;  // keep the threshold whole however long it takes
+    // Keep the threshold whole however long it takes.
+    Retune(decoder, [](DecoderSettings& s) { s.decayPercent = 0; });
     PrimeSwing();
     for (int i = 0; i < 100; ++i) {
         Feed({146, 145});

@@ -99,16 +99,15 @@ void FeedArchive(CSampleDecoder& decoder, const std::vector<uint8_t>& signal, in
     decoder.EndSignal();
 }
 
-enum class Mode { kPlain, kRobust, kArchive };
+using Mode = DecoderMode;
 
 CRecordingOwner Decode(Mode mode, const std::vector<uint8_t>& signal, int32_t rate) {
     CRecordingOwner owner;
     owner.recordDebug = false;
     DecoderSettings settings;
-    settings.robust = mode == Mode::kRobust;
-    settings.archive = mode == Mode::kArchive;
+    settings.mode = mode;
     const auto decoder = CSampleDecoder::Create(&owner, settings, rate);
-    if (mode == Mode::kArchive) {
+    if (mode == Mode::Archive) {
         FeedArchive(*decoder, signal, rate);
     } else {
         FeedRobustOrPlain(*decoder, signal, rate);
@@ -173,7 +172,7 @@ TEST(TrustProperty, NoBlockListedThatIsNotOnTheTapeAndCleanTapesLoadWhole) {
                     wear.highPassHz = 100.0;
                 }
                 const std::vector<uint8_t> signal = Render(tape, rate, wear);
-                for (const Mode mode : {Mode::kPlain, Mode::kRobust, Mode::kArchive}) {
+                for (const Mode mode : {Mode::Plain, Mode::Robust, Mode::Archive}) {
                     const std::vector<Block> listed = Listed(Decode(mode, signal, rate)).loaded;
                     // Each block of the tape with how often it is still to be listed. A
                     // list, not a map: GCC 12 warns falsely on ordering byte vectors.
@@ -213,7 +212,7 @@ TEST(TrustProperty, NoBlockListedThatIsNotOnTheTapeAndCleanTapesLoadWhole) {
                 spurious, lost);
 }
 
-constexpr Mode kModes[] = {Mode::kPlain, Mode::kRobust, Mode::kArchive};
+constexpr Mode kModes[] = {Mode::Plain, Mode::Robust, Mode::Archive};
 
 // A BASIC program's header: flag, type 0, name, length, autostart line, program length.
 Block ProgramHeader(const std::string& name, int32_t length) {
@@ -250,7 +249,7 @@ TEST(TrustCases, ARunOfOneByteValueAfterAHeaderLoadsInArchiveModeAsInRobustMode)
     tape.AddBlock(0xFF, std::vector<uint8_t>(330, 0xFF));
     const std::vector<Block> blocks{ProgramHeader("uniform", 330), tape.Blocks().front()};
     for (const int32_t rate : {22050, 44100}) {
-        const CRecordingOwner owner = Decode(Mode::kArchive, Render(blocks, rate, {}), rate);
+        const CRecordingOwner owner = Decode(Mode::Archive, Render(blocks, rate, {}), rate);
         EXPECT_EQ(Listed(owner).loaded, blocks) << rate;
         for (const TimedBlock& block : owner.timedBlocks) {
             EXPECT_TRUE(block.kind == BlockKind::Standard || block.kind == BlockKind::Pause)
@@ -275,7 +274,7 @@ TEST(TrustCases, ABlockThatFailsItsChecksumIsShownAsFailedInEveryMode) {
         EXPECT_EQ(listing.loaded, good);
         EXPECT_EQ(listing.errorEntries, 1);
         EXPECT_EQ(listing.failed,
-                  mode == Mode::kArchive ? std::vector<Block>{blocks[0]} : std::vector<Block>{});
+                  mode == Mode::Archive ? std::vector<Block>{blocks[0]} : std::vector<Block>{});
         const std::vector<std::string> status = owner.Lines("status: Read error");
         EXPECT_FALSE(status.empty());
     }

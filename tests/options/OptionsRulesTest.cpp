@@ -33,9 +33,10 @@ TEST(OptionsForm, ShowsTheDecoderDefaults) {
 TEST(OptionsForm, EmptyFieldsShowEmptyAndReadBackAsNotSet) {
     DecoderSettings settings;
     settings.leaderMin = kNotSet;
-    settings.baseName = "take";
-    settings.fileIndex = 1234;
-    const OptionsForm form = OptionsForm::FromSettings(settings);
+    DumpSettings dump;
+    dump.baseName = "take";
+    dump.fileIndex = 1234;
+    const OptionsForm form = OptionsForm::FromSettings(settings, dump);
     EXPECT_EQ(form.Number(NumericBox::LeaderMin), "");
     EXPECT_EQ(form.baseCount, "take.1234");
     EXPECT_EQ(ParseSettingNumber(""), kNotSet);
@@ -165,25 +166,25 @@ TEST(OptionsChecks, SeriesIsTakenOnlyWhenAModeIsSwitchedOn) {
     form.baseCount = "take.7";
     OptionsVerdict verdict = CheckOptionsForm(form, {});
     EXPECT_TRUE(verdict.accepted.dumpSwitchingOn);
-    EXPECT_EQ(verdict.accepted.settings.baseName, "take");
-    EXPECT_EQ(verdict.accepted.settings.fileIndex, 7);
+    EXPECT_EQ(verdict.accepted.dump.baseName, "take");
+    EXPECT_EQ(verdict.accepted.dump.fileIndex, 7);
 
     form.baseCount = "take";
     verdict = CheckOptionsForm(form, {});
-    EXPECT_EQ(verdict.accepted.settings.fileIndex, 0);
+    EXPECT_EQ(verdict.accepted.dump.fileIndex, 0);
 
-    DecoderSettings replaying;
+    DumpSettings replaying;
     replaying.fromFile = true;
     replaying.fileIndex = 4;
-    form = OptionsForm::FromSettings(replaying);
+    form = OptionsForm::FromSettings({}, replaying);
     form.baseCount = "other.9";
-    verdict = CheckOptionsForm(form, replaying);
+    verdict = CheckOptionsForm(form, {}, replaying);
     EXPECT_FALSE(verdict.accepted.replaySwitchingOn);
-    EXPECT_EQ(verdict.accepted.settings.baseName, "sample1");
-    EXPECT_EQ(verdict.accepted.settings.fileIndex, 4);
+    EXPECT_EQ(verdict.accepted.dump.baseName, "sample1");
+    EXPECT_EQ(verdict.accepted.dump.fileIndex, 4);
 
     form.baseCount = "";  // an empty base while replaying names no series
-    EXPECT_EQ(CheckOptionsForm(form, replaying).rejectedAt, OptionsControl::BaseCount);
+    EXPECT_EQ(CheckOptionsForm(form, {}, replaying).rejectedAt, OptionsControl::BaseCount);
 }
 
 TEST(DumpSeries, RemovesFromTheCountUpToTheFirstGap) {
@@ -203,48 +204,21 @@ TEST(DumpSeries, RemovesFromTheCountUpToTheFirstGap) {
     std::filesystem::remove_all(dir);
 }
 
-TEST(OptionsChecks, ApplyLeavesTheRunningSeriesAlone) {
+TEST(OptionsChecks, TheModeTravelsFromTheSettingsThroughTheFormAndBack) {
     DecoderSettings live;
-    live.fromFile = true;
-    live.fileIndex = 4;
-    OptionsForm form = OptionsForm::FromSettings(live);
-    form.Number(NumericBox::LeaderMin) = "";
-    form.externVals = true;
-    const OptionsVerdict verdict = CheckOptionsForm(form, live);
-    ASSERT_EQ(verdict.rejectedAt, std::nullopt);
-    live.fileIndex = 9;  // the replay moved on while a message box was open
-    ApplyCheckedOptions(verdict.accepted, live);
-    EXPECT_EQ(live.leaderMin, kNotSet);
-    EXPECT_TRUE(live.externVals);
-    EXPECT_EQ(live.fileIndex, 9);
-}
+    for (const DecoderMode mode : {DecoderMode::Plain, DecoderMode::Robust, DecoderMode::Archive}) {
+        live.mode = mode;
+        const OptionsForm form = OptionsForm::FromSettings(live);
+        EXPECT_EQ(form.robust, mode == DecoderMode::Robust);
+        EXPECT_EQ(form.archive, mode == DecoderMode::Archive);
+        EXPECT_EQ(CheckOptionsForm(form, {}).accepted.settings.mode, mode);
+    }
+    OptionsForm both = DefaultForm();
+    both.robust = true;
+    both.archive = true;
+    EXPECT_EQ(CheckOptionsForm(both, {}).accepted.settings.mode, DecoderMode::Archive);
 
-TEST(OptionsChecks, ModesTravelFromTheSettingsThroughTheFormAndBack) {
-    DecoderSettings live;
-    EXPECT_FALSE(OptionsForm::FromSettings(live).robust);
-    EXPECT_FALSE(OptionsForm::FromSettings(live).archive);
-    live.robust = true;
-    live.archive = true;
-    OptionsForm form = OptionsForm::FromSettings(live);
-    EXPECT_TRUE(form.robust);
-    EXPECT_TRUE(form.archive);
-
-    form.robust = false;
-    form.archive = false;
-    OptionsVerdict verdict = CheckOptionsForm(form, live);
-    ASSERT_EQ(verdict.rejectedAt, std::nullopt);
-    ApplyCheckedOptions(verdict.accepted, live);
-    EXPECT_FALSE(live.robust);
-    EXPECT_FALSE(live.archive);
-
-    form.archive = true;
-    verdict = CheckOptionsForm(form, live);
-    ApplyCheckedOptions(verdict.accepted, live);
-    EXPECT_TRUE(live.archive);
-    EXPECT_FALSE(live.robust);  // each box sets its own mode
-
-    form.robust = true;
-    form.ProposeReset();  // Reset proposes the plain mode with the other wave-processing defaults
-    EXPECT_FALSE(form.robust);
-    EXPECT_FALSE(form.archive);
+    both.ProposeReset();  // Reset proposes the plain mode with the other wave-processing defaults
+    EXPECT_FALSE(both.robust);
+    EXPECT_FALSE(both.archive);
 }
