@@ -71,6 +71,8 @@ TEST(RecordTextsTest, EveryRecordIsWrittenInItsOwnWords) {
     EXPECT_EQ(Written(error, false), unlisted);
     error.rowFollows = true;
     EXPECT_EQ(Written(error), unlisted);
+    EXPECT_EQ(Written(record::IntervalLog{{100, 121}}),
+              (Lines{"debug: interval at 100 (-2) : 21\n"}));
     EXPECT_EQ(Written(record::ErrorRow{0, -1}), (Lines{"entry: 0 -1"}));
     EXPECT_TRUE(Written(record::ErrorRow{0, -1}, false).empty());
 
