@@ -29,11 +29,16 @@ struct BlockLoaded {
     bool rowFollows = false;
 };
 
-// The signal at a failure as the Signal window shows it, and the extremum times before it for the
-// debug output: every second one of the newest 27, oldest first, once 29 had been seen.
+// The last full periods for the debug output, as the extremum times that bound them: every second
+// one of the newest 27, oldest first (none before 29 had been seen).
+struct IntervalLog {
+    std::vector<int64_t> extremumTimes;
+};
+
+// The signal at a failure as the Signal window shows it, and the periods before it.
 struct ErrorScene {
     std::shared_ptr<const SignalSnapshot> snapshot;
-    std::vector<int64_t> extremumTimes;
+    std::vector<int64_t> extremumTimes;  // as in an IntervalLog
 };
 
 // A block that ended in a period that is no bit: `period` samples from sample `at`, after
@@ -95,6 +100,6 @@ struct ErrorRow {
 
 }  // namespace record
 
-using DecoderRecord =
-    std::variant<record::SyncFound, record::BlockLoaded, record::ReadError, record::BadSync,
-                 record::Calibration, record::DumpNote, record::StretchKept, record::ErrorRow>;
+using DecoderRecord = std::variant<record::SyncFound, record::BlockLoaded, record::ReadError,
+                                   record::BadSync, record::Calibration, record::IntervalLog,
+                                   record::DumpNote, record::StretchKept, record::ErrorRow>;

@@ -18,32 +18,34 @@ const std::vector<uint8_t>& BytesOf(const TapeItem& item) {
 }  // namespace
 
 void CRecordTexts::Write(const DecoderRecord& record, CDecoderOwner& owner) {
-    std::visit(Overloaded{
-                   [&](const record::SyncFound&) { owner.SetStatusText("Loading data ..."); },
-                   [&](const record::BlockLoaded& loaded) { WriteBlock(loaded, owner); },
-                   [&](const record::ReadError& error) { WriteReadError(error, owner); },
-                   [&](const record::BadSync& bad) {
-                       WriteScene(bad.scene, owner);
-                       owner.SetStatusText(FormatText("Read error : bad sync bit interval %" PRId64
-                                                      " after %d leader iterations",
-                                                      bad.period, bad.leaderPeriods)
-                                               .c_str());
-                   },
-                   [&](const record::Calibration& c) {
-                       owner.AppendLog(FormatText("Datacal occured on data, new limits are %d-%d "
-                                                  "%d-%d",
-                                                  c.data0Min, c.data0Max, c.data1Min, c.data1Max)
-                                           .c_str());
-                   },
-                   [&](const record::DumpNote& note) { WriteDumpNote(note, owner); },
-                   [&](const record::StretchKept& kept) { WriteStretch(kept, owner); },
-                   [&](const record::ErrorRow& row) {
-                       if (owner.ListErrors()) {
-                           owner.AddErrorEntry(row.bytesRead, row.firstByte);
-                       }
-                   },
-               },
-               record);
+    std::visit(
+        Overloaded{
+            [&](const record::SyncFound&) { owner.SetStatusText("Loading data ..."); },
+            [&](const record::BlockLoaded& loaded) { WriteBlock(loaded, owner); },
+            [&](const record::ReadError& error) { WriteReadError(error, owner); },
+            [&](const record::BadSync& bad) {
+                WriteScene(bad.scene, owner);
+                owner.SetStatusText(FormatText("Read error : bad sync bit interval %" PRId64
+                                               " after %d leader iterations",
+                                               bad.period, bad.leaderPeriods)
+                                        .c_str());
+            },
+            [&](const record::Calibration& c) {
+                owner.AppendLog(FormatText("Datacal occured on data, new limits are %d-%d "
+                                           "%d-%d",
+                                           c.data0Min, c.data0Max, c.data1Min, c.data1Max)
+                                    .c_str());
+            },
+            [&](const record::IntervalLog& log) { WriteIntervals(log.extremumTimes, owner); },
+            [&](const record::DumpNote& note) { WriteDumpNote(note, owner); },
+            [&](const record::StretchKept& kept) { WriteStretch(kept, owner); },
+            [&](const record::ErrorRow& row) {
+                if (owner.ListErrors()) {
+                    owner.AddErrorEntry(row.bytesRead, row.firstByte);
+                }
+            },
+        },
+        record);
 }
 
 void CRecordTexts::WriteBlock(const record::BlockLoaded& loaded, CDecoderOwner& owner) {
@@ -76,7 +78,10 @@ std::string CRecordTexts::MendedLine(const BlockVerdict& verdict, int32_t length
 void CRecordTexts::WriteScene(const record::ErrorScene& scene, CDecoderOwner& owner) {
     owner.AddErrorSnapshot(scene.snapshot != nullptr ? *scene.snapshot : SignalSnapshot{});
     owner.RefreshSignal();
-    const std::vector<int64_t>& times = scene.extremumTimes;
+    WriteIntervals(scene.extremumTimes, owner);
+}
+
+void CRecordTexts::WriteIntervals(const std::vector<int64_t>& times, CDecoderOwner& owner) {
     for (size_t k = 0; k + 1 < times.size(); ++k) {
         const auto back = static_cast<int32_t>(2 * k) - 2 * static_cast<int32_t>(times.size() - 1);
         owner.DebugOutput(FormatText("interval at %" PRId64 " (%d) : %" PRId64 "\n", times[k], back,

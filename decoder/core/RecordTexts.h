@@ -19,6 +19,7 @@ public:
 private:
     static void WriteBlock(const record::BlockLoaded& loaded, CDecoderOwner& owner);
     static void WriteScene(const record::ErrorScene& scene, CDecoderOwner& owner);
+    static void WriteIntervals(const std::vector<int64_t>& times, CDecoderOwner& owner);
     static void WriteReadError(const record::ReadError& error, CDecoderOwner& owner);
     static void WriteDumpNote(const record::DumpNote& note, CDecoderOwner& owner);
     static void WriteStretch(const record::StretchKept& kept, CDecoderOwner& owner);

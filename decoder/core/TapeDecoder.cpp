@@ -405,13 +405,26 @@ record::ErrorScene CTapeDecoder::CaptureErrorScene() const {
     auto snapshot = std::make_shared<SignalSnapshot>();
     CaptureSnapshot(*snapshot);
     scene.snapshot = std::move(snapshot);
+    scene.extremumTimes = LastPeriodEnds();
+    return scene;
+}
+
+void CTapeDecoder::LogIntervals() const {
+    std::vector<int64_t> times = LastPeriodEnds();
+    if (!times.empty()) {
+        Report(record::IntervalLog{std::move(times)});
+    }
+}
+
+std::vector<int64_t> CTapeDecoder::LastPeriodEnds() const {
+    std::vector<int64_t> ends;
     const auto& times = m_recognizer.GetExtremumTimes();
     if (times.Count() > 28) {
         for (int32_t i = -26; i <= 0; i += 2) {
-            scene.extremumTimes.push_back(times.At(i));
+            ends.push_back(times.At(i));
         }
     }
-    return scene;
+    return ends;
 }
 
 void CTapeDecoder::ReplayNextFile() {

@@ -62,8 +62,10 @@ public:
     // Replaces the snapshot's content with copies of the last 400 samples, 40 peaks, 40 troughs
     // and the period histogram.
     void CaptureSnapshot(SignalSnapshot& snapshot) const;
-    // The signal at a failure: a snapshot, and the times that end the last 13 full periods
-    // (none before 29 extremums).
+    // Reports the last 13 full periods for the debug output, oldest first (nothing before 29
+    // extremums).
+    void LogIntervals() const;
+    // The signal at a failure: a snapshot, and the last 13 full periods.
     record::ErrorScene CaptureErrorScene() const;
     // The recognizer's calibration reading, as the signal indicator takes it after each buffer.
     SignalReading Calibrate();
@@ -121,6 +123,7 @@ private:
     void AcceptTrough(const TimedValue& trough);
     uint8_t StoredSample(int64_t index) const;
     void FlushPending(int32_t count);
+    std::vector<int64_t> LastPeriodEnds() const;
 
     CRecordSink* m_pSink;
     DecoderSettings m_settings;

@@ -209,6 +209,18 @@ TEST_F(RecognizerTest, APeriodOutsideTheBitRangesAsksForOneCalibration) {
     EXPECT_FALSE(strict.Recognizer().CalibrationArmed());
 }
 
+TEST_F(RecognizerTest, TheIntervalLogWaitsFor29Extremums) {
+    Periods(std::vector<int32_t>(14, 20));  // 28 extremums, from 1010 on
+    decoder.LogIntervals();
+    EXPECT_TRUE(owner.records.empty());
+    decoder.Recognizer().OnExtremum(time + 10);
+    decoder.LogIntervals();
+    const auto logs = owner.Records<record::IntervalLog>();
+    ASSERT_EQ(logs.size(), 1u);
+    EXPECT_EQ(logs[0].extremumTimes.size(), 14u);  // 13 periods
+    EXPECT_EQ(logs[0].extremumTimes.front(), 1030);
+}
+
 TEST_F(RecognizerTest, MovingTheLastExtremumMovesItsPeriodInTheHistogram) {
     Periods({20, 20});
     EXPECT_EQ(decoder.Recognizer().HistogramCount(0, 20), 1);  // peak to peak

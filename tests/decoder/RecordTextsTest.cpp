@@ -71,6 +71,8 @@ TEST(RecordTextsTest, EveryRecordIsWrittenInItsOwnWords) {
     EXPECT_EQ(Written(error, false), unlisted);
     error.rowFollows = true;
     EXPECT_EQ(Written(error), unlisted);
+    EXPECT_EQ(Written(record::IntervalLog{{100, 121}}),
+              (Lines{"debug: interval at 100 (-2) : 21\n"}));
     EXPECT_EQ(Written(record::ErrorRow{0, -1}), (Lines{"entry: 0 -1"}));
     EXPECT_TRUE(Written(record::ErrorRow{0, -1}, false).empty());
 
@@ -109,17 +111,19 @@ TEST(RecordTextsTest, ArchiveModeWritesEachKeptStretchAndWhyItFailed) {
         (Lines{"status: Read error : no leader and sync before 2 bytes of data",
                "log: Archive: pure data, 2 bytes, bits 855/1710, pause 1000 ms", "timed: 4"}));
 
-    const auto line = [](TimedBlock block) { return CRecordTexts::StretchLine(block); };
-    EXPECT_EQ(line({BlockKind::Standard, {}, {0, 1, 1}, {}}),
-              "Archive: ROM-speed block, 3 bytes, pause 1000 ms");
-    EXPECT_EQ(line({BlockKind::PureTone, {}, {}, {}}), "Archive: tone, 3223 pulses of 2168");
-    EXPECT_EQ(line({BlockKind::PulseSequence, {}, {}, {667, 735}}), "Archive: pulses, 2");
-    EXPECT_EQ(line({BlockKind::DirectRecording, {}, {1, 2}, {}}),
-              "Archive: recording, 2 bytes at 79 T-states a sample");
     TimedBlock pause{BlockKind::Pause, {}, {}, {}};
     pause.timing.pauseMs = 250;
-    EXPECT_EQ(line(pause), "Archive: pause, 250 ms");
-    EXPECT_EQ(line({BlockKind::RawTzx, {}, {0x30, 1, 'x'}, {}}), "Archive: TZX block, 3 bytes");
+    const std::vector<std::pair<TimedBlock, std::string>> lines = {
+        {{BlockKind::Standard, {}, {0, 1, 1}, {}}, "ROM-speed block, 3 bytes, pause 1000 ms"},
+        {{BlockKind::PureTone, {}, {}, {}}, "tone, 3223 pulses of 2168"},
+        {{BlockKind::PulseSequence, {}, {}, {667, 735}}, "pulses, 2"},
+        {{BlockKind::DirectRecording, {}, {1, 2}, {}},
+         "recording, 2 bytes at 79 T-states a sample"},
+        {pause, "pause, 250 ms"},
+        {{BlockKind::RawTzx, {}, {0x30, 1, 'x'}, {}}, "TZX block, 3 bytes"}};
+    for (const auto& [block, line] : lines) {
+        EXPECT_EQ(CRecordTexts::StretchLine(block), "Archive: " + line);
+    }
 }
 
 }  // namespace

@@ -268,6 +268,17 @@ TEST(RobustDecodingTest, ACleanTapeReadsAsInThePlainModeAtMostOneBufferLater) {
         EXPECT_GE(robust.blocksAfter[i], plain.blocksAfter[i - 1]) << "buffer " << i;
         EXPECT_LE(robust.blocksAfter[i], plain.blocksAfter[i]) << "buffer " << i;
     }
+    // Each block lies where it was recorded, in samples fed: after the lead silence (which the
+    // tracker does not count as time) and a second's pause after the block before it.
+    for (const Decoding* run : {&plain, &robust}) {
+        int64_t quietUntil = kBuffer / 5;
+        for (const record::BlockLoaded& loaded : run->owner.Records<record::BlockLoaded>()) {
+            const TapeSpan& span = loaded.item.span;
+            EXPECT_GE(span.firstSample, quietUntil);
+            quietUntil = span.firstSample + span.sampleCount + kBuffer * 19 / 20;
+        }
+        EXPECT_LE(quietUntil, static_cast<int64_t>(signal.size()) + kBuffer);
+    }
 }
 
 TEST(RobustDecodingTest, ThePlainModeReportsExactlyWhatTheTapeDecoderReports) {
