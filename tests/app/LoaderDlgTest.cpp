@@ -16,6 +16,7 @@
 #include "app/AboutDlg.h"
 #include "app/LoaderDlg.h"
 #include "app/LoaderStatusBar.h"
+#include "decoder/SampleDecoder.h"
 #include "decoder/core/TapeDecoder.h"
 #include "options/OptionsDlg.h"
 #include "res/ControlIds.h"
@@ -623,8 +624,21 @@ private slots:
         tape.AddCodeFile("hello", 300, 7);
         const std::vector<uint8_t> samples =
             CTapeSynth::ToUnsigned8(CTapeSynth::Render(tape.Blocks(), 22000.0, TapeWear{}));
+        DecoderSettings typed = loader->Decoder().Settings();
+        typed.leaderMin = 20;  // holds until the first block ends
+        loader->Decoder().Reconfigure(typed);
         Play(*loader, samples);
         Play(*loader, std::vector<uint8_t>(22000, 128));
+        QString shownLeaderMin;
+        WhenModal([&shownLeaderMin](QWidget* dialog) {
+            auto* options = qobject_cast<COptionsDlg*>(dialog);
+            shownLeaderMin =
+                qobject_cast<QLineEdit*>(options->Item(options_ids::kLeaderMin))->text();
+            options->reject();
+        });
+        loader->OnOptions();
+        QCOMPARE(shownLeaderMin, QString("18"));               // the limit in force is shown
+        QCOMPARE(loader->Decoder().Settings().leaderMin, 20);  // the user's stays
         CBlockListCtrl& list = loader->BlockList();
         QCOMPARE(list.GetItemCount(), 2);
         QCOMPARE(list.GetItemText(0, 0), std::string("code"));
