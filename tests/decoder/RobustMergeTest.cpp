@@ -186,4 +186,39 @@ TEST_F(RobustMergeTest, AReadingWithoutAMendWinsOverAMendedOne) {
     EXPECT_EQ(owner.blocks, std::vector<std::vector<uint8_t>>{kBlock});
 }
 
+// Episode times are samples, both ends included: episodes that share one sample are one stretch.
+TEST_F(RobustMergeTest, EpisodesThatShareOneSampleAreOneStretch) {
+    merger.Add({Loaded(1, 90, 100, kFragment), Loaded(0, 100, 5000, kBlock),
+                Loaded(1, 5000, 5100, kFragment)});
+    SettleAll();
+    EXPECT_EQ(owner.blocks.size(), 1u);
+    // Passed on at its deadline: a fragment from its last sample on is no news.
+    merger.Add({Loaded(0, 10000, 15000, kBlock)});
+    merger.Settle(10000, 16000, 0);
+    merger.Add({Loaded(1, 15000, 15100, kFragment)});
+    SettleAll();
+    EXPECT_EQ(owner.blocks, (std::vector<std::vector<uint8_t>>{kBlock, kBlock}));
+    // A decoder reading since an error's last sample may still load a block there.
+    merger.Add({ReadError(0, 20000, 20500, 3)});
+    merger.Settle(20500, kNoDeadline, 0);
+    merger.Add({Loaded(1, 20500, 25000, kBlock)});
+    SettleAll();
+    EXPECT_EQ(owner.blocks.size(), 3u);
+    EXPECT_TRUE(owner.Lines("entry: ").empty());
+    // A block ended at the deadline still waits; the other decoder's read as many bytes as it.
+    merger.Add({Loaded(1, 30000, 30400, kFragment)});
+    merger.Settle(30000, 30400, 1);
+    EXPECT_EQ(owner.blocks.size(), 3u);
+    merger.Settle(30000, 30401, 2);
+    EXPECT_EQ(owner.blocks.size(), 4u);
+}
+
+TEST_F(RobustMergeTest, ErrorRowsFollowTheOwnersSwitch) {
+    owner.listErrors = false;
+    merger.Add({ReadError(0, 100, 900, 3)});
+    SettleAll();
+    EXPECT_TRUE(owner.Lines("entry: ").empty());
+    EXPECT_EQ(owner.Lines("status: Read error at time 900").size(), 1u);
+}
+
 }  // namespace

@@ -64,6 +64,32 @@ TEST(FileReplacer, SymlinksAreFollowedAndStayLinks) {
               std::string::npos);
 }
 
+// The temporary name lies in a directory others may write: whatever already stands there under
+// it (a planted link to a victim, a file) is never opened, written or renamed over the target.
+TEST(FileReplacer, ATemporaryNameTakenAlreadyIsNeverWrittenThrough) {
+    const fs::path dir = TestDirectory();
+    CTestTape::WriteFile(dir / "victim", kOld);
+    CTestTape::WriteFile(dir / "target.tap", kOld);
+    const std::string stem = (dir / "target.tap").string() + ".tw" + std::to_string(getpid()) + "-";
+    fs::create_symlink(dir / "victim", stem + "0");
+    CTestTape::WriteFile(stem + "1", kOld);
+    ASSERT_EQ(CFileReplacer(dir / "target.tap").Replace(kNew), std::nullopt);
+    EXPECT_EQ(CTestTape::ReadFile(dir / "victim"), kOld);
+    EXPECT_EQ(CTestTape::ReadFile(stem + "1"), kOld);
+    EXPECT_TRUE(fs::is_symlink(stem + "0"));
+    EXPECT_FALSE(fs::is_symlink(dir / "target.tap"));
+    EXPECT_EQ(CTestTape::ReadFile(dir / "target.tap"), kNew);
+    // Every name taken: the save is refused (which also shows the names planted were the ones
+    // tried) and the target stays as it was.
+    for (int attempt = 2; attempt < 100; ++attempt) {
+        fs::create_symlink(dir / "victim", stem + std::to_string(attempt));
+    }
+    EXPECT_NE(CFileReplacer(dir / "target.tap").Replace(kOld).value_or("").find("File exists"),
+              std::string::npos);
+    EXPECT_EQ(CTestTape::ReadFile(dir / "victim"), kOld);
+    EXPECT_EQ(CTestTape::ReadFile(dir / "target.tap"), kNew);
+}
+
 TEST(FileReplacer, FifosAndDevicesAreWrittenInPlace) {
     const fs::path dir = TestDirectory();
     const fs::path fifo = dir / "pipe.tap";

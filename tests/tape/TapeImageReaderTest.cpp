@@ -384,11 +384,18 @@ TEST(TzxReader, ZeroOrAbsurdTimingIsReportedAndTheBlockKept) {
     Append(file, {0x12, 0x78, 0x08, 5, 0});  // no continuation of the empty tone
     Append(file, {0x15, 0, 0, 0, 0, 8, 1, 0, 0, 1});
     Append(file, {0x10, 0xE8, 0x03, 2, 0, 0xFF, 0x00});
+    // Sound pulses, but a last byte of 9 or 0 bits; of 1 bit is fine.
+    Append(file, {0x14, 0x57, 0x03, 0xAE, 0x06, 9, 0, 0, 1, 0, 0, 7});
+    Append(file, {0x15, 79, 0, 0, 0, 0, 1, 0, 0, 0xAA});
+    Append(file, {0x14, 0x57, 0x03, 0xAE, 0x06, 0, 0, 0, 1, 0, 0, 7});
+    Append(file, {0x15, 79, 0, 0, 0, 9, 1, 0, 0, 0xAA});
+    Append(file, {0x14, 0x57, 0x03, 0xAE, 0x06, 1, 0, 0, 1, 0, 0, 7});
+    Append(file, {0x15, 79, 0, 0, 0, 1, 1, 0, 0, 0xAA});
     const TapeImage image = Parse(file);
     EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
-    EXPECT_EQ(image.blocks.size(), 6u);
+    EXPECT_EQ(image.blocks.size(), 12u);
     EXPECT_TRUE(Mentions(image,
-                         "t: 4 block(s) with timing no loader can replay, kept as read; the "
+                         "t: 8 block(s) with timing no loader can replay, kept as read; the "
                          "first: TZX block 1 (ID 0x11), turbo block with zero or absurd "
                          "timing"));
     const std::vector<uint8_t> again = EncodeTapeImage(TapeLayout::Tzx, image.blocks);
