@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "decoder/core/DecoderOwner.h"
 #include "decoder/core/SignalSnapshot.h"
 #include "decoder/core/TapeDecoder.h"
 #include "tests/support/TapeSynth.h"
