@@ -58,12 +58,12 @@ QVariant CBlockTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QString CBlockTableModel::PlaceOnTape(int row) const {
-    const TapeBlock* block = m_rows.GetBlockAt(row);
+    const TapeItem* block = m_rows.GetBlockAt(row);
     if (block == nullptr) {
         return {};
     }
     return QString::fromStdString("Starts at " + TapeClock(TapeSeconds(m_rows, row)) + ", plays " +
-                                  TapeClock(BlockSeconds(*block)));
+                                  TapeClock(BlockSeconds(block->body)));
 }
 
 QVariant CBlockTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

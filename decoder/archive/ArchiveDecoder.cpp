@@ -7,7 +7,7 @@ constexpr double kRobustTStatesPerSample = 3500000.0 / CRateDecimator::kOutputRa
 }  // namespace
 
 CArchiveDecoder::CArchiveDecoder(CDecoderOwner* owner, int32_t sampleRate)
-    : m_owner(owner), m_decimator(sampleRate), m_tracker(sampleRate) {
+    : m_owner(owner), m_decimator(sampleRate), m_tracker(sampleRate), m_queue(owner, sampleRate) {
     m_settings.archive = true;
     m_inbox.Follow(&m_robust);
     m_robustBuffer.reserve(CRateDecimator::kOutputRate * 2);

@@ -68,6 +68,6 @@ private:
     double m_stretchStartT = 0.0;  // the first edge of the open stretch
     double m_silenceCarry = 0.0;   // hiss and silence not yet given to the queue
     double m_settledT = 0.0;       // of the current silence, already given to the queue
-    CArchiveQueue m_queue{m_owner};
+    CArchiveQueue m_queue;
     bool m_ended = false;
 };
