@@ -3,7 +3,8 @@
 #include <algorithm>
 
 namespace {
-constexpr double kRobustTStatesPerSample = 3500000.0 / CRateDecimator::kOutputRate;
+constexpr double kRobustTStatesPerSample =
+    static_cast<double>(spectrum::kClockHz) / CRateDecimator::kOutputRate;
 }  // namespace
 
 CArchiveDecoder::CArchiveDecoder(CDecoderOwner* owner, int32_t sampleRate)

@@ -316,9 +316,9 @@ std::vector<ParsedPiece> CStretchParser::Parse(const std::vector<float>& pulses,
 }
 
 bool CStretchParser::IsRomTiming(double pilot, double zero, double one) {
-    constexpr double kRomPilot = 2168.0;
-    constexpr double kRomZero = 855.0;
-    constexpr double kRomOne = 1710.0;
+    constexpr double kRomPilot = spectrum::kPilotPulse;
+    constexpr double kRomZero = spectrum::kZeroPulse;
+    constexpr double kRomOne = spectrum::kOnePulse;
     const double speed = pilot / kRomPilot;
     if (std::fabs(speed - 1.0) > kRomSpeedSpread) {
         return false;
