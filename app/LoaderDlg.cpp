@@ -1,6 +1,6 @@
 #include "app/LoaderDlg.h"
 
-#include "decoder/core/TimedBlock.h"
+#include "model/BlockFacts.h"
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -379,14 +379,13 @@ void CLoaderDlg::AddBlock(int32_t length, const uint8_t* bytes) {
     }
 }
 
-void CLoaderDlg::AddTimedBlock(const TimedBlock& block) {
-    m_pBlockList->AddTimedBlock(block);
+void CLoaderDlg::AddTimedBlock(const TapeItem& item) {
+    m_pBlockList->AddItem(item);
     // Archive mode hands on its ROM-timed blocks this way too; one whose checksum fails is kept
     // after its error entry, and is no loaded block.
-    const bool holdsData = block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo ||
-                           block.kind == BlockKind::PureData;
-    if (m_pRecording && holdsData &&
-        std::accumulate(block.bytes.begin(), block.bytes.end(), 0, std::bit_xor<>()) == 0) {
+    const std::vector<uint8_t>* bytes = DataBytes(item.body);
+    if (m_pRecording && bytes != nullptr &&
+        std::accumulate(bytes->begin(), bytes->end(), 0, std::bit_xor<>()) == 0) {
         ++m_recordingBlocks;
     }
 }
@@ -468,8 +467,8 @@ int32_t CLoaderDlg::GetItemData(int32_t position) const {
     return model.GetEntry(position).itemValue;
 }
 
-TapeBlock CLoaderDlg::GetBlockCopy(int32_t storeIndex) const {
-    return m_pBlockList->Model().GetBlockCopy(storeIndex).value_or(TapeBlock{});
+TapeItem CLoaderDlg::GetBlockCopy(int32_t storeIndex) const {
+    return m_pBlockList->Model().GetBlockCopy(storeIndex).value_or(TapeItem{});
 }
 
 // Commands
@@ -503,9 +502,9 @@ bool CLoaderDlg::OnSave() {
     return SaveTo(path, false);
 }
 
-std::vector<TapeBlock> CLoaderDlg::AllBlocks() const {
+std::vector<TapeItem> CLoaderDlg::AllBlocks() const {
     const CBlockListModel& model = m_pBlockList->Model();
-    std::vector<TapeBlock> blocks;
+    std::vector<TapeItem> blocks;
     for (int32_t p = 0; p < model.GetItemCount(); ++p) {
         if (const auto block = model.GetBlockCopy(model.GetEntry(p).itemValue)) {
             blocks.push_back(*block);
@@ -516,7 +515,7 @@ std::vector<TapeBlock> CLoaderDlg::AllBlocks() const {
 
 bool CLoaderDlg::SaveTo(const QString& path, bool onlySelected) {
     const CBlockListModel& model = m_pBlockList->Model();
-    const std::vector<TapeBlock> blocks = onlySelected ? model.GetBlocksToSave() : AllBlocks();
+    const std::vector<TapeItem> blocks = onlySelected ? model.GetBlocksToSave() : AllBlocks();
     const std::optional<int32_t> written = m_pSaver->Write(path, blocks);
     if (!written) {
         return false;

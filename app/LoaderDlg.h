@@ -30,7 +30,7 @@ class CStoredSettings;
 class CMainMenu;
 class CRecoveryFiles;
 class CTapeSaver;
-class TapeBlock;
+struct TapeItem;
 
 // The main window. It owns the decoder, the block list, the status bar, the Signal window and
 // the capture of the sound input, and is how the decoder reaches all of them. main shows it and
@@ -76,7 +76,7 @@ public:
     // CDecoderOwner
     void SetStatusText(const char* text) override;
     void AppendLog(const char* text) override;
-    void AddTimedBlock(const TimedBlock& block) override;
+    void AddTimedBlock(const TapeItem& item) override;
     void AddBlock(int32_t length, const uint8_t* bytes) override;
     bool ListErrors() const override { return m_listErrors; }
     void AddErrorEntry(int32_t bytesRead, int32_t firstByte) override;
@@ -98,7 +98,7 @@ public:
     int32_t CountScreens() const override;
     int32_t FindScreenItem(int32_t screenNumber) const override;
     int32_t GetItemData(int32_t position) const override;
-    TapeBlock GetBlockCopy(int32_t storeIndex) const override;
+    TapeItem GetBlockCopy(int32_t storeIndex) const override;
 
     // The commands, also for tests. The saves are true when the file was written.
     bool OnSaveAs();
@@ -174,7 +174,7 @@ private:
     void DecodeRecordingSlice();
     void EndRecording();
     bool SaveTo(const QString& path, bool onlySelected);
-    std::vector<TapeBlock> AllBlocks() const;
+    std::vector<TapeItem> AllBlocks() const;
     void ChooseSoundInput(const std::string& source);
     void StorePlaces();
     void WatchLostInput();

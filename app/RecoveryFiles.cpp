@@ -16,7 +16,7 @@ constexpr const char* kExtension = ".tzx";
 
 }  // namespace
 
-std::optional<std::string> CRecoveryFiles::Keep(const std::vector<TapeBlock>& blocks,
+std::optional<std::string> CRecoveryFiles::Keep(const std::vector<TapeItem>& blocks,
                                                 std::string& failure) {
     std::error_code error;
     std::filesystem::create_directories(m_folder, error);

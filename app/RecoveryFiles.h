@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tape/TapeBlock.h"
+#include "model/TapeItem.h"
 
 // Blocks kept when the program was ended from outside (SIGTERM, SIGHUP) before they were saved:
 // one TZX image per such end, which keeps every kind of block with its timing, in a folder of
@@ -15,7 +15,7 @@ public:
 
     // Writes the blocks to a new image in the folder, made if missing. The path written, or
     // nothing when it could not be written (`failure` then says why).
-    std::optional<std::string> Keep(const std::vector<TapeBlock>& blocks, std::string& failure);
+    std::optional<std::string> Keep(const std::vector<TapeItem>& blocks, std::string& failure);
     // The images kept and not yet forgotten, oldest first.
     std::vector<std::string> Waiting() const;
     // Removes a kept image: its blocks were taken back or given up.

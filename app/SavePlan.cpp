@@ -36,7 +36,7 @@ std::optional<std::string> RefuseSavePath(const std::string& path,
     return std::nullopt;
 }
 
-SavePlan PlanSave(const std::string& path, const std::vector<TapeBlock>& blocks,
+SavePlan PlanSave(const std::string& path, const std::vector<TapeItem>& blocks,
                   const SoundRecordingTest& isSoundRecording) {
     SavePlan plan;
     if (blocks.empty()) {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tape/TapeBlock.h"
+#include "model/TapeItem.h"
 
 // What saving blocks at a path would do, found out before anything is written: whether it must
 // not happen at all, what the layout would leave out, and how many blocks the file would hold.
@@ -28,5 +28,5 @@ using SoundRecordingTest = std::function<bool(const std::string& path)>;
 std::optional<std::string> RefuseSavePath(const std::string& path,
                                           const SoundRecordingTest& isSoundRecording);
 
-SavePlan PlanSave(const std::string& path, const std::vector<TapeBlock>& blocks,
+SavePlan PlanSave(const std::string& path, const std::vector<TapeItem>& blocks,
                   const SoundRecordingTest& isSoundRecording);

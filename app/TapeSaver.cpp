@@ -40,8 +40,7 @@ QString CTapeSaver::AskPath() {
     return path;
 }
 
-std::optional<int32_t> CTapeSaver::Write(const QString& path,
-                                         const std::vector<TapeBlock>& blocks) {
+std::optional<int32_t> CTapeSaver::Write(const QString& path, const std::vector<TapeItem>& blocks) {
     const std::string file = path.toLocal8Bit().toStdString();
     const SavePlan plan = PlanSave(file, blocks, IsAudioFile);
     if (plan.refusal) {

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "tape/TapeBlock.h"
+#include "model/TapeItem.h"
 
 class QWidget;
 class CStoredSettings;
@@ -29,7 +29,7 @@ public:
     QString AskPath();
     // Writes the blocks at the path; how many blocks the file holds, or nothing when nothing was
     // written.
-    std::optional<int32_t> Write(const QString& path, const std::vector<TapeBlock>& blocks);
+    std::optional<int32_t> Write(const QString& path, const std::vector<TapeItem>& blocks);
 
 private:
     bool Confirm(const QString& warning);

@@ -21,18 +21,16 @@ namespace {
 
 constexpr int32_t kBuffer = 22000;
 
-std::vector<TimedBlock> Tape() {
+std::vector<BlockBody> Tape() {
     CTestTape rom;
     rom.AddCodeFile("bench", 6912, 3);
-    std::vector<TimedBlock> blocks(2);
-    blocks[0].bytes = rom.Blocks()[0];
-    blocks[0].timing.pilotCount = 8063;
-    blocks[1].bytes = rom.Blocks()[1];
+    std::vector<BlockBody> blocks = {CTimedTape::Rom(rom.Blocks()[0]),
+                                     CTimedTape::Rom(rom.Blocks()[1])};
     blocks.push_back(CTimedTape::Turbo(0xFF, 8000, 4, 2168, 800));
     blocks.push_back(CTimedTape::Turbo(0x7E, 8000, 5, 1950, 650));
     blocks.push_back(CTimedTape::Turbo(0x00, 8000, 6, 1850, 450));
     blocks.push_back(CTimedTape::Tone(2300, 1000));
-    blocks.push_back(CTimedTape::PureData(0x03, 4000, 7, 580));
+    blocks.push_back(CTimedTape::Data(0x03, 4000, 7, 580));
     return blocks;
 }
 

@@ -31,13 +31,13 @@ void PrintMessages(const TapeImage& image) {
 }
 
 // Appends the blocks of every input; false when one of them could not be read in full.
-bool GatherBlocks(int count, char** inputs, std::vector<TapeBlock>& blocks) {
+bool GatherBlocks(int count, char** inputs, std::vector<TapeItem>& blocks) {
     bool allRead = true;
     for (int i = 0; i < count; ++i) {
         TapeImage image = ReadTapeImage(inputs[i]);
         PrintMessages(image);
         allRead = allRead && image.outcome == TapeReadOutcome::Complete;
-        for (TapeBlock& block : image.blocks) {
+        for (TapeItem& block : image.blocks) {
             blocks.push_back(std::move(block));
         }
     }
@@ -63,7 +63,7 @@ int RunConvert(int argc, char** argv) {
         std::fprintf(stderr, "tapewise-cli: %s\n", refusal->c_str());
         return kExitFileError;
     }
-    std::vector<TapeBlock> blocks;
+    std::vector<TapeItem> blocks;
     if (!GatherBlocks(argc - 1, argv, blocks)) {
         std::fprintf(stderr, "tapewise-cli: %s not written\n", output.c_str());
         return kExitFileError;

@@ -281,7 +281,7 @@ private:
 };
 
 // Writes what has loaded; when nothing has, an existing file is left as it was.
-bool SaveBlocks(const std::string& output, const std::vector<TapeBlock>& blocks) {
+bool SaveBlocks(const std::string& output, const std::vector<TapeItem>& blocks) {
     if (output.empty()) {
         return true;
     }

@@ -21,8 +21,8 @@ bool IsHelp(const char* argument) {
 // Prints the entries of one file; false when the file could not be read in full.
 bool ListFile(const std::string& path) {
     const TapeImage image = ReadTapeImage(path);
-    for (const TapeBlock& block : image.blocks) {
-        std::printf("%s\n", FormatEntryLine(DescribeBlock(block)).c_str());
+    for (const TapeItem& block : image.blocks) {
+        std::printf("%s\n", FormatEntryLine(DescribeBlock(block.body)).c_str());
     }
     std::fflush(stdout);
     for (const TapeMessage& message : image.messages) {

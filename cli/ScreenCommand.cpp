@@ -9,6 +9,7 @@
 
 #include "cli/Commands.h"
 #include "cli/OutputCheck.h"
+#include "model/BlockFacts.h"
 #include "tape/FileReplacer.h"
 #include "tape/ScreenPicture.h"
 #include "tape/TapeImageReader.h"
@@ -36,20 +37,20 @@ std::optional<int> ParseScreenNumber(const char* text) {
     return number;
 }
 
-const TapeBlock* FindScreen(const std::vector<TapeBlock>& blocks, int number) {
+const BlockBody* FindScreen(const std::vector<TapeItem>& blocks, int number) {
     int seen = 0;
-    for (const TapeBlock& block : blocks) {
-        if (block.IsScreen() && seen++ == number) {
-            return &block;
+    for (const TapeItem& block : blocks) {
+        if (IsScreen(block.body) && seen++ == number) {
+            return &block.body;
         }
     }
     return nullptr;
 }
 
-int CountScreens(const std::vector<TapeBlock>& blocks) {
+int CountScreens(const std::vector<TapeItem>& blocks) {
     int count = 0;
-    for (const TapeBlock& block : blocks) {
-        count += block.IsScreen() ? 1 : 0;
+    for (const TapeItem& block : blocks) {
+        count += IsScreen(block.body) ? 1 : 0;
     }
     return count;
 }
@@ -100,7 +101,7 @@ int DrawScreen(const std::string& input, int number, const std::string& output) 
     for (const TapeMessage& message : image.messages) {
         std::fprintf(stderr, "tapewise-cli: %s\n", message.text.c_str());
     }
-    const TapeBlock* screen = FindScreen(image.blocks, number);
+    const BlockBody* screen = FindScreen(image.blocks, number);
     if (screen == nullptr) {
         if (image.outcome != TapeReadOutcome::Unreadable) {
             std::fprintf(stderr,
@@ -109,7 +110,7 @@ int DrawScreen(const std::string& input, int number, const std::string& output) 
         }
         return kExitFileError;
     }
-    const std::vector<uint8_t> png = EncodePng(ScreenPicture(screen->Bytes()));
+    const std::vector<uint8_t> png = EncodePng(ScreenPicture(DataBytes(*screen)->data()));
     if (png.empty()) {
         std::fprintf(stderr, "tapewise-cli: cannot encode the picture for %s\n", output.c_str());
         return kExitFileError;

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "cli/ProgressBar.h"
-#include "decoder/core/TimedBlock.h"
 #include "tape/BlockEntry.h"
 
 CTerminalOwner::CTerminalOwner(std::FILE* entries, std::FILE* messages)
@@ -19,13 +18,16 @@ void CTerminalOwner::AppendLog(const char* text) {
 }
 
 void CTerminalOwner::AddBlock(int32_t length, const uint8_t* bytes) {
-    m_blocks.emplace_back(length, bytes);
-    WriteEntry(FormatEntryLine(DescribeBlock(m_blocks.back())));
+    TapeItem& item = m_blocks.emplace_back();
+    if (length > 0) {
+        item.body.emplace<RomBlock>().bytes.assign(bytes, bytes + length);
+    }
+    WriteEntry(FormatEntryLine(DescribeBlock(item.body)));
 }
 
-void CTerminalOwner::AddTimedBlock(const TimedBlock& block) {
-    m_blocks.emplace_back(block);
-    WriteEntry(FormatEntryLine(DescribeBlock(m_blocks.back())));
+void CTerminalOwner::AddTimedBlock(const TapeItem& item) {
+    m_blocks.push_back(item);
+    WriteEntry(FormatEntryLine(DescribeBlock(item.body)));
 }
 
 void CTerminalOwner::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {

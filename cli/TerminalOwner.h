@@ -2,10 +2,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "decoder/core/DecoderOwner.h"
-#include "tape/TapeBlock.h"
+#include "model/TapeItem.h"
 
 class CProgressBar;
 
@@ -26,12 +27,12 @@ public:
     void AddErrorSnapshot(const SignalSnapshot&) override {}
     void RefreshSignal() override {}
     void DebugOutput(const char* text) override;
-    void AddTimedBlock(const TimedBlock& block) override;
+    void AddTimedBlock(const TapeItem& item) override;
 
     // A bar to take off the terminal before each line and to draw again by its user; may be null.
     void SetProgressBar(CProgressBar* bar) { m_progressBar = bar; }
 
-    const std::vector<TapeBlock>& Blocks() const { return m_blocks; }
+    const std::vector<TapeItem>& Blocks() const { return m_blocks; }
     int32_t ErrorEntryCount() const { return m_errorEntries; }
 
 private:
@@ -42,6 +43,6 @@ private:
     std::FILE* m_messages = nullptr;
     bool m_debug = false;
     CProgressBar* m_progressBar = nullptr;
-    std::vector<TapeBlock> m_blocks;
+    std::vector<TapeItem> m_blocks;
     int32_t m_errorEntries = 0;
 };

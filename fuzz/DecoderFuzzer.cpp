@@ -12,7 +12,7 @@
 
 #include "decoder/SampleDecoder.h"
 #include "decoder/core/DecoderOwner.h"
-#include "decoder/core/TimedBlock.h"
+#include "model/TapeItem.h"
 #include "recording/BufferFeeder.h"
 #include "tape/TapeImageReader.h"
 #include "tape/TapeImageWriter.h"
@@ -35,37 +35,39 @@ bool XorsToZero(const uint8_t* bytes, int32_t length) {
     return sum == 0;
 }
 
-void CheckStretch(const TimedBlock& block) {
-    const BlockTiming& t = block.timing;
-    const bool bitsUsed = t.usedBitsInLastByte >= 1 && t.usedBitsInLastByte <= 8;
-    switch (block.kind) {
-        case BlockKind::Standard:
-        case BlockKind::Turbo:
-        case BlockKind::PureData:
-            if (block.bytes.empty() || !bitsUsed || t.zeroPulse == 0 || t.onePulse == 0) {
-                Fail();
-            }
-            break;
-        case BlockKind::PureTone:
-            if (t.pilotPulse == 0 || t.pilotCount == 0) {
-                Fail();
-            }
-            break;
-        case BlockKind::PulseSequence:
-            if (block.pulses.empty()) {
-                Fail();
-            }
-            break;
-        case BlockKind::DirectRecording:
-            if (block.bytes.empty() || !bitsUsed || t.tStatesPerSample == 0) {
-                Fail();
-            }
-            break;
-        case BlockKind::Pause:
-            break;
-        case BlockKind::RawTzx:  // only read from an image, never decoded
-            Fail();
-            break;
+bool BitsUsed(uint8_t usedBitsInLastByte) {
+    return usedBitsInLastByte >= 1 && usedBitsInLastByte <= 8;
+}
+
+template <class DataBlock>
+bool DataReplays(const DataBlock& b) {
+    return !b.bytes.empty() && BitsUsed(b.usedBitsInLastByte) && b.zeroPulse != 0 &&
+           b.onePulse != 0;
+}
+
+bool Replays(const BlockBody& body) {
+    return std::visit(
+        Overloaded{
+            [](const RomBlock& b) { return !b.bytes.empty(); },
+            [](const TurboBlock& b) { return DataReplays(b); },
+            [](const PureData& b) { return DataReplays(b); },
+            [](const PureTone& b) { return b.pulse != 0 && b.count != 0; },
+            [](const PulseRun& b) { return !b.pulses.empty(); },
+            [](const DirectRecording& b) {
+                return !b.samples.empty() && BitsUsed(b.usedBitsInLastByte) &&
+                       b.tStatesPerSample != 0;
+            },
+            [](const Pause&) { return true; },
+            // Only read from an image, or listed as an error row: never a decoded stretch.
+            [](const ReadFailure&) { return false; },
+            [](const KeptTzxBlock&) { return false; },
+        },
+        body);
+}
+
+void CheckStretch(const TapeItem& item) {
+    if (!Replays(item.body) || !item.span.Known() || item.span.sampleCount < 0) {
+        Fail();
     }
 }
 
@@ -78,7 +80,7 @@ public:
         if (length <= 0 || !XorsToZero(bytes, length)) {
             Fail();
         }
-        blocks.emplace_back(length, bytes);
+        blocks.push_back({RomBlock{std::vector<uint8_t>(bytes, bytes + length)}, {}, {}});
         romLengths.push_back(length);
     }
     bool ListErrors() const override { return true; }
@@ -91,12 +93,12 @@ public:
     void AddErrorSnapshot(const SignalSnapshot&) override {}
     void RefreshSignal() override {}
     void DebugOutput(const char*) override {}
-    void AddTimedBlock(const TimedBlock& block) override {
-        CheckStretch(block);
-        blocks.emplace_back(block);
+    void AddTimedBlock(const TapeItem& item) override {
+        CheckStretch(item);
+        blocks.push_back({item.body, {}, {}});
     }
 
-    std::vector<TapeBlock> blocks;
+    std::vector<TapeItem> blocks;
     std::vector<int32_t> romLengths;  // of the blocks listed through AddBlock
 };
 
@@ -132,7 +134,7 @@ void CheckBlocksFitTheSignal(const CCheckingOwner& owner, const DecoderSettings&
     }
 }
 
-void CheckStoredAsListed(const std::vector<TapeBlock>& blocks) {
+void CheckStoredAsListed(const std::vector<TapeItem>& blocks) {
     if (FindUnstorableBlock(blocks, TapeLayout::Tzx)) {
         Fail();
     }

@@ -5,37 +5,40 @@
 #include <string>
 #include <vector>
 
+#include "model/TapeItem.h"
 #include "tape/TapeImageWriter.h"
 
 namespace {
-TapeBlock Header(uint8_t type) {
+TapeItem Item(BlockBody body) {
+    return {std::move(body), {}, {}};
+}
+
+TapeItem Header(uint8_t type) {
     std::vector<uint8_t> bytes(19, ' ');
     bytes[0] = 0x00;
     bytes[1] = type;
     bytes[12] = 6;
     bytes[13] = 0;
     bytes[18] = 0x12;
-    return TapeBlock(19, bytes.data());
+    return Item(RomBlock{bytes});
 }
 
-TapeBlock Data(size_t length) {
+TapeItem Data(size_t length) {
     std::vector<uint8_t> bytes(length, 0x55);
     bytes[0] = 0xFF;
-    return TapeBlock(static_cast<int32_t>(length), bytes.data());
+    return Item(RomBlock{bytes});
 }
 
 // A stretch of every kind, with timings unlike the ROM's.
-std::vector<TapeBlock> Stretches() {
+std::vector<TapeItem> Stretches() {
     const std::vector<uint8_t> bytes = {0xFF, 1, 2, 3, 0xFF};
     // Every field named: clang warns of aggregates that leave some out.
-    const BlockTiming turbo{1500, 300, 400, 450, 500, 1000, 6, 20, 79};
-    return {
-        TapeBlock(TimedBlock{BlockKind::Turbo, turbo, bytes, {}}),
-        TapeBlock(TimedBlock{BlockKind::PureTone, {.pilotPulse = 1200, .pilotCount = 40}, {}, {}}),
-        TapeBlock(TimedBlock{BlockKind::PulseSequence, {}, {}, {300, 301, 302}}),
-        TapeBlock(TimedBlock{BlockKind::PureData, {.zeroPulse = 450, .onePulse = 900}, bytes, {}}),
-        TapeBlock(TimedBlock{BlockKind::DirectRecording, {.usedBitsInLastByte = 3}, bytes, {}}),
-        TapeBlock(TimedBlock{BlockKind::Pause, {.pauseMs = 2500}, {}, {}})};
+    return {Item(TurboBlock{1500, 300, 400, 450, 500, 1000, 6, 20, bytes}),
+            Item(PureTone{1200, 40}),
+            Item(PulseRun{{300, 301, 302}}),
+            Item(PureData{450, 900, 8, 1000, bytes}),
+            Item(DirectRecording{79, 3, 1000, bytes}),
+            Item(Pause{2500})};
 }
 
 void Write(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
@@ -90,14 +93,13 @@ constexpr size_t kLongestInput = 65536;
 std::vector<uint8_t> LargeTzx() {
     std::vector<uint8_t> bytes(12000, 0x33);
     bytes[0] = 0xFF;
-    const BlockTiming turbo{1500, 300, 400, 450, 500, 1000, 6, 20, 79};
-    std::vector<TapeBlock> blocks = {Header(3)};
-    blocks.emplace_back(TimedBlock{BlockKind::Turbo, turbo, bytes, {}});
-    blocks.emplace_back(TimedBlock{BlockKind::PureData, {.usedBitsInLastByte = 5}, bytes, {}});
-    blocks.emplace_back(TimedBlock{BlockKind::DirectRecording, {}, bytes, {}});
-    blocks.emplace_back(TimedBlock{BlockKind::PureTone, {.pilotCount = 200000}, {}, {}});
-    blocks.emplace_back(
-        TimedBlock{BlockKind::PulseSequence, {}, {}, std::vector<uint16_t>(600, 700)});
+    const std::vector<TapeItem> blocks = {
+        Header(3),
+        Item(TurboBlock{1500, 300, 400, 450, 500, 1000, 6, 20, bytes}),
+        Item(PureData{855, 1710, 5, 1000, bytes}),
+        Item(DirectRecording{79, 8, 1000, bytes}),
+        Item(PureTone{2168, 200000}),
+        Item(PulseRun{std::vector<uint16_t>(600, 700)})};
     std::vector<uint8_t> image = EncodeTapeImage(TapeLayout::Tzx, blocks);
     const std::vector<uint8_t> others = TzxOtherBlocks();
     image.insert(image.end(), others.begin() + 10, others.end());
@@ -115,7 +117,7 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path dir = argv[1];
     std::filesystem::create_directories(dir);
-    const std::vector<TapeBlock> blocks = {Header(0), Data(8), Header(3), Data(40), Data(1)};
+    const std::vector<TapeItem> blocks = {Header(0), Data(8), Header(3), Data(40), Data(1)};
     Write(dir / "blocks.tap", EncodeTapeImage(TapeLayout::Tap, blocks));
     Write(dir / "blocks.tzx", EncodeTapeImage(TapeLayout::Tzx, blocks));
     Write(dir / "other.tzx", TzxOtherBlocks());

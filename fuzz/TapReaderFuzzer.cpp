@@ -4,17 +4,19 @@
 #include <cstdint>
 #include <cstring>
 
+#include "model/BlockFacts.h"
 #include "tape/TapeImageReader.h"
 #include "tape/TapeImageWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TapeImage image = ParseTapImage(data, size, "fuzz");
     size_t total = 0;
-    for (const TapeBlock& block : image.blocks) {
-        if (block.Length() <= 0 || block.Length() > 0xFFFF) {
+    for (const TapeItem& block : image.blocks) {
+        const int32_t length = PayloadLength(block.body);
+        if (length <= 0 || length > 0xFFFF) {
             __builtin_trap();
         }
-        total += static_cast<size_t>(block.Length());
+        total += static_cast<size_t>(length);
     }
     if (total > size || (image.outcome != TapeReadOutcome::Complete && image.messages.empty())) {
         __builtin_trap();

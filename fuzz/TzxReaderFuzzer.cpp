@@ -7,13 +7,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/BlockFacts.h"
 #include "tape/TapeImageReader.h"
 #include "tape/TapeImageWriter.h"
 
 namespace {
 constexpr uint8_t kHeader[] = {'Z', 'X', 'T', 'a', 'p', 'e', '!', 0x1A, 1, 20};
 
-void CheckRoundTrip(const std::vector<TapeBlock>& blocks) {
+void CheckRoundTrip(const std::vector<TapeItem>& blocks) {
     if (FindUnstorableBlock(blocks, TapeLayout::Tzx)) {
         return;
     }
@@ -29,7 +30,7 @@ void CheckRoundTrip(const std::vector<TapeBlock>& blocks) {
     const std::vector<uint8_t> tap = EncodeTapeImage(TapeLayout::Tap, blocks);
     const TapeImage data = ParseTapImage(tap.data(), tap.size(), "tap");
     const auto kept = std::count_if(blocks.begin(), blocks.end(),
-                                    [](const TapeBlock& block) { return block.HoldsData(); });
+                                    [](const TapeItem& block) { return HoldsData(block.body); });
     if (data.blocks.size() != static_cast<size_t>(kept)) {
         __builtin_trap();
     }
@@ -61,11 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file.insert(file.end(), data, data + size);
     const TapeImage image = ParseTzxImage(file.data(), file.size(), "fuzz");
     size_t total = 0;
-    for (const TapeBlock& block : image.blocks) {
-        if (block.HoldsData() ? block.Length() <= 0 : block.Length() < 0) {
+    for (const TapeItem& block : image.blocks) {
+        const int32_t length = PayloadLength(block.body);
+        if (HoldsData(block.body) ? length <= 0 : length < 0) {
             __builtin_trap();
         }
-        total += static_cast<size_t>(block.Length());
+        total += static_cast<size_t>(length);
     }
     if (total > file.size() ||
         (image.outcome != TapeReadOutcome::Complete && image.messages.empty())) {

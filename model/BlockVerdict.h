@@ -3,13 +3,14 @@
 #include <cstdint>
 
 // How a block came out of the decoder. Only a Loaded or Mended block is what a loader would have
-// read; a ChecksumFailed block is kept (archive mode) so that nothing read is lost, after the
-// read failure that reports it.
+// read; a ChecksumFailed or Unconfirmed block is kept (archive mode) so that nothing read is
+// lost, after the read failure that reports it.
 struct BlockVerdict {
     enum class Outcome : uint8_t {
         Loaded,          // read whole; its bytes XOR to zero
         Mended,          // read with frayed edges and mended (see the counts below)
         ChecksumFailed,  // read, but its bytes do not XOR to zero
+        Unconfirmed,     // data read without the leader and sync that tell where its bits begin
     };
 
     Outcome outcome = Outcome::Loaded;
@@ -17,7 +18,7 @@ struct BlockVerdict {
     int32_t restoredBits = 0;
     int32_t strayBits = 0;
 
-    bool Trusted() const { return outcome != Outcome::ChecksumFailed; }
+    bool Trusted() const { return outcome == Outcome::Loaded || outcome == Outcome::Mended; }
 
     friend bool operator==(const BlockVerdict&, const BlockVerdict&) = default;
 };

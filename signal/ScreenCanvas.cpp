@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "model/BlockFacts.h"
 #include "tape/ScreenPicture.h"
 
 CScreenCanvas::CScreenCanvas(QWidget* box) : QWidget(box) {
@@ -10,13 +11,13 @@ CScreenCanvas::CScreenCanvas(QWidget* box) : QWidget(box) {
     show();  // a child made after its window was shown stays hidden otherwise
 }
 
-void CScreenCanvas::Draw(const TapeBlock& screenBlock) {
-    if (!screenBlock.IsScreen()) {
+void CScreenCanvas::Draw(const BlockBody& screenBlock) {
+    if (!IsScreen(screenBlock)) {
         m_picture = QImage();
         update();
         return;
     }
-    const std::vector<Rgb> picture = ScreenPicture(screenBlock.Bytes());
+    const std::vector<Rgb> picture = ScreenPicture(DataBytes(screenBlock)->data());
     m_picture = QImage(kScreenWidth, kScreenHeight, QImage::Format_RGB32);
     for (int y = 0; y < kScreenHeight; ++y) {
         auto* line = reinterpret_cast<QRgb*>(m_picture.scanLine(y));

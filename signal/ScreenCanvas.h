@@ -3,7 +3,7 @@
 #include <QImage>
 #include <QWidget>
 
-#include "tape/TapeBlock.h"
+#include "model/BlockBody.h"
 
 // Shows a SCREEN$ block as the Spectrum drew it, 256 x 192 pixels unscaled, with its top-left
 // pixel at (8, 15) of its parent group box. The picture is kept, so it survives being covered.
@@ -18,7 +18,7 @@ public:
 
     // Makes the picture from a screen block (6914 bytes, flag 0xFF) and repaints; any other block
     // clears it.
-    void Draw(const TapeBlock& screenBlock);
+    void Draw(const BlockBody& screenBlock);
     bool HasPicture() const { return !m_picture.isNull(); }
 
 protected:

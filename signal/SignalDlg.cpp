@@ -388,8 +388,8 @@ void CSignalDlg::RefreshScreensPage() {
     const int32_t position = m_pMainDlg->FindScreenItem(m_screenIndex);
     if (position != -1) {
         if (m_redrawScreen) {
-            const TapeBlock copy = m_pMainDlg->GetBlockCopy(m_pMainDlg->GetItemData(position));
-            CanvasOf<CScreenCanvas>(m_pScreenBox)->Draw(copy);
+            const TapeItem copy = m_pMainDlg->GetBlockCopy(m_pMainDlg->GetItemData(position));
+            CanvasOf<CScreenCanvas>(m_pScreenBox)->Draw(copy.body);
         }
         m_redrawScreen = false;
     }

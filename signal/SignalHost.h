@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "decoder/core/DecoderSettings.h"
-#include "tape/TapeBlock.h"
+#include "model/TapeItem.h"
 
 // What the Signal window needs of the main window that owns it: the decoder's settings for
 // the drawings and the screen queries of the block list. The main window implements it; tests and
@@ -21,5 +21,5 @@ public:
     // The item value of the entry at a list position: a store index, or -1 for an error entry.
     virtual int32_t GetItemData(int32_t position) const = 0;
     // An independent copy of the block at a store index.
-    virtual TapeBlock GetBlockCopy(int32_t storeIndex) const = 0;
+    virtual TapeItem GetBlockCopy(int32_t storeIndex) const = 0;
 };

@@ -5,10 +5,10 @@
 #include "tape/TzxBlockCodec.h"
 
 namespace {
-constexpr int32_t kTypeIndex = 1;
-constexpr int32_t kNameIndex = 2;
-constexpr int32_t kNameLength = 10;
-constexpr int32_t kExpectedIndex = 12;
+constexpr int32_t kTypeIndex = spectrum::kHeaderTypeOffset;
+constexpr int32_t kNameIndex = spectrum::kHeaderNameOffset;
+constexpr int32_t kNameLength = spectrum::kHeaderNameLength;
+constexpr int32_t kExpectedIndex = spectrum::kHeaderDataLengthOffset;
 
 std::string HexByte(int value) {
     char text[8];
@@ -70,81 +70,93 @@ std::string Pair(int first, int second) {
     return std::to_string(first) + "/" + std::to_string(second);
 }
 
-// The T-states clock of the timings, for a recording's sample rate and length.
-constexpr double kClockHz = 3500000.0;
-
-std::string DirectRecordingTiming(const TapeBlock& block) {
-    const BlockTiming t = block.Timing();
-    const int64_t samples = int64_t{block.Length()} * 8 - (8 - t.usedBitsInLastByte);
-    const double seconds = static_cast<double>(samples) * t.tStatesPerSample / kClockHz;
+std::string DirectRecordingTiming(const DirectRecording& block) {
+    const int64_t samples =
+        int64_t{static_cast<int64_t>(block.samples.size())} * 8 - (8 - block.usedBitsInLastByte);
+    const double seconds =
+        static_cast<double>(samples) * block.tStatesPerSample / spectrum::kClockHz;
     char text[64];
     std::snprintf(text, sizeof text, "%lld samples, %d T each, %.2f s",
-                  static_cast<long long>(samples), t.tStatesPerSample, seconds);
+                  static_cast<long long>(samples), block.tStatesPerSample, seconds);
     return text;
 }
 
 // A TZX block kept as read: its ID, its type's name and its size after the ID byte.
-std::string RawTzxDescription(const TapeBlock& block) {
-    const uint8_t id = block.Bytes()[0];
+std::string KeptTzxDescription(const KeptTzxBlock& block) {
+    const uint8_t id = block.bytes[0];
     const TzxBlockType* type = FindTzxBlockType(id);
     return "0x" + HexByte(id) + " " + (type != nullptr ? type->name : "unknown type") + ", " +
-           std::to_string(block.Length() - 1) + " bytes";
+           std::to_string(block.bytes.size() - 1) + " bytes";
 }
 
-BlockEntry DescribeStretch(const TapeBlock& block) {
-    const BlockTiming t = block.Timing();
-    switch (block.Kind()) {
-        case BlockKind::PureTone:
-            return {"tone", "", "",
-                    std::to_string(t.pilotCount) + " x " + std::to_string(t.pilotPulse), ""};
-        case BlockKind::PulseSequence:
-            return {"pulses", "", "", std::to_string(block.PulseCount()) + " pulses", ""};
-        case BlockKind::DirectRecording:
-            return {"direct", "", "", DirectRecordingTiming(block), ""};
-        case BlockKind::RawTzx:
-            return {"tzx", "", "", RawTzxDescription(block), ""};
-        case BlockKind::Pause:
-        case BlockKind::Standard:
-        case BlockKind::Turbo:
-        case BlockKind::PureData:
-            break;
-    }
-    return {"pause", "", "", std::to_string(t.pauseMs) + " ms", ""};
+std::string BitTiming(uint16_t zeroPulse, uint16_t onePulse) {
+    return "bits " + Pair(zeroPulse, onePulse);
 }
 
-std::string BitTiming(const BlockTiming& t) {
-    return "bits " + Pair(t.zeroPulse, t.onePulse);
-}
-
-std::string TurboTiming(const BlockTiming& t) {
+std::string TurboTiming(const TurboBlock& t) {
     return "pilot " + std::to_string(t.pilotCount) + " x " + std::to_string(t.pilotPulse) +
-           ", sync " + Pair(t.sync1, t.sync2) + ", " + BitTiming(t);
+           ", sync " + Pair(t.sync1, t.sync2) + ", " + BitTiming(t.zeroPulse, t.onePulse);
 }
-}  // namespace
 
-BlockEntry DescribeBlock(const TapeBlock& block) {
-    if (!block.HoldsData()) {
-        return DescribeStretch(block);
-    }
+// A data block shows its flag and its length without flag and checksum.
+BlockEntry DataEntry(const std::vector<uint8_t>& bytes) {
     BlockEntry entry;
     // An empty block has no flag byte to show.
-    if (block.Length() > 0) {
-        entry.sync = HexByte(block.Bytes()[0]);
+    if (!bytes.empty()) {
+        entry.sync = HexByte(bytes[0]);
     }
-    entry.length = std::to_string(block.Length() - 2);
-    if (block.IsHeader()) {
-        const uint8_t* bytes = block.Bytes();
+    entry.length = std::to_string(static_cast<int32_t>(bytes.size()) - 2);
+    return entry;
+}
+
+BlockEntry RomEntry(const RomBlock& block) {
+    BlockEntry entry = DataEntry(block.bytes);
+    if (block.bytes.size() == spectrum::kHeaderLength && block.bytes[0] == spectrum::kHeaderFlag) {
+        const uint8_t* bytes = block.bytes.data();
         entry.type = HeaderTypeWord(bytes[kTypeIndex]);
         entry.name = HeaderName(bytes);
         entry.expected = std::to_string(AnnouncedLength(bytes));
-    } else if (block.Kind() == BlockKind::Turbo) {
-        entry.type = "turbo";
-        entry.name = TurboTiming(block.Timing());
-    } else if (block.Kind() == BlockKind::PureData) {
-        entry.type = "data";
-        entry.name = BitTiming(block.Timing());
     }
     return entry;
+}
+}  // namespace
+
+BlockEntry DescribeBlock(const BlockBody& block) {
+    return std::visit(
+        Overloaded{
+            [](const RomBlock& b) { return RomEntry(b); },
+            [](const TurboBlock& b) {
+                BlockEntry entry = DataEntry(b.bytes);
+                entry.type = "turbo";
+                entry.name = TurboTiming(b);
+                return entry;
+            },
+            [](const PureData& b) {
+                BlockEntry entry = DataEntry(b.bytes);
+                entry.type = "data";
+                entry.name = BitTiming(b.zeroPulse, b.onePulse);
+                return entry;
+            },
+            [](const PureTone& b) {
+                return BlockEntry{"tone", "", "",
+                                  std::to_string(b.count) + " x " + std::to_string(b.pulse), ""};
+            },
+            [](const PulseRun& b) {
+                return BlockEntry{"pulses", "", "", std::to_string(b.pulses.size()) + " pulses",
+                                  ""};
+            },
+            [](const DirectRecording& b) {
+                return BlockEntry{"direct", "", "", DirectRecordingTiming(b), ""};
+            },
+            [](const Pause& b) {
+                return BlockEntry{"pause", "", "", std::to_string(b.ms) + " ms", ""};
+            },
+            [](const KeptTzxBlock& b) {
+                return BlockEntry{"tzx", "", "", KeptTzxDescription(b), ""};
+            },
+            [](const ReadFailure& b) { return DescribeReadError(b.bytesRead, b.firstByte); },
+        },
+        block);
 }
 
 BlockEntry DescribeReadError(int32_t bytesRead, int32_t firstByte) {

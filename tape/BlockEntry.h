@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "tape/TapeBlock.h"
+#include "model/BlockBody.h"
 
 // The five texts of one row of the block list: Type, Sync, Length, Name, Expected.
 struct BlockEntry {
@@ -20,8 +20,9 @@ struct BlockEntry {
 // length without flag and checksum, and a header's type, name and announced length. Every other
 // kind names itself in Type ("turbo", "data", "tone", "pulses", "direct", "pause") and shows its
 // timing in T-states in Name; Turbo and PureData blocks show Sync and Length as ROM blocks do. A
-// TZX block kept as read shows "tzx" and, in Name, its ID, type and size.
-BlockEntry DescribeBlock(const TapeBlock& block);
+// TZX block kept as read shows "tzx" and, in Name, its ID, type and size; a read failure the
+// texts of DescribeReadError.
+BlockEntry DescribeBlock(const BlockBody& block);
 // The texts of an error entry after a read error: bytesRead bytes read, firstByte the first of
 // them or -1 when none was read.
 BlockEntry DescribeReadError(int32_t bytesRead, int32_t firstByte);

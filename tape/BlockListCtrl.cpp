@@ -139,8 +139,8 @@ void CBlockListCtrl::AddBlock(int32_t length, const uint8_t* bytes) {
     emit BlocksChanged();
 }
 
-void CBlockListCtrl::AddTimedBlock(const TimedBlock& block) {
-    m_model.AddTimedBlock(block);
+void CBlockListCtrl::AddItem(TapeItem item) {
+    m_model.AddItem(std::move(item));
     m_table.RowsChanged(m_model.GetItemCount() - 1);
     ShowLastRow();
     emit BlocksChanged();

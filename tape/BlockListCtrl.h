@@ -32,8 +32,9 @@ public:
 
     // Appends a block row at the end, scrolled into view; the selection and the focus stay.
     void AddBlock(int32_t length, const uint8_t* bytes);
-    // The same for a stretch of any kind with its timing, as the archive decoder reports it.
-    void AddTimedBlock(const TimedBlock& block);
+    // The same for a block of any kind with its span and verdict, as the archive decoder reports
+    // it.
+    void AddItem(TapeItem item);
     // Appends an error row with the given texts.
     void AddErrorEntry(const BlockEntry& entry);
     // The model's moves; the list takes the keyboard focus unless nothing could move.

@@ -6,9 +6,9 @@
 #include <optional>
 #include <vector>
 
+#include "model/TapeItem.h"
 #include "tape/BlockEntry.h"
 #include "tape/BlockListModel.h"
-#include "tape/TapeBlock.h"
 
 // Undo and redo of the user's edits of a block list: deletes and moves. Rows that arrive after an
 // edit (blocks decoded or loaded, read errors) are only ever appended, so they stay where they are
@@ -39,8 +39,8 @@ private:
     struct RemovedRow {
         int32_t position = 0;
         ListEntry entry;
-        std::optional<TapeBlock> block;  // at store index entry.itemValue
-        BlockEntry errorTexts;           // at entry.errorIndex, for an error row
+        std::optional<TapeItem> block;  // at store index entry.itemValue
+        BlockEntry errorTexts;          // at entry.errorIndex, for an error row
     };
     // One edit: the rows a delete took, or the order of the rows that a move changed, from
     // position orderFrom on, before and after it.

@@ -3,18 +3,19 @@
 #include <algorithm>
 #include <new>
 
+#include "model/BlockFacts.h"
 #include "tape/TapeImageWriter.h"
 
 void CBlockListModel::AddBlock(int32_t length, const uint8_t* bytes) {
-    AddTapeBlock(TapeBlock(length, bytes));
+    std::vector<uint8_t> copy;
+    if (length > 0 && bytes != nullptr) {
+        copy.assign(bytes, bytes + length);
+    }
+    AddItem({RomBlock{std::move(copy)}, {}, {}});
 }
 
-void CBlockListModel::AddTimedBlock(const TimedBlock& block) {
-    AddTapeBlock(TapeBlock(block));
-}
-
-void CBlockListModel::AddTapeBlock(TapeBlock block) {
-    m_blocks.push_back(std::move(block));
+void CBlockListModel::AddItem(TapeItem item) {
+    m_blocks.push_back(std::move(item));
     const int32_t index = static_cast<int32_t>(m_blocks.size()) - 1;
     m_entries.push_back({index, -1, false});
 }
@@ -29,7 +30,7 @@ BlockEntry CBlockListModel::GetTexts(int32_t position) const {
     if (entry.itemValue == kErrorItem) {
         return m_errorTexts.at(entry.errorIndex);
     }
-    return DescribeBlock(m_blocks.at(entry.itemValue));
+    return DescribeBlock(m_blocks.at(entry.itemValue).body);
 }
 
 bool CBlockListModel::AnySelected() const {
@@ -37,9 +38,9 @@ bool CBlockListModel::AnySelected() const {
                        [](const ListEntry& entry) { return entry.selected; });
 }
 
-std::vector<TapeBlock> CBlockListModel::GetBlocksToSave() const {
+std::vector<TapeItem> CBlockListModel::GetBlocksToSave() const {
     const bool onlySelected = AnySelected();
-    std::vector<TapeBlock> blocks;
+    std::vector<TapeItem> blocks;
     for (const ListEntry& entry : m_entries) {
         if (entry.itemValue != kErrorItem && (entry.selected || !onlySelected)) {
             blocks.push_back(m_blocks[static_cast<size_t>(entry.itemValue)]);
@@ -59,8 +60,8 @@ TapeLoadReport CBlockListModel::LoadTapeFile(const std::string& path) {
     try {
         m_blocks.reserve(blocksBefore + image.blocks.size());
         m_entries.reserve(entriesBefore + image.blocks.size());
-        for (TapeBlock& block : image.blocks) {
-            AddTapeBlock(std::move(block));
+        for (TapeItem& block : image.blocks) {
+            AddItem(std::move(block));
         }
     } catch (const std::bad_alloc&) {
         m_blocks.resize(blocksBefore);
@@ -142,7 +143,7 @@ bool CBlockListModel::IsScreenItem(int32_t position) const {
         return false;
     }
     const int32_t itemValue = m_entries[static_cast<size_t>(position)].itemValue;
-    return itemValue >= 0 && m_blocks[static_cast<size_t>(itemValue)].IsScreen();
+    return itemValue >= 0 && IsScreen(m_blocks[static_cast<size_t>(itemValue)].body);
 }
 
 int32_t CBlockListModel::CountScreens() const {
@@ -163,7 +164,7 @@ int32_t CBlockListModel::FindScreenItem(int32_t n) const {
     return -1;
 }
 
-const TapeBlock* CBlockListModel::GetBlockAt(int32_t position) const {
+const TapeItem* CBlockListModel::GetBlockAt(int32_t position) const {
     if (position < 0 || position >= GetItemCount()) {
         return nullptr;
     }
@@ -171,7 +172,7 @@ const TapeBlock* CBlockListModel::GetBlockAt(int32_t position) const {
     return item == kErrorItem ? nullptr : &m_blocks.at(static_cast<size_t>(item));
 }
 
-std::optional<TapeBlock> CBlockListModel::GetBlockCopy(int32_t index) const {
+std::optional<TapeItem> CBlockListModel::GetBlockCopy(int32_t index) const {
     if (index < 0 || index >= static_cast<int32_t>(m_blocks.size())) {
         return std::nullopt;
     }

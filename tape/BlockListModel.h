@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "model/TapeItem.h"
 #include "tape/BlockEntry.h"
-#include "tape/TapeBlock.h"
 #include "tape/TapeImageReader.h"
 
 // One row of the block list: its item value (the store index of its block, or kErrorItem for an
@@ -34,11 +34,11 @@ class CBlockListModel {
 public:
     static constexpr int32_t kErrorItem = -1;
 
-    // Copies the block into the store and appends its row, unselected, at the end of the list.
+    // Copies the block, a RomBlock with the usual second of silence after it, into the store and
+    // appends its row, unselected, at the end of the list.
     void AddBlock(int32_t length, const uint8_t* bytes);
-    // The same for a stretch of any kind with its timing.
-    void AddTimedBlock(const TimedBlock& block);
-    void AddTapeBlock(TapeBlock block);
+    // The same for a block of any kind with its span and verdict.
+    void AddItem(TapeItem item);
     // Appends an error row (no block) with the given texts.
     void AddErrorEntry(const BlockEntry& texts);
 
@@ -46,14 +46,14 @@ public:
     const ListEntry& GetEntry(int32_t position) const { return m_entries.at(position); }
     // The five texts the row shows.
     BlockEntry GetTexts(int32_t position) const;
-    const std::vector<TapeBlock>& GetBlocks() const { return m_blocks; }
+    const std::vector<TapeItem>& GetBlocks() const { return m_blocks; }
     void SetSelected(int32_t position, bool selected) {
         m_entries.at(position).selected = selected;
     }
 
     // The blocks that saving writes: those of the selected rows if any row is selected, else of
     // all rows; in row order; error rows pass.
-    std::vector<TapeBlock> GetBlocksToSave() const;
+    std::vector<TapeItem> GetBlocksToSave() const;
     // Writes GetBlocksToSave() in the layout the path's extension picks. A message on failure.
     std::optional<std::string> SaveTapeFile(const std::string& path) const;
     // Appends every block of the image after the rows already there. When the blocks do not fit
@@ -74,9 +74,9 @@ public:
     // Row position of the n-th screen row counted from 0 in row order, or -1.
     int32_t FindScreenItem(int32_t n) const;
     // An independent copy of the block at the store index; nothing for an index outside the store.
-    std::optional<TapeBlock> GetBlockCopy(int32_t index) const;
+    std::optional<TapeItem> GetBlockCopy(int32_t index) const;
     // The block of the row at `position`, or nullptr for an error row (or no such row).
-    const TapeBlock* GetBlockAt(int32_t position) const;
+    const TapeItem* GetBlockAt(int32_t position) const;
 
 private:
     // Undo and redo put rows and blocks back where they were.
@@ -87,7 +87,7 @@ private:
     void RemoveErrorTexts(int32_t index);
     bool AnySelected() const;
 
-    std::vector<TapeBlock> m_blocks;
+    std::vector<TapeItem> m_blocks;
     std::vector<ListEntry> m_entries;
     std::vector<BlockEntry> m_errorTexts;
 };

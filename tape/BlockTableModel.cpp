@@ -58,12 +58,17 @@ QVariant CBlockTableModel::data(const QModelIndex& index, int role) const {
 }
 
 QString CBlockTableModel::PlaceOnTape(int row) const {
-    const TapeBlock* block = m_rows.GetBlockAt(row);
+    const TapeItem* block = m_rows.GetBlockAt(row);
     if (block == nullptr) {
         return {};
     }
-    return QString::fromStdString("Starts at " + TapeClock(TapeSeconds(m_rows, row)) + ", plays " +
-                                  TapeClock(BlockSeconds(*block)));
+    std::string place = "Starts at " + TapeClock(TapeSeconds(m_rows, row)) + ", plays " +
+                        TapeClock(BlockSeconds(block->body));
+    // A block read from a recording also tells where in it, so that it can be found there.
+    if (block->span.Known()) {
+        place += ", read at " + TapeClock(block->span.StartSeconds()) + " of the recording";
+    }
+    return QString::fromStdString(place);
 }
 
 QVariant CBlockTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

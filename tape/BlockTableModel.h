@@ -28,7 +28,8 @@ public:
     static int ColumnWidth(int column);
 
 private:
-    // Where a block row lies on the tape as replayed, for its tool tip; empty for an error row.
+    // Where a block row lies on the tape as replayed (and in the recording it was read from), for
+    // its tool tip; empty for an error row.
     QString PlaceOnTape(int row) const;
 
     const CBlockListModel& m_rows;

@@ -2,9 +2,11 @@
 
 #include <cstddef>
 
+#include "model/SpectrumConstants.h"
+
 namespace {
-constexpr int32_t kFirstPixelIndex = 1;
-constexpr int32_t kFirstAttributeIndex = 6145;
+constexpr int32_t kFirstPixelIndex = 1;  // after the flag byte
+constexpr int32_t kFirstAttributeIndex = kFirstPixelIndex + spectrum::kScreenPixelBytes;
 constexpr int kBytesPerPixelRow = 32;
 constexpr int kColourMask = 0x07;
 constexpr int kPaperShift = 3;

@@ -139,36 +139,35 @@ size_t CountTzxBlocks(const uint8_t* data, size_t size) {
     return count;
 }
 
-// A pulse sequence longer than one 0x13 block holds is written as full blocks and a rest.
-bool ContinuesPulses(const std::vector<TapeBlock>& blocks, const TapeBlock& next) {
-    return next.Kind() == BlockKind::PulseSequence && !blocks.empty() &&
-           blocks.back().Kind() == BlockKind::PulseSequence &&
-           blocks.back().PulseCount() % static_cast<int32_t>(kMaxTzxPulsesPerBlock) == 0;
-}
-
-// So is a tone longer than one 0x12 block holds; the joined count stays far inside 32 bits.
+// A pulse sequence longer than one 0x13 block holds is written as full blocks and a rest; so is
+// a tone longer than one 0x12 block holds, whose joined count stays far inside 32 bits. True when
+// `next` was joined to the last block.
 constexpr uint64_t kMaxJoinedTonePulses = uint64_t{kMaxTzxTonePulses} * kMaxTzxTonePulses;
 
-bool ContinuesTone(const std::vector<TapeBlock>& blocks, const TapeBlock& next) {
-    if (next.Kind() != BlockKind::PureTone || blocks.empty() ||
-        blocks.back().Kind() != BlockKind::PureTone) {
+bool JoinContinued(std::vector<TapeItem>& blocks, const BlockBody& next) {
+    if (blocks.empty()) {
         return false;
     }
-    const BlockTiming before = blocks.back().Timing();
-    const BlockTiming more = next.Timing();
-    return before.pilotPulse == more.pilotPulse && more.pilotCount > 0 && before.pilotCount > 0 &&
-           before.pilotCount % kMaxTzxTonePulses == 0 &&
-           uint64_t{before.pilotCount} + more.pilotCount <= kMaxJoinedTonePulses;
-}
-
-void Join(TapeBlock& stretch, const TapeBlock& more) {
-    TimedBlock joined = stretch.ToTimedBlock();
-    const std::vector<uint16_t> pulses = more.Pulses();
-    joined.pulses.insert(joined.pulses.end(), pulses.begin(), pulses.end());
-    if (stretch.Kind() == BlockKind::PureTone) {
-        joined.timing.pilotCount += more.Timing().pilotCount;
+    BlockBody& last = blocks.back().body;
+    if (auto* run = std::get_if<PulseRun>(&last)) {
+        const auto* more = std::get_if<PulseRun>(&next);
+        if (more == nullptr || run->pulses.size() % kMaxTzxPulsesPerBlock != 0) {
+            return false;
+        }
+        run->pulses.insert(run->pulses.end(), more->pulses.begin(), more->pulses.end());
+        return true;
     }
-    stretch = TapeBlock(joined);
+    if (auto* tone = std::get_if<PureTone>(&last)) {
+        const auto* more = std::get_if<PureTone>(&next);
+        if (more == nullptr || tone->pulse != more->pulse || more->count == 0 || tone->count == 0 ||
+            tone->count % kMaxTzxTonePulses != 0 ||
+            uint64_t{tone->count} + more->count > kMaxJoinedTonePulses) {
+            return false;
+        }
+        tone->count += more->count;
+        return true;
+    }
+    return false;
 }
 
 // The first block whose timing cannot be replayed, and how many there are.
@@ -284,7 +283,8 @@ TapeImage ParseTapImage(const uint8_t* data, size_t size, const std::string& nam
             ReportTapCut(image, name, record, size - position, length, nothingRead);
             break;
         }
-        image.blocks.emplace_back(static_cast<int32_t>(length), data + position);
+        image.blocks.emplace_back().body.emplace<RomBlock>().bytes.assign(data + position,
+                                                                          data + position + length);
         position += length;
     }
     ReportEmptyRecords(image, name, emptyRecords);
@@ -317,14 +317,12 @@ TapeImage ParseTzxImage(const uint8_t* data, size_t size, const std::string& nam
         if (FindTzxBlockType(id) == nullptr) {
             ++unknown[id];
         }
-        if (ContinuesPulses(image.blocks, read.block) || ContinuesTone(image.blocks, read.block)) {
-            Join(image.blocks.back(), read.block);
-        } else {
+        if (!JoinContinued(image.blocks, read.block)) {
             if (read.problem && timingProblems.count++ == 0) {
                 timingProblems.first = "TZX block " + std::to_string(blockNumber) + " (ID " +
                                        Hex(id) + "), " + *read.problem;
             }
-            image.blocks.push_back(std::move(read.block));
+            image.blocks.push_back({std::move(read.block), {}, {}});
         }
         position += static_cast<size_t>(span.totalSize);
     }

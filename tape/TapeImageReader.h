@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tape/TapeBlock.h"
+#include "model/TapeItem.h"
 
 // How much of a tape image could be read.
 enum class TapeReadOutcome {
@@ -27,7 +27,7 @@ struct TapeMessage {
 
 // The blocks of a tape image in file order, and what the user should be told about the file.
 struct TapeImage {
-    std::vector<TapeBlock> blocks;
+    std::vector<TapeItem> blocks;
     // Each message names the file; the GUI logs notes and shows problems, the CLI prints both
     // to standard error.
     std::vector<TapeMessage> messages;
@@ -37,13 +37,13 @@ struct TapeImage {
 // Files larger than this are refused before they are read: far beyond any real tape.
 constexpr size_t kMaxTapeImageSize = size_t{64} << 20;
 // The memory one loaded block costs besides its bytes: the block, its allocation, its list row.
-constexpr size_t kMemoryPerBlock = 96;
+constexpr size_t kMemoryPerBlock = sizeof(TapeItem) + 32;
 // What loading one image may take: a gigabyte, or a quarter of the machine's memory if less.
 size_t DefaultMemoryBudget();
 
 // Reads a TAP (or BLK) file, or a TZX file recognised by its "ZXTape!" header. Of a TZX file the
 // blocks 0x10-0x15 and 0x20 become blocks with their kind and timing, and every other block a
-// RawTzx holding it as read (a type of a later revision is measured by its leading length and
+// KeptTzxBlock holding it as read (a type of a later revision is measured by its leading length and
 // noted), so that a TZX written from them has every block of the file. Records of length 0 in a
 // TAP file are skipped. An image whose blocks would take more than DefaultMemoryBudget() is
 // refused with nothing loaded.

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "model/BlockFacts.h"
 #include "tape/FileReplacer.h"
 #include "tape/TzxBlockCodec.h"
 
@@ -14,21 +15,39 @@ void AppendWord(std::vector<uint8_t>& image, int value) {
     image.push_back(static_cast<uint8_t>((value >> 8) & 0xFF));
 }
 
-void AppendTapRecord(std::vector<uint8_t>& image, const TapeBlock& block) {
-    if (!block.HoldsData()) {
+void AppendTapRecord(std::vector<uint8_t>& image, const BlockBody& block) {
+    const std::vector<uint8_t>* data = DataBytes(block);
+    if (data == nullptr) {
         return;
     }
-    AppendWord(image, block.Length());
-    const std::span<const uint8_t> data = block.Data();
-    image.insert(image.end(), data.begin(), data.end());
+    AppendWord(image, static_cast<int>(data->size()));
+    image.insert(image.end(), data->begin(), data->end());
 }
 
-int32_t MaxLength(TapeLayout layout, const TapeBlock& block) {
+int32_t MaxLength(TapeLayout layout, const BlockBody& block) {
     if (layout == TapeLayout::Tap) {
         // What a TAP image drops has no size to fit.
-        return block.HoldsData() ? kMaxTapRecord : std::numeric_limits<int32_t>::max();
+        return HoldsData(block) ? kMaxTapRecord : std::numeric_limits<int32_t>::max();
     }
-    return MaxTzxPayload(block.Kind());
+    return MaxTzxPayload(block);
+}
+
+// What a TAP image does with a block.
+enum class TapFate { Kept, Untimed, Dropped, OtherTzx, NotTape };
+
+TapFate FateInTap(const BlockBody& block) {
+    return std::visit(Overloaded{
+                          [](const RomBlock&) { return TapFate::Kept; },
+                          [](const TurboBlock&) { return TapFate::Untimed; },
+                          [](const PureData&) { return TapFate::Untimed; },
+                          [](const PureTone&) { return TapFate::Dropped; },
+                          [](const PulseRun&) { return TapFate::Dropped; },
+                          [](const DirectRecording&) { return TapFate::Dropped; },
+                          [](const Pause&) { return TapFate::Dropped; },
+                          [](const KeptTzxBlock&) { return TapFate::OtherTzx; },
+                          [](const ReadFailure&) { return TapFate::NotTape; },
+                      },
+                      block);
 }
 
 std::string Plural(int32_t count, const char* one, const char* many) {
@@ -43,39 +62,46 @@ TapeLayout LayoutForPath(std::string_view path) {
     return TapeLayout::Tap;
 }
 
-std::optional<std::string> FindUnstorableBlock(const std::vector<TapeBlock>& blocks,
+std::optional<std::string> FindUnstorableBlock(const std::vector<TapeItem>& blocks,
                                                TapeLayout layout) {
     for (size_t i = 0; i < blocks.size(); ++i) {
-        const int32_t maxLength = MaxLength(layout, blocks[i]);
-        if (blocks[i].Length() > maxLength) {
+        const int32_t maxLength = MaxLength(layout, blocks[i].body);
+        const int32_t length = PayloadLength(blocks[i].body);
+        if (length > maxLength) {
             return "block " + std::to_string(i + 1) + " of " + std::to_string(blocks.size()) +
-                   " is " + std::to_string(blocks[i].Length()) +
-                   " bytes long; a tape image holds at most " + std::to_string(maxLength) +
-                   " bytes per block";
+                   " is " + std::to_string(length) + " bytes long; a tape image holds at most " +
+                   std::to_string(maxLength) + " bytes per block";
         }
     }
     return std::nullopt;
 }
 
-UnkeptStretches CountUnkept(TapeLayout layout, const std::vector<TapeBlock>& blocks) {
+UnkeptStretches CountUnkept(TapeLayout layout, const std::vector<TapeItem>& blocks) {
     UnkeptStretches unkept;
     if (layout == TapeLayout::Tzx) {
         return unkept;
     }
-    for (const TapeBlock& block : blocks) {
-        if (block.Kind() == BlockKind::RawTzx) {
-            ++unkept.otherTzx;
-        } else if (!block.HoldsData()) {
-            ++unkept.dropped;
-        } else if (block.Kind() != BlockKind::Standard) {
-            ++unkept.untimed;
+    for (const TapeItem& block : blocks) {
+        switch (FateInTap(block.body)) {
+            case TapFate::OtherTzx:
+                ++unkept.otherTzx;
+                break;
+            case TapFate::Dropped:
+                ++unkept.dropped;
+                break;
+            case TapFate::Untimed:
+                ++unkept.untimed;
+                break;
+            case TapFate::Kept:
+            case TapFate::NotTape:
+                break;
         }
     }
     return unkept;
 }
 
 std::optional<std::string> DescribeUnkept(const std::string& path,
-                                          const std::vector<TapeBlock>& blocks) {
+                                          const std::vector<TapeItem>& blocks) {
     const UnkeptStretches unkept = CountUnkept(LayoutForPath(path), blocks);
     if (unkept == UnkeptStretches{}) {
         return std::nullopt;
@@ -98,23 +124,23 @@ std::optional<std::string> DescribeUnkept(const std::string& path,
     return text + " only a TZX image keeps them";
 }
 
-std::vector<uint8_t> EncodeTapeImage(TapeLayout layout, const std::vector<TapeBlock>& blocks) {
+std::vector<uint8_t> EncodeTapeImage(TapeLayout layout, const std::vector<TapeItem>& blocks) {
     std::vector<uint8_t> image;
     if (layout == TapeLayout::Tzx) {
         image.assign(std::begin(kTzxHeader), std::end(kTzxHeader));
     }
-    for (const TapeBlock& block : blocks) {
+    for (const TapeItem& block : blocks) {
         if (layout == TapeLayout::Tzx) {
-            AppendTzxBlock(image, block);
+            AppendTzxBlock(image, block.body);
         } else {
-            AppendTapRecord(image, block);
+            AppendTapRecord(image, block.body);
         }
     }
     return image;
 }
 
 std::optional<std::string> SaveTapeImage(const std::string& path,
-                                         const std::vector<TapeBlock>& blocks) {
+                                         const std::vector<TapeItem>& blocks) {
     const TapeLayout layout = LayoutForPath(path);
     if (std::optional<std::string> refusal = FindUnstorableBlock(blocks, layout)) {
         return "Cannot save " + path + ": " + *refusal;

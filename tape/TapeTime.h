@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <string>
 
-#include "tape/TapeBlock.h"
+#include "model/BlockBody.h"
 
 // How long a block plays when an emulator replays the image: its pulses at the Spectrum's
 // 3.5 MHz clock and the silence after it, in seconds. A block kept as read from a TZX whose
 // signal is not decoded here (a CSW recording, generalised data) counts as no time.
-double BlockSeconds(const TapeBlock& block);
+double BlockSeconds(const BlockBody& block);
 
 class CBlockListModel;
 

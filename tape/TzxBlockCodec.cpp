@@ -32,9 +32,8 @@ void AppendTriple(std::vector<uint8_t>& image, int value) {
     AppendByte(image, value >> 16);
 }
 
-void AppendPayload(std::vector<uint8_t>& image, const TapeBlock& block) {
-    const std::span<const uint8_t> data = block.Data();
-    image.insert(image.end(), data.begin(), data.end());
+void AppendPayload(std::vector<uint8_t>& image, const std::vector<uint8_t>& payload) {
+    image.insert(image.end(), payload.begin(), payload.end());
 }
 
 // Writes `count` pulses as 0x12 blocks of at most kMaxTzxTonePulses each. A tone of no pulses
@@ -68,99 +67,98 @@ bool Timeable(uint16_t pulse) {
     return pulse >= kShortestPulse;
 }
 
-bool BitPulsesTimeable(const BlockTiming& t) {
-    return Timeable(t.zeroPulse) && Timeable(t.onePulse) && t.zeroPulse <= kLongestBitPulse &&
-           t.onePulse <= kLongestBitPulse && t.usedBitsInLastByte >= 1 && t.usedBitsInLastByte <= 8;
+bool BitPulsesTimeable(uint16_t zeroPulse, uint16_t onePulse, uint8_t usedBitsInLastByte) {
+    return Timeable(zeroPulse) && Timeable(onePulse) && zeroPulse <= kLongestBitPulse &&
+           onePulse <= kLongestBitPulse && usedBitsInLastByte >= 1 && usedBitsInLastByte <= 8;
 }
 
 // Why a block's timing cannot be replayed, if it cannot.
-std::optional<std::string> TimingProblem(BlockKind kind, const BlockTiming& t) {
-    switch (kind) {
-        case BlockKind::Turbo:
-            if (!Timeable(t.pilotPulse) || !Timeable(t.sync1) || !Timeable(t.sync2) ||
-                !BitPulsesTimeable(t)) {
-                return "turbo block with zero or absurd timing";
-            }
-            break;
-        case BlockKind::PureData:
-            if (!BitPulsesTimeable(t)) {
-                return "pure data block with zero or absurd timing";
-            }
-            break;
-        case BlockKind::PureTone:
-            if (!Timeable(t.pilotPulse) || t.pilotCount == 0) {
-                return "pure tone with zero or absurd timing";
-            }
-            break;
-        case BlockKind::DirectRecording:
-            if (t.tStatesPerSample == 0 || t.usedBitsInLastByte < 1 || t.usedBitsInLastByte > 8) {
-                return "direct recording with zero or absurd timing";
-            }
-            break;
-        case BlockKind::Standard:
-        case BlockKind::PulseSequence:
-        case BlockKind::Pause:
-        case BlockKind::RawTzx:
-            break;
-    }
-    return std::nullopt;
+std::optional<std::string> TimingProblem(const BlockBody& body) {
+    using Problem = std::optional<std::string>;
+    return std::visit(
+        Overloaded{
+            [](const TurboBlock& t) -> Problem {
+                if (!Timeable(t.pilotPulse) || !Timeable(t.sync1) || !Timeable(t.sync2) ||
+                    !BitPulsesTimeable(t.zeroPulse, t.onePulse, t.usedBitsInLastByte)) {
+                    return "turbo block with zero or absurd timing";
+                }
+                return std::nullopt;
+            },
+            [](const PureData& t) -> Problem {
+                if (!BitPulsesTimeable(t.zeroPulse, t.onePulse, t.usedBitsInLastByte)) {
+                    return "pure data block with zero or absurd timing";
+                }
+                return std::nullopt;
+            },
+            [](const PureTone& t) -> Problem {
+                if (!Timeable(t.pulse) || t.count == 0) {
+                    return "pure tone with zero or absurd timing";
+                }
+                return std::nullopt;
+            },
+            [](const DirectRecording& t) -> Problem {
+                if (t.tStatesPerSample == 0 || t.usedBitsInLastByte < 1 ||
+                    t.usedBitsInLastByte > 8) {
+                    return "direct recording with zero or absurd timing";
+                }
+                return std::nullopt;
+            },
+            [](const RomBlock&) -> Problem { return std::nullopt; },
+            [](const PulseRun&) -> Problem { return std::nullopt; },
+            [](const Pause&) -> Problem { return std::nullopt; },
+            [](const ReadFailure&) -> Problem { return std::nullopt; },
+            [](const KeptTzxBlock&) -> Problem { return std::nullopt; },
+        },
+        body);
 }
 
-TimedBlock ReadTimed(uint8_t id, const uint8_t* h, const uint8_t* body, size_t bodySize) {
-    TimedBlock timed;
-    BlockTiming& t = timed.timing;
+// A block of one of the stretch IDs; nothing when it holds nothing to play (a data block
+// without bytes, a pulse sequence without pulses).
+std::optional<BlockBody> ReadStretch(uint8_t id, const uint8_t* h, const uint8_t* body,
+                                     size_t bodySize) {
+    const auto bytes = [body, bodySize] { return std::vector<uint8_t>(body, body + bodySize); };
+    const bool noBytes = bodySize == 0;
     switch (id) {
         case kStandardId:
-            t.pauseMs = Word(h);
-            t.pilotCount = bodySize > 0 ? RomPilotCount(body[0]) : t.pilotCount;
-            break;
-        case kTurboId:
-            timed.kind = BlockKind::Turbo;
-            t = {Word(h),     Word(h + 10), Word(h + 2), Word(h + 4),
-                 Word(h + 6), Word(h + 8),  h[12],       Word(h + 13)};
-            break;
-        case kPureToneId:
-            timed.kind = BlockKind::PureTone;
-            t.pilotPulse = Word(h);
-            t.pilotCount = Word(h + 2);
-            break;
-        case kPulseSequenceId:
-            timed.kind = BlockKind::PulseSequence;
-            for (size_t i = 0; i + 1 < bodySize; i += 2) {
-                timed.pulses.push_back(Word(body + i));
+            if (noBytes) {
+                return std::nullopt;
             }
-            return timed;
+            return RomBlock{bytes(), Word(h)};
+        case kTurboId:
+            if (noBytes) {
+                return std::nullopt;
+            }
+            return TurboBlock{Word(h),     Word(h + 10), Word(h + 2),  Word(h + 4), Word(h + 6),
+                              Word(h + 8), h[12],        Word(h + 13), bytes()};
+        case kPureToneId:
+            return PureTone{Word(h), Word(h + 2)};
+        case kPulseSequenceId: {
+            PulseRun run;
+            for (size_t i = 0; i + 1 < bodySize; i += 2) {
+                run.pulses.push_back(Word(body + i));
+            }
+            if (run.pulses.empty()) {
+                return std::nullopt;
+            }
+            return run;
+        }
         case kPureDataId:
-            timed.kind = BlockKind::PureData;
-            t.zeroPulse = Word(h);
-            t.onePulse = Word(h + 2);
-            t.usedBitsInLastByte = h[4];
-            t.pauseMs = Word(h + 5);
-            break;
+            if (noBytes) {
+                return std::nullopt;
+            }
+            return PureData{Word(h), Word(h + 2), h[4], Word(h + 5), bytes()};
         case kDirectRecordingId:
-            timed.kind = BlockKind::DirectRecording;
-            t.tStatesPerSample = Word(h);
-            t.pauseMs = Word(h + 2);
-            t.usedBitsInLastByte = h[4];
-            break;
+            return DirectRecording{Word(h), h[4], Word(h + 2), bytes()};
+        case kPauseId:
+            return Pause{Word(h)};
         default:
-            timed.kind = BlockKind::Pause;
-            t.pauseMs = Word(h);
-            return timed;
+            // Not a stretch: kept as read by the caller.
+            return std::nullopt;
     }
-    timed.bytes.assign(body, body + bodySize);
-    return timed;
-}
-
-bool IsStretchId(uint8_t id) {
-    return (id >= kStandardId && id <= kDirectRecordingId) || id == kPauseId;
 }
 
 TzxBlockRead RawBlock(const uint8_t* block, size_t bodyOffset, size_t bodySize) {
-    TimedBlock raw;
-    raw.kind = BlockKind::RawTzx;
-    raw.bytes.assign(block, block + bodyOffset + bodySize);
-    return {TapeBlock(raw), std::nullopt};
+    return {KeptTzxBlock{std::vector<uint8_t>(block, block + bodyOffset + bodySize)}, std::nullopt};
 }
 
 // clang-format off
@@ -211,90 +209,84 @@ TzxShape ShapeOfTzxBlock(uint8_t id) {
     return type != nullptr ? type->shape : kUnknownTzxShape;
 }
 
-int32_t MaxTzxPayload(BlockKind kind) {
-    switch (kind) {
-        case BlockKind::Standard:
-            return kMaxWordLength;
-        case BlockKind::Turbo:
-        case BlockKind::PureData:
-        case BlockKind::DirectRecording:
-            return kMaxTripleLength;
-        case BlockKind::RawTzx:
-            return std::numeric_limits<int32_t>::max();
-        case BlockKind::PureTone:
-        case BlockKind::PulseSequence:
-        case BlockKind::Pause:
-            return 0;
-    }
-    return 0;
+int32_t MaxTzxPayload(const BlockBody& body) {
+    return std::visit(Overloaded{
+                          [](const RomBlock&) { return kMaxWordLength; },
+                          [](const TurboBlock&) { return kMaxTripleLength; },
+                          [](const PureData&) { return kMaxTripleLength; },
+                          [](const DirectRecording&) { return kMaxTripleLength; },
+                          [](const KeptTzxBlock&) { return std::numeric_limits<int32_t>::max(); },
+                          [](const PureTone&) { return 0; },
+                          [](const PulseRun&) { return 0; },
+                          [](const Pause&) { return 0; },
+                          [](const ReadFailure&) { return 0; },
+                      },
+                      body);
 }
 
-void AppendTzxBlock(std::vector<uint8_t>& image, const TapeBlock& block) {
-    const BlockTiming t = block.Timing();
-    switch (block.Kind()) {
-        case BlockKind::Standard:
-            AppendByte(image, kStandardId);
-            AppendWord(image, t.pauseMs);
-            AppendWord(image, block.Length());
-            break;
-        case BlockKind::Turbo: {
-            // A leader too long for 0x11 starts as a tone: the signal is the same.
-            const uint32_t inTurbo = std::min(t.pilotCount, kMaxTzxTonePulses);
-            if (t.pilotCount > inTurbo) {
-                AppendTone(image, t.pilotPulse, t.pilotCount - inTurbo);
-            }
-            AppendByte(image, kTurboId);
-            for (int word : {t.pilotPulse, t.sync1, t.sync2, t.zeroPulse, t.onePulse}) {
-                AppendWord(image, word);
-            }
-            AppendWord(image, static_cast<int>(inTurbo));
-            AppendByte(image, t.usedBitsInLastByte);
-            AppendWord(image, t.pauseMs);
-            AppendTriple(image, block.Length());
-            break;
-        }
-        case BlockKind::PureTone:
-            AppendTone(image, t.pilotPulse, t.pilotCount);
-            return;
-        case BlockKind::PulseSequence:
-            AppendPulses(image, block.Pulses());
-            return;
-        case BlockKind::PureData:
-            AppendByte(image, kPureDataId);
-            AppendWord(image, t.zeroPulse);
-            AppendWord(image, t.onePulse);
-            AppendByte(image, t.usedBitsInLastByte);
-            AppendWord(image, t.pauseMs);
-            AppendTriple(image, block.Length());
-            break;
-        case BlockKind::DirectRecording:
-            AppendByte(image, kDirectRecordingId);
-            AppendWord(image, t.tStatesPerSample);
-            AppendWord(image, t.pauseMs);
-            AppendByte(image, t.usedBitsInLastByte);
-            AppendTriple(image, block.Length());
-            break;
-        case BlockKind::Pause:
-            AppendByte(image, kPauseId);
-            AppendWord(image, t.pauseMs);
-            return;
-        case BlockKind::RawTzx:
-            break;
+namespace {
+void AppendTurbo(std::vector<uint8_t>& image, const TurboBlock& t) {
+    // A leader too long for 0x11 starts as a tone: the signal is the same.
+    const uint32_t inTurbo = std::min(t.pilotCount, kMaxTzxTonePulses);
+    if (t.pilotCount > inTurbo) {
+        AppendTone(image, t.pilotPulse, t.pilotCount - inTurbo);
     }
-    AppendPayload(image, block);
+    AppendByte(image, kTurboId);
+    for (int word : {t.pilotPulse, t.sync1, t.sync2, t.zeroPulse, t.onePulse}) {
+        AppendWord(image, word);
+    }
+    AppendWord(image, static_cast<int>(inTurbo));
+    AppendByte(image, t.usedBitsInLastByte);
+    AppendWord(image, t.pauseMs);
+    AppendTriple(image, static_cast<int>(t.bytes.size()));
+    AppendPayload(image, t.bytes);
+}
+}  // namespace
+
+void AppendTzxBlock(std::vector<uint8_t>& image, const BlockBody& body) {
+    std::visit(Overloaded{
+                   [&](const RomBlock& b) {
+                       AppendByte(image, kStandardId);
+                       AppendWord(image, b.pauseMs);
+                       AppendWord(image, static_cast<int>(b.bytes.size()));
+                       AppendPayload(image, b.bytes);
+                   },
+                   [&](const TurboBlock& b) { AppendTurbo(image, b); },
+                   [&](const PureTone& b) { AppendTone(image, b.pulse, b.count); },
+                   [&](const PulseRun& b) { AppendPulses(image, b.pulses); },
+                   [&](const PureData& b) {
+                       AppendByte(image, kPureDataId);
+                       AppendWord(image, b.zeroPulse);
+                       AppendWord(image, b.onePulse);
+                       AppendByte(image, b.usedBitsInLastByte);
+                       AppendWord(image, b.pauseMs);
+                       AppendTriple(image, static_cast<int>(b.bytes.size()));
+                       AppendPayload(image, b.bytes);
+                   },
+                   [&](const DirectRecording& b) {
+                       AppendByte(image, kDirectRecordingId);
+                       AppendWord(image, b.tStatesPerSample);
+                       AppendWord(image, b.pauseMs);
+                       AppendByte(image, b.usedBitsInLastByte);
+                       AppendTriple(image, static_cast<int>(b.samples.size()));
+                       AppendPayload(image, b.samples);
+                   },
+                   [&](const Pause& b) {
+                       AppendByte(image, kPauseId);
+                       AppendWord(image, b.ms);
+                   },
+                   [&](const KeptTzxBlock& b) { AppendPayload(image, b.bytes); },
+                   [](const ReadFailure&) {},
+               },
+               body);
 }
 
 TzxBlockRead ReadTzxBlock(const uint8_t* block, size_t bodyOffset, size_t bodySize) {
-    const uint8_t id = block[0];
-    if (!IsStretchId(id)) {
+    std::optional<BlockBody> stretch =
+        ReadStretch(block[0], block + 1, block + bodyOffset, bodySize);
+    if (!stretch) {
         return RawBlock(block, bodyOffset, bodySize);
     }
-    TimedBlock timed = ReadTimed(id, block + 1, block + bodyOffset, bodySize);
-    const bool dataBlock = id == kStandardId || id == kTurboId || id == kPureDataId;
-    const bool noPulses = id == kPulseSequenceId && timed.pulses.empty();
-    if ((dataBlock && timed.bytes.empty()) || noPulses) {
-        return RawBlock(block, bodyOffset, bodySize);
-    }
-    std::optional<std::string> problem = TimingProblem(timed.kind, timed.timing);
-    return TzxBlockRead{TapeBlock(timed), std::move(problem)};
+    std::optional<std::string> problem = TimingProblem(*stretch);
+    return TzxBlockRead{std::move(*stretch), std::move(problem)};
 }

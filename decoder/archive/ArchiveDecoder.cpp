@@ -3,7 +3,8 @@
 #include <algorithm>
 
 namespace {
-constexpr double kRobustTStatesPerSample = 3500000.0 / CRateDecimator::kOutputRate;
+constexpr double kRobustTStatesPerSample =
+    static_cast<double>(spectrum::kClockHz) / CRateDecimator::kOutputRate;
 }  // namespace
 
 CArchiveDecoder::CArchiveDecoder(CRecordSink* owner, int32_t sampleRate,
@@ -11,7 +12,8 @@ CArchiveDecoder::CArchiveDecoder(CRecordSink* owner, int32_t sampleRate,
     : m_owner(owner),
       m_settings(InMode(settings, DecoderMode::Archive)),
       m_decimator(sampleRate),
-      m_tracker(sampleRate) {
+      m_tracker(sampleRate),
+      m_queue(owner, sampleRate) {
     m_inbox.Follow(&m_robust);
     m_robustBuffer.reserve(CRateDecimator::kOutputRate * 2);
 }

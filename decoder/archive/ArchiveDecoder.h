@@ -9,6 +9,7 @@
 #include "decoder/archive/RateDecimator.h"
 #include "decoder/archive/RomBlockInbox.h"
 #include "decoder/robust/RobustDecoder.h"
+#include "model/SpectrumConstants.h"
 
 // Archive mode: keeps the whole tape, not only its ROM-speed blocks. The samples, at the input's
 // own rate, go two ways. Brought to 22000 per second, they feed a robust-mode decoder in buffers
@@ -27,7 +28,7 @@ public:
     // Silence after the last piece is measured this long before the piece is handed on; longer
     // silence becomes a Pause when the signal resumes. Tapes pause a few seconds between blocks,
     // and each pause belongs whole to the block before it.
-    static constexpr double kSettleTStates = 8.0 * 3500000.0;
+    static constexpr double kSettleTStates = 8.0 * spectrum::kClockHz;
     // A stretch longer than this (a 64 KB block at 2x ROM speed is half of it) is read as it is,
     // so memory stays bounded whatever the input.
     static constexpr size_t kMaxStretchPulses = 2000000;
@@ -75,6 +76,6 @@ private:
     double m_stretchStartT = 0.0;  // the first edge of the open stretch
     double m_silenceCarry = 0.0;   // hiss and silence not yet given to the queue
     double m_settledT = 0.0;       // of the current silence, already given to the queue
-    CArchiveQueue m_queue{m_owner};
+    CArchiveQueue m_queue;
     bool m_ended = false;
 };

@@ -5,24 +5,31 @@
 #include <utility>
 
 #include "decoder/core/RecordSink.h"
+#include "model/BlockFacts.h"
+#include "model/PulseRenderer.h"
 
 namespace {
-constexpr double kTStatesPerMs = 3500.0;
+constexpr double kTStatesPerMs = spectrum::kClockHz / 1000.0;
 constexpr size_t kRecentSpans = 16;
-constexpr double kRomPilotPulse = 2168.0;
-constexpr double kRomZeroPulse = 855.0;
-constexpr uint16_t kHeaderPilots = 8063;
-constexpr uint16_t kDataPilots = 3223;
+constexpr double kRomPilotPulse = spectrum::kPilotPulse;
+constexpr double kRomZeroPulse = spectrum::kZeroPulse;
 
-bool HasPause(BlockKind kind) {
-    return kind == BlockKind::Standard || kind == BlockKind::Turbo || kind == BlockKind::PureData ||
-           kind == BlockKind::DirectRecording;
+bool HasPause(const BlockBody& block) {
+    return TrailingPause(block) != nullptr;
 }
 
-bool HoldsData(const TimedBlock& block) {
-    return !block.bytes.empty() &&
-           (block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo ||
-            block.kind == BlockKind::PureData);
+bool IsPause(const BlockBody& block) {
+    return std::holds_alternative<Pause>(block);
+}
+
+bool IsTone(const BlockBody& block) {
+    return std::holds_alternative<PureTone>(block);
+}
+
+// The bytes of a data block that has some; nullptr else.
+const std::vector<uint8_t>* NonEmptyData(const BlockBody& block) {
+    const std::vector<uint8_t>* bytes = DataBytes(block);
+    return bytes != nullptr && !bytes->empty() ? bytes : nullptr;
 }
 
 bool XorsToZero(const std::vector<uint8_t>& bytes) {
@@ -33,14 +40,14 @@ bool XorsToZero(const std::vector<uint8_t>& bytes) {
     return sum == 0;
 }
 
-bool HasOwnTiming(const TimedBlock& block) {
-    const BlockTiming& t = block.timing;
-    if (block.kind == BlockKind::Turbo) {
-        return !CStretchParser::IsRomTiming(t.pilotPulse, t.zeroPulse, t.onePulse);
+// Only turbo blocks and pure data read at timing that is not the ROM's have a loader's own.
+bool HasOwnTiming(const BlockBody& block, bool romTimed) {
+    if (const auto* turbo = std::get_if<TurboBlock>(&block); turbo != nullptr && !romTimed) {
+        return !CStretchParser::IsRomTiming(turbo->pilotPulse, turbo->zeroPulse, turbo->onePulse);
     }
-    if (block.kind == BlockKind::PureData) {
-        return !CStretchParser::IsRomTiming(kRomPilotPulse * t.zeroPulse / kRomZeroPulse,
-                                            t.zeroPulse, t.onePulse);
+    if (const auto* data = std::get_if<PureData>(&block)) {
+        return !CStretchParser::IsRomTiming(kRomPilotPulse * data->zeroPulse / kRomZeroPulse,
+                                            data->zeroPulse, data->onePulse);
     }
     return false;
 }
@@ -54,25 +61,28 @@ bool IsOneValueRun(const std::vector<uint8_t>& bytes) {
 
 // Data at a loader's own timing, read whole: a ROM decoders' block read there is a misreading of
 // it.
-bool IsOwnData(const TimedBlock& block) {
-    return HoldsData(block) && HasOwnTiming(block) && XorsToZero(block.bytes) &&
-           !IsOneValueRun(block.bytes);
+bool IsOwnData(const BlockBody& block, bool romTimed) {
+    const std::vector<uint8_t>* bytes = NonEmptyData(block);
+    return bytes != nullptr && HasOwnTiming(block, romTimed) && XorsToZero(*bytes) &&
+           !IsOneValueRun(*bytes);
 }
 
 // Why data of this mode's own reading is no loaded block, if it is not: its checksum fails, or it
 // is pure data at the ROM's timing (the ROM decoders could not load it, and where its bits begin
 // is a guess without a sync) or of one byte value (a leader read as bits gives one).
-record::StretchKept::Doubt DoubtOf(const TimedBlock& block) {
-    if (!HoldsData(block)) {
-        return record::StretchKept::Doubt::None;
+BlockVerdict::Outcome OutcomeOf(const BlockBody& block, bool romTimed) {
+    const std::vector<uint8_t>* bytes = NonEmptyData(block);
+    if (bytes == nullptr) {
+        return BlockVerdict::Outcome::Loaded;
     }
-    if (!XorsToZero(block.bytes)) {
-        return record::StretchKept::Doubt::BadChecksum;
+    if (!XorsToZero(*bytes)) {
+        return BlockVerdict::Outcome::ChecksumFailed;
     }
-    if (block.kind == BlockKind::PureData && (!HasOwnTiming(block) || IsOneValueRun(block.bytes))) {
-        return record::StretchKept::Doubt::NoLeader;
+    if (std::holds_alternative<PureData>(block) &&
+        (!HasOwnTiming(block, romTimed) || IsOneValueRun(*bytes))) {
+        return BlockVerdict::Outcome::Unconfirmed;
     }
-    return record::StretchKept::Doubt::None;
+    return BlockVerdict::Outcome::Loaded;
 }
 
 }  // namespace
@@ -80,9 +90,10 @@ record::StretchKept::Doubt DoubtOf(const TimedBlock& block) {
 void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool lastOfStretch) {
     Item item;
     item.block = std::move(piece.block);
+    item.romTimed = piece.romTimed;
     item.startT = startT;
     item.endT = endT;
-    item.pauseOpen = lastOfStretch && HasPause(item.block.kind);
+    item.pauseOpen = lastOfStretch && HasPause(item.block);
     const double middle = item.Middle();
     const auto within = [middle](double from, double to) { return from <= middle && middle <= to; };
     for (const auto& [from, to] : m_romSpans) {
@@ -96,7 +107,7 @@ void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool
             other.pauseOpen = false;
         }
     }
-    if (item.block.kind != BlockKind::PureTone) {
+    if (!IsTone(item.block)) {
         DropErrorsWithin(item.startT, item.endT);
     }
     const auto rom = std::find_if(m_items.begin(), m_items.end(), [&](const Item& other) {
@@ -104,7 +115,8 @@ void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool
                within(other.startT, other.endT);
     });
     if (rom != m_items.end()) {
-        if (!IsOwnData(item.block) || item.block.bytes != rom->block.bytes) {
+        if (!IsOwnData(item.block, item.romTimed) ||
+            *DataBytes(item.block) != *DataBytes(rom->block)) {
             rom->pauseOpen = item.pauseOpen;
             return;
         }
@@ -117,29 +129,31 @@ void CArchiveQueue::AddSilence(double tStates) {
     double ms = std::round(tStates / kTStatesPerMs);
     // A ROM decoders' block may have been put in after the piece whose pause this is.
     auto open = std::find_if(m_items.rbegin(), m_items.rend(), [](const Item& item) {
-        return item.pauseOpen && item.block.kind != BlockKind::Pause;
+        return item.pauseOpen && !IsPause(item.block);
     });
     if (open != m_items.rend()) {
         Item& last = *open;
         const double taken = std::min(ms, 65535.0);
-        last.block.timing.pauseMs = static_cast<uint16_t>(taken);
+        if (uint16_t* pause = TrailingPause(last.block)) {
+            *pause = static_cast<uint16_t>(taken);
+        }
         last.pauseOpen = false;
         ms -= taken;
     }
     // Silence after silence (hiss between them is silence too) grows the Pause still open.
-    if (ms >= 1.0 && !m_items.empty() && m_items.back().block.kind == BlockKind::Pause &&
+    if (ms >= 1.0 && !m_items.empty() && IsPause(m_items.back().block) &&
         m_items.back().pauseOpen) {
-        BlockTiming& timing = m_items.back().block.timing;
-        const double taken = std::min(ms, 65535.0 - timing.pauseMs);
-        timing.pauseMs = static_cast<uint16_t>(timing.pauseMs + taken);
+        Pause& growing = std::get<Pause>(m_items.back().block);
+        const double taken = std::min(ms, 65535.0 - growing.ms);
+        growing.ms = static_cast<uint16_t>(growing.ms + taken);
         ms -= taken;
     }
     // A Pause of 0 would stop an emulator's tape: under a millisecond is no pause.
     while (ms >= 1.0) {
         Item pause;
-        pause.block.kind = BlockKind::Pause;
-        pause.block.timing.pauseMs = static_cast<uint16_t>(std::min(ms, 65535.0));
-        ms -= pause.block.timing.pauseMs;
+        const auto length = static_cast<uint16_t>(std::min(ms, 65535.0));
+        pause.block = Pause{length};
+        ms -= length;
         pause.startT = pause.endT = m_items.empty() ? 0.0 : m_items.back().endT;
         pause.pauseOpen = true;
         m_items.push_back(std::move(pause));
@@ -150,24 +164,22 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
     if (bytes.empty()) {
         return;
     }
-    const uint16_t pilots = bytes[0] < 0x80 ? kHeaderPilots : kDataPilots;
+    const auto pilots = static_cast<uint16_t>(spectrum::RomPilotCount(bytes[0]));
     const double startT = LeaderStart(syncT, pilots);
     const auto inside = [&](const Item& item) {
-        return item.source == Source::Archive && item.block.kind != BlockKind::Pause &&
-               startT <= item.Middle() && item.Middle() <= endT;
+        return item.source == Source::Archive && !IsPause(item.block) && startT <= item.Middle() &&
+               item.Middle() <= endT;
     };
     // The same bytes read there at a loader's own timing: the same block, which keeps its timing.
     if (std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
-            return inside(item) && IsOwnData(item.block) && item.block.bytes == bytes;
+            return inside(item) && IsOwnData(item.block, item.romTimed) &&
+                   *DataBytes(item.block) == bytes;
         })) {
         return;
     }
     Item rom;
     rom.source = Source::RomDecoders;
-    rom.block.kind = BlockKind::Standard;
-    rom.block.timing.pilotCount = pilots;
-    rom.block.timing.pauseMs = 0;
-    rom.block.bytes = std::move(bytes);
+    RomBlock& block = rom.block.emplace<RomBlock>(RomBlock{std::move(bytes), 0});
     rom.startT = startT;
     rom.endT = endT;
     // The pieces this mode read there were this block, misread; the pause after the last of them
@@ -178,8 +190,8 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
         if (!inside(item)) {
             continue;
         }
-        if (HasPause(item.block.kind)) {
-            rom.block.timing.pauseMs = item.block.timing.pauseMs;
+        if (const uint16_t* pause = TrailingPause(item.block)) {
+            block.pauseMs = *pause;
             rom.pauseOpen = item.pauseOpen;
             tookPause = true;
         } else if (!tookPause) {
@@ -197,10 +209,9 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
 double CArchiveQueue::LeaderStart(double syncT, uint16_t pilots) const {
     double startT = syncT - pilots * kRomPilotPulse;
     for (const Item& item : m_items) {
-        const bool silent = HasPause(item.block.kind) || item.block.kind == BlockKind::Pause;
-        const double silenceEnd =
-            item.endT + (silent ? item.block.timing.pauseMs * kTStatesPerMs : 0.0);
-        const bool block = item.source == Source::RomDecoders || IsOwnData(item.block);
+        const double silenceEnd = item.endT + PauseAfter(item.block) * kTStatesPerMs;
+        const bool block =
+            item.source == Source::RomDecoders || IsOwnData(item.block, item.romTimed);
         if ((block || silenceEnd > item.endT) && silenceEnd < syncT) {
             startT = std::max(startT, silenceEnd);
         }
@@ -211,8 +222,8 @@ double CArchiveQueue::LeaderStart(double syncT, uint16_t pilots) const {
 void CArchiveQueue::AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT) {
     // Data, pulses or a recording of this mode's there tell more than the ROM decoders' failure.
     const bool keptThere = std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
-        return item.source == Source::Archive && item.block.kind != BlockKind::PureTone &&
-               item.block.kind != BlockKind::Pause && item.startT <= endT && syncT <= item.endT;
+        return item.source == Source::Archive && !IsTone(item.block) && !IsPause(item.block) &&
+               item.startT <= endT && syncT <= item.endT;
     });
     if (keptThere) {
         return;
@@ -240,13 +251,12 @@ void CArchiveQueue::Insert(Item item) {
 }
 
 bool CArchiveQueue::HasPending() const {
-    return !m_items.empty() &&
-           !(m_items.size() == 1 && m_items.front().block.kind == BlockKind::Pause);
+    return !m_items.empty() && !(m_items.size() == 1 && IsPause(m_items.front().block));
 }
 
 void CArchiveQueue::Pump(double romSettledT, bool final) {
     while (!m_items.empty()) {
-        const Item& head = m_items.front();
+        Item& head = m_items.front();
         if (!final && head.pauseOpen) {
             return;
         }
@@ -258,19 +268,38 @@ void CArchiveQueue::Pump(double romSettledT, bool final) {
     }
 }
 
-void CArchiveQueue::Emit(const Item& item) {
+TapeSpan CArchiveQueue::SpanOf(const Item& item) const {
+    const double tPerSample = spectrum::kClockHz / static_cast<double>(m_sampleRate);
+    double startT = item.startT;
+    double lengthT = item.endT - item.startT;
+    if (const auto* pause = std::get_if<Pause>(&item.block)) {
+        // A silence begins where the block before it and its own pause ended.
+        startT = std::max(startT, m_emittedEndT);
+        lengthT = pause->ms * kTStatesPerMs;
+    }
+    return {std::llround(startT / tPerSample), std::llround(std::max(lengthT, 0.0) / tPerSample),
+            m_sampleRate};
+}
+
+void CArchiveQueue::Emit(Item& item) {
     if (item.errorOnly) {
         m_sink->Report(record::ErrorRow{item.bytesRead, item.firstByte});
         return;
     }
-    record::StretchKept kept{item.block, record::StretchKept::Doubt::None};
+    BlockVerdict verdict;
     if (item.source == Source::RomDecoders) {
         m_romSpans.emplace_back(item.startT, item.endT);
         if (m_romSpans.size() > kRecentSpans) {
             m_romSpans.pop_front();
         }
     } else {
-        kept.doubt = DoubtOf(item.block);
+        verdict.outcome = OutcomeOf(item.block, item.romTimed);
     }
-    m_sink->Report(kept);
+    const TapeSpan span = SpanOf(item);
+    m_emittedEndT = std::max(m_emittedEndT, item.endT + PauseAfter(item.block) * kTStatesPerMs);
+    const bool romTimed = item.romTimed;
+    if (auto* measured = std::get_if<TurboBlock>(&item.block); measured != nullptr && romTimed) {
+        item.block = RomIfReplaysAlike(std::move(*measured));
+    }
+    m_sink->Report(record::StretchKept{TapeItem{std::move(item.block), span, verdict}, romTimed});
 }

@@ -6,20 +6,23 @@
 #include <vector>
 
 #include "decoder/archive/StretchParser.h"
+#include "model/TapeItem.h"
 
 class CRecordSink;
 
 // Puts archive mode's pieces of tape and the ROM-block decoders' loaded blocks in tape order and
-// hands each to the owner once, as a record of a kept stretch. The ROM decoders' blocks come first:
-// a piece of this mode's that lies within such a block's stretch (its leader read as a tone, its
-// bits as pure data) gives way to it, and the block takes over the silence measured after that
-// piece as its pause; only a turbo block or pure data of the same bytes, read at a loader's own
-// timing, stays in its place with that timing. A piece therefore waits until the ROM decoders have
-// reported everything up to its end, and every item while the silence after it is still being
-// measured. Times are T-states since the start of the input.
+// hands each to the owner once, as a record of a kept stretch: a TapeItem with its span in the input
+// and its verdict. The ROM decoders' blocks come first: a piece of this mode's that lies within such
+// a block's stretch (its leader read as a tone, its bits as pure data) gives way to it, and the
+// block takes over the silence measured after that piece as its pause; only a turbo block or pure
+// data of the same bytes, read at a loader's own timing, stays in its place with that timing. A
+// piece therefore waits until the ROM decoders have reported everything up to its end, and every
+// item while the silence after it is still being measured. Times are T-states since the start of
+// the input.
 class CArchiveQueue {
 public:
-    explicit CArchiveQueue(CRecordSink* sink) : m_sink(sink) {}
+    // sampleRate: of the input, for the spans of the items handed on.
+    CArchiveQueue(CRecordSink* sink, int32_t sampleRate) : m_sink(sink), m_sampleRate(sampleRate) {}
 
     void AddPiece(ParsedPiece piece, double startT, double endT, bool lastOfStretch);
     // Silence after the latest piece: the pause of a data block still open for it, else a Pause.
@@ -39,7 +42,10 @@ public:
 private:
     enum class Source : uint8_t { Archive, RomDecoders };
     struct Item {
-        TimedBlock block;
+        BlockBody block;
+        // Read at about the ROM's timing: logged as a ROM-speed block, and kept as a RomBlock
+        // where the ROM would replay it alike.
+        bool romTimed = false;
         double startT = 0.0;
         double endT = 0.0;
         Source source = Source::Archive;
@@ -54,9 +60,12 @@ private:
     // Drops the ROM decoders' error entries whose stretch overlaps this one.
     void DropErrorsWithin(double startT, double endT);
     double LeaderStart(double syncT, uint16_t pilots) const;
-    void Emit(const Item& item);
+    void Emit(Item& item);
+    TapeSpan SpanOf(const Item& item) const;
 
     CRecordSink* m_sink;
+    int32_t m_sampleRate;
+    double m_emittedEndT = 0.0;  // where the latest item handed on, and its pause, ended
     std::deque<Item> m_items;
     // Stretches of the ROM decoders' blocks handed on lately: a piece there came too late.
     std::deque<std::pair<double, double>> m_romSpans;

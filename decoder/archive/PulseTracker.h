@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "model/SpectrumConstants.h"
+
 // One thing the pulse tracker saw: a pulse between two edges, or the start or end of a silence.
 struct PulseEvent {
     enum class Kind : uint8_t {
@@ -25,7 +27,7 @@ struct PulseEvent {
 // hiss of a quiet recording crosses the midline all the time, and those crossings are no edges.
 class CPulseTracker {
 public:
-    static constexpr double kClockHz = 3500000.0;
+    static constexpr double kClockHz = spectrum::kClockHz;
     // No tape pulse of a loader is longer than this: 5 ms without an edge is a silence.
     static constexpr double kSilenceTStates = 17500.0;
     // In unsigned 8-bit levels: hiss below about 5 % of full scale gives no edges.

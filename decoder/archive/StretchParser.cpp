@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "decoder/archive/BitRunReader.h"
+#include "model/BlockFacts.h"
 
 namespace {
 
@@ -126,9 +127,7 @@ private:
         if (tone.count >= CStretchParser::kMinTonePulses) {
             FlushOdd(false);
             ParsedPiece piece;
-            piece.block.kind = BlockKind::PureTone;
-            piece.block.timing.pilotPulse = ToPulse(tone.mean);
-            piece.block.timing.pilotCount = static_cast<uint32_t>(tone.count);
+            piece.block = PureTone{ToPulse(tone.mean), static_cast<uint32_t>(tone.count)};
             Push(std::move(piece), at, tone.count);
             return tone.count;
         }
@@ -146,8 +145,9 @@ private:
         AddOdd(at, data->first - at);
         FlushOdd(false);
         ParsedPiece piece;
-        piece.block.kind = BlockKind::PureData;
-        SetBits(piece.block, *data);
+        PureData bits;
+        SetBits(bits, *data);
+        piece.block = std::move(bits);
         Push(std::move(piece), data->first, data->pulseCount);
         return data->first - at + data->pulseCount;
     }
@@ -178,13 +178,13 @@ private:
         FlushOdd(false);
         ParsedPiece piece;
         piece.romTimed = CStretchParser::IsRomTiming(tone.mean, data->zero, data->one);
-        piece.block.kind = piece.romTimed ? BlockKind::Standard : BlockKind::Turbo;
-        BlockTiming& timing = piece.block.timing;
-        timing.pilotPulse = ToPulse(tone.mean);
-        timing.pilotCount = static_cast<uint32_t>(tone.count);
-        timing.sync1 = ToPulse(sync1);
-        timing.sync2 = ToPulse(sync2);
-        SetBits(piece.block, *data);
+        TurboBlock turbo;
+        turbo.pilotPulse = ToPulse(tone.mean);
+        turbo.pilotCount = static_cast<uint32_t>(tone.count);
+        turbo.sync1 = ToPulse(sync1);
+        turbo.sync2 = ToPulse(sync2);
+        SetBits(turbo, *data);
+        piece.block = std::move(turbo);
         const int32_t used = tone.count + 2 + data->pulseCount;
         Push(std::move(piece), at, used);
         return used;
@@ -223,10 +223,11 @@ private:
         return data;
     }
 
-    static void SetBits(TimedBlock& block, BitRun& data) {
-        block.timing.zeroPulse = ToPulse(data.zero);
-        block.timing.onePulse = ToPulse(data.one);
-        block.timing.usedBitsInLastByte = data.usedBits;
+    template <class DataBlock>
+    static void SetBits(DataBlock& block, BitRun& data) {
+        block.zeroPulse = ToPulse(data.zero);
+        block.onePulse = ToPulse(data.one);
+        block.usedBitsInLastByte = data.usedBits;
         block.bytes = std::move(data.bytes);
     }
 
@@ -243,7 +244,9 @@ private:
     }
 
     void Push(ParsedPiece piece, int32_t first, int32_t count) {
-        piece.block.timing.pauseMs = 0;
+        if (uint16_t* pause = TrailingPause(piece.block)) {
+            *pause = 0;
+        }
         piece.firstPulse = first;
         piece.pulseCount = count;
         m_pieces.push_back(std::move(piece));
@@ -262,21 +265,22 @@ private:
         }
         ParsedPiece piece;
         if (m_oddCount <= CStretchParser::kMaxSequencePulses) {
-            piece.block.kind = BlockKind::PulseSequence;
+            PulseRun run;
             for (int32_t i = 0; i < m_oddCount; ++i) {
-                piece.block.pulses.push_back(ToPulse(m_p[static_cast<size_t>(m_oddStart + i)]));
+                run.pulses.push_back(ToPulse(m_p[static_cast<size_t>(m_oddStart + i)]));
             }
+            piece.block = std::move(run);
         } else {
-            MakeRecording(piece.block);
+            piece.block = MakeRecording();
         }
         Push(std::move(piece), m_oddStart, m_oddCount);
         m_oddCount = 0;
     }
 
     // The pulses as levels sampled at the input's rate, first level high.
-    void MakeRecording(TimedBlock& block) const {
-        block.kind = BlockKind::DirectRecording;
-        block.timing.tStatesPerSample = ToPulse(m_tPerSample);
+    DirectRecording MakeRecording() const {
+        DirectRecording block;
+        block.tStatesPerSample = ToPulse(m_tPerSample);
         std::vector<uint8_t> bits;
         double time = 0.0;
         int64_t written = 0;
@@ -289,7 +293,8 @@ private:
             }
             level ^= 1U;
         }
-        block.bytes = PackBits(bits, block.timing.usedBitsInLastByte);
+        block.samples = PackBits(bits, block.usedBitsInLastByte);
+        return block;
     }
 
     const std::vector<float>& m_p;
@@ -311,9 +316,9 @@ std::vector<ParsedPiece> CStretchParser::Parse(const std::vector<float>& pulses,
 }
 
 bool CStretchParser::IsRomTiming(double pilot, double zero, double one) {
-    constexpr double kRomPilot = 2168.0;
-    constexpr double kRomZero = 855.0;
-    constexpr double kRomOne = 1710.0;
+    constexpr double kRomPilot = spectrum::kPilotPulse;
+    constexpr double kRomZero = spectrum::kZeroPulse;
+    constexpr double kRomOne = spectrum::kOnePulse;
     const double speed = pilot / kRomPilot;
     if (std::fabs(speed - 1.0) > kRomSpeedSpread) {
         return false;

@@ -4,21 +4,22 @@
 #include <optional>
 #include <vector>
 
-#include "decoder/core/TimedBlock.h"
+#include "model/BlockBody.h"
 
 // One piece of a stretch of signal, as the stretch parser found it.
 struct ParsedPiece {
-    TimedBlock block;  // its pause is left at 0: the silence after it is measured elsewhere
+    BlockBody block;  // its pause is left at 0: the silence after it is measured elsewhere
     int32_t firstPulse = 0;
     int32_t pulseCount = 0;
-    // A leader, sync pair and data at the ROM's own timing (any kind is then Standard).
+    // A leader, sync pair and data at about the ROM's own timing: a TurboBlock with its measured
+    // timing, kept as a RomBlock where the ROM would replay it alike.
     bool romTimed = false;
 };
 
 // Reads a stretch of pulses between two silences (lengths in T-states) as tape blocks: a steady
-// leader, a sync pair and data become a Turbo block (Standard when every timing is the ROM's);
+// leader, a sync pair and data become a TurboBlock (romTimed when every timing is the ROM's);
 // data alone, bits as pairs of equal pulses in two lengths, a PureData block; a steady run that
-// leads to no data a PureTone; whatever lies between them a PulseSequence, or a DirectRecording
+// leads to no data a PureTone; whatever lies between them a PulseRun, or a DirectRecording
 // when it is longer than a sequence may be. Data is told by its timing alone: a run of pulses is
 // data only when both bit lengths occur in it, so an all-zero run read at the wrong speed, or a
 // leader, never becomes a block. A stretch that holds no tone and no data is kept whole (as

@@ -5,7 +5,7 @@
 #include "decoder/core/RecordSink.h"
 
 class SignalSnapshot;
-struct TimedBlock;
+struct TapeItem;
 
 // The narrow way by which the decoder reaches whoever owns it: the main window in the desktop
 // program, the terminal in the command-line tool, a recorder in the tests. The decoder never
@@ -34,9 +34,9 @@ public:
     virtual void RefreshSignal() = 0;
     // A detail line for the debug output; it ends in a newline.
     virtual void DebugOutput(const char* text) = 0;
-    // A stretch of tape that archive mode kept, in tape order: a ROM-timed block (with the pause
-    // measured after it), a turbo or pure-data block, a tone, pulses, a recording or a pause. A
-    // data block kept right after an error entry failed its checksum. The owner copies it.
-    // Owners of the other modes never get one.
-    virtual void AddTimedBlock(const TimedBlock& /*block*/) {}
+    // A stretch of tape that archive mode kept, in tape order, with its span in the input and its
+    // verdict: a ROM-timed block (with the pause measured after it), a turbo or pure-data block, a
+    // tone, pulses, a recording or a pause. A data block kept right after an error entry failed
+    // (its verdict says how). The owner copies it. Owners of the other modes never get one.
+    virtual void AddTimedBlock(const TapeItem& /*item*/) {}
 };

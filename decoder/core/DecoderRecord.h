@@ -6,7 +6,6 @@
 #include <variant>
 #include <vector>
 
-#include "decoder/core/TimedBlock.h"
 #include "model/TapeItem.h"
 
 class SignalSnapshot;
@@ -80,15 +79,12 @@ struct DumpNote {
     friend bool operator==(const DumpNote&, const DumpNote&) = default;
 };
 
-// Archive mode: a stretch of tape kept, in tape order, with why a data block in it did not load.
+// Archive mode: a stretch of tape kept, in tape order, with its span and verdict (a data block
+// that did not load: ChecksumFailed, or Unconfirmed pure data at the ROM's timing or of one byte
+// value, which without a sync is no block). romTimed: read by the ROM decoders, at the ROM's pulses.
 struct StretchKept {
-    enum class Doubt : uint8_t {
-        None,
-        BadChecksum,  // its bytes do not XOR to zero
-        NoLeader,     // pure data at the ROM's timing or of one byte value: no block without a sync
-    };
-    TimedBlock block;
-    Doubt doubt = Doubt::None;
+    TapeItem item;
+    bool romTimed = false;
 };
 
 // Archive mode: the row of a read error whose other news went out when it was read.

@@ -6,6 +6,7 @@
 #include "decoder/core/DecoderOwner.h"
 #include "decoder/core/SignalSnapshot.h"
 #include "decoder/core/TextFormat.h"
+#include "model/BlockFacts.h"
 
 namespace {
 
@@ -128,61 +129,69 @@ void CRecordTexts::WriteDumpNote(const record::DumpNote& note, CDecoderOwner& ow
 }
 
 void CRecordTexts::WriteStretch(const record::StretchKept& kept, CDecoderOwner& owner) {
-    const TimedBlock& block = kept.block;
-    if (kept.doubt != record::StretchKept::Doubt::None) {
+    const BlockVerdict::Outcome outcome = kept.item.verdict.outcome;
+    if (const std::vector<uint8_t>* bytes = DataBytes(kept.item.body);
+        bytes != nullptr && !bytes->empty() && !kept.item.verdict.Trusted()) {
         // Kept, as it is on the tape, but shown as the failed block it is.
-        const std::string size = std::to_string(block.bytes.size());
+        const std::string size = std::to_string(bytes->size());
         const std::string status =
-            kept.doubt == record::StretchKept::Doubt::BadChecksum
+            outcome == BlockVerdict::Outcome::ChecksumFailed
                 ? "Read error : bad checksum of a " + size + " bytes block"
                 : "Read error : no leader and sync before " + size + " bytes of data";
         owner.SetStatusText(status.c_str());
         if (owner.ListErrors()) {
-            owner.AddErrorEntry(static_cast<int32_t>(block.bytes.size()), block.bytes[0]);
+            owner.AddErrorEntry(static_cast<int32_t>(bytes->size()), (*bytes)[0]);
         }
     }
-    owner.AppendLog(StretchLine(block).c_str());
-    owner.AddTimedBlock(block);
+    owner.AppendLog(StretchLine(kept.item.body, kept.romTimed).c_str());
+    owner.AddTimedBlock(kept.item);
 }
 
-std::string CRecordTexts::StretchLine(const TimedBlock& block) {
+std::string CRecordTexts::StretchLine(const BlockBody& block, bool romTimed) {
     char line[160];
-    const BlockTiming& t = block.timing;
-    switch (block.kind) {
-        case BlockKind::Standard:
-            std::snprintf(line, sizeof line, "Archive: ROM-speed block, %zu bytes, pause %u ms",
-                          block.bytes.size(), t.pauseMs);
-            break;
-        case BlockKind::Turbo:
-            std::snprintf(line, sizeof line,
-                          "Archive: turbo block, %zu bytes, pilot %u x %u, sync %u/%u, bits %u/%u, "
-                          "pause %u ms",
-                          block.bytes.size(), t.pilotPulse, t.pilotCount, t.sync1, t.sync2,
-                          t.zeroPulse, t.onePulse, t.pauseMs);
-            break;
-        case BlockKind::PureData:
-            std::snprintf(line, sizeof line,
-                          "Archive: pure data, %zu bytes, bits %u/%u, pause %u ms",
-                          block.bytes.size(), t.zeroPulse, t.onePulse, t.pauseMs);
-            break;
-        case BlockKind::PureTone:
-            std::snprintf(line, sizeof line, "Archive: tone, %u pulses of %u", t.pilotCount,
-                          t.pilotPulse);
-            break;
-        case BlockKind::PulseSequence:
-            std::snprintf(line, sizeof line, "Archive: pulses, %zu", block.pulses.size());
-            break;
-        case BlockKind::DirectRecording:
-            std::snprintf(line, sizeof line,
-                          "Archive: recording, %zu bytes at %u T-states a sample",
-                          block.bytes.size(), t.tStatesPerSample);
-            break;
-        case BlockKind::Pause:
-            std::snprintf(line, sizeof line, "Archive: pause, %u ms", t.pauseMs);
-            break;
-        case BlockKind::RawTzx:
-            std::snprintf(line, sizeof line, "Archive: TZX block, %zu bytes", block.bytes.size());
-            break;
-    }
+    const auto romSpeed = [&](const std::vector<uint8_t>& bytes, uint16_t pauseMs) {
+        std::snprintf(line, sizeof line, "Archive: ROM-speed block, %zu bytes, pause %u ms",
+                      bytes.size(), pauseMs);
+    };
+    std::visit(
+        Overloaded{
+            [&](const RomBlock& b) { romSpeed(b.bytes, b.pauseMs); },
+            [&](const TurboBlock& t) {
+                if (romTimed) {
+                    romSpeed(t.bytes, t.pauseMs);
+                    return;
+                }
+                std::snprintf(line, sizeof line,
+                              "Archive: turbo block, %zu bytes, pilot %u x %u, sync %u/%u, bits "
+                              "%u/%u, pause %u ms",
+                              t.bytes.size(), t.pilotPulse, t.pilotCount, t.sync1, t.sync2,
+                              t.zeroPulse, t.onePulse, t.pauseMs);
+            },
+            [&](const PureData& t) {
+                std::snprintf(line, sizeof line,
+                              "Archive: pure data, %zu bytes, bits %u/%u, pause %u ms",
+                              t.bytes.size(), t.zeroPulse, t.onePulse, t.pauseMs);
+            },
+            [&](const PureTone& t) {
+                std::snprintf(line, sizeof line, "Archive: tone, %u pulses of %u", t.count,
+                              t.pulse);
+            },
+            [&](const PulseRun& t) {
+                std::snprintf(line, sizeof line, "Archive: pulses, %zu", t.pulses.size());
+            },
+            [&](const DirectRecording& t) {
+                std::snprintf(line, sizeof line,
+                              "Archive: recording, %zu bytes at %u T-states a sample",
+                              t.samples.size(), t.tStatesPerSample);
+            },
+            [&](const Pause& t) { std::snprintf(line, sizeof line, "Archive: pause, %u ms", t.ms); },
+            [&](const KeptTzxBlock& t) {
+                std::snprintf(line, sizeof line, "Archive: TZX block, %zu bytes", t.bytes.size());
+            },
+            [&](const ReadFailure& t) {
+                std::snprintf(line, sizeof line, "Archive: read failure at byte %d", t.bytesRead);
+            },
+        },
+        block);
     return line;
 }

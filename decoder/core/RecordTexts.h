@@ -14,7 +14,7 @@ public:
     static void Write(const DecoderRecord& record, CDecoderOwner& owner);
 
     // The console log line of a block that archive mode kept.
-    static std::string StretchLine(const TimedBlock& block);
+    static std::string StretchLine(const BlockBody& block, bool romTimed);
 
 private:
     static void WriteBlock(const record::BlockLoaded& loaded, CDecoderOwner& owner);

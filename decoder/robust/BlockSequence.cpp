@@ -4,12 +4,13 @@ namespace {
 
 // A standard header: flag 0, a type from 0 to 3, ten name bytes, then the data length.
 std::optional<CBlockSequence::Expectation> Announced(const std::vector<uint8_t>& bytes) {
-    if (bytes.size() != CBlockSequence::kHeaderLength || bytes[0] != 0x00 ||
-        bytes[1] > CBlockSequence::kLastHeaderType) {
+    if (bytes.size() != CBlockSequence::kHeaderLength || bytes[0] != spectrum::kHeaderFlag ||
+        bytes[spectrum::kHeaderTypeOffset] > CBlockSequence::kLastHeaderType) {
         return std::nullopt;
     }
-    const int32_t dataLength = bytes[12] | (bytes[13] << 8);
-    return CBlockSequence::Expectation{dataLength + 2, 0xFF, false};
+    const int32_t dataLength = bytes[spectrum::kHeaderDataLengthOffset] |
+                               (bytes[spectrum::kHeaderDataLengthOffset + 1] << 8);
+    return CBlockSequence::Expectation{dataLength + 2, spectrum::kDataFlag, false};
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <optional>
 #include <vector>
 
+#include "model/SpectrumConstants.h"
+
 // The blocks that the robust mode's decoders loaded lately, by the sample time at which each
 // ended, shared by all of them: a block one decoder fails on may follow a header that another
 // one loaded, and that header tells the failed block's length and flag.
@@ -12,8 +14,8 @@ class CBlockSequence {
 public:
     // A header announces its data block this long before the data block's sync, at most.
     static constexpr int64_t kHeaderReach = 15 * 22000;
-    static constexpr int32_t kHeaderLength = 19;
-    static constexpr uint8_t kLastHeaderType = 3;  // program, number array, character array, code
+    static constexpr int32_t kHeaderLength = spectrum::kHeaderLength;
+    static constexpr uint8_t kLastHeaderType = spectrum::kLastHeaderType;
 
     // What a block is known to be before it is read.
     struct Expectation {

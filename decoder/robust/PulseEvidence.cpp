@@ -5,12 +5,13 @@
 
 #include "decoder/core/BlockBuffer.h"
 #include "decoder/core/BlockRecognizer.h"
+#include "model/SpectrumConstants.h"
 
 namespace {
 
-constexpr double kPilotPulse = 2168.0;
-constexpr double kZeroPulse = 855.0;
-constexpr double kOnePulse = 1710.0;
+constexpr double kPilotPulse = spectrum::kPilotPulse;
+constexpr double kZeroPulse = spectrum::kZeroPulse;
+constexpr double kOnePulse = spectrum::kOnePulse;
 
 // The recognizer classifies the period that ends eight extremums before the newest one; the
 // period `back` before that one ends two extremums earlier per step. Nothing when the history

@@ -82,18 +82,8 @@ TEST(UnsavedBlocks, AsksOnlyForBlocksChangedSinceAWholeSave) {
 
 namespace {
 
-TapeBlock DataBlock(uint8_t first) {
-    const uint8_t bytes[] = {0xFF, first, static_cast<uint8_t>(0xFF ^ first)};
-    return TapeBlock(3, bytes);
-}
-
-TapeBlock TimedOfKind(BlockKind kind) {
-    TimedBlock timed;
-    timed.kind = kind;
-    if (kind == BlockKind::Turbo) {
-        timed.bytes = {0xFF, 1, 0xFE};
-    }
-    return TapeBlock(timed);
+TapeItem DataBlock(uint8_t first) {
+    return {RomBlock{{0xFF, first, static_cast<uint8_t>(0xFF ^ first)}}, {}, {}};
 }
 
 bool NeverARecording(const std::string&) {
@@ -107,7 +97,8 @@ std::string Rows(const CBlockListModel& model) {
         const ListEntry& entry = model.GetEntry(p);
         rows += entry.itemValue == CBlockListModel::kErrorItem
                     ? std::string("e")
-                    : std::to_string(model.GetBlockCopy(entry.itemValue)->Bytes()[1]);
+                    : std::to_string(
+                          std::get<RomBlock>(model.GetBlockCopy(entry.itemValue)->body).bytes[1]);
     }
     return rows;
 }
@@ -120,8 +111,8 @@ TEST(SavePlan, RefusesWhatMustNotBeWrittenAndCountsWhatATapKeeps) {
     const std::string tap = folder + "/out.tap";
     EXPECT_TRUE(PlanSave(tap, {}, NeverARecording).refusal);
 
-    const std::vector<TapeBlock> blocks = {DataBlock(1), TimedOfKind(BlockKind::Pause),
-                                           TimedOfKind(BlockKind::Turbo)};
+    const std::vector<TapeItem> blocks = {
+        DataBlock(1), {Pause{1000}, {}, {}}, {TurboBlock{.bytes = {0xFF, 1, 0xFE}}, {}, {}}};
     const SavePlan plan = PlanSave(tap, blocks, NeverARecording);
     EXPECT_FALSE(plan.refusal);
     EXPECT_EQ(plan.blocksWritten, 2);
@@ -148,15 +139,15 @@ TEST(SavePlan, RefusesWhatMustNotBeWrittenAndCountsWhatATapKeeps) {
 TEST(BlockListHistory, PutsRowsBackAroundRowsAddedSinceAndRedoes) {
     CBlockListModel model;
     CBlockListHistory history;
-    model.AddTapeBlock(DataBlock(1));
+    model.AddItem(DataBlock(1));
     model.AddErrorEntry(BlockEntry{"err", "", "", "", ""});
-    model.AddTapeBlock(DataBlock(2));
-    model.AddTapeBlock(DataBlock(3));
+    model.AddItem(DataBlock(2));
+    model.AddItem(DataBlock(3));
     model.SetSelected(1, true);
     model.SetSelected(2, true);
     EXPECT_TRUE(history.DeleteSelected(model));
     EXPECT_EQ(Rows(model), "13");
-    model.AddTapeBlock(DataBlock(4));
+    model.AddItem(DataBlock(4));
     model.AddErrorEntry(BlockEntry{"late", "", "", "", ""});
     ASSERT_TRUE(history.Undo(model));
     EXPECT_EQ(Rows(model), "1e234e");

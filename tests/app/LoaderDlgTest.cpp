@@ -644,9 +644,8 @@ private slots:
         QCOMPARE(list.GetItemText(0, 0), std::string("code"));
         QCOMPARE(list.GetItemText(0, 3), std::string("hello     "));
         QCOMPARE(list.GetItemText(1, 2), std::string("300"));
-        const std::vector<TapeBlock> blocks = list.Model().GetBlocksToSave();
-        QCOMPARE(std::vector<uint8_t>(blocks[1].Bytes(), blocks[1].Bytes() + 302),
-                 tape.Blocks()[1]);
+        const std::vector<TapeItem> blocks = list.Model().GetBlocksToSave();
+        QCOMPARE(std::get<RomBlock>(blocks[1].body).bytes, tape.Blocks()[1]);
         QVERIFY(QString(loader->SignalDlg().Log().Text())
                     .contains("Load sucessful for 302 bytes block"));
         QVERIFY(loader->Unsaved().MustAsk(2));

@@ -105,10 +105,9 @@ private slots:
         Play(*robust, silence);
         CBlockListCtrl& list = robust->BlockList();
         QCOMPARE(list.GetItemCount(), 2);  // two block rows, no error row
-        const std::vector<TapeBlock> blocks = list.Model().GetBlocksToSave();
+        const std::vector<TapeItem> blocks = list.Model().GetBlocksToSave();
         QCOMPARE(blocks.size(), size_t{2});
-        QCOMPARE(std::vector<uint8_t>(blocks[1].Bytes(), blocks[1].Bytes() + 302),
-                 tape.Blocks()[1]);
+        QCOMPARE(std::get<RomBlock>(blocks[1].body).bytes, tape.Blocks()[1]);
     }
 };
 

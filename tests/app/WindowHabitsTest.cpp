@@ -54,7 +54,8 @@ QString Rows(const CBlockListCtrl& list) {
     const CBlockListModel& model = list.Model();
     for (int32_t p = 0; p < model.GetItemCount(); ++p) {
         const auto block = model.GetBlockCopy(model.GetEntry(p).itemValue);
-        rows << QString::number(block->Bytes()[1]) + (list.IsSelected(p) ? "*" : "");
+        rows << QString::number(std::get<RomBlock>(block->body).bytes[1]) +
+                    (list.IsSelected(p) ? "*" : "");
     }
     return rows.join(',');
 }

@@ -22,7 +22,7 @@ std::vector<uint8_t> Tzx(std::initializer_list<std::vector<uint8_t>> parts) {
     return file;
 }
 
-std::vector<uint8_t> TurboBlock(const std::vector<uint8_t>& data) {
+std::vector<uint8_t> TzxTurbo(const std::vector<uint8_t>& data) {
     // The ROM's timing, spelt out.
     std::vector<uint8_t> block = {0x11, 0x78, 0x08, 0x9B, 0x02, 0xDF, 0x02, 0x57,
                                   0x03, 0xAE, 0x06, 0x97, 0x0C, 8,    0xE8, 0x03};
@@ -67,7 +67,7 @@ TEST(ListCommand, PrintsOneTabSeparatedLinePerEntryOfEveryFile) {
     ASSERT_EQ(SaveTapeImage((dir / "a.tap").string(),
                             {BlockOf(HeaderBytes(3, "screen", 6912)), BlockOf({0xFF, 0x55})}),
               std::nullopt);
-    CTestTape::WriteFile(dir / "b.tzx", Tzx({{0x30, 2, 'h', 'i'}, TurboBlock({0x0A, 1, 2})}));
+    CTestTape::WriteFile(dir / "b.tzx", Tzx({{0x30, 2, 'h', 'i'}, TzxTurbo({0x0A, 1, 2})}));
     const CliResult result =
         CCliRun::Run({"list", (dir / "a.tap").string(), (dir / "b.tzx").string()});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -93,19 +93,20 @@ TEST(ListCommand, UnreadableAndCutFilesFailButListWhatWasRead) {
 
 TEST(ConvertCommand, JoinsInputsInOrderInTheLayoutOfTheOutputName) {
     const fs::path dir = TestDirectory();
-    const std::vector<TapeBlock> first = {BlockOf(HeaderBytes(0, "run", 4)),
-                                          BlockOf(DataBytes(0xFF, 6))};
+    const std::vector<TapeItem> first = {BlockOf(HeaderBytes(0, "run", 4)),
+                                         BlockOf(DataBytes(0xFF, 6))};
     const std::vector<uint8_t> turboData = DataBytes(0xFF, 300, 4);
     ASSERT_EQ(SaveTapeImage((dir / "one.tap").string(), first), std::nullopt);
     // A loop around the turbo block: a TZX keeps it, a TAP cannot.
     const std::vector<uint8_t> loopStart = {0x24, 2, 0};
     CTestTape::WriteFile(dir / "two.tzx",
-                         Tzx({loopStart, TurboBlock(turboData), {0x25}, {0x20, 0, 0}}));
-    std::vector<TapeBlock> joined = first;
-    joined.push_back(TapeBlock(TimedBlock{BlockKind::RawTzx, {}, loopStart, {}}));
-    joined.push_back(TapeBlock(TimedBlock{BlockKind::Turbo, {}, turboData, {}}));
-    joined.push_back(TapeBlock(TimedBlock{BlockKind::RawTzx, {}, {0x25}, {}}));
-    joined.push_back(TapeBlock(TimedBlock{BlockKind::Pause, {.pauseMs = 0}, {}, {}}));
+                         Tzx({loopStart, TzxTurbo(turboData), {0x25}, {0x20, 0, 0}}));
+    std::vector<TapeItem> joined = first;
+    for (BlockBody body :
+         std::vector<BlockBody>{KeptTzxBlock{loopStart}, TurboBlock{.bytes = turboData},
+                                KeptTzxBlock{{0x25}}, Pause{0}}) {
+        joined.push_back({std::move(body), {}, {}});
+    }
 
     for (const char* name : {"out.TZX", "out.tap", "out.Tzx"}) {
         const CliResult result = CCliRun::Run({"convert", (dir / "one.tap").string(),
@@ -129,7 +130,7 @@ TEST(ConvertCommand, NothingIsWrittenWhenAnInputIsDamagedOrABlockTooLong) {
     EXPECT_EQ(cut.exitCode, 1);
     EXPECT_NE(cut.err.find("out.tap not written"), std::string::npos) << cut.err;
 
-    CTestTape::WriteFile(dir / "long.tzx", Tzx({TurboBlock(DataBytes(0xFF, 70000))}));
+    CTestTape::WriteFile(dir / "long.tzx", Tzx({TzxTurbo(DataBytes(0xFF, 70000))}));
     const CliResult tooLong =
         CCliRun::Run({"convert", (dir / "long.tzx").string(), (dir / "out.tap").string()});
     EXPECT_EQ(tooLong.exitCode, 1);
@@ -147,8 +148,8 @@ TEST(ConvertCommand, NothingIsWrittenWhenAnInputIsDamagedOrABlockTooLong) {
 // replaced whole, /proc/self/cwd/... and a name of 250 characters included.
 TEST(ConvertCommand, OutputIsTheImageAloneAndEveryOtherPathAFile) {
     const fs::path dir = TestDirectory();
-    const std::vector<TapeBlock> blocks = {BlockOf(HeaderBytes(0, "run", 4)),
-                                           BlockOf(DataBytes(0xFF, 6))};
+    const std::vector<TapeItem> blocks = {BlockOf(HeaderBytes(0, "run", 4)),
+                                          BlockOf(DataBytes(0xFF, 6))};
     ASSERT_EQ(SaveTapeImage((dir / "in.tap").string(), blocks), std::nullopt);
     const std::vector<uint8_t> tap = EncodeTapeImage(TapeLayout::Tap, blocks);
     for (const char* output : {"-", "/dev/stdout"}) {

@@ -45,8 +45,8 @@ TEST_F(TerminalOwnerTest, BlocksAreKeptInOrderAndListedAsEntries) {
     owner.AddBlock(3, data);
 
     ASSERT_EQ(owner.Blocks().size(), 2u);
-    EXPECT_EQ(owner.Blocks()[0].Bytes()[1], 0x03);
-    EXPECT_EQ(owner.Blocks()[1], TapeBlock(3, data));
+    EXPECT_EQ(std::get<RomBlock>(owner.Blocks()[0].body).bytes[1], 0x03);
+    EXPECT_EQ(owner.Blocks()[1].body, BlockBody(RomBlock{{0xFF, 0x42, 0xBD}}));
     EXPECT_EQ(Contents(m_entries), "code\t00\t17\tAB\t6912\n\tFF\t1\t\t\n");
     EXPECT_EQ(Contents(m_messages), "");
 }

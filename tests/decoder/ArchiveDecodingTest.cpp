@@ -8,6 +8,7 @@
 #include "decoder/SampleDecoder.h"
 #include "decoder/archive/ArchiveQueue.h"
 #include "decoder/archive/StretchParser.h"
+#include "model/BlockFacts.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
@@ -23,7 +24,7 @@ using Timed = CTimedTape;
 constexpr double kRate = 44100.0;
 constexpr int32_t kBuffer = 22000;
 
-std::vector<TimedBlock> LoaderTape() {
+std::vector<BlockBody> LoaderTape() {
     CTestTape rom;
     rom.AddCodeFile("loader", 40, 7);
     return {Timed::Rom(rom.Blocks()[0]),
@@ -33,7 +34,7 @@ std::vector<TimedBlock> LoaderTape() {
             Timed::Turbo(0x00, 500, 13, 1850, 450),
             Timed::Tone(2300, 500),
             Timed::Pulses({400, 400, 2500, 600}),
-            Timed::PureData(0x03, 300, 14, 580)};
+            Timed::Data(0x03, 300, 14, 580)};
 }
 
 void Feed(CSampleDecoder& decoder, const std::vector<uint8_t>& signal, bool end) {
@@ -70,9 +71,9 @@ std::vector<CTestTape::Block> DataInOrder(const CRecordingOwner& owner) {
         if (event.rfind("block: ", 0) == 0) {
             data.push_back(owner.blocks[rom++]);
         } else if (event.rfind("timed: ", 0) == 0) {
-            const TimedBlock& block = owner.timedBlocks[timed++];
-            if (!block.bytes.empty() && block.kind != BlockKind::DirectRecording) {
-                data.push_back(block.bytes);
+            const std::vector<uint8_t>* bytes = DataBytes(owner.timedBlocks[timed++].body);
+            if (bytes != nullptr && !bytes->empty()) {
+                data.push_back(*bytes);
             }
         }
     }
@@ -91,41 +92,59 @@ TEST_P(ArchiveTape, KeepsEveryBlockWithItsTiming) {
         wear.highPassHz = 120.0;
         wear.noiseRms = 0.01;
     }
-    const std::vector<TimedBlock> tape = LoaderTape();
+    const std::vector<BlockBody> tape = LoaderTape();
     const CRecordingOwner owner =
         DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, kRate, wear)), 44100);
 
     std::vector<CTestTape::Block> want;
-    for (const TimedBlock& block : tape) {
-        if (!block.bytes.empty()) {
-            want.push_back(block.bytes);
+    for (const BlockBody& block : tape) {
+        if (const std::vector<uint8_t>* bytes = DataBytes(block)) {
+            want.push_back(*bytes);
         }
     }
     EXPECT_EQ(DataInOrder(owner), want);
     // The ROM-timed ones as the ROM decoders loaded them, with their pause.
     EXPECT_TRUE(owner.blocks.empty());
-    EXPECT_EQ(std::count_if(owner.timedBlocks.begin(), owner.timedBlocks.end(),
-                            [](const TimedBlock& b) { return b.kind == BlockKind::Standard; }),
-              2);
+    EXPECT_EQ(
+        std::count_if(owner.timedBlocks.begin(), owner.timedBlocks.end(),
+                      [](const TapeItem& b) { return std::holds_alternative<RomBlock>(b.body); }),
+        2);
 
     int32_t turbo = 0;
     int32_t tonePulses = 0;
     bool markerKept = false;
-    for (const TimedBlock& got : owner.timedBlocks) {
-        if (got.kind == BlockKind::Turbo || got.kind == BlockKind::PureData) {
-            const auto original = std::find_if(tape.begin(), tape.end(), [&](const TimedBlock& b) {
-                return b.bytes == got.bytes;
-            });
-            ASSERT_NE(original, tape.end());
-            EXPECT_TRUE(Near(got.timing.zeroPulse, original->timing.zeroPulse, 0.05));
-            EXPECT_TRUE(Near(got.timing.onePulse, original->timing.onePulse, 0.05));
-            turbo += got.kind == BlockKind::Turbo ? 1 : 0;
+    // Bit pulses of the block in the tape made with the same bytes.
+    const auto bitsOf = [&](const std::vector<uint8_t>& bytes) -> std::pair<uint16_t, uint16_t> {
+        for (const BlockBody& block : tape) {
+            if (const auto* t = std::get_if<TurboBlock>(&block);
+                t != nullptr && t->bytes == bytes) {
+                return {t->zeroPulse, t->onePulse};
+            }
+            if (const auto* d = std::get_if<PureData>(&block); d != nullptr && d->bytes == bytes) {
+                return {d->zeroPulse, d->onePulse};
+            }
         }
-        if (got.kind == BlockKind::Turbo && got.timing.pilotPulse < 2000) {
-            EXPECT_TRUE(Near(got.timing.pilotCount, 1600, 0.10));
+        ADD_FAILURE() << "no such block on the tape";
+        return {1, 1};
+    };
+    for (const TapeItem& got : owner.timedBlocks) {
+        if (const auto* t = std::get_if<TurboBlock>(&got.body)) {
+            const auto [zero, one] = bitsOf(t->bytes);
+            EXPECT_TRUE(Near(t->zeroPulse, zero, 0.05) && Near(t->onePulse, one, 0.05));
+            ++turbo;
+            if (t->pilotPulse < 2000) {
+                EXPECT_TRUE(Near(t->pilotCount, 1600, 0.10));
+            }
         }
-        tonePulses += got.kind == BlockKind::PureTone ? got.timing.pilotCount : 0;
-        markerKept = markerKept || (got.kind == BlockKind::PulseSequence && got.pulses.size() == 4);
+        if (const auto* d = std::get_if<PureData>(&got.body)) {
+            const auto [zero, one] = bitsOf(d->bytes);
+            EXPECT_TRUE(Near(d->zeroPulse, zero, 0.05) && Near(d->onePulse, one, 0.05));
+        }
+        if (const auto* tone = std::get_if<PureTone>(&got.body)) {
+            tonePulses += static_cast<int32_t>(tone->count);
+        }
+        const auto* run = std::get_if<PulseRun>(&got.body);
+        markerKept = markerKept || (run != nullptr && run->pulses.size() == 4);
     }
     EXPECT_EQ(turbo, 3);
     EXPECT_TRUE(Near(tonePulses, 500, 0.10));
@@ -153,7 +172,7 @@ TEST(ArchiveDecoding, TurboDataTheRomDecodersReadAsWellKeepsItsTiming) {
 
 // At the desktop program's capture rate the same tape still loads whole.
 TEST(ArchiveDecoding, LoadsAtTheCaptureRate) {
-    const std::vector<TimedBlock> tape = LoaderTape();
+    const std::vector<BlockBody> tape = LoaderTape();
     const CRecordingOwner owner =
         DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, 22000.0, {})), 22000);
     EXPECT_EQ(DataInOrder(owner).size(), 6U);
@@ -166,42 +185,43 @@ TEST(ArchiveDecoding, AROMBlockKeepsTheSilenceAfterItAsItsPause) {
     CTestTape rom;
     rom.AddCodeFile("pauses", 300, 5);
     rom.AddCodeFile("more", 20, 6);
-    std::vector<TimedBlock> tape;
+    std::vector<BlockBody> tape;
     const std::vector<uint16_t> pauses{250, 7000, 0, 1500};
     for (size_t i = 0; i < pauses.size(); ++i) {
-        tape.push_back(Timed::Rom(rom.Blocks()[i]));
-        tape.back().timing.pauseMs = pauses[i];
+        tape.push_back(RomBlock{rom.Blocks()[i], pauses[i]});
     }
     const CRecordingOwner owner =
         DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, kRate, {})), 44100);
-    std::vector<TimedBlock> got = owner.timedBlocks;
+    std::vector<TapeItem> got = owner.timedBlocks;
     // The lead silence before the first block is a Pause of its own.
     ASSERT_FALSE(got.empty());
-    EXPECT_EQ(got.front().kind, BlockKind::Pause);
+    EXPECT_TRUE(std::holds_alternative<Pause>(got.front().body));
     got.erase(got.begin());
     ASSERT_EQ(got.size(), pauses.size());
-    for (size_t i = 0; i + 1 < pauses.size(); ++i) {
-        EXPECT_EQ(got[i].kind, BlockKind::Standard);
-        EXPECT_EQ(got[i].bytes, tape[i].bytes);
-        EXPECT_NEAR(got[i].timing.pauseMs, pauses[i], std::max(50.0, 0.1 * pauses[i])) << i;
+    for (size_t i = 0; i < pauses.size(); ++i) {
+        const auto* block = std::get_if<RomBlock>(&got[i].body);
+        ASSERT_NE(block, nullptr) << i;
+        EXPECT_EQ(block->bytes, rom.Blocks()[i]);
+        // The recording ends with 0.2 s of silence after the last block.
+        const double pause = pauses[i] + (i + 1 == pauses.size() ? 200.0 : 0.0);
+        EXPECT_NEAR(block->pauseMs, pause, std::max(50.0, 0.1 * pause)) << i;
     }
-    // The last one's silence is the 0.2 s that the recording ends with.
-    EXPECT_NEAR(got.back().timing.pauseMs, 1500 + 200, 170);
 
     // Silence longer than a block is held for is kept whole, between blocks and at the end.
     tape.resize(2);
-    tape[0].timing.pauseMs = 12000;
-    tape[1].timing.pauseMs = 0;
+    std::get<RomBlock>(tape[0]).pauseMs = 12000;
+    std::get<RomBlock>(tape[1]).pauseMs = 0;
     TapeWear longEnd;
     longEnd.trailSilence = 10.0;
     const CRecordingOwner held = DecodeArchive(
         CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, kRate, longEnd)), 44100);
     std::vector<double> silences;  // after each data block
-    for (const TimedBlock& block : held.timedBlocks) {
-        if (block.kind != BlockKind::Pause) {
-            silences.push_back(block.timing.pauseMs);
-        } else if (!silences.empty()) {
-            silences.back() += block.timing.pauseMs;
+    for (const TapeItem& item : held.timedBlocks) {
+        if (const auto* block = std::get_if<RomBlock>(&item.body)) {
+            silences.push_back(block->pauseMs);
+        } else if (const auto* pause = std::get_if<Pause>(&item.body); !silences.empty()) {
+            ASSERT_NE(pause, nullptr);
+            silences.back() += pause->ms;
         }
     }
     ASSERT_EQ(silences.size(), 2u);
@@ -211,7 +231,7 @@ TEST(ArchiveDecoding, AROMBlockKeepsTheSilenceAfterItAsItsPause) {
     // Nor is a block held longer: 9.5 s of silence after it, and it is listed while the
     // recording goes on.
     tape.resize(1);
-    tape[0].timing.pauseMs = 9500;
+    std::get<RomBlock>(tape[0]).pauseMs = 9500;
     longEnd.trailSilence = 0.0;
     const CRecordingOwner live = DecodeArchive(
         CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, kRate, longEnd)), 44100, false);
@@ -224,17 +244,17 @@ TEST(ArchiveDecoding, AROMBlockKeepsTheSilenceAfterItAsItsPause) {
 // the last block. Times in T-states, as the archive decoder hands them on.
 TEST(ArchiveQueue, TheRomDecodersBlockReplacesWhatThisModeMisreadInItsStretchOnly) {
     CRecordingOwner owner;
-    CArchiveQueue queue(&owner);
-    TimedBlock turbo = Timed::Turbo(0xFF, 200, 3, 1950, 650);
-    turbo.timing.pauseMs = 0;  // a parsed piece's pause is measured after it
+    CArchiveQueue queue(&owner, 44100);
+    TurboBlock turbo = Timed::Turbo(0xFF, 200, 3, 1950, 650);
+    turbo.pauseMs = 0;  // a parsed piece's pause is measured after it
     CTestTape rom;
     rom.AddBlock(0xFF, CTestTape::RandomBytes(100, 4));
-    const auto piece = [](TimedBlock block) {
+    const auto piece = [](BlockBody block) {
         ParsedPiece parsed;
         parsed.block = std::move(block);
         return parsed;
     };
-    TimedBlock misread = Timed::PureData(0x7F, 100, 5, 855);
+    const PureData misread = Timed::Data(0x7F, 100, 5, 855);
     queue.AddPiece(piece(turbo), 0.0, 6.0e6, false);
     queue.AddPiece(piece(Timed::Tone(2168, 800)), 6.0e6, 7.7e6, false);
     queue.AddPiece(piece(misread), 7.7e6, 9.8e6, true);
@@ -242,10 +262,12 @@ TEST(ArchiveQueue, TheRomDecodersBlockReplacesWhatThisModeMisreadInItsStretchOnl
     queue.AddRomBlock(rom.Blocks()[0], 7.7e6, 9.9e6);
     queue.Pump(0.0, true);
     ASSERT_EQ(owner.timedBlocks.size(), 2U);
-    EXPECT_EQ(owner.timedBlocks[0], turbo);
-    EXPECT_EQ(owner.timedBlocks[1].kind, BlockKind::Standard);
-    EXPECT_EQ(owner.timedBlocks[1].bytes, rom.Blocks()[0]);
-    EXPECT_EQ(owner.timedBlocks[1].timing.pauseMs, 350);
+    EXPECT_EQ(owner.timedBlocks[0].body, BlockBody(turbo));
+    EXPECT_EQ(owner.timedBlocks[1].body, BlockBody(RomBlock{rom.Blocks()[0], 350}));
+    // Spans in samples at the input's rate (79.4 T-states each): the turbo block from its first
+    // edge, the ROM block from where its leader began, after the turbo block.
+    EXPECT_EQ(owner.timedBlocks[0].span, (TapeSpan{0, 75600, 44100}));
+    EXPECT_EQ(owner.timedBlocks[1].span, (TapeSpan{75600, 49140, 44100}));
 }
 
 // Hiss is no tape: however loud, it leaves pauses at most, never a block or a kept stretch.
@@ -260,7 +282,7 @@ TEST(ArchiveDecoding, HissGivesNothingButPauses) {
         EXPECT_TRUE(owner.blocks.empty()) << noise;
         // Silence and hiss after one another are one Pause.
         ASSERT_EQ(owner.timedBlocks.size(), 1u) << noise;
-        EXPECT_EQ(owner.timedBlocks[0].kind, BlockKind::Pause) << noise;
+        EXPECT_TRUE(std::holds_alternative<Pause>(owner.timedBlocks[0].body)) << noise;
     }
 }
 
@@ -273,10 +295,10 @@ TEST(StretchParser, OneBitLengthAloneIsNoData) {
     pulses.insert(pulses.end(), 4000, 855.0F);
     const std::vector<ParsedPiece> pieces = CStretchParser::Parse(pulses, 79.0, true);
     for (const ParsedPiece& piece : pieces) {
-        EXPECT_TRUE(piece.block.bytes.empty());
+        EXPECT_EQ(DataBytes(piece.block), nullptr);
     }
     ASSERT_FALSE(pieces.empty());
-    EXPECT_EQ(pieces.front().block.kind, BlockKind::PureTone);
+    EXPECT_TRUE(std::holds_alternative<PureTone>(pieces.front().block));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "decoder/SampleDecoder.h"
 #include "decoder/archive/StretchParser.h"
+#include "model/BlockFacts.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TimedTape.h"
@@ -20,13 +21,14 @@ using Timed = CTimedTape;
 
 constexpr double kRates[] = {22050.0, 44100.0, 48000.0};
 
-TimedBlock Paused(TimedBlock block, uint16_t ms) {
-    block.timing.pauseMs = ms;
+template <class Block>
+Block Paused(Block block, uint16_t ms) {
+    block.pauseMs = ms;
     return block;
 }
 
-std::vector<TimedBlock> Decode(const std::vector<TimedBlock>& tape, double rate,
-                               const TapeWear& wear = {}) {
+std::vector<BlockBody> Decode(const std::vector<BlockBody>& tape, double rate,
+                              const TapeWear& wear = {}) {
     const std::vector<uint8_t> signal =
         CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed(tape, rate, wear));
     CRecordingOwner owner;
@@ -40,40 +42,36 @@ std::vector<TimedBlock> Decode(const std::vector<TimedBlock>& tape, double rate,
         decoder->Calibrate();
     }
     decoder->EndSignal();
-    // ROM-timed blocks come through AddBlock; as Standard blocks they stand in the list in order.
-    std::vector<TimedBlock> got;
+    // ROM-timed blocks come through AddBlock; as RomBlocks they stand in the list in order.
+    std::vector<BlockBody> got;
     size_t rom = 0;
     size_t timed = 0;
     for (const std::string& event : owner.events) {
         if (event.rfind("block: ", 0) == 0) {
             got.push_back(Timed::Rom(owner.blocks[rom++]));
         } else if (event.rfind("timed: ", 0) == 0) {
-            got.push_back(owner.timedBlocks[timed++]);
+            got.push_back(owner.timedBlocks[timed++].body);
         }
     }
     return got;
 }
 
-bool HoldsData(const TimedBlock& block) {
-    return block.kind == BlockKind::Standard || block.kind == BlockKind::Turbo ||
-           block.kind == BlockKind::PureData;
-}
-
-std::vector<std::vector<uint8_t>> DataOf(const std::vector<TimedBlock>& blocks) {
+std::vector<std::vector<uint8_t>> DataOf(const std::vector<BlockBody>& blocks) {
     std::vector<std::vector<uint8_t>> data;
-    for (const TimedBlock& block : blocks) {
-        if (HoldsData(block)) {
-            data.push_back(block.bytes);
+    for (const BlockBody& block : blocks) {
+        if (const std::vector<uint8_t>* bytes = DataBytes(block)) {
+            data.push_back(*bytes);
         }
     }
     return data;
 }
 
-std::vector<const TimedBlock*> OfKind(const std::vector<TimedBlock>& blocks, BlockKind kind) {
-    std::vector<const TimedBlock*> found;
-    for (const TimedBlock& block : blocks) {
-        if (block.kind == kind) {
-            found.push_back(&block);
+template <class Kind>
+std::vector<const Kind*> OfKind(const std::vector<BlockBody>& blocks) {
+    std::vector<const Kind*> found;
+    for (const BlockBody& block : blocks) {
+        if (const auto* ofKind = std::get_if<Kind>(&block)) {
+            found.push_back(ofKind);
         }
     }
     return found;
@@ -90,7 +88,7 @@ bool Near(double got, double want, double share) {
 TEST(ArchiveParsing, BlocksBackToBackKeepTheirBounds) {
     CTestTape rom;
     rom.AddCodeFile("parts", 300, 21);
-    const std::vector<TimedBlock> parts = {
+    const std::vector<BlockBody> parts = {
         Timed::Rom(rom.Blocks()[0]),
         Timed::Rom(rom.Blocks()[1]),
         Timed::Turbo(0xFF, 200, 22, 2168, 855),
@@ -99,13 +97,13 @@ TEST(ArchiveParsing, BlocksBackToBackKeepTheirBounds) {
         Timed::Turbo(0x00, 17, 24, 1300, 650),
         Timed::Turbo(0xFF, 300, 25, 1200, 450),
     };
-    const std::vector<TimedBlock> tape = {Timed::BackToBack(parts), Timed::Pause(500)};
+    const std::vector<BlockBody> tape = {Timed::BackToBack(parts), Timed::Pause(500)};
     const auto want = DataOf(parts);
     for (double rate : kRates) {
-        const std::vector<TimedBlock> got = Decode(tape, rate);
+        const std::vector<BlockBody> got = Decode(tape, rate);
         EXPECT_EQ(DataOf(got), want) << rate;
-        ASSERT_EQ(OfKind(got, BlockKind::PureTone).size(), 1U) << rate;
-        EXPECT_TRUE(Near(OfKind(got, BlockKind::PureTone)[0]->timing.pilotCount, 400, 0.02));
+        ASSERT_EQ(OfKind<PureTone>(got).size(), 1U) << rate;
+        EXPECT_TRUE(Near(OfKind<PureTone>(got)[0]->count, 400, 0.02));
     }
 }
 
@@ -113,17 +111,15 @@ TEST(ArchiveParsing, BlocksBackToBackKeepTheirBounds) {
 // samples, so the syncs come out apart and the bits exact; decoding the decoded tape again
 // (rendered from its own timing) gives the same timing.
 TEST(ArchiveParsing, PulsesAFractionOfASampleLongKeepTheirLength) {
-    const TimedBlock fast{BlockKind::Turbo,
-                          {723, 1500, 250, 300, 285, 570, 8, 500, 79},
-                          Timed::Turbo(0xFF, 400, 31, 2168, 855).bytes,
-                          {}};
+    const TurboBlock fast{
+        723, 1500, 250, 300, 285, 570, 8, 500, Timed::Turbo(0xFF, 400, 31, 2168, 855).bytes};
     for (double rate : kRates) {
-        TimedBlock round = fast;
+        TurboBlock round = fast;
         for (int pass = 0; pass < 2; ++pass) {
-            const std::vector<TimedBlock> got = Decode({round}, rate);
-            const auto turbo = OfKind(got, BlockKind::Turbo);
+            const std::vector<BlockBody> got = Decode({round}, rate);
+            const auto turbo = OfKind<TurboBlock>(got);
             ASSERT_EQ(turbo.size(), 1U) << rate << " pass " << pass;
-            const BlockTiming& t = turbo[0]->timing;
+            const TurboBlock& t = *turbo[0];
             EXPECT_EQ(turbo[0]->bytes, fast.bytes);
             EXPECT_TRUE(Near(t.pilotPulse, 723, 0.02)) << t.pilotPulse;
             EXPECT_TRUE(Near(t.zeroPulse, 285, 0.02)) << t.zeroPulse << " at " << rate;
@@ -138,16 +134,16 @@ TEST(ArchiveParsing, PulsesAFractionOfASampleLongKeepTheirLength) {
 // Five sync pulses of 1000 T-states before pure data at 560/1120: near a 1-bit, but not one of
 // the data's tight lengths. They stay five pulses; the data keeps its length and flag.
 TEST(ArchiveParsing, SyncPulsesNearABitLengthAreNoBits) {
-    const TimedBlock data = Paused(Timed::PureData(0xFF, 800, 41, 560), 500);
-    const std::vector<TimedBlock> tape = {
+    const PureData data = Paused(Timed::Data(0xFF, 800, 41, 560), 500);
+    const std::vector<BlockBody> tape = {
         Timed::BackToBack(
             {Timed::Tone(2400, 1500), Timed::Pulses(std::vector<uint16_t>(5, 1000)), data}),
         Timed::Pause(500),
     };
     for (double rate : kRates) {
-        const std::vector<TimedBlock> got = Decode(tape, rate);
+        const std::vector<BlockBody> got = Decode(tape, rate);
         EXPECT_EQ(DataOf(got), DataOf({data})) << rate;
-        const auto pulses = OfKind(got, BlockKind::PulseSequence);
+        const auto pulses = OfKind<PulseRun>(got);
         ASSERT_EQ(pulses.size(), 1U) << rate;
         EXPECT_EQ(pulses[0]->pulses.size(), 5U) << rate;
     }
@@ -156,11 +152,11 @@ TEST(ArchiveParsing, SyncPulsesNearABitLengthAreNoBits) {
 // Pure data whose last byte uses 1 to 7 bits keeps exactly those bits, whether a silence or a
 // tone follows it.
 TEST(ArchiveParsing, PureDataKeepsAPartLastByte) {
-    std::vector<TimedBlock> tape;
-    std::vector<TimedBlock> data;
+    std::vector<BlockBody> tape;
+    std::vector<PureData> data;
     for (uint8_t used = 1; used < 8; ++used) {
-        TimedBlock block = Paused(Timed::PureData(0x40, 60 + used, 50U + used, 700), 300);
-        block.timing.usedBitsInLastByte = used;
+        PureData block = Paused(Timed::Data(0x40, 60 + used, 50U + used, 700), 300);
+        block.usedBitsInLastByte = used;
         block.bytes.back() &= static_cast<uint8_t>(0xFF00U >> used);
         data.push_back(block);
         tape.push_back(used % 2 == 0 ? Paused(block, 0) : block);
@@ -170,11 +166,11 @@ TEST(ArchiveParsing, PureDataKeepsAPartLastByte) {
         }
     }
     for (double rate : kRates) {
-        const std::vector<TimedBlock> all = Decode(tape, rate);
-        const auto got = OfKind(all, BlockKind::PureData);
+        const std::vector<BlockBody> all = Decode(tape, rate);
+        const auto got = OfKind<PureData>(all);
         ASSERT_EQ(got.size(), data.size()) << rate;
         for (size_t i = 0; i < data.size(); ++i) {
-            EXPECT_EQ(got[i]->timing.usedBitsInLastByte, data[i].timing.usedBitsInLastByte);
+            EXPECT_EQ(got[i]->usedBitsInLastByte, data[i].usedBitsInLastByte);
             EXPECT_EQ(got[i]->bytes, data[i].bytes) << rate << " used " << i + 1;
         }
     }
@@ -192,8 +188,8 @@ TEST(ArchiveParsing, PlainSignalIsKeptAsARecording) {
         noise.push_back(static_cast<uint16_t>(300 + (seed >> 16) % 3000));
         total += noise.back();
     }
-    const TimedBlock data = Paused(Timed::Turbo(0xFF, 100, 61, 2000, 700), 400);
-    const std::vector<TimedBlock> tape = {
+    const TurboBlock data = Paused(Timed::Turbo(0xFF, 100, 61, 2000, 700), 400);
+    const std::vector<BlockBody> tape = {
         data,
         Timed::Pulses(noise),
         Timed::Pause(400),
@@ -202,15 +198,15 @@ TEST(ArchiveParsing, PlainSignalIsKeptAsARecording) {
         data,
     };
     for (double rate : kRates) {
-        const std::vector<TimedBlock> got = Decode(tape, rate);
+        const std::vector<BlockBody> got = Decode(tape, rate);
         EXPECT_EQ(DataOf(got).size(), 2U);
-        const auto recordings = OfKind(got, BlockKind::DirectRecording);
+        const auto recordings = OfKind<DirectRecording>(got);
         ASSERT_EQ(recordings.size(), 1U) << rate;
-        const TimedBlock& rec = *recordings[0];
+        const DirectRecording& rec = *recordings[0];
         const double samples =
-            static_cast<double>(rec.bytes.size() - 1) * 8.0 + rec.timing.usedBitsInLastByte;
-        EXPECT_TRUE(Near(samples * rec.timing.tStatesPerSample, total, 0.03)) << rate;
-        const auto pulses = OfKind(got, BlockKind::PulseSequence);
+            static_cast<double>(rec.samples.size() - 1) * 8.0 + rec.usedBitsInLastByte;
+        EXPECT_TRUE(Near(samples * rec.tStatesPerSample, total, 0.03)) << rate;
+        const auto pulses = OfKind<PulseRun>(got);
         ASSERT_EQ(pulses.size(), 1U) << rate;
         EXPECT_GE(pulses[0]->pulses.size(), 7U);
     }
@@ -219,11 +215,11 @@ TEST(ArchiveParsing, PlainSignalIsKeptAsARecording) {
 // A leader that steps down in pitch is tones, not data; a turbo block of one or two bytes is a
 // block; a ROM-timed block with an unusual leader keeps the pilot count measured.
 TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
-    TimedBlock one = Paused(Timed::Turbo(0xFF, 0, 0, 2000, 600), 300);
+    TurboBlock one = Paused(Timed::Turbo(0xFF, 0, 0, 2000, 600), 300);
     one.bytes = {0xFF};
-    TimedBlock two = Timed::Turbo(0x12, 0, 0, 1600, 500);
+    TurboBlock two = Timed::Turbo(0x12, 0, 0, 1600, 500);
     two.bytes = {0x12, 0x34};
-    const std::vector<TimedBlock> tape = {
+    const std::vector<BlockBody> tape = {
         Timed::BackToBack({Timed::Tone(3200, 300), Timed::Tone(2200, 300), Timed::Tone(1500, 300),
                            Timed::Turbo(0xFF, 200, 71, 1100, 480)}),
         Timed::Pause(400),
@@ -235,10 +231,10 @@ TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
                                                     one.bytes, two.bytes,
                                                     Timed::Turbo(0xFF, 100, 72, 1700, 550).bytes};
     for (double rate : kRates) {
-        const std::vector<TimedBlock> got = Decode(tape, rate);
+        const std::vector<BlockBody> got = Decode(tape, rate);
         EXPECT_EQ(DataOf(got), want) << rate;
-        EXPECT_EQ(OfKind(got, BlockKind::PureTone).size(), 3U) << rate;
-        EXPECT_EQ(OfKind(got, BlockKind::PulseSequence).size(), 0U) << rate;
+        EXPECT_EQ(OfKind<PureTone>(got).size(), 3U) << rate;
+        EXPECT_EQ(OfKind<PulseRun>(got).size(), 0U) << rate;
     }
 
     std::vector<float> pulses(1500, 2168.0F);
@@ -251,24 +247,23 @@ TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
     const std::vector<ParsedPiece> pieces = CStretchParser::Parse(pulses, 79.4, true);
     ASSERT_EQ(pieces.size(), 1U);
     EXPECT_TRUE(pieces[0].romTimed);
-    EXPECT_EQ(pieces[0].block.timing.pilotCount, 1500);
+    EXPECT_EQ(std::get<TurboBlock>(pieces[0].block).pilotCount, 1500U);
 
     // A tone longer than one TZX block holds is kept whole; the image splits it when written.
     const std::vector<ParsedPiece> tone =
         CStretchParser::Parse(std::vector<float>(70000, 2168.0F), 79.4, true);
     ASSERT_EQ(tone.size(), 1U);
-    EXPECT_EQ(tone[0].block.kind, BlockKind::PureTone);
-    EXPECT_EQ(tone[0].block.timing.pilotCount, 70000U);
+    EXPECT_EQ(std::get<PureTone>(tone[0].block).count, 70000U);
 }
 
 // A cassette copy of a 2x turbo tape: 2 % fast, wow and flutter, a 300 Hz - 4 kHz band, hiss.
 // Every block loads and nothing is added.
 TEST(ArchiveParsing, PlayedCopyOfAFastTapeLoadsWhole) {
-    const std::vector<TimedBlock> parts = {
+    const std::vector<BlockBody> parts = {
         Timed::Turbo(0xFF, 500, 81, 1084, 427), Timed::Tone(1000, 300),
         Timed::Turbo(0x44, 700, 82, 1200, 450), Timed::Pulses({1500, 700, 300}),
-        Timed::PureData(0x02, 400, 83, 400)};
-    const std::vector<TimedBlock> tape = {Timed::BackToBack(parts), Timed::Pause(500)};
+        Timed::Data(0x02, 400, 83, 400)};
+    const std::vector<BlockBody> tape = {Timed::BackToBack(parts), Timed::Pause(500)};
     TapeWear wear;
     wear.speed = 1.02;
     wear.wowDepth = 0.005;

@@ -12,7 +12,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-using Doubt = record::StretchKept::Doubt;
 using NoteKind = record::DumpNote::Kind;
 
 Lines Written(const DecoderRecord& record, bool listErrors = true) {
@@ -96,34 +95,32 @@ TEST(RecordTextsTest, EveryRecordIsWrittenInItsOwnWords) {
 }
 
 TEST(RecordTextsTest, ArchiveModeWritesEachKeptStretchAndWhyItFailed) {
-    TimedBlock turbo{BlockKind::Turbo, {}, {0xFF, 1, 2}, {}};
-    turbo.timing = {1000, 2000, 300, 310, 400, 800, 8, 512, 79};
-    EXPECT_EQ(Written(record::StretchKept{turbo, Doubt::BadChecksum}),
+    using Outcome = BlockVerdict::Outcome;
+    const TurboBlock turbo{1000, 2000, 300, 310, 400, 800, 8, 512, {0xFF, 1, 2}};
+    EXPECT_EQ(Written(record::StretchKept{{turbo, {}, {Outcome::ChecksumFailed}}, false}),
               (Lines{"status: Read error : bad checksum of a 3 bytes block", "entry: 3 255",
                      "log: Archive: turbo block, 3 bytes, pilot 1000 x 2000, sync 300/310, bits "
                      "400/800, pause 512 ms",
                      "timed: 1"}));
-    TimedBlock data{BlockKind::PureData, {}, {0xAA, 0xAA}, {}};
-    data.timing.zeroPulse = 855;
-    data.timing.onePulse = 1710;
+    const PureData data{855, 1710, 8, 1000, {0xAA, 0xAA}};
     EXPECT_EQ(
-        Written(record::StretchKept{data, Doubt::NoLeader}, false),
+        Written(record::StretchKept{{data, {}, {Outcome::Unconfirmed}}, false}, false),
         (Lines{"status: Read error : no leader and sync before 2 bytes of data",
                "log: Archive: pure data, 2 bytes, bits 855/1710, pause 1000 ms", "timed: 4"}));
 
-    TimedBlock pause{BlockKind::Pause, {}, {}, {}};
-    pause.timing.pauseMs = 250;
-    const std::vector<std::pair<TimedBlock, std::string>> lines = {
-        {{BlockKind::Standard, {}, {0, 1, 1}, {}}, "ROM-speed block, 3 bytes, pause 1000 ms"},
-        {{BlockKind::PureTone, {}, {}, {}}, "tone, 3223 pulses of 2168"},
-        {{BlockKind::PulseSequence, {}, {}, {667, 735}}, "pulses, 2"},
-        {{BlockKind::DirectRecording, {}, {1, 2}, {}},
-         "recording, 2 bytes at 79 T-states a sample"},
-        {pause, "pause, 250 ms"},
-        {{BlockKind::RawTzx, {}, {0x30, 1, 'x'}, {}}, "TZX block, 3 bytes"}};
+    const std::vector<std::pair<BlockBody, std::string>> lines = {
+        {RomBlock{{0, 1, 1}}, "ROM-speed block, 3 bytes, pause 1000 ms"},
+        {PureTone{2168, 3223}, "tone, 3223 pulses of 2168"},
+        {PulseRun{{667, 735}}, "pulses, 2"},
+        {DirectRecording{79, 8, 0, {1, 2}}, "recording, 2 bytes at 79 T-states a sample"},
+        {Pause{250}, "pause, 250 ms"},
+        {KeptTzxBlock{{0x30, 1, 'x'}}, "TZX block, 3 bytes"}};
     for (const auto& [block, line] : lines) {
-        EXPECT_EQ(CRecordTexts::StretchLine(block), "Archive: " + line);
+        EXPECT_EQ(CRecordTexts::StretchLine(block, false), "Archive: " + line);
     }
+    // The ROM decoders' blocks at a measured timing are ROM-speed blocks all the same.
+    EXPECT_EQ(CRecordTexts::StretchLine(turbo, true),
+              "Archive: ROM-speed block, 3 bytes, pause 512 ms");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "decoder/SampleDecoder.h"
 #include "decoder/archive/RateDecimator.h"
 #include "decoder/core/PlainDecoder.h"
+#include "model/BlockFacts.h"
 #include "tests/support/RecordingOwner.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
@@ -64,7 +65,7 @@ std::vector<Block> RandomTape(uint32_t seed) {
 }
 
 std::vector<uint8_t> Render(const std::vector<Block>& blocks, double rate, const TapeWear& wear) {
-    std::vector<TimedBlock> timed;
+    std::vector<BlockBody> timed;
     for (const Block& block : blocks) {
         timed.push_back(CTimedTape::Rom(block));
     }
@@ -117,7 +118,7 @@ CRecordingOwner Decode(Mode mode, const std::vector<uint8_t>& signal, int32_t ra
 
 struct Listing {
     std::vector<Block> loaded;  // through AddBlock and AddTimedBlock alike
-    std::vector<Block> failed;  // kept right after their error entry, so shown as failed
+    std::vector<Block> failed;  // kept right after their error entry, with a failed verdict
     int32_t errorEntries = 0;
 };
 
@@ -130,9 +131,10 @@ Listing Listed(const CRecordingOwner& owner) {
         if (event.rfind("block: ", 0) == 0) {
             listing.loaded.push_back(owner.blocks[block++]);
         } else if (event.rfind("timed: ", 0) == 0) {
-            const TimedBlock& kept = owner.timedBlocks[timed++];
-            if (!kept.bytes.empty() && kept.kind != BlockKind::DirectRecording) {
-                (failed ? listing.failed : listing.loaded).push_back(kept.bytes);
+            const TapeItem& kept = owner.timedBlocks[timed++];
+            if (const std::vector<uint8_t>* bytes = DataBytes(kept.body)) {
+                EXPECT_EQ(failed, !kept.verdict.Trusted());
+                (kept.verdict.Trusted() ? listing.loaded : listing.failed).push_back(*bytes);
             }
         }
         if (event.rfind("entry: ", 0) == 0) {
@@ -251,9 +253,10 @@ TEST(TrustCases, ARunOfOneByteValueAfterAHeaderLoadsInArchiveModeAsInRobustMode)
     for (const int32_t rate : {22050, 44100}) {
         const CRecordingOwner owner = Decode(Mode::Archive, Render(blocks, rate, {}), rate);
         EXPECT_EQ(Listed(owner).loaded, blocks) << rate;
-        for (const TimedBlock& block : owner.timedBlocks) {
-            EXPECT_TRUE(block.kind == BlockKind::Standard || block.kind == BlockKind::Pause)
-                << rate << ": kind " << static_cast<int>(block.kind);
+        for (const TapeItem& block : owner.timedBlocks) {
+            EXPECT_TRUE(std::holds_alternative<RomBlock>(block.body) ||
+                        std::holds_alternative<Pause>(block.body))
+                << rate << ": kind " << block.body.index();
         }
     }
 }

@@ -19,14 +19,14 @@
 
 namespace {
 // A SCREEN$ block: all paper white, ink black, with `firstPixelByte` at the top-left.
-TapeBlock ScreenBlock(uint8_t firstPixelByte, uint8_t attribute = 0x38) {
+TapeItem ScreenBlock(uint8_t firstPixelByte, uint8_t attribute = 0x38) {
     std::vector<uint8_t> bytes(6914, 0);
     bytes[0] = 0xFF;
     bytes[1] = firstPixelByte;
     for (int i = 6145; i <= 6912; ++i) {
         bytes[static_cast<size_t>(i)] = attribute;
     }
-    return TapeBlock(static_cast<int32_t>(bytes.size()), bytes.data());
+    return {RomBlock{bytes}, {}, {}};
 }
 
 SignalSnapshot SnapshotWithSamples(int count, int value) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "model/BlockFacts.h"
 #include "signal/SignalHost.h"
 
 // A block list of its own for the Signal window: entries in list order, each holding the store
@@ -9,10 +10,10 @@
 class CTestSignalHost : public CSignalHost {
 public:
     DecoderSettings settings;
-    std::vector<TapeBlock> blocks;
+    std::vector<TapeItem> blocks;
     std::vector<int32_t> entries;
 
-    void AddBlock(const TapeBlock& block) {
+    void AddBlock(const TapeItem& block) {
         blocks.push_back(block);
         entries.push_back(static_cast<int32_t>(blocks.size()) - 1);
     }
@@ -50,13 +51,13 @@ public:
     int32_t GetItemData(int32_t position) const override {
         return entries.at(static_cast<size_t>(position));
     }
-    TapeBlock GetBlockCopy(int32_t storeIndex) const override {
+    TapeItem GetBlockCopy(int32_t storeIndex) const override {
         return blocks.at(static_cast<size_t>(storeIndex));
     }
 
 private:
     bool IsScreenItem(int32_t position) const {
         const int32_t index = entries[static_cast<size_t>(position)];
-        return index >= 0 && blocks[static_cast<size_t>(index)].IsScreen();
+        return index >= 0 && IsScreen(blocks[static_cast<size_t>(index)].body);
     }
 };

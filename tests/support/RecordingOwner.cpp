@@ -13,9 +13,9 @@ void CRecordingOwner::AppendLog(const char* text) {
     events.push_back("log: " + std::string(text));
 }
 
-void CRecordingOwner::AddTimedBlock(const TimedBlock& block) {
-    events.push_back("timed: " + std::to_string(static_cast<int>(block.kind)));
-    timedBlocks.push_back(block);
+void CRecordingOwner::AddTimedBlock(const TapeItem& item) {
+    events.push_back("timed: " + std::to_string(item.body.index()));
+    timedBlocks.push_back(item);
 }
 
 void CRecordingOwner::AddBlock(int32_t length, const uint8_t* bytes) {

@@ -6,11 +6,11 @@
 
 #include "decoder/core/DecoderOwner.h"
 #include "decoder/core/SignalSnapshot.h"
-#include "decoder/core/TimedBlock.h"
+#include "model/TapeItem.h"
 
 // A decoder owner that keeps every record the decoder reports, in order, and writes down the texts
 // and rows made of them as one line per call ("status: ...", "log: ...", "block: N", "entry: N F",
-// "snapshot", "refresh", "debug: ...", "timed: K" with K the BlockKind's number).
+// "snapshot", "refresh", "debug: ...", "timed: K" with K the index of its kind in BlockBody).
 class CRecordingOwner : public CDecoderOwner {
 public:
     void Report(const DecoderRecord& record) override;
@@ -22,7 +22,7 @@ public:
     void AddErrorSnapshot(const SignalSnapshot& snapshot) override;
     void RefreshSignal() override;
     void DebugOutput(const char* text) override;
-    void AddTimedBlock(const TimedBlock& block) override;
+    void AddTimedBlock(const TapeItem& item) override;
 
     // Only the lines that start with `prefix`, without it.
     std::vector<std::string> Lines(const std::string& prefix) const;
@@ -44,5 +44,5 @@ public:
     std::vector<std::string> events;
     std::vector<std::vector<uint8_t>> blocks;
     std::vector<SignalSnapshot> snapshots;
-    std::vector<TimedBlock> timedBlocks;
+    std::vector<TapeItem> timedBlocks;
 };

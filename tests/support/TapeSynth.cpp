@@ -5,6 +5,8 @@
 #include <numbers>
 #include <random>
 
+#include "model/PulseRenderer.h"
+
 namespace {
 // One stretch of constant level on the tape: its length in seconds of tape time and its level.
 struct Stretch {
@@ -50,55 +52,20 @@ public:
         Pulse(pulse);
         Pulse(pulse);
     }
-    // A stretch of tape at its own timing, then its pause (a Standard block at the ROM's).
-    void Timed(const TimedBlock& block) {
-        const BlockTiming& t = block.timing;
-        switch (block.kind) {
-            case BlockKind::Turbo:
-            case BlockKind::Standard:
-                m_level = -1.0;
-                for (uint32_t i = 0; i < t.pilotCount; ++i) {
-                    Pulse(t.pilotPulse);
-                }
-                Pulse(t.sync1);
-                Pulse(t.sync2);
-                [[fallthrough]];
-            case BlockKind::PureData:
-                Bits(block.bytes, t.zeroPulse, t.onePulse, t.usedBitsInLastByte);
-                Silence(t.pauseMs / 1000.0);
-                break;
-            case BlockKind::PureTone:
-                for (uint32_t i = 0; i < t.pilotCount; ++i) {
-                    Pulse(t.pilotPulse);
-                }
-                break;
-            case BlockKind::PulseSequence:
-                for (uint16_t pulse : block.pulses) {
-                    Pulse(pulse);
-                }
-                break;
-            case BlockKind::DirectRecording:
-            case BlockKind::RawTzx:
-                break;
-            case BlockKind::Pause:
-                Silence(t.pauseMs / 1000.0);
-                break;
+    // A stretch of tape at its own timing, then its pause.
+    void Timed(const BlockBody& block) {
+        const RenderedBlock rendered = RenderPulses(block);
+        if (rendered.fromRest) {
+            m_level = -1.0;
         }
+        for (const uint32_t pulse : rendered.pulses) {
+            Pulse(pulse);
+        }
+        Silence(rendered.pauseMs / 1000.0);
     }
     const std::vector<Stretch>& Stretches() const { return m_stretches; }
 
 private:
-    void Bits(const std::vector<uint8_t>& bytes, int32_t zero, int32_t one, int32_t usedInLast) {
-        for (size_t i = 0; i < bytes.size(); ++i) {
-            const int last = i + 1 == bytes.size() ? 8 - usedInLast : 0;
-            for (int bit = 7; bit >= last; --bit) {
-                const int32_t pulse = (bytes[i] >> bit) & 1 ? one : zero;
-                Pulse(pulse);
-                Pulse(pulse);
-            }
-        }
-    }
-
     const TapeWear& m_wear;
     std::vector<Stretch> m_stretches;
     double m_level = -1.0;
@@ -215,11 +182,11 @@ std::vector<float> CTapeSynth::Render(const std::vector<CTestTape::Block>& block
     return Sound(tape.Stretches(), rate, wear);
 }
 
-std::vector<float> CTapeSynth::RenderTimed(const std::vector<TimedBlock>& blocks, double rate,
+std::vector<float> CTapeSynth::RenderTimed(const std::vector<BlockBody>& blocks, double rate,
                                            const TapeWear& wear) {
     CStretchList tape(wear);
     tape.Silence(wear.leadSilence);
-    for (const TimedBlock& block : blocks) {
+    for (const BlockBody& block : blocks) {
         tape.Timed(block);
     }
     tape.Silence(wear.trailSilence);

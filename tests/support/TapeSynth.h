@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/core/TimedBlock.h"
+#include "model/BlockBody.h"
 #include "tests/support/TestTape.h"
 
 // How a played cassette differs from the ideal signal.
@@ -54,9 +54,9 @@ public:
     static std::vector<float> Render(const std::vector<CTestTape::Block>& blocks, double rate,
                                      const TapeWear& wear);
     // Stretches of tape at their own timing (turbo and ROM-timed blocks, pure data, tones, pulse
-    // sequences, pauses; a data block's pause follows it), after wear.leadSilence and before
-    // wear.trailSilence; wear.pause is not used. A DirectRecording renders as nothing.
-    static std::vector<float> RenderTimed(const std::vector<TimedBlock>& blocks, double rate,
+    // sequences, recordings, pauses; a block's pause follows it), as RenderPulses gives them,
+    // after wear.leadSilence and before wear.trailSilence; wear.pause is not used.
+    static std::vector<float> RenderTimed(const std::vector<BlockBody>& blocks, double rate,
                                           const TapeWear& wear);
     // -1.0 .. 1.0 to unsigned 8 bits, silence at 128.
     static std::vector<uint8_t> ToUnsigned8(const std::vector<float>& samples);

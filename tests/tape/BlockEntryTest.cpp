@@ -1,19 +1,24 @@
 #include <gtest/gtest.h>
 
+#include "model/BlockFacts.h"
 #include "tape/BlockEntry.h"
 #include "tests/tape/TapeTestData.h"
 
-using tapetest::BlockOf;
 using tapetest::DataBytes;
 using tapetest::HeaderBytes;
 
+namespace {
+BlockBody Rom(std::vector<uint8_t> bytes) {
+    return RomBlock{std::move(bytes)};
+}
+}  // namespace
+
 TEST(BlockEntry, HeaderShowsTypeWordNameAndAnnouncedLength) {
-    const BlockEntry code = DescribeBlock(BlockOf(HeaderBytes(3, "loader    ", 6912)));
+    const BlockEntry code = DescribeBlock(Rom(HeaderBytes(3, "loader    ", 6912)));
     EXPECT_EQ(code, (BlockEntry{"code", "00", "17", "loader    ", "6912"}));
-    EXPECT_EQ(DescribeBlock(BlockOf(HeaderBytes(0, "x", 0))).type, "prog");
+    EXPECT_EQ(DescribeBlock(Rom(HeaderBytes(0, "x", 0))).type, "prog");
     for (int type : {1, 2, 0x80, 0xFF}) {
-        EXPECT_EQ(DescribeBlock(BlockOf(HeaderBytes(static_cast<uint8_t>(type), "x", 0))).type,
-                  "array")
+        EXPECT_EQ(DescribeBlock(Rom(HeaderBytes(static_cast<uint8_t>(type), "x", 0))).type, "array")
             << type;
     }
 }
@@ -21,54 +26,54 @@ TEST(BlockEntry, HeaderShowsTypeWordNameAndAnnouncedLength) {
 TEST(BlockEntry, NameStopsAtAZeroBeforePaddingAndKeepsSpaces) {
     std::vector<uint8_t> bytes = HeaderBytes(0, "AB", 0);
     bytes[4] = 0;  // A, B, zero, seven spaces
-    EXPECT_EQ(DescribeBlock(BlockOf(bytes)).name, "AB");
-    EXPECT_EQ(DescribeBlock(BlockOf(HeaderBytes(0, " a  b ", 0))).name, " a  b     ");
+    EXPECT_EQ(DescribeBlock(Rom(bytes)).name, "AB");
+    EXPECT_EQ(DescribeBlock(Rom(HeaderBytes(0, " a  b ", 0))).name, " a  b     ");
     // Text after a zero is not hidden: the line shows the zero escaped.
     bytes = HeaderBytes(0, "zed nulls", 0);
     bytes[5] = 0;
-    EXPECT_EQ(FormatEntryLine(DescribeBlock(BlockOf(bytes))), "prog\t00\t17\tzed\\x00nulls \t0");
+    EXPECT_EQ(FormatEntryLine(DescribeBlock(Rom(bytes))), "prog\t00\t17\tzed\\x00nulls \t0");
 }
 
 TEST(BlockEntry, ExpectedIsLittleEndian) {
     std::vector<uint8_t> bytes = HeaderBytes(3, "s", 0);
     bytes[12] = 0x00;
     bytes[13] = 0x1B;
-    EXPECT_EQ(DescribeBlock(BlockOf(bytes)).expected, "6912");
+    EXPECT_EQ(DescribeBlock(Rom(bytes)).expected, "6912");
     bytes[12] = 0xFF;
     bytes[13] = 0xFF;
-    EXPECT_EQ(DescribeBlock(BlockOf(bytes)).expected, "65535");
+    EXPECT_EQ(DescribeBlock(Rom(bytes)).expected, "65535");
 }
 
 TEST(BlockEntry, OnlyNineteenBytesWithFlagZeroMakeAHeader) {
     std::vector<uint8_t> flagFF = HeaderBytes(3, "s", 5);
     flagFF[0] = 0xFF;
-    EXPECT_EQ(DescribeBlock(BlockOf(flagFF)), (BlockEntry{"", "FF", "17", "", ""}));
+    EXPECT_EQ(DescribeBlock(Rom(flagFF)), (BlockEntry{"", "FF", "17", "", ""}));
     std::vector<uint8_t> twenty = HeaderBytes(3, "s", 5);
     twenty.push_back(0);
-    EXPECT_EQ(DescribeBlock(BlockOf(twenty)), (BlockEntry{"", "00", "18", "", ""}));
+    EXPECT_EQ(DescribeBlock(Rom(twenty)), (BlockEntry{"", "00", "18", "", ""}));
 }
 
 TEST(BlockEntry, DataBlockLengthsAndTwoDigitFlags) {
-    EXPECT_EQ(DescribeBlock(BlockOf({0xFF, 0x55})), (BlockEntry{"", "FF", "0", "", ""}));
-    EXPECT_EQ(DescribeBlock(BlockOf({0x0A})), (BlockEntry{"", "0A", "-1", "", ""}));
-    EXPECT_EQ(DescribeBlock(BlockOf(DataBytes(0xFF, 6914))).length, "6912");
+    EXPECT_EQ(DescribeBlock(Rom({0xFF, 0x55})), (BlockEntry{"", "FF", "0", "", ""}));
+    EXPECT_EQ(DescribeBlock(Rom({0x0A})), (BlockEntry{"", "0A", "-1", "", ""}));
+    EXPECT_EQ(DescribeBlock(Rom(DataBytes(0xFF, 6914))).length, "6912");
     // An empty block has no flag byte to show and must not be read.
-    EXPECT_EQ(DescribeBlock(TapeBlock()), (BlockEntry{"", "", "-2", "", ""}));
+    EXPECT_EQ(DescribeBlock(RomBlock{}), (BlockEntry{"", "", "-2", "", ""}));
 }
 
 TEST(BlockEntry, TzxBlocksKeptAsReadNameTheirTypeAndSize) {
     const auto raw = [](std::vector<uint8_t> bytes) {
-        return DescribeBlock(TapeBlock(TimedBlock{BlockKind::RawTzx, {}, std::move(bytes), {}}));
+        return DescribeBlock(KeptTzxBlock{std::move(bytes)});
     };
     EXPECT_EQ(raw({0x24, 2, 0}), (BlockEntry{"tzx", "", "", "0x24 loop start, 2 bytes", ""}));
     EXPECT_EQ(raw({0x18, 1, 0, 0, 0, 9}).name, "0x18 CSW recording, 5 bytes");
     EXPECT_EQ(raw({0x7E, 0, 0, 0, 0}).name, "0x7E unknown type, 4 bytes");
     // The other stretches keep their rows.
-    EXPECT_EQ(DescribeBlock(TapeBlock(TimedBlock{
-                  BlockKind::PureTone, {.pilotPulse = 2168, .pilotCount = 968635}, {}, {}})),
+    EXPECT_EQ(DescribeBlock(PureTone{2168, 968635}),
               (BlockEntry{"tone", "", "", "968635 x 2168", ""}));
-    EXPECT_EQ(DescribeBlock(TapeBlock(TimedBlock{BlockKind::Pause, {.pauseMs = 0}, {}, {}})),
-              (BlockEntry{"pause", "", "", "0 ms", ""}));
+    EXPECT_EQ(DescribeBlock(Pause{0}), (BlockEntry{"pause", "", "", "0 ms", ""}));
+    // A read failure is the row of its read error.
+    EXPECT_EQ(DescribeBlock(ReadFailure{3, 0}), DescribeReadError(3, 0));
 }
 
 TEST(BlockEntry, ReadErrorTexts) {
@@ -92,27 +97,12 @@ TEST(BlockEntry, LineJoinsTheFiveTextsWithTabsAndEscapesControls) {
               "\t\t\t\\x80\\x9B2J\\x9F\xA0\xFF\t");
 }
 
-TEST(TapeBlock, CopiesAreDeepAndIndependent) {
-    TapeBlock original = BlockOf({0xFF, 1, 2, 3});
-    TapeBlock copy = original;
-    EXPECT_EQ(copy, original);
-    EXPECT_NE(copy.Bytes(), original.Bytes());
-    TapeBlock assigned = BlockOf({0});
-    assigned = original;
-    EXPECT_EQ(assigned, original);
-    EXPECT_NE(assigned.Bytes(), original.Bytes());
-    TapeBlock moved = std::move(assigned);
-    EXPECT_EQ(moved, original);
-    EXPECT_EQ(assigned.Length(), 0);
-}
-
-TEST(TapeBlock, ShapesOfHeaderAndScreen) {
-    EXPECT_TRUE(BlockOf(HeaderBytes(0, "x", 0)).IsHeader());
-    EXPECT_TRUE(BlockOf(DataBytes(0xFF, 6914)).IsScreen());
-    EXPECT_FALSE(BlockOf(DataBytes(0x00, 6914)).IsScreen());
-    EXPECT_FALSE(BlockOf(DataBytes(0xFF, 6913)).IsScreen());
-    EXPECT_FALSE(TapeBlock().IsHeader());
-    EXPECT_FALSE(TapeBlock().IsScreen());
-    // A length without bytes makes an empty block, not one that points at nothing.
-    EXPECT_EQ(TapeBlock(19, nullptr).Length(), 0);
+TEST(BlockFacts, ShapesOfHeaderAndScreen) {
+    EXPECT_TRUE(IsHeader(RomBlock{HeaderBytes(0, "x", 0)}));
+    EXPECT_FALSE(IsHeader(TurboBlock{.bytes = HeaderBytes(0, "x", 0)}));
+    EXPECT_TRUE(IsScreen(RomBlock{DataBytes(0xFF, 6914)}));
+    EXPECT_FALSE(IsScreen(RomBlock{DataBytes(0x00, 6914)}));
+    EXPECT_FALSE(IsScreen(RomBlock{DataBytes(0xFF, 6913)}));
+    EXPECT_FALSE(IsHeader(RomBlock{}));
+    EXPECT_FALSE(IsScreen(RomBlock{}));
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "model/BlockFacts.h"
 #include "tape/BlockListModel.h"
 #include "tape/TapeImageWriter.h"
 #include "tests/tape/TapeTestData.h"
@@ -17,12 +18,16 @@ CBlockListModel ModelOf(int count) {
     return model;
 }
 
+int FlagOf(const TapeItem& item) {
+    return DataBytes(item.body)->at(0);
+}
+
 // The flag of the block each row shows, which for ModelOf is the row's original position.
 std::vector<int> RowFlags(const CBlockListModel& model) {
     std::vector<int> flags;
     for (int32_t p = 0; p < model.GetItemCount(); ++p) {
         const ListEntry& entry = model.GetEntry(p);
-        flags.push_back(entry.itemValue < 0 ? -1 : model.GetBlocks()[entry.itemValue].Bytes()[0]);
+        flags.push_back(entry.itemValue < 0 ? -1 : FlagOf(model.GetBlocks()[entry.itemValue]));
     }
     return flags;
 }
@@ -94,13 +99,13 @@ TEST(BlockListModel, UpAndDownMoveRunsOfSelectedRows) {
     ExpectConsistent(up);
     ExpectConsistent(down);
     // The store keeps its order; saving follows the rows.
-    EXPECT_EQ(up.GetBlocks()[1].Bytes()[0], 1);
+    EXPECT_EQ(FlagOf(up.GetBlocks()[1]), 1);
     up.SetSelected(1, false);
     up.SetSelected(2, false);
     const auto saved = up.GetBlocksToSave();
     ASSERT_EQ(saved.size(), 5u);
-    EXPECT_EQ(saved[1].Bytes()[0], 2);
-    EXPECT_EQ(saved[3].Bytes()[0], 1);
+    EXPECT_EQ(FlagOf(saved[1]), 2);
+    EXPECT_EQ(FlagOf(saved[3]), 1);
 }
 
 TEST(BlockListModel, EdgeSelectionsMoveNothingAndKeepTheFocus) {
@@ -188,10 +193,9 @@ TEST(BlockListModel, ScreenQueriesFollowRowOrder) {
     EXPECT_EQ(model.FindScreenItem(1), 3);
     EXPECT_EQ(CBlockListModel().FindScreenItem(0), -1);
 
-    std::optional<TapeBlock> copy = model.GetBlockCopy(1);
+    std::optional<TapeItem> copy = model.GetBlockCopy(1);
     ASSERT_TRUE(copy.has_value());
     EXPECT_EQ(*copy, BlockOf(screen));
-    EXPECT_NE(copy->Bytes(), model.GetBlocks()[1].Bytes());
     EXPECT_FALSE(model.GetBlockCopy(4).has_value());
     EXPECT_FALSE(model.GetBlockCopy(-1).has_value());
 }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <sstream>
 
+#include "model/BlockFacts.h"
 #include "tape/TapeImageReader.h"
 #include "tape/TapeImageWriter.h"
 #include "tests/tape/TapeTestData.h"
@@ -69,7 +70,7 @@ TEST(PeerTools, TzxlistListsTheBlocksWeWrite) {
         GTEST_SKIP() << "tzxlist (fuse-emulator-utils) is not installed";
     }
     const fs::path dir = TestDirectory();
-    const std::vector<TapeBlock> blocks = {
+    const std::vector<TapeItem> blocks = {
         BlockOf(HeaderBytes(3, "screen", 6912)), BlockOf(DataBytes(0xFF, 6914)), BlockOf({0x0A}),
         BlockOf(DataBytes(0x00, 300)), BlockOf(DataBytes(0xFF, 65535))};
     ASSERT_EQ(SaveTapeImage((dir / "peer.tzx").string(), blocks), std::nullopt);
@@ -77,7 +78,7 @@ TEST(PeerTools, TzxlistListsTheBlocksWeWrite) {
     ASSERT_EQ(listed.size(), blocks.size());
     for (size_t i = 0; i < blocks.size(); ++i) {
         EXPECT_EQ(listed[i].type, "0x10") << i;
-        EXPECT_EQ(listed[i].length, blocks[i].Length()) << i;
+        EXPECT_EQ(listed[i].length, PayloadLength(blocks[i].body)) << i;
         EXPECT_EQ(listed[i].pause, 1000) << i;
     }
 }
@@ -142,8 +143,8 @@ TEST(PeerTools, WeReadTheTzxThatTapeconvMakesOfOurTap) {
         GTEST_SKIP() << "tapeconv (fuse-emulator-utils) is not installed";
     }
     const fs::path dir = TestDirectory();
-    const std::vector<TapeBlock> blocks = {BlockOf(HeaderBytes(0, "prog", 20)),
-                                           BlockOf(DataBytes(0xFF, 22)), BlockOf({0x42})};
+    const std::vector<TapeItem> blocks = {BlockOf(HeaderBytes(0, "prog", 20)),
+                                          BlockOf(DataBytes(0xFF, 22)), BlockOf({0x42})};
     ASSERT_EQ(SaveTapeImage((dir / "ours.tap").string(), blocks), std::nullopt);
     RunCommand(std::string(TAPECONV_PROGRAM) + " '" + (dir / "ours.tap").string() + "' '" +
                (dir / "theirs.tzx").string() + "' 2>&1");

@@ -4,6 +4,7 @@
 #include <unistd.h>
 #include <csignal>
 
+#include "model/BlockFacts.h"
 #include "tape/TapeImageWriter.h"
 #include "tests/tape/TapeTestData.h"
 
@@ -35,7 +36,7 @@ TEST(TapeImageWriter, ExtensionRuleIsCaseSensitiveOnLastFourCharacters) {
 TEST(TapeImageWriter, HeaderAndScreenInBothLayouts) {
     const auto header = HeaderBytes(3, "screen", 6912);
     const auto screen = DataBytes(0xFF, 6914);
-    const std::vector<TapeBlock> blocks = {BlockOf(header), BlockOf(screen)};
+    const std::vector<TapeItem> blocks = {BlockOf(header), BlockOf(screen)};
     EXPECT_EQ(EncodeTapeImage(TapeLayout::Tap, blocks),
               Concat({{0x13, 0x00}, header, {0x02, 0x1B}, screen}));
     EXPECT_EQ(EncodeTapeImage(TapeLayout::Tzx, blocks), Concat({kTzxHeader,
@@ -62,8 +63,8 @@ TEST(TapeImageWriter, NoBlocksGiveEmptyTapOrBareTzxHeader) {
 
 TEST(TapeImageWriter, BlkAndTapFilesAreIdentical) {
     const fs::path dir = TestDirectory();
-    const std::vector<TapeBlock> blocks = {BlockOf(HeaderBytes(0, "run", 10)),
-                                           BlockOf(DataBytes(0xFF, 12))};
+    const std::vector<TapeItem> blocks = {BlockOf(HeaderBytes(0, "run", 10)),
+                                          BlockOf(DataBytes(0xFF, 12))};
     ASSERT_EQ(SaveTapeImage(dir / "a.blk", blocks), std::nullopt);
     ASSERT_EQ(SaveTapeImage(dir / "a.tap", blocks), std::nullopt);
     EXPECT_EQ(CTestTape::ReadFile(dir / "a.blk"), CTestTape::ReadFile(dir / "a.tap"));
@@ -84,7 +85,7 @@ TEST(TapeImageWriter, OversizedBlockIsRefusedByNumberAndNothingIsWritten) {
     const fs::path dir = TestDirectory();
     const std::vector<uint8_t> old = {2, 0, 0xFF, 0xFF};
     CTestTape::WriteFile(dir / "t.tzx", old);
-    const std::vector<TapeBlock> blocks = {BlockOf({0xFF, 0}), BlockOf(DataBytes(0xFF, 65536))};
+    const std::vector<TapeItem> blocks = {BlockOf({0xFF, 0}), BlockOf(DataBytes(0xFF, 65536))};
     const auto error = SaveTapeImage(dir / "t.tzx", blocks);
     ASSERT_TRUE(error.has_value());
     EXPECT_NE(error->find("block 2 of 2"), std::string::npos) << *error;
@@ -136,31 +137,33 @@ TEST(TapeImageWriter, WriteFailingHalfwayKeepsTheOldFile) {
 TEST(TzxWriter, AStandardBlockOnlyWhereTheRomWouldReplayItSo) {
     const auto header = HeaderBytes(3, "code", 3);
     const auto data = DataBytes(0xFF, 5);
-    const auto written = [](const std::vector<uint8_t>& bytes, const BlockTiming& timing) {
-        return TapeBlock(TimedBlock{BlockKind::Standard, timing, bytes, {}});
+    const auto written = [](const TurboBlock& measured) {
+        return TapeItem{RomIfReplaysAlike(measured), {}, {}};
     };
     // A measured leader a few pulses short is the ROM's.
-    for (const TapeBlock& rom : {written(header, {.pilotCount = 8063}),
-                                 written(data, {.pilotPulse = 2150, .pilotCount = 3200})}) {
-        EXPECT_EQ(rom.Kind(), BlockKind::Standard);
+    for (const TapeItem& rom : {written({.pilotCount = 8063, .bytes = header}),
+                                written({.pilotPulse = 2150, .pilotCount = 3200, .bytes = data})}) {
+        EXPECT_TRUE(std::holds_alternative<RomBlock>(rom.body));
         EXPECT_EQ(EncodeTapeImage(TapeLayout::Tzx, {rom})[10], 0x10);
     }
     // A header behind a data block's leader, a loader's own leader, a last byte of 5 bits and
     // a leader far off the ROM's pitch are their own timing.
-    for (const TapeBlock& own :
-         {written(header, {.pilotCount = 3223}), written(data, {.pilotCount = 1000}),
-          written(data, {.usedBitsInLastByte = 5}), written(data, {.pilotPulse = 2800})}) {
-        EXPECT_EQ(own.Kind(), BlockKind::Turbo);
+    for (const TapeItem& own : {written({.pilotCount = 3223, .bytes = header}),
+                                written({.pilotCount = 1000, .bytes = data}),
+                                written({.usedBitsInLastByte = 5, .bytes = data}),
+                                written({.pilotPulse = 2800, .bytes = data})}) {
+        const auto* turbo = std::get_if<TurboBlock>(&own.body);
+        ASSERT_NE(turbo, nullptr);
         const std::vector<uint8_t> tzx = EncodeTapeImage(TapeLayout::Tzx, {own});
         EXPECT_EQ(tzx[10], 0x11);
-        EXPECT_EQ(tzx[21] | tzx[22] << 8, static_cast<int>(own.Timing().pilotCount));
-        EXPECT_EQ(tzx[23], own.Timing().usedBitsInLastByte);
+        EXPECT_EQ(tzx[21] | tzx[22] << 8, static_cast<int>(turbo->pilotCount));
+        EXPECT_EQ(tzx[23], turbo->usedBitsInLastByte);
     }
 }
 
 TEST(TzxWriter, ALeaderTooLongForATurboBlockStartsAsATone) {
-    const TapeBlock turbo(TimedBlock{
-        BlockKind::Turbo, {.pilotPulse = 1500, .pilotCount = 70000}, DataBytes(0xFF, 4), {}});
+    const TapeItem turbo{
+        TurboBlock{.pilotPulse = 1500, .pilotCount = 70000, .bytes = DataBytes(0xFF, 4)}, {}, {}};
     const std::vector<uint8_t> tzx = EncodeTapeImage(TapeLayout::Tzx, {turbo});
     ASSERT_EQ(tzx.size(), 10u + 5 + 19 + 4);
     EXPECT_EQ(std::vector<uint8_t>(tzx.begin() + 10, tzx.begin() + 15),

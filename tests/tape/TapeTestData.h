@@ -8,13 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "tape/TapeBlock.h"
+#include "model/TapeItem.h"
 #include "tests/support/TestTape.h"
 
 namespace tapetest {
 
-inline TapeBlock BlockOf(const std::vector<uint8_t>& bytes) {
-    return TapeBlock(static_cast<int32_t>(bytes.size()), bytes.data());
+// A block at the ROM's timing, as a TAP image holds it.
+inline TapeItem BlockOf(const std::vector<uint8_t>& bytes) {
+    return {RomBlock{bytes}, {}, {}};
 }
 
 // A standard header with the given type, 10 name bytes and announced data length.

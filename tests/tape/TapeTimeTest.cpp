@@ -15,15 +15,15 @@
 TEST(TapeTimeTest, EveryKindPlaysAsLongAsItsRendering) {
     CTestTape rom;
     rom.AddCodeFile("timed", 300, 4);
-    TimedBlock partByte = CTimedTape::Turbo(0xFF, 90, 5, 1700, 600);
-    partByte.timing.usedBitsInLastByte = 3;
-    const std::vector<TimedBlock> tape = {CTimedTape::Rom(rom.Blocks()[0]),
-                                          CTimedTape::Rom(rom.Blocks()[1]),
-                                          partByte,
-                                          CTimedTape::Tone(2000, 900),
-                                          CTimedTape::Pulses({700, 1500, 300}),
-                                          CTimedTape::PureData(0x12, 60, 6, 500),
-                                          CTimedTape::Pause(1750)};
+    TurboBlock partByte = CTimedTape::Turbo(0xFF, 90, 5, 1700, 600);
+    partByte.usedBitsInLastByte = 3;
+    const std::vector<BlockBody> tape = {CTimedTape::Rom(rom.Blocks()[0]),
+                                         CTimedTape::Rom(rom.Blocks()[1]),
+                                         partByte,
+                                         CTimedTape::Tone(2000, 900),
+                                         CTimedTape::Pulses({700, 1500, 300}),
+                                         CTimedTape::Data(0x12, 60, 6, 500),
+                                         CTimedTape::Pause(1750)};
     TapeWear wear;
     wear.leadSilence = 0.0;
     wear.trailSilence = 0.0;
@@ -32,14 +32,13 @@ TEST(TapeTimeTest, EveryKindPlaysAsLongAsItsRendering) {
         static_cast<double>(CTapeSynth::RenderTimed(tape, kRate, wear).size()) / kRate;
 
     CBlockListModel rows;
-    for (const TimedBlock& block : tape) {
-        rows.AddTimedBlock(block);
+    for (const BlockBody& block : tape) {
+        rows.AddItem({block, {}, {}});
     }
     rows.AddErrorEntry({});  // an error row takes no time
     EXPECT_NEAR(TapeSeconds(rows, rows.GetItemCount()), rendered, 0.0001);
     // Where a row starts is the time of the rows before it.
-    EXPECT_NEAR(TapeSeconds(rows, 3), TapeSeconds(rows, 2) + BlockSeconds(TapeBlock(tape[2])),
-                1e-9);
+    EXPECT_NEAR(TapeSeconds(rows, 3), TapeSeconds(rows, 2) + BlockSeconds(tape[2]), 1e-9);
     EXPECT_EQ(TapeClock(5.24), "0:05.2");
     EXPECT_EQ(TapeClock(760.0), "12:40.0");
 }
