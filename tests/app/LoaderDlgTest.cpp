@@ -14,6 +14,7 @@
 #include <functional>
 
 #include "app/AboutDlg.h"
+#include "app/DecodeSession.h"
 #include "app/LoaderDlg.h"
 #include "app/LoaderStatusBar.h"
 #include "decoder/core/TapeDecoder.h"
@@ -327,7 +328,7 @@ private slots:
         QVERIFY(loader);
         loader->show();
         QSignalSpy asked(loader.get(), &CLoaderDlg::AskedAboutUnsavedBlocks);
-        loader->AddErrorEntry(3, 0xFF);  // an error row is no block to lose
+        loader->Session().AddErrorEntry(3, 0xFF);  // an error row is no block to lose
         QTest::keyClick(loader.get(), Qt::Key_Escape);
         QCOMPARE(asked.size(), 0);
         QVERIFY(!loader->isVisible());
@@ -336,7 +337,7 @@ private slots:
         loader->show();
         QSignalSpy askedAgain(loader.get(), &CLoaderDlg::AskedAboutUnsavedBlocks);
         const std::vector<uint8_t> bytes = Block(0xFF, 3);
-        loader->AddBlock(5, bytes.data());
+        loader->Session().AddBlock(5, bytes.data());
         QString question;
         WhenModal([&question](QWidget* box) {
             question = qobject_cast<QMessageBox*>(box)->text();
@@ -487,7 +488,7 @@ private slots:
         auto loader = MakeLoader();
         QVERIFY(loader);
         const std::vector<uint8_t> bytes = Block(0xFF, 3, 9);
-        loader->AddBlock(5, bytes.data());
+        loader->Session().AddBlock(5, bytes.data());
         QTemporaryDir dir;
         QStringList filters;
         QString suffix;
@@ -506,7 +507,7 @@ private slots:
                  (std::vector<uint8_t>{5, 0, 0xFF, 9, 9, 9, 9}));
         QVERIFY(!loader->Unsaved().MustAsk(1));
 
-        loader->AddBlock(5, bytes.data());
+        loader->Session().AddBlock(5, bytes.data());
         QString shown;
         WhenModal([&](QWidget* widget) {
             auto* dialog = qobject_cast<QFileDialog*>(widget);
