@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <numeric>
+#include <utility>
 
 #include "app/LoaderStatusBar.h"
 #include "decoder/SampleDecoder.h"
@@ -60,11 +61,14 @@ int32_t CDecodeSession::EndFile() {
     return m_fileBlocks;
 }
 
-void CDecodeSession::ShowFileReading(SignalReading reading) {
-    m_statusBar.UpdateIndicator(reading);
+void CDecodeSession::NoteFileReading(SignalReading reading) {
+    if (reading != SignalReading::Unchanged) {
+        m_fileReading = reading;
+    }
 }
 
 void CDecodeSession::ShowFileSignal(CSampleDecoder& fileDecoder) {
+    m_statusBar.UpdateIndicator(std::exchange(m_fileReading, SignalReading::Unchanged));
     fileDecoder.CaptureSnapshot(m_signalDlg.CurrentSignal());
     m_signalDlg.OnPaint();
 }

@@ -44,9 +44,12 @@ public:
     // The file has ended: live decoding goes on. Returns the blocks loaded since BeginFile.
     int32_t EndFile();
     bool FileLoading() const { return m_fileLoading; }
-    // The indicator for a buffer of the file.
-    void ShowFileReading(SignalReading reading);
-    // The Signal window follows a file's decoder after a slice of it.
+    // The calibration reading of a buffer of the file, shown with the next slice's signal.
+    void NoteFileReading(SignalReading reading);
+    // After a slice of the file: the indicator moves on once, in the colours of the last reading
+    // that changed them, and the Signal window shows the file decoder's signal. The indicator's
+    // step and painting cost more than the decoding of a buffer; once a slice is as often as the
+    // window is painted.
     void ShowFileSignal(CSampleDecoder& fileDecoder);
 
     // CDecoderOwner
@@ -68,4 +71,5 @@ private:
     std::unique_ptr<CSampleDecoder> m_pDecoder;
     bool m_fileLoading = false;
     int32_t m_fileBlocks = 0;  // blocks the file being loaded added so far
+    SignalReading m_fileReading = SignalReading::Unchanged;  // since the last slice was shown
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -67,5 +68,6 @@ private:
     bool m_recordingCanceled = false;
     QTimer* m_recordingTimer = nullptr;
     QProgressDialog* m_pProgress = nullptr;
+    QElapsedTimer m_sinceShown;  // since the recording's signal was last shown
     bool m_stopped = false;
 };
