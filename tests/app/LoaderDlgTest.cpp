@@ -1,6 +1,7 @@
 // The desktop program's windows on the offscreen platform: the templates as built, the block
 // list's editing, status texts reaching the console log, the indicator's stripes, the Options
 // checks, the unsaved-blocks question, and a whole tape loaded through the main window.
+#include <sndfile.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -26,6 +27,7 @@
 #include "tests/app/BoxWatcher.h"
 #include "tests/app/ScriptedLoader.h"
 #include "tests/capture/ScriptedSoundLayer.h"
+#include "tests/support/SignalFile.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
 #include "ui/DialogBuilder.h"
@@ -389,6 +391,47 @@ private slots:
         QVERIFY(!loader->isVisible());
         QCOMPARE(CTestTape::ReadFile(tap.toStdString()),
                  (std::vector<uint8_t>{3, 0, 0xFF, 1, 0xFE, 3, 0, 0xFF, 3, 0xFC}));
+    }
+
+    // A recording loads from the event loop while the sound input goes on undecoded, so the two
+    // never mix in one decoder; a save asked for meanwhile waits for the load's end, and then
+    // live capture decodes again.
+    void aRecordingLoadsBesideTheSoundInputAndASaveWaitsForIt() {
+        QTemporaryDir dir;
+        const QString tap = dir.filePath("one.tap");
+        const std::vector<uint8_t> image = {3, 0, 0xFF, 1, 0xFE};
+        CTestTape::WriteFile(tap.toStdString(), image);
+        CTestTape recorded;
+        recorded.AddCodeFile("filed", 40, 3);
+        const QString wav = dir.filePath("take.wav");
+        QVERIFY(CSignalFile::WriteAudio(wav.toStdString(),
+                                        CTapeSynth::Render(recorded.Blocks(), 44100.0, TapeWear{}),
+                                        44100, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+        CTestTape live;
+        live.AddCodeFile("live", 20, 4);
+        std::vector<uint8_t> liveSamples =
+            CTapeSynth::ToUnsigned8(CTapeSynth::Render(live.Blocks(), 22000.0, TapeWear{}));
+        liveSamples.resize(liveSamples.size() + 22000, 128);
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        loader->show();
+
+        loader->LoadFiles({tap, wav});
+        QVERIFY(loader->IsLoading());
+        Play(*loader, liveSamples);
+        QVERIFY(!loader->OnSave());  // to one.tap, opened last
+        QCOMPARE(loader->StatusBar().Text(0), QString("Saving to one.tap when loading ends"));
+        QTRY_VERIFY(!loader->IsLoading());
+        QCOMPARE(loader->StatusBar().Text(0), QString("Saved 3 blocks to one.tap"));
+        QVERIFY(
+            QString(loader->SignalDlg().Log().Text()).contains("Loaded 2 blocks from take.wav"));
+        std::vector<uint8_t> both = image;
+        const std::vector<uint8_t> recordedImage = recorded.TapBytes();
+        both.insert(both.end(), recordedImage.begin(), recordedImage.end());
+        QCOMPARE(CTestTape::ReadFile(tap.toStdString()), both);
+
+        Play(*loader, liveSamples);
+        QCOMPARE(loader->BlockList().Model().GetBlocks().size(), size_t{5});
     }
 
     void noInputDeviceIsToldAndStopsTheStart() {
