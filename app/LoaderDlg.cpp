@@ -1,7 +1,5 @@
 #include "app/LoaderDlg.h"
 
-#include "model/BlockFacts.h"
-
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -10,18 +8,17 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QSettings>
-#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <functional>
-#include <numeric>
 
 #include "app/AboutDlg.h"
+#include "app/CaptureController.h"
+#include "app/DecodeSession.h"
+#include "app/LoadQueue.h"
 #include "app/LoaderResources.h"
 #include "app/LoaderStatusBar.h"
 #include "app/MainMenu.h"
@@ -30,11 +27,8 @@
 #include "app/StoredSettings.h"
 #include "app/TapeFileDialog.h"
 #include "app/TapeSaver.h"
-#include "capture/SoundCapture.h"
 #include "decoder/SampleDecoder.h"
 #include "options/OptionsDlg.h"
-#include "recording/AudioFileTypes.h"
-#include "recording/RecordingDecode.h"
 #include "res/ControlIds.h"
 #include "res/DialogTemplates.h"
 #include "signal/SignalDlg.h"
@@ -49,20 +43,10 @@ namespace {
 
 using namespace main_ids;
 
-// How often a lost sound input is looked for again.
-constexpr int kRetryLostInputMs = 1000;
-
 constexpr const char* kAboutMenuText = "&About Tapewise...";
 
-// A recording is decoded in slices of this length between two turns of the event loop: short
-// enough that the windows stay responsive, long enough that painting costs little beside it.
-constexpr std::chrono::milliseconds kRecordingSlice{40};
-// The progress window appears only for recordings that take longer than this.
-constexpr int kProgressDelayMs = 500;
-constexpr int kProgressSteps = 1000;
-
 QString CountOfBlocks(int32_t count) {
-    return count == 1 ? QStringLiteral("1 block") : QStringLiteral("%1 blocks").arg(count);
+    return CLoadQueue::CountOfBlocks(count);
 }
 
 QString FileName(const QString& path) {
@@ -93,6 +77,10 @@ CLoaderDlg::CLoaderDlg(CSoundLayer& soundLayer, std::function<WaveHeader*()> tak
 
 CLoaderDlg::~CLoaderDlg() {
     OnDestroy();
+}
+
+CSampleDecoder& CLoaderDlg::Decoder() {
+    return m_pSession->Decoder();
 }
 
 QWidget* CLoaderDlg::Item(int32_t id) const {
@@ -128,8 +116,9 @@ bool CLoaderDlg::OnInitDialog(bool carryOnWithoutInput) {
     restoreGeometry(m_pStored->Place("main"));
     BuildStatusBar();
     BuildBlockList();
-    m_pDecoder = CSampleDecoder::Create(this, m_pStored->Decoder(&m_settingsProblems));
-    m_pDecoder->ConfigureDump(m_pStored->Dump());
+    m_pSession = std::make_unique<CDecodeSession>(*m_pBlockList, *m_pStatusBar, *m_pSignalDlg,
+                                                  m_pStored->Decoder(&m_settingsProblems),
+                                                  m_pStored->Dump());
     for (const QString& problem : m_settingsProblems) {
         Tell(problem);
     }
@@ -137,19 +126,13 @@ bool CLoaderDlg::OnInitDialog(bool carryOnWithoutInput) {
         *this, *m_pStored,
         CTapeSaver::Reports{[this](const QString& text) { ShowMessage(text); },
                             [this] { m_pStatusBar->SetText("Save canceled", 0, 0); },
-                            [this](const char* text) { AppendLog(text); }});
+                            [this](const char* text) { m_pSignalDlg->AppendLog(text); }});
     ConnectMenu();
     NameControls();
-    m_soundLayer.ChooseSource(m_pStored->SoundInput().toStdString());
-    m_pCapture = std::make_unique<CSoundCapture>(m_soundLayer, *this);
-    m_retryTimer = new QTimer(this);
-    m_retryTimer->setInterval(kRetryLostInputMs);
-    connect(m_retryTimer, &QTimer::timeout, this, &CLoaderDlg::RetryLostInput);
-    m_recordingTimer = new QTimer(this);
-    m_recordingTimer->setInterval(0);
-    connect(m_recordingTimer, &QTimer::timeout, this, &CLoaderDlg::DecodeRecordingSlice);
+    StartCapture();
+    MakeLoadQueue();
     setAcceptDrops(true);
-    if (m_soundLayer.CountInputDevices() == 0) {
+    if (!m_pCapture->HasInputDevice()) {
         ShowMessage("No sound input device on machine");
         if (carryOnWithoutInput) {
             Tell("No sound input: files can be opened, not recorded");
@@ -158,6 +141,31 @@ bool CLoaderDlg::OnInitDialog(bool carryOnWithoutInput) {
     }
     m_pCapture->OpenSoundInput();
     return true;
+}
+
+void CLoaderDlg::StartCapture() {
+    m_pCapture = std::make_unique<CCaptureController>(
+        m_soundLayer, m_takeFilled, m_pStored->SoundInput().toStdString(), *m_pSession,
+        CCaptureController::Reports{
+            [this](const std::string& message) {
+                ShowMessage(QString::fromStdString(message).trimmed());
+            },
+            [this] { EndProgram(kFailureStatus); },
+            [this](const std::string& text) { m_pStatusBar->SetText(text.c_str(), 0, 0); }});
+}
+
+void CLoaderDlg::MakeLoadQueue() {
+    m_pLoads = std::make_unique<CLoadQueue>(
+        *m_pSession, *m_pBlockList, m_unsaved,
+        CLoadQueue::Reports{[this](const QString& text) { Tell(text); },
+                            [this](const QString& text) { ShowMessage(text); },
+                            [this](const QString& path) {
+                                m_pStored->AddRecentFile(QFileInfo(path).absoluteFilePath());
+                                ShowRecentFiles();
+                            },
+                            [this](const QString& path) { m_currentFile = path; },
+                            [this] { SaveWaiting(); }},
+        this);
 }
 
 // The menu bar sits above the template's controls, which move down by its height.
@@ -330,125 +338,16 @@ void CLoaderDlg::BuildBlockList() {
 }
 
 void CLoaderDlg::OnFilledBuffers() {
-    // A message box opened while a buffer is handled runs the event loop again; the buffers
-    // that arrive meanwhile wait for the loop below, so each is handled whole and in order.
-    if (m_handlingBuffers || m_destroyed || !m_pCapture) {
-        return;
+    if (!m_destroyed && m_pCapture) {
+        m_pCapture->OnFilledBuffers();
     }
-    m_handlingBuffers = true;
-    while (!m_destroyed) {
-        WaveHeader* header = m_takeFilled();
-        if (header == nullptr) {
-            break;
-        }
-        m_pCapture->OnWimData(header);
-    }
-    m_handlingBuffers = false;
-    WatchLostInput();
-}
-
-// A lost input was shown once; the blocks stay, and capture comes back by itself.
-void CLoaderDlg::WatchLostInput() {
-    if (!m_destroyed && m_pCapture && m_pCapture->State() == CaptureState::Lost &&
-        !m_retryTimer->isActive()) {
-        m_retryTimer->start();
-    }
-}
-
-void CLoaderDlg::RetryLostInput() {
-    if (m_destroyed || !m_pCapture || m_pCapture->State() != CaptureState::Lost ||
-        m_pCapture->RetryLostInput()) {
-        m_retryTimer->stop();
-    }
-}
-
-// CDecoderOwner
-
-void CLoaderDlg::SetStatusText(const char* text) {
-    m_pStatusBar->SetText(text, 0, 0);
-}
-
-void CLoaderDlg::AppendLog(const char* text) {
-    m_pSignalDlg->AppendLog(text);
-}
-
-void CLoaderDlg::AddBlock(int32_t length, const uint8_t* bytes) {
-    m_pBlockList->AddBlock(length, bytes);
-    if (m_pRecording) {
-        ++m_recordingBlocks;
-    }
-}
-
-void CLoaderDlg::AddTimedBlock(const TapeItem& item) {
-    m_pBlockList->AddItem(item);
-    // Archive mode hands on its ROM-timed blocks this way too; one whose checksum fails is kept
-    // after its error entry, and is no loaded block.
-    const std::vector<uint8_t>* bytes = DataBytes(item.body);
-    if (m_pRecording && bytes != nullptr &&
-        std::accumulate(bytes->begin(), bytes->end(), 0, std::bit_xor<>()) == 0) {
-        ++m_recordingBlocks;
-    }
-}
-
-void CLoaderDlg::AddErrorEntry(int32_t bytesRead, int32_t firstByte) {
-    m_pBlockList->AddErrorEntry(DescribeReadError(bytesRead, firstByte));
-}
-
-void CLoaderDlg::AddErrorSnapshot(const SignalSnapshot& snapshot) {
-    m_pSignalDlg->AddErrorSnapshot(snapshot);
-}
-
-void CLoaderDlg::RefreshSignal() {
-    m_pSignalDlg->OnPaint();
-}
-
-void CLoaderDlg::DebugOutput(const char* text) {
-    ::DebugOutput(text);
-}
-
-// CCaptureHost
-
-// While a recording loads, live buffers keep their rotation but are not decoded: a file and the
-// sound input never mix in one decoder, and the indicator and the Signal window follow the file.
-void CLoaderDlg::ProcessBuffer(const uint8_t* samples, int32_t count) {
-    if (!m_pRecording) {
-        m_pDecoder->ProcessBuffer(samples, count);
-    }
-}
-
-void CLoaderDlg::UpdateSignalIndicator() {
-    if (!m_pRecording) {
-        m_pStatusBar->UpdateIndicator(m_pDecoder->Calibrate());
-    }
-}
-
-void CLoaderDlg::CaptureSnapshot() {
-    if (!m_pRecording) {
-        m_pDecoder->CaptureSnapshot(m_pSignalDlg->CurrentSignal());
-    }
-}
-
-bool CLoaderDlg::FromFile() const {
-    return m_pDecoder->DumpNow().fromFile;
-}
-
-void CLoaderDlg::ShowCaptureError(const std::string& message) {
-    ShowMessage(QString::fromStdString(message).trimmed());
-}
-
-void CLoaderDlg::FatalCaptureError() {
-    EndProgram(kFailureStatus);
-}
-
-void CLoaderDlg::CaptureNotice(const std::string& text) {
-    SetStatusText(text.c_str());
 }
 
 // CSignalHost
 
 const DecoderSettings& CLoaderDlg::DecoderSettingsNow() const {
     static const DecoderSettings kNoDecoder;
-    return m_pDecoder ? m_pDecoder->Settings() : kNoDecoder;
+    return m_pSession ? m_pSession->Settings() : kNoDecoder;
 }
 
 int32_t CLoaderDlg::CountScreens() const {
@@ -549,146 +448,23 @@ void CLoaderDlg::OnLoad() {
 }
 
 void CLoaderDlg::LoadFiles(const QStringList& paths) {
-    m_waitingLoads << paths;
-    if (!m_pRecording) {
-        LoadNextFile();
-    }
+    m_pLoads->LoadFiles(paths);
 }
 
 bool CLoaderDlg::IsLoading() const {
-    return m_pRecording != nullptr || !m_waitingLoads.isEmpty();
+    return m_pLoads && m_pLoads->IsLoading();
 }
 
 void CLoaderDlg::CancelLoading() {
-    m_waitingLoads.clear();
-    if (m_pRecording) {
-        m_recordingCanceled = true;
-        EndRecording();
-    }
+    m_pLoads->CancelLoading();
 }
 
-void CLoaderDlg::LoadNextFile() {
-    while (!m_pRecording && !m_waitingLoads.isEmpty() && !m_destroyed) {
-        const QString path = m_waitingLoads.takeFirst();
-        const std::string localPath = path.toLocal8Bit().toStdString();
-        if (!QFileInfo::exists(path)) {
-            ShowMessage(path + ": no such file");
-        } else if (!IsRegularFile(localPath)) {
-            // A FIFO or a device would block the window in its first read.
-            ShowMessage(path + ": not a regular file, so not loaded");
-        } else {
-            m_pStored->AddRecentFile(QFileInfo(path).absoluteFilePath());
-            ShowRecentFiles();
-            if (IsAudioFile(localPath)) {
-                StartRecording(path);
-            } else {
-                LoadTapeImage(path);
-            }
-        }
-    }
-    if (!IsLoading() && !m_waitingSave.isEmpty()) {
+// A save chosen while loading is done once every file has loaded.
+void CLoaderDlg::SaveWaiting() {
+    if (!m_waitingSave.isEmpty()) {
         const QString path = std::exchange(m_waitingSave, QString());
         SaveTo(path, m_waitingSaveSelected);
     }
-}
-
-// Blocks just opened from a tape image are in that file: they add nothing unsaved, and Save
-// writes to it.
-void CLoaderDlg::LoadTapeImage(const QString& path) {
-    const bool allSaved = m_unsaved.AllSaved() || m_pBlockList->Model().GetBlocks().empty();
-    const TapeLoadReport report = m_pBlockList->LoadTapeFile(path.toLocal8Bit().toStdString());
-    if (allSaved) {
-        m_unsaved.NoteSaved(true);
-    }
-    if (report.outcome != TapeReadOutcome::Unreadable) {
-        m_currentFile = path;
-    }
-    // Notes on what was stepped over go to the log and the status bar; only problems ask for a box.
-    QStringList problems;
-    for (const TapeMessage& message : report.messages) {
-        if (message.severity == MessageSeverity::Note) {
-            Tell(QString::fromLocal8Bit(message.text.c_str()));
-        } else {
-            problems << QString::fromLocal8Bit(message.text.c_str());
-        }
-    }
-    if (!problems.isEmpty()) {
-        ShowMessage(problems.join('\n'));
-    }
-    if (report.outcome != TapeReadOutcome::Unreadable) {
-        Tell("Loaded " + CountOfBlocks(report.blocksAdded) + " from " + FileName(path));
-    }
-}
-
-void CLoaderDlg::StartRecording(const QString& path) {
-    auto recording = std::make_unique<CRecordingDecode>(this, m_pDecoder->Settings());
-    if (const auto failure = recording->Open(path.toLocal8Bit().toStdString())) {
-        ShowMessage(path + ": " + QString::fromLocal8Bit(failure->c_str()));
-        return;
-    }
-    recording->SetBufferHook(
-        [this](SignalReading reading) { m_pStatusBar->UpdateIndicator(reading); });
-    m_pRecording = std::move(recording);
-    m_recordingPath = path;
-    m_recordingBlocks = 0;
-    m_recordingCanceled = false;
-    Tell("Loading " + FileName(path));
-    if (m_pRecording->Truncated()) {
-        Tell(FileName(path) + ": shorter than its header says; decoding what it holds");
-    }
-    m_pProgress =
-        new QProgressDialog("Loading " + FileName(path), "Cancel", 0, kProgressSteps, this);
-    m_pProgress->setWindowTitle(QString::fromUtf8(kProgramName));
-    m_pProgress->setWindowModality(Qt::NonModal);
-    // The main window keeps the keyboard: a user may go on typing there while a recording loads.
-    m_pProgress->setAttribute(Qt::WA_ShowWithoutActivating);
-    m_pProgress->setAutoClose(false);
-    m_pProgress->setAutoReset(false);
-    m_pProgress->setMinimumDuration(kProgressDelayMs);
-    m_pProgress->setValue(0);
-    connect(m_pProgress, &QProgressDialog::canceled, this, &CLoaderDlg::CancelLoading);
-    m_recordingTimer->start();
-}
-
-void CLoaderDlg::DecodeRecordingSlice() {
-    if (!m_pRecording) {
-        m_recordingTimer->stop();
-        return;
-    }
-    const bool more = m_pRecording->DecodeFor(kRecordingSlice);
-    if (!m_pRecording) {
-        return;  // ended from a callback
-    }
-    m_pRecording->Decoder().CaptureSnapshot(m_pSignalDlg->CurrentSignal());
-    m_pSignalDlg->OnPaint();
-    if (m_pProgress != nullptr) {
-        m_pProgress->setValue(m_pRecording->Permille());
-    }
-    if (!more) {
-        EndRecording();
-    }
-}
-
-void CLoaderDlg::EndRecording() {
-    m_recordingTimer->stop();
-    std::unique_ptr<CRecordingDecode> recording = std::move(m_pRecording);
-    if (m_pProgress != nullptr) {
-        m_pProgress->hide();
-        m_pProgress->deleteLater();
-        m_pProgress = nullptr;
-    }
-    const QString name = FileName(m_recordingPath);
-    if (m_recordingCanceled) {
-        Tell("Load of " + name + " canceled: " + CountOfBlocks(m_recordingBlocks) + " kept");
-    } else {
-        Tell("Loaded " + CountOfBlocks(m_recordingBlocks) + " from " + name);
-    }
-    if (recording && recording->ReadError()) {
-        ShowMessage(m_recordingPath +
-                    ": read failed: " + QString::fromLocal8Bit(recording->ReadError()->c_str()) +
-                    "\nThe blocks before it are kept.");
-    }
-    LoadNextFile();
 }
 
 void CLoaderDlg::dragEnterEvent(QDragEnterEvent* event) {
@@ -711,10 +487,10 @@ void CLoaderDlg::dropEvent(QDropEvent* event) {
 }
 
 void CLoaderDlg::OnOptions() {
-    COptionsDlg options(m_pDecoder->SettingsNow(), m_pDecoder->DumpNow(), this);
+    COptionsDlg options(Decoder().SettingsNow(), Decoder().DumpNow(), this);
     options.setWindowModality(Qt::WindowModal);
     std::vector<std::pair<std::string, std::string>> sources;
-    for (const SoundSource& source : m_soundLayer.InputSources()) {
+    for (const SoundSource& source : m_pCapture->InputSources()) {
         sources.emplace_back(source.name, source.description);
     }
     options.OfferSoundInputs(sources, m_pStored->SoundInput().toStdString());
@@ -723,28 +499,23 @@ void CLoaderDlg::OnOptions() {
     const bool accepted = options.exec() == QDialog::Accepted;
     // The next buffer is decoded with the new settings; a new mode brings a new decoder.
     if (accepted) {
-        CSampleDecoder::Apply(m_pDecoder, this, options.Settings(), options.Dump());
+        m_pSession->Apply(options.Settings(), options.Dump());
     }
     if (accepted && !sources.empty() &&
         !(defaultKept && options.ChosenSoundInput() == sources.front().first)) {
         ChooseSoundInput(options.ChosenSoundInput());
     }
-    m_pStored->SetDecoder(m_pDecoder->Settings());
-    m_pStored->SetDump(m_pDecoder->DumpNow());
+    m_pStored->SetDecoder(m_pSession->Settings());
+    m_pStored->SetDump(Decoder().DumpNow());
 }
 
-// A new source takes effect at once: capture restarts on it.
 void CLoaderDlg::ChooseSoundInput(const std::string& source) {
     const QString chosen = QString::fromStdString(source);
     if (chosen == m_pStored->SoundInput()) {
         return;
     }
     m_pStored->SetSoundInput(chosen);
-    m_soundLayer.ChooseSource(source);
-    if (m_pCapture && m_pCapture->IsOpen()) {
-        m_pCapture->CloseSoundInput();
-        m_pCapture->OpenSoundInput();
-    }
+    m_pCapture->SwitchSource(source);
 }
 
 void CLoaderDlg::OnAbout() {
@@ -899,19 +670,13 @@ void CLoaderDlg::OnDestroy() {
         return;
     }
     m_destroyed = true;
-    if (m_retryTimer != nullptr) {
-        m_retryTimer->stop();
+    if (m_pLoads) {
+        m_pLoads->Stop();
     }
-    if (m_recordingTimer != nullptr) {
-        m_recordingTimer->stop();
-    }
-    m_waitingLoads.clear();
-    m_pRecording.reset();
     if (m_pCapture) {
         m_pCapture->CloseSoundInput();
     }
-    m_pCapture.reset();
-    m_pDecoder.reset();
+    m_pSession.reset();
     delete m_pStatusBar;
     m_pStatusBar = nullptr;
     if (m_pSignalDlg != nullptr) {
@@ -923,7 +688,7 @@ void CLoaderDlg::OnDestroy() {
 // What a load or save did: in the status bar and the log, and as a detail line.
 void CLoaderDlg::Tell(const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
-    SetStatusText(bytes.constData());
+    m_pStatusBar->SetText(bytes.constData(), 0, 0);
     ::DebugOutput((bytes + '\n').constData());
 }
 

@@ -11,20 +11,17 @@
 #include <vector>
 
 #include "app/UnsavedBlocks.h"
-#include "capture/CaptureHost.h"
 #include "capture/SoundLayer.h"
 #include "capture/WaveHeader.h"
-#include "decoder/core/DecoderOwner.h"
 #include "signal/SignalHost.h"
 
 class CBlockListCtrl;
-class QTimer;
+class CCaptureController;
+class CDecodeSession;
+class CLoadQueue;
 class CLoaderStatusBar;
 class CSignalDlg;
-class CSoundCapture;
 class CSampleDecoder;
-class CRecordingDecode;
-class QProgressDialog;
 class QSettings;
 class CStoredSettings;
 class CMainMenu;
@@ -32,10 +29,11 @@ class CRecoveryFiles;
 class CTapeSaver;
 struct TapeItem;
 
-// The main window. It owns the decoder, the block list, the status bar, the Signal window and
-// the capture of the sound input, and is how the decoder reaches all of them. main shows it and
-// runs the application's event loop; the program ends when this window ends.
-class CLoaderDlg : public QDialog, public CDecoderOwner, public CCaptureHost, public CSignalHost {
+// The main window. It builds the block list, the status bar and the Signal window, and wires
+// them to the decode session (the live decoder), the load queue (files opened) and the capture
+// controller (the sound input), which it owns. main shows it and runs the application's event
+// loop; the program ends when this window ends.
+class CLoaderDlg : public QDialog, public CSignalHost {
     Q_OBJECT
 
 public:
@@ -73,26 +71,6 @@ public:
     // notifier, so they arrive in order, also under modal dialogs.
     Q_INVOKABLE void OnFilledBuffers();
 
-    // CDecoderOwner
-    void SetStatusText(const char* text) override;
-    void AppendLog(const char* text) override;
-    void AddTimedBlock(const TapeItem& item) override;
-    void AddBlock(int32_t length, const uint8_t* bytes) override;
-    bool ListErrors() const override { return m_listErrors; }
-    void AddErrorEntry(int32_t bytesRead, int32_t firstByte) override;
-    void AddErrorSnapshot(const SignalSnapshot& snapshot) override;
-    void RefreshSignal() override;
-    void DebugOutput(const char* text) override;
-
-    // CCaptureHost
-    void ProcessBuffer(const uint8_t* samples, int32_t count) override;
-    void UpdateSignalIndicator() override;
-    void CaptureSnapshot() override;
-    bool FromFile() const override;
-    void ShowCaptureError(const std::string& message) override;
-    void FatalCaptureError() override;
-    void CaptureNotice(const std::string& text) override;
-
     // CSignalHost
     const DecoderSettings& DecoderSettingsNow() const override;
     int32_t CountScreens() const override;
@@ -126,7 +104,9 @@ public:
     QString CurrentFile() const { return m_currentFile; }
     CLoaderStatusBar& StatusBar() { return *m_pStatusBar; }
     CSignalDlg& SignalDlg() { return *m_pSignalDlg; }
-    CSampleDecoder& Decoder() { return *m_pDecoder; }
+    // The live decoding, after OnInitDialog: the decoder and the way it reaches the widgets.
+    CDecodeSession& Session() { return *m_pSession; }
+    CSampleDecoder& Decoder();
     const CUnsavedBlocks& Unsaved() const { return m_unsaved; }
     // The program's exit status once the window has ended: 0, or kFailureStatus after a fatal
     // error.
@@ -160,6 +140,8 @@ private:
     void BuildButtons();
     void BuildStatusBar();
     void BuildBlockList();
+    void StartCapture();
+    void MakeLoadQueue();
     // The playing time of the whole list, in the status bar's last pane.
     void ShowTapeTime();
     void AddAboutMenuItem();
@@ -168,23 +150,12 @@ private:
     void OnDestroy();
     void ShowMessage(const QString& text);
     void Tell(const QString& text);
-    void LoadNextFile();
-    void LoadTapeImage(const QString& path);
-    void StartRecording(const QString& path);
-    void DecodeRecordingSlice();
-    void EndRecording();
+    void SaveWaiting();
     bool SaveTo(const QString& path, bool onlySelected);
     std::vector<TapeItem> AllBlocks() const;
     void ChooseSoundInput(const std::string& source);
     void StorePlaces();
-    void WatchLostInput();
-    void RetryLostInput();
 
-    bool m_listErrors = true;
-    CSoundLayer& m_soundLayer;
-    std::function<WaveHeader*()> m_takeFilled;
-    std::unique_ptr<CSoundCapture> m_pCapture;
-    std::unique_ptr<CSampleDecoder> m_pDecoder;
     CBlockListCtrl* m_pBlockList = nullptr;
     CLoaderStatusBar* m_pStatusBar = nullptr;
     std::unique_ptr<CSignalDlg> m_pSignalDlg;
@@ -193,21 +164,17 @@ private:
     QIcon m_hIconDown;
     QPushButton* m_btnUp = nullptr;
     QPushButton* m_btnDown = nullptr;
+    CSoundLayer& m_soundLayer;
+    std::function<WaveHeader*()> m_takeFilled;
+    std::unique_ptr<CDecodeSession> m_pSession;
+    std::unique_ptr<CCaptureController> m_pCapture;
+    std::unique_ptr<CLoadQueue> m_pLoads;
     CUnsavedBlocks m_unsaved;
-    QTimer* m_retryTimer = nullptr;  // runs while the sound input is lost
     // The template's size and its controls' places: the list grows with the window, the buttons
     // keep their column at the right edge.
     QSize m_templateSize;
     std::vector<std::pair<QWidget*, QRect>> m_templatePlaces;
-    bool m_handlingBuffers = false;
     std::unique_ptr<CStoredSettings> m_pStored;
-    QStringList m_waitingLoads;
-    std::unique_ptr<CRecordingDecode> m_pRecording;
-    QString m_recordingPath;
-    int32_t m_recordingBlocks = 0;  // blocks the recording added so far
-    bool m_recordingCanceled = false;
-    QTimer* m_recordingTimer = nullptr;
-    QProgressDialog* m_pProgress = nullptr;
     QString m_waitingSave;  // Save as chosen while loading: done when loading ends
     bool m_waitingSaveSelected = false;
     CMainMenu* m_pMenu = nullptr;

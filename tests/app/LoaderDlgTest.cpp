@@ -1,6 +1,7 @@
 // The desktop program's windows on the offscreen platform: the templates as built, the block
 // list's editing, status texts reaching the console log, the indicator's stripes, the Options
 // checks, the unsaved-blocks question, and a whole tape loaded through the main window.
+#include <sndfile.h>
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include <functional>
 
 #include "app/AboutDlg.h"
+#include "app/DecodeSession.h"
 #include "app/LoaderDlg.h"
 #include "app/LoaderStatusBar.h"
 #include "decoder/SampleDecoder.h"
@@ -26,6 +28,7 @@
 #include "tests/app/BoxWatcher.h"
 #include "tests/app/ScriptedLoader.h"
 #include "tests/capture/ScriptedSoundLayer.h"
+#include "tests/support/SignalFile.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
 #include "ui/DialogBuilder.h"
@@ -328,7 +331,7 @@ private slots:
         QVERIFY(loader);
         loader->show();
         QSignalSpy asked(loader.get(), &CLoaderDlg::AskedAboutUnsavedBlocks);
-        loader->AddErrorEntry(3, 0xFF);  // an error row is no block to lose
+        loader->Session().AddErrorEntry(3, 0xFF);  // an error row is no block to lose
         QTest::keyClick(loader.get(), Qt::Key_Escape);
         QCOMPARE(asked.size(), 0);
         QVERIFY(!loader->isVisible());
@@ -337,7 +340,7 @@ private slots:
         loader->show();
         QSignalSpy askedAgain(loader.get(), &CLoaderDlg::AskedAboutUnsavedBlocks);
         const std::vector<uint8_t> bytes = Block(0xFF, 3);
-        loader->AddBlock(5, bytes.data());
+        loader->Session().AddBlock(5, bytes.data());
         QString question;
         WhenModal([&question](QWidget* box) {
             question = qobject_cast<QMessageBox*>(box)->text();
@@ -389,6 +392,47 @@ private slots:
         QVERIFY(!loader->isVisible());
         QCOMPARE(CTestTape::ReadFile(tap.toStdString()),
                  (std::vector<uint8_t>{3, 0, 0xFF, 1, 0xFE, 3, 0, 0xFF, 3, 0xFC}));
+    }
+
+    // A recording loads from the event loop while the sound input goes on undecoded, so the two
+    // never mix in one decoder; a save asked for meanwhile waits for the load's end, and then
+    // live capture decodes again.
+    void aRecordingLoadsBesideTheSoundInputAndASaveWaitsForIt() {
+        QTemporaryDir dir;
+        const QString tap = dir.filePath("one.tap");
+        const std::vector<uint8_t> image = {3, 0, 0xFF, 1, 0xFE};
+        CTestTape::WriteFile(tap.toStdString(), image);
+        CTestTape recorded;
+        recorded.AddCodeFile("filed", 40, 3);
+        const QString wav = dir.filePath("take.wav");
+        QVERIFY(CSignalFile::WriteAudio(wav.toStdString(),
+                                        CTapeSynth::Render(recorded.Blocks(), 44100.0, TapeWear{}),
+                                        44100, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16));
+        CTestTape live;
+        live.AddCodeFile("live", 20, 4);
+        std::vector<uint8_t> liveSamples =
+            CTapeSynth::ToUnsigned8(CTapeSynth::Render(live.Blocks(), 22000.0, TapeWear{}));
+        liveSamples.resize(liveSamples.size() + 22000, 128);
+        auto loader = MakeLoader();
+        QVERIFY(loader);
+        loader->show();
+
+        loader->LoadFiles({tap, wav});
+        QVERIFY(loader->IsLoading());
+        Play(*loader, liveSamples);
+        QVERIFY(!loader->OnSave());  // to one.tap, opened last
+        QCOMPARE(loader->StatusBar().Text(0), QString("Saving to one.tap when loading ends"));
+        QTRY_VERIFY(!loader->IsLoading());
+        QCOMPARE(loader->StatusBar().Text(0), QString("Saved 3 blocks to one.tap"));
+        QVERIFY(
+            QString(loader->SignalDlg().Log().Text()).contains("Loaded 2 blocks from take.wav"));
+        std::vector<uint8_t> both = image;
+        const std::vector<uint8_t> recordedImage = recorded.TapBytes();
+        both.insert(both.end(), recordedImage.begin(), recordedImage.end());
+        QCOMPARE(CTestTape::ReadFile(tap.toStdString()), both);
+
+        Play(*loader, liveSamples);
+        QCOMPARE(loader->BlockList().Model().GetBlocks().size(), size_t{5});
     }
 
     void noInputDeviceIsToldAndStopsTheStart() {
@@ -488,7 +532,7 @@ private slots:
         auto loader = MakeLoader();
         QVERIFY(loader);
         const std::vector<uint8_t> bytes = Block(0xFF, 3, 9);
-        loader->AddBlock(5, bytes.data());
+        loader->Session().AddBlock(5, bytes.data());
         QTemporaryDir dir;
         QStringList filters;
         QString suffix;
@@ -507,7 +551,7 @@ private slots:
                  (std::vector<uint8_t>{5, 0, 0xFF, 9, 9, 9, 9}));
         QVERIFY(!loader->Unsaved().MustAsk(1));
 
-        loader->AddBlock(5, bytes.data());
+        loader->Session().AddBlock(5, bytes.data());
         QString shown;
         WhenModal([&](QWidget* widget) {
             auto* dialog = qobject_cast<QFileDialog*>(widget);

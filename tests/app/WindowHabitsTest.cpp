@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/DecodeSession.h"
 #include "app/LoaderDlg.h"
 #include "app/LoaderStatusBar.h"
 #include "app/MainMenu.h"
@@ -45,7 +46,7 @@ Control* ItemOf(QWidget* dialog, int32_t id) {
 
 void AddBlockTo(CLoaderDlg& loader, uint8_t first) {
     const std::vector<uint8_t> bytes = {0xFF, first, static_cast<uint8_t>(0xFF ^ first)};
-    loader.AddBlock(static_cast<int32_t>(bytes.size()), bytes.data());
+    loader.Session().AddBlock(static_cast<int32_t>(bytes.size()), bytes.data());
 }
 
 // The first data byte of every block in row order, with the rows selected marked by a star.
