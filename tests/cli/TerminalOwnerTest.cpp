@@ -62,18 +62,6 @@ TEST_F(TerminalOwnerTest, ErrorEntriesAreListedButNotKept) {
     EXPECT_TRUE(owner.ListErrors());
 }
 
-TEST_F(TerminalOwnerTest, StatusAndLogTextsAreLinesAsWorded) {
-    CTerminalOwner owner(m_entries, m_messages);
-    owner.SetStatusText("Loading data ...");
-    owner.AppendLog("Datacal occured on data, new limits are 5-15 17-28");
-    owner.SetStatusText("Load sucessful for 19 bytes block");
-    EXPECT_EQ(Contents(m_messages),
-              "Loading data ...\n"
-              "Datacal occured on data, new limits are 5-15 17-28\n"
-              "Load sucessful for 19 bytes block\n");
-    EXPECT_EQ(Contents(m_entries), "");
-}
-
 TEST_F(TerminalOwnerTest, DebugLinesOnlyWhenAskedFor) {
     unsetenv("TAPEWISE_DEBUG");
     {

@@ -295,21 +295,6 @@ TEST(RobustDecodingTest, ACleanTapeReadsAsInThePlainModeAtMostOneBufferLater) {
     }
 }
 
-TEST(RobustDecodingTest, ThePlainModeReportsExactlyWhatTheTapeDecoderReports) {
-    const std::vector<uint8_t> signal = Tape(Hissy(0.08));
-    CRecordingOwner direct;
-    CTapeDecoder decoder(&direct);
-    for (size_t at = 0; at < signal.size(); at += kBuffer) {
-        decoder.ProcessBuffer(signal.data() + at,
-                              static_cast<int32_t>(std::min<size_t>(kBuffer, signal.size() - at)));
-        decoder.Calibrate();
-    }
-    const Decoding plain = DecodePlain(signal);
-    EXPECT_FALSE(direct.Lines("entry: ").empty());  // the signal gives both kinds of report
-    EXPECT_EQ(plain.owner.events, direct.events);
-    EXPECT_EQ(plain.owner.blocks, direct.blocks);
-}
-
 TEST(RobustDecodingTest, TheSignalWindowSeesTheConditionedSignal) {
     const std::vector<uint8_t> signal = Tape(WornTape());
     const std::vector<uint8_t> piece(signal.begin(), signal.begin() + 3 * kBuffer);
