@@ -69,6 +69,13 @@ TEST(BlockEntry, TzxBlocksKeptAsReadNameTheirTypeAndSize) {
               (BlockEntry{"tone", "", "", "968635 x 2168", ""}));
     EXPECT_EQ(DescribeBlock(TapeBlock(TimedBlock{BlockKind::Pause, {.pauseMs = 0}, {}, {}})),
               (BlockEntry{"pause", "", "", "0 ms", ""}));
+    // A recording counts only the used bits of its last byte.
+    EXPECT_EQ(DescribeBlock(TapeBlock(TimedBlock{BlockKind::DirectRecording,
+                                                 {.usedBitsInLastByte = 5, .tStatesPerSample = 350},
+                                                 std::vector<uint8_t>(1000, 0xAA),
+                                                 {}}))
+                  .name,
+              "7997 samples, 350 T each, 0.80 s");
 }
 
 TEST(BlockEntry, ReadErrorTexts) {
