@@ -12,19 +12,6 @@ void AddByte(CBlockBuffer& buffer, uint8_t byte) {
     }
 }
 
-TEST(BlockBufferTest, ShiftsBitsInMostSignificantFirstAndKeepsTheChecksum) {
-    CBlockBuffer buffer;
-    AddByte(buffer, 0xA5);
-    AddByte(buffer, 0x3C);
-    buffer.AddBit(1);
-    ASSERT_EQ(buffer.Size(), 2);
-    EXPECT_EQ(buffer.Data()[0], 0xA5);
-    EXPECT_EQ(buffer.Data()[1], 0x3C);
-    EXPECT_EQ(buffer.Checksum(), 0xA5 ^ 0x3C);
-    EXPECT_EQ(buffer.BitCount(), 1);
-    EXPECT_EQ(buffer.CurrentByte(), 1);
-}
-
 TEST(BlockBufferTest, IsCompleteWithAZeroChecksumAndAtMostTwoStrayBits) {
     CBlockBuffer buffer;
     EXPECT_FALSE(buffer.IsComplete());  // nothing read: no block, although the XOR is 0

@@ -74,6 +74,9 @@ TEST(BlockEntry, TzxBlocksKeptAsReadNameTheirTypeAndSize) {
     EXPECT_EQ(DescribeBlock(Pause{0}), (BlockEntry{"pause", "", "", "0 ms", ""}));
     // A read failure is the row of its read error.
     EXPECT_EQ(DescribeBlock(ReadFailure{3, 0}), DescribeReadError(3, 0));
+    // A recording counts only the used bits of its last byte.
+    EXPECT_EQ(DescribeBlock(DirectRecording{350, 5, 0, std::vector<uint8_t>(1000, 0xAA)}).name,
+              "7997 samples, 350 T each, 0.80 s");
 }
 
 TEST(BlockEntry, ReadErrorTexts) {

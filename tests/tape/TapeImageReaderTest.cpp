@@ -103,34 +103,10 @@ std::vector<uint8_t> TzxWithEveryBlockType() {
 }
 }  // namespace
 
-TEST(TapReader, HeaderThenTwoByteBlock) {
-    std::vector<uint8_t> file = {0x13, 0x00};
-    AppendData(file, HeaderBytes(3, "game", 2));
-    Append(file, {0x02, 0x00, 0xFF, 0x55});
-    const TapeImage image = Parse(file);
-    EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
-    EXPECT_TRUE(image.messages.empty());
-    ASSERT_EQ(image.blocks.size(), 2u);
-    EXPECT_EQ(image.blocks[0], BlockOf(HeaderBytes(3, "game", 2)));
-    EXPECT_EQ(image.blocks[1], BlockOf({0xFF, 0x55}));
-}
-
 TEST(TapReader, EmptyFileIsAnEmptyTape) {
     const TapeImage image = Parse({});
     EXPECT_EQ(image.outcome, TapeReadOutcome::Complete);
     EXPECT_TRUE(image.blocks.empty());
-}
-
-TEST(TapReader, FileCutInThirdBlockKeepsTheFirstTwo) {
-    const auto blocks = std::vector<TapeItem>{
-        BlockOf(DataBytes(0xFF, 10)), BlockOf(DataBytes(0xFF, 11)), BlockOf(DataBytes(0xFF, 12))};
-    std::vector<uint8_t> file = EncodeTapeImage(TapeLayout::Tap, blocks);
-    file.resize(file.size() - 5);
-    const TapeImage image = Parse(file);
-    EXPECT_EQ(image.outcome, TapeReadOutcome::Damaged);
-    EXPECT_TRUE(Mentions(image, "ends inside record 3 (7 of 12 bytes)"));
-    ASSERT_EQ(image.blocks.size(), 2u);
-    EXPECT_EQ(image.blocks[1], blocks[1]);
 }
 
 TEST(TapReader, RecordsOfLengthZeroAreSkippedAndCounted) {

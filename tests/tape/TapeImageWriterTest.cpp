@@ -46,13 +46,6 @@ TEST(TapeImageWriter, HeaderAndScreenInBothLayouts) {
                                                                 screen}));
 }
 
-TEST(TapeImageWriter, LengthBytesAreLittleEndian) {
-    const auto image = EncodeTapeImage(TapeLayout::Tap, {BlockOf(DataBytes(0xFF, 256))});
-    ASSERT_EQ(image.size(), 258u);
-    EXPECT_EQ(image[0], 0x00);
-    EXPECT_EQ(image[1], 0x01);
-}
-
 TEST(TapeImageWriter, NoBlocksGiveEmptyTapOrBareTzxHeader) {
     const fs::path dir = TestDirectory();
     ASSERT_EQ(SaveTapeImage(dir / "empty.tap", {}), std::nullopt);
