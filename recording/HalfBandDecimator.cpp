@@ -3,6 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "recording/KaiserWindow.h"
+
 namespace {
 // Pass band to 0.23 of the input rate, stop band from 0.27, 70 dB down: a Kaiser window of beta
 // 0.1102 * (70 - 8.7) over 107 taps. Eight-bit samples carry no more than about 48 dB.
@@ -11,12 +13,6 @@ constexpr int32_t kReach = 2 * kOddTaps - 1;
 constexpr double kKaiserBeta = 6.755;
 constexpr float kCentreTap = 0.5f;
 
-double Kaiser(double position) {  // position -1 .. 1
-    const double inside = 1.0 - position * position;
-    return inside <= 0.0 ? 0.0
-                         : std::cyl_bessel_i(0.0, kKaiserBeta * std::sqrt(inside)) /
-                               std::cyl_bessel_i(0.0, kKaiserBeta);
-}
 // Adds tap * (before[n] + after[n]) to sums[n]. The sums never overlap the samples, and saying so
 // lets the compiler use vector lanes without a check at run time.
 void AddTap(float* __restrict sums, const float* __restrict before, const float* __restrict after,
@@ -34,7 +30,7 @@ CHalfBandDecimator::CHalfBandDecimator() {
         const double distance = 2 * k + 1;
         const double sinc =
             std::sin(std::numbers::pi * distance / 2.0) / (std::numbers::pi * distance);
-        const double weight = sinc * Kaiser(distance / kReach);
+        const double weight = sinc * KaiserWindow(distance / kReach, kKaiserBeta);
         m_taps[static_cast<size_t>(k)] = static_cast<float>(weight);
         sum += 2.0 * weight;
     }
