@@ -1,3 +1,5 @@
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -9,19 +11,14 @@
 #include "cli/DecoderOptions.h"
 #include "cli/OutputCheck.h"
 #include "cli/ProgressBar.h"
-#include "cli/RawFileSource.h"
 #include "cli/StopSignals.h"
 #include "cli/TerminalOwner.h"
-#include "decoder/SampleDecoder.h"
-#include "recording/AudioFileSource.h"
-#include "recording/AudioFileTypes.h"
-#include "recording/BufferFeeder.h"
+#include "recording/RawFileSource.h"
+#include "recording/RecordingDecode.h"
 #include "tape/TapeImageWriter.h"
 
 namespace {
 constexpr int64_t kProgressScale = 1000000;
-// Inputs held open from the check to their turn; regular files beyond these are opened again.
-constexpr size_t kMaxHeldInputs = 256;
 constexpr const char* kPrefix = "tapewise-cli decode: ";
 
 constexpr const char* kUsage =
@@ -162,123 +159,38 @@ ParseOutcome ParseArguments(int argc, char** argv, DecodeRequest& request, std::
     return ParseOutcome::Run;
 }
 
-// Opens one input as raw samples or as audio; on failure, reason says why.
-std::unique_ptr<CSampleSource> OpenInput(const std::string& path, const DecodeRequest& request,
-                                         std::string& reason) {
-    if (request.raw || CRawFileSource::IsRawName(path)) {
-        auto source = std::make_unique<CRawFileSource>();
-        if (auto failure = source->Open(path)) {
-            reason = *failure;
-            return nullptr;
-        }
-        return source;
-    }
-    auto source = std::make_unique<CAudioFileSource>(request.channel);
-    if (request.options.Settings().mode == DecoderMode::Archive) {
-        source->KeepOwnRate();
-    }
-    if (auto failure = source->Open(path)) {
-        reason = *failure;
-        return nullptr;
-    }
-    return source;
-}
-
-// The rate at which an opened input delivers its samples.
-int32_t RateOf(const CSampleSource& source) {
-    const auto* audio = dynamic_cast<const CAudioFileSource*>(&source);
-    return audio != nullptr ? audio->SampleRate() : CBufferFeeder::kBufferSamples;
-}
-
-struct Input {
-    std::string path;
-    std::unique_ptr<CSampleSource> source;  // open, or null for a file to open in its turn
-};
-
-// Every input is opened before any is decoded, so that a mistyped name in a long series costs
-// nothing. Each stays open for its turn, since a pipe can be read only once; past
-// kMaxHeldInputs, regular files are closed and opened again in their turn, as a series may hold
-// thousands of files. In archive mode the decoder runs at the inputs' own rate, so they must
-// share one; rate tells it. Returns nothing when an input cannot be used (each one is named).
-std::optional<std::vector<Input>> OpenInputs(const DecodeRequest& request, int32_t& rate) {
-    std::vector<Input> inputs;
-    bool allOpen = true;
-    std::optional<int32_t> shared;
+std::vector<RecordingInput> InputsOf(const DecodeRequest& request) {
+    std::vector<RecordingInput> inputs;
     for (const std::string& path : request.inputs) {
-        std::string reason;
-        auto source = OpenInput(path, request, reason);
-        if (source == nullptr) {
-            ReportFileError(path, reason);
-            allOpen = false;
-            continue;
-        }
-        if (request.options.Settings().mode == DecoderMode::Archive) {
-            if (shared && *shared != RateOf(*source)) {
-                ReportFileError(path,
-                                "archive mode decodes inputs of one sample rate; this one has " +
-                                    std::to_string(RateOf(*source)) + "/s, the first " +
-                                    std::to_string(*shared) + "/s");
-                allOpen = false;
-            }
-            shared = shared.value_or(RateOf(*source));
-        }
-        if (inputs.size() >= kMaxHeldInputs && path != "-" && IsRegularFile(path)) {
-            source.reset();
-        }
-        inputs.push_back({path, std::move(source)});
+        inputs.push_back({path, request.raw || CRawFileSource::IsRawName(path)});
     }
-    rate = shared.value_or(CBufferFeeder::kBufferSamples);
-    return allOpen ? std::optional<std::vector<Input>>(std::move(inputs)) : std::nullopt;
+    return inputs;
 }
 
-class CInputRun {
-public:
-    CInputRun(CBufferFeeder& feeder, CProgressBar& progress, size_t inputCount)
-        : m_feeder(feeder), m_progress(progress), m_inputCount(static_cast<int64_t>(inputCount)) {}
-
-    // Feeds the whole input; false when reading failed on the way, or the input was damaged or
-    // cut short (the samples read are kept, and a note says what is missing).
-    bool Feed(CSampleSource& source, size_t inputIndex, const std::string& path) {
-        int64_t samples = 0;
-        while (StopSignal() == 0) {
-            const int32_t got = source.Read(m_feeder.Space(), m_feeder.SpaceCount());
-            if (got < 0 && StopSignal() == 0) {
-                m_progress.Clear();
-                ReportFileError(path, "read failed: " + source.ErrorText());
-                return false;
-            }
-            if (got <= 0) {
-                break;
-            }
-            samples += got;
-            m_feeder.Commit(got);
-            ShowProgress(source, inputIndex);
-        }
-        m_progress.Clear();
-        if (samples == 0 && StopSignal() == 0 && !source.Truncated() && !source.Damaged()) {
-            std::fprintf(stderr, "%s%s: no samples in it\n", kPrefix, path.c_str());
-        }
-        for (const std::string& note : source.Notes()) {
-            std::fprintf(stderr, "%s%s: %s\n", kPrefix, path.c_str(), note.c_str());
-        }
-        return !source.Damaged() && !source.Truncated();
+// Tells how an input ended: a failure, what is missing from it, or that it held nothing. False
+// when the input could not be read whole. Once a stop signal came, a read it broke off is no
+// failure.
+bool ReportInputEnd(const InputEnd& end, CProgressBar& progress) {
+    progress.Clear();
+    if (end.openFailure) {
+        ReportFileError(end.path, *end.openFailure);
+        return false;
     }
-
-private:
-    void ShowProgress(const CSampleSource& source, size_t inputIndex) {
-        if (!m_progress.Enabled()) {
-            return;
+    if (end.readFailure) {
+        if (StopSignal() == 0) {
+            ReportFileError(end.path, "read failed: " + *end.readFailure);
+            return false;
         }
-        const int64_t total = source.Total() > 0 ? source.Total() : 1;
-        const int64_t within = std::min<int64_t>(source.Done(), total) * kProgressScale / total;
-        const int64_t done = static_cast<int64_t>(inputIndex) * kProgressScale + within;
-        m_progress.Show(done, m_inputCount * kProgressScale);
+        return true;
     }
-
-    CBufferFeeder& m_feeder;
-    CProgressBar& m_progress;
-    int64_t m_inputCount = 1;
-};
+    if (end.samples == 0 && StopSignal() == 0 && !end.truncated && !end.damaged) {
+        std::fprintf(stderr, "%s%s: no samples in it\n", kPrefix, end.path.c_str());
+    }
+    for (const std::string& note : end.notes) {
+        std::fprintf(stderr, "%s%s: %s\n", kPrefix, end.path.c_str(), note.c_str());
+    }
+    return !end.damaged && !end.truncated;
+}
 
 // Writes what has loaded; when nothing has, an existing file is left as it was.
 bool SaveBlocks(const std::string& output, const std::vector<TapeItem>& blocks) {
@@ -306,35 +218,28 @@ int Decode(const DecodeRequest& request) {
             return kExitFileError;
         }
     }
-    int32_t rate = CBufferFeeder::kBufferSamples;
-    auto inputs = OpenInputs(request, rate);
-    if (!inputs) {
-        return kExitFileError;
-    }
-    CatchStopSignals();
     CProgressBar progress(stderr);
     CTerminalOwner owner(IsStandardOutput(request.output) ? stderr : stdout, stderr);
     owner.SetProgressBar(&progress);
-    const auto decoder = CSampleDecoder::Create(&owner, request.options.Settings(), rate);
-    CBufferFeeder feeder(*decoder);
-    CInputRun run(feeder, progress, inputs->size());
-
+    CRecordingDecode session(&owner, request.options.Settings(), request.channel);
+    const std::vector<InputFailure> failures = session.OpenAll(InputsOf(request));
+    for (const InputFailure& failure : failures) {
+        ReportFileError(failure.path, failure.reason);
+    }
+    if (!failures.empty()) {
+        return kExitFileError;
+    }
+    CatchStopSignals();
     int status = kExitDone;
-    for (size_t i = 0; i < inputs->size() && StopSignal() == 0; ++i) {
-        Input& input = (*inputs)[i];
-        std::string reason;
-        if (input.source == nullptr &&
-            (input.source = OpenInput(input.path, request, reason)) == nullptr) {
-            progress.Clear();
-            status = ReportFileError(input.path, reason);
-            continue;
-        }
-        if (!run.Feed(*input.source, i, input.path)) {
+    session.SetInputEndHook([&](const InputEnd& end) {
+        if (!ReportInputEnd(end, progress)) {
             status = kExitFileError;
         }
-        input.source.reset();
+    });
+    session.SetStopRequest([] { return StopSignal() != 0; });
+    while (session.DecodeFor(std::chrono::steady_clock::duration::zero())) {
+        progress.Show(std::llround(session.Progress() * kProgressScale), kProgressScale);
     }
-    feeder.Finish();
     progress.Clear();
     if (!SaveBlocks(request.output, owner.Blocks())) {
         status = kExitFileError;

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "cli/RawFileSource.h"
+#include "recording/RawFileSource.h"
 #include "recording/AudioFileTypes.h"
 #include "tape/FileReplacer.h"
 

@@ -162,12 +162,14 @@ std::optional<std::string> CAudioFileSource::PickChannel() {
 }
 
 std::optional<std::string> CAudioFileSource::StartResampler() {
-    if (m_info.samplerate == kDecoderRate || m_keepOwnRate) {
+    if (m_keepOwnRate || m_info.samplerate == kDecoderRate) {
+        m_outputRate = m_info.samplerate;
         return std::nullopt;
     }
+    m_outputRate = kDecoderRate;
     m_mono.resize(kResamplerChunk);
-    if (CSincResampler::Serves(m_info.samplerate, kDecoderRate)) {
-        m_sincResampler.emplace(m_info.samplerate, kDecoderRate);
+    if (CDownSampler::Serves(m_info.samplerate, kDecoderRate)) {
+        m_downSampler.emplace(m_info.samplerate, kDecoderRate);
         return std::nullopt;
     }
     int error = 0;
@@ -185,8 +187,8 @@ std::optional<std::string> CAudioFileSource::StartResampler() {
 }
 
 int32_t CAudioFileSource::Read(uint8_t* samples, int32_t capacity) {
-    if (m_sincResampler) {
-        return ReadSincResampled(samples, capacity);
+    if (m_downSampler) {
+        return ReadDownSampled(samples, capacity);
     }
     if (m_resampler != nullptr) {
         return ReadResampled(samples, capacity);
@@ -414,7 +416,7 @@ int32_t CAudioFileSource::ReadResampled(uint8_t* samples, int32_t capacity) {
     return static_cast<int32_t>(produced);
 }
 
-int32_t CAudioFileSource::ReadSincResampled(uint8_t* samples, int32_t capacity) {
+int32_t CAudioFileSource::ReadDownSampled(uint8_t* samples, int32_t capacity) {
     const auto wanted = static_cast<size_t>(capacity);
     while (m_resampled.size() - m_resampledUsed < wanted && !m_inputEnded) {
         const int32_t got = ReadMono(kResamplerChunk);
@@ -426,9 +428,9 @@ int32_t CAudioFileSource::ReadSincResampled(uint8_t* samples, int32_t capacity) 
                           m_resampled.begin() + static_cast<std::ptrdiff_t>(m_resampledUsed));
         m_resampledUsed = 0;
         if (m_inputEnded) {
-            m_sincResampler->Finish(m_resampled);
+            m_downSampler->Finish(m_resampled);
         } else {
-            m_sincResampler->Feed(m_mono.data(), got, m_resampled);
+            m_downSampler->Feed(m_mono.data(), got, m_resampled);
         }
     }
     const size_t given = std::min(wanted, m_resampled.size() - m_resampledUsed);

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "recording/DownSampler.h"
 #include "recording/SampleSource.h"
-#include "recording/SincResampler.h"
 
 enum class ChannelChoice { Mix, Left, Right };
 
 // An audio file that libsndfile reads (WAV, FLAC, AIFF, OGG; any rate and sample format), turned
 // into the decoder's samples: its channels mixed to mono or one of them picked, resampled to
-// 22000 per second (down with a tabulated windowed sinc, up with libsamplerate) or left at its
-// own rate for archive mode, scaled to
-// unsigned 8 bits with silence at 128. Reads a piece at a time; the whole file is never held,
+// 22000 per second (down by halvings and a tabulated windowed sinc, see CDownSampler; up with
+// libsamplerate) or left at its own rate for archive mode, scaled to unsigned 8 bits with
+// silence at 128. Reads a piece at a time; the whole file is never held,
 // and it is read once from start to end, so that it may be a pipe ("-" is standard input).
 // Floating-point samples keep their level: what lies beyond full scale, infinite or not a
 // number is clamped and counted. A stretch that cannot be decoded (a damaged FLAC frame) is
@@ -48,6 +48,9 @@ public:
     bool Damaged() const override { return !m_damage.empty(); }
     std::vector<std::string> Notes() const override;
     int32_t SampleRate() const { return m_info.samplerate; }
+    // The rate of the samples that Read gives: the file's own in archive mode, else 22000.
+    // Known once opened.
+    int32_t OutputRate() const { return m_outputRate; }
     int32_t Channels() const { return m_info.channels; }
 
 private:
@@ -78,7 +81,7 @@ private:
     int32_t ReadFloatDirect(uint8_t* samples, int32_t capacity);
     uint8_t MixFrame(const short* frame) const;
     int32_t ReadResampled(uint8_t* samples, int32_t capacity);
-    int32_t ReadSincResampled(uint8_t* samples, int32_t capacity);
+    int32_t ReadDownSampled(uint8_t* samples, int32_t capacity);
     bool RefillResamplerInput();
 
     ChannelChoice m_channel = ChannelChoice::Mix;
@@ -87,14 +90,15 @@ private:
     int32_t m_channelIndex = -1;  // the picked channel, or -1 to mix them all
     SNDFILE* m_file = nullptr;
     SF_INFO m_info{};
-    std::optional<CSincResampler> m_sincResampler;  // down to 22000 per second
-    SRC_STATE* m_resampler = nullptr;               // up to it, or from an odd rate
+    std::optional<CDownSampler> m_downSampler;  // down to 22000 per second
+    SRC_STATE* m_resampler = nullptr;           // up to it, or from an odd rate
+    int32_t m_outputRate = 0;
     double m_ratio = 1.0;
     std::vector<float> m_frames;       // interleaved frames as read
     std::vector<short> m_shortFrames;  // frames as read where no resampling is needed
     std::vector<float> m_mono;         // mono samples at the file's rate
-    std::vector<float> m_resampled;    // mono samples at 22000 per second
-    size_t m_resampledUsed = 0;        // of them, given out (by the tabulated sinc's path)
+    std::vector<float> m_resampled;    // mono samples at the output rate
+    size_t m_resampledUsed = 0;        // of them, given out (by the down-sampler's path)
     size_t m_monoUsed = 0;             // resampler input consumed from m_mono
     size_t m_monoFilled = 0;
     bool m_inputEnded = false;

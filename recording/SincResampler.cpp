@@ -4,6 +4,8 @@
 #include <numbers>
 #include <numeric>
 
+#include "recording/KaiserWindow.h"
+
 namespace {
 // Kept band to 80 % of the output's half rate; stopped from the output's half rate on, 90 dB
 // down (a Kaiser window of beta 8.6). For a tape signal this is plenty; it matches what the
@@ -22,14 +24,6 @@ double Sinc(double x) {
     return x == 0.0 ? 1.0 : std::sin(std::numbers::pi * x) / (std::numbers::pi * x);
 }
 
-double Kaiser(double position) {  // position -1 .. 1
-    const double inside = 1.0 - position * position;
-    if (inside <= 0.0) {
-        return 0.0;
-    }
-    return std::cyl_bessel_i(0.0, kKaiserBeta * std::sqrt(inside)) /
-           std::cyl_bessel_i(0.0, kKaiserBeta);
-}
 }  // namespace
 
 bool CSincResampler::Serves(int32_t inputRate, int32_t outputRate) {
@@ -60,7 +54,8 @@ CSincResampler::CSincResampler(int32_t inputRate, int32_t outputRate) {
             // Tap j weighs input sample (output time rounded down) - halfTaps + 1 + j.
             const double distance = static_cast<double>(j - m_halfTaps + 1) - fraction;
             const double weight =
-                Sinc(2.0 * cutoff * distance) * Kaiser(distance / static_cast<double>(m_halfTaps));
+                Sinc(2.0 * cutoff * distance) *
+                KaiserWindow(distance / static_cast<double>(m_halfTaps), kKaiserBeta);
             row[j] = static_cast<float>(weight);
             sum += weight;
         }

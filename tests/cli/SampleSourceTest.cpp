@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/RawFileSource.h"
 #include "recording/AudioFileSource.h"
+#include "recording/RawFileSource.h"
 #include "tests/support/CliRun.h"
 #include "tests/support/SignalFile.h"
 
@@ -90,24 +90,27 @@ TEST(AudioFileSourceTest, EightBitWavAt22000ComesBackExactly) {
 }
 
 TEST(AudioFileSourceTest, ResamplesTo22000KeepingLevelAndLength) {
-    const int rate = 44100;
-    const auto tone = Sine(500.0, 0.5, rate, rate * 2);  // two seconds
-    ASSERT_TRUE(CSignalFile::WriteAudio(DataPath("tone.flac"), tone, rate, 1,
-                                        SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
-    CAudioFileSource source(ChannelChoice::Mix);
-    ASSERT_FALSE(source.Open(DataPath("tone.flac")).has_value());
-    const std::vector<uint8_t> samples = ReadAll(source, 22000);
-    EXPECT_NEAR(static_cast<double>(samples.size()), 44000.0, 10.0);
-    // Away from the ends the sine swings +-64 around 128.
-    int low = 255;
-    int high = 0;
-    for (size_t n = 2000; n < 42000; ++n) {
-        low = std::min<int>(low, samples[n]);
-        high = std::max<int>(high, samples[n]);
+    for (const int rate : {44100, 48000}) {
+        SCOPED_TRACE(rate);
+        const auto tone = Sine(500.0, 0.5, rate, rate * 2);  // two seconds
+        ASSERT_TRUE(CSignalFile::WriteAudio(DataPath("tone.flac"), tone, rate, 1,
+                                            SF_FORMAT_FLAC | SF_FORMAT_PCM_16));
+        CAudioFileSource source(ChannelChoice::Mix);
+        ASSERT_FALSE(source.Open(DataPath("tone.flac")).has_value());
+        EXPECT_EQ(source.OutputRate(), 22000);
+        const std::vector<uint8_t> samples = ReadAll(source, 22000);
+        EXPECT_NEAR(static_cast<double>(samples.size()), 44000.0, 10.0);
+        // Away from the ends the sine swings +-64 around 128.
+        int low = 255;
+        int high = 0;
+        for (size_t n = 2000; n < 42000; ++n) {
+            low = std::min<int>(low, samples[n]);
+            high = std::max<int>(high, samples[n]);
+        }
+        EXPECT_NEAR(high, 192, 2);
+        EXPECT_NEAR(low, 64, 2);
+        EXPECT_EQ(source.Done(), source.Total());
     }
-    EXPECT_NEAR(high, 192, 2);
-    EXPECT_NEAR(low, 64, 2);
-    EXPECT_EQ(source.Done(), source.Total());
 }
 
 TEST(AudioFileSourceTest, ChannelsAreMixedOrPicked) {

@@ -7,7 +7,9 @@
 #   2. "&Load ..." (Alt+L), a typed path and Enter load a second recording (a FLAC at 48 kHz);
 #   3. "&Save as ..." (Alt+S) with nothing selected, a typed path and Enter: the file holds exactly
 #      what `tapewise-cli decode` loads from the two recordings;
-#   4. the window grows, and the block list grows with it.
+#   4. the window grows, and the block list grows with it;
+#   5. in archive mode, a 44.1 kHz recording of turbo blocks saved as TZX holds exactly what
+#      `tapewise-cli decode --archive` saves: both decode it at its own rate.
 # Usage: gui_recordings_test.sh TAPEWISE TAPEWISE_CLI PULSE_TEST_SERVER_SCRIPT MAKE_DEMO_TAPE_SCRIPT WORK_DIR
 set -euo pipefail
 
@@ -123,6 +125,44 @@ list_fills() {
 wait_for 5 list_fills || fail "the window did not take the new size"
 read -r width height < <(grep "^block list " app.err | tail -1 | sed 's/block list \([0-9]*\)x\([0-9]*\)/\1 \2/')
 [ "$width" -ge 700 ] && [ "$height" -ge 560 ] || fail "the block list is ${width}x${height} in a 900x700 window"
+
+kill "$app_pid"
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
+
+echo "== archive mode: turbo blocks at 44.1 kHz, saved as TZX"
+# Two turbo blocks (TZX block 0x11), the second with a 0-bit of 350 T-states.
+python3 - turbo.tzx <<'PY'
+import random, struct, sys
+random.seed(18)
+tzx = bytearray(b"ZXTape!\x1a\x01\x14")
+for flag, size, pilot, sync1, sync2, zero, one, pulses in (
+        (0xFF, 300, 1600, 400, 450, 500, 1000, 1500), (0x55, 200, 1200, 300, 320, 350, 700, 1200)):
+    data = bytes([flag]) + bytes(random.getrandbits(8) for _ in range(size))
+    checksum = 0
+    for byte in data:
+        checksum ^= byte
+    data += bytes([checksum])
+    tzx += bytes([0x11]) + struct.pack("<HHHHHHBH", pilot, sync1, sync2, zero, one, pulses, 8, 1000)
+    tzx += struct.pack("<I", len(data))[:3] + data
+open(sys.argv[1], "wb").write(tzx)
+PY
+tape2wav -r 44100 turbo.tzx turbo8.wav
+sox -V1 turbo8.wav -b 16 turbo.wav vol 0.5
+rm -f turbo8.wav
+"$cli" decode --archive turbo.wav -o expected.tzx >/dev/null 2>&1
+[ -s expected.tzx ] || fail "tapewise-cli --archive loaded nothing from the turbo recording"
+mkdir -p "$work/config-archive/tapewise"
+printf '[decoder]\narchive=true\n' > "$work/config-archive/tapewise/tapewise.conf"
+TAPEWISE_DEBUG=1 XDG_CONFIG_HOME="$work/config-archive" "$tapewise" "$work/turbo.wav" 2> app.err &
+app_pid=$!
+wait_for 20 main_is_up || fail "the main window did not appear in archive mode"
+main_window="$(xdotool search --onlyvisible --name '^Tapewise$' | head -1)"
+wait_for 20 loaded_from turbo.wav || fail "turbo.wav did not load"
+key_to_main alt+s
+type_into_dialog "$work/saved.tzx"
+wait_for 10 test -s saved.tzx || fail "Save as wrote no TZX"
+cmp saved.tzx expected.tzx || fail "the saved TZX differs from what tapewise-cli decode --archive saves"
 
 kill "$app_pid"
 wait "$app_pid" 2>/dev/null || true

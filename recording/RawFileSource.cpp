@@ -1,4 +1,4 @@
-#include "cli/RawFileSource.h"
+#include "recording/RawFileSource.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
