@@ -70,7 +70,7 @@ Run Session(const std::string& path, bool archive) {
     CRecordingOwner owner;
     owner.recordDebug = false;
     DecoderSettings settings;
-    settings.archive = archive;
+    settings.mode = archive ? DecoderMode::Archive : DecoderMode::Plain;
     const double start = ThreadSeconds();
     CRecordingDecode session(&owner, settings);
     if (session.Open(path)) {
