@@ -3,8 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "recording/RawFileSource.h"
 #include "recording/AudioFileTypes.h"
+#include "recording/RawFileSource.h"
 #include "tape/FileReplacer.h"
 
 namespace {

@@ -11,14 +11,14 @@
 class CRecordSink;
 
 // Puts archive mode's pieces of tape and the ROM-block decoders' loaded blocks in tape order and
-// hands each to the owner once, as a record of a kept stretch: a TapeItem with its span in the input
-// and its verdict. The ROM decoders' blocks come first: a piece of this mode's that lies within such
-// a block's stretch (its leader read as a tone, its bits as pure data) gives way to it, and the
-// block takes over the silence measured after that piece as its pause; only a turbo block or pure
-// data of the same bytes, read at a loader's own timing, stays in its place with that timing. A
-// piece therefore waits until the ROM decoders have reported everything up to its end, and every
-// item while the silence after it is still being measured. Times are T-states since the start of
-// the input.
+// hands each to the owner once, as a record of a kept stretch: a TapeItem with its span in the
+// input and its verdict. The ROM decoders' blocks come first: a piece of this mode's that lies
+// within such a block's stretch (its leader read as a tone, its bits as pure data) gives way to it,
+// and the block takes over the silence measured after that piece as its pause; only a turbo block
+// or pure data of the same bytes, read at a loader's own timing, stays in its place with that
+// timing. A piece therefore waits until the ROM decoders have reported everything up to its end,
+// and every item while the silence after it is still being measured. Times are T-states since the
+// start of the input.
 class CArchiveQueue {
 public:
     // sampleRate: of the input, for the spans of the items handed on.

@@ -81,7 +81,8 @@ struct DumpNote {
 
 // Archive mode: a stretch of tape kept, in tape order, with its span and verdict (a data block
 // that did not load: ChecksumFailed, or Unconfirmed pure data at the ROM's timing or of one byte
-// value, which without a sync is no block). romTimed: read by the ROM decoders, at the ROM's pulses.
+// value, which without a sync is no block). romTimed: read by the ROM decoders, at the ROM's
+// pulses.
 struct StretchKept {
     TapeItem item;
     bool romTimed = false;

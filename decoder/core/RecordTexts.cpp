@@ -184,7 +184,9 @@ std::string CRecordTexts::StretchLine(const BlockBody& block, bool romTimed) {
                               "Archive: recording, %zu bytes at %u T-states a sample",
                               t.samples.size(), t.tStatesPerSample);
             },
-            [&](const Pause& t) { std::snprintf(line, sizeof line, "Archive: pause, %u ms", t.ms); },
+            [&](const Pause& t) {
+                std::snprintf(line, sizeof line, "Archive: pause, %u ms", t.ms);
+            },
             [&](const KeptTzxBlock& t) {
                 std::snprintf(line, sizeof line, "Archive: TZX block, %zu bytes", t.bytes.size());
             },

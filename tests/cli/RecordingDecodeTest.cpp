@@ -47,8 +47,8 @@ std::vector<BlockBody> Listed(const CRecordingOwner& owner) {
 // out other than recorded); in plain mode 22000 per second.
 TEST(RecordingDecodeTest, TheWindowKeepsWhatTheCommandLineSaves) {
     const std::vector<BlockBody> turbo = {CTimedTape::Turbo(0xFF, 300, 21, 1200, 350),
-                                           CTimedTape::Tone(1800, 400),
-                                           CTimedTape::Turbo(0x55, 200, 22, 1500, 500)};
+                                          CTimedTape::Tone(1800, 400),
+                                          CTimedTape::Turbo(0x55, 200, 22, 1500, 500)};
     CTestTape rom;
     rom.AddCodeFile("session", 900, 18);
     struct Case {
