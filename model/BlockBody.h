@@ -4,7 +4,7 @@
 #include <variant>
 #include <vector>
 
-#include "model/SpectrumConstants.h"
+#include "model/MachineConstants.h"
 
 // What a stretch of tape is, one value type per kind, as far as a loader replaying it needs to
 // know. Pulse lengths are in T-states of the Spectrum's clock; pauses in milliseconds. Data bytes

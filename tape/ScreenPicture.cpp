@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "model/SpectrumConstants.h"
+#include "model/MachineConstants.h"
 
 namespace {
 constexpr int32_t kFirstPixelIndex = 1;  // after the flag byte

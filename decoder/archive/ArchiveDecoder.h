@@ -9,7 +9,7 @@
 #include "decoder/archive/RateDecimator.h"
 #include "decoder/archive/RomBlockInbox.h"
 #include "decoder/robust/RobustDecoder.h"
-#include "model/SpectrumConstants.h"
+#include "model/MachineConstants.h"
 
 // Archive mode: keeps the whole tape, not only its ROM-speed blocks. The samples, at the input's
 // own rate, go two ways. Brought to 22000 per second, they feed a robust-mode decoder in buffers

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "model/SpectrumConstants.h"
+#include "model/MachineConstants.h"
 
 // One thing the pulse tracker saw: a pulse between two edges, or the start or end of a silence.
 struct PulseEvent {

@@ -5,7 +5,7 @@
 #include <optional>
 #include <vector>
 
-#include "model/SpectrumConstants.h"
+#include "model/MachineConstants.h"
 
 // The blocks that the robust mode's decoders loaded lately, by the sample time at which each
 // ended, shared by all of them: a block one decoder fails on may follow a header that another

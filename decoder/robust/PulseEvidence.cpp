@@ -5,7 +5,7 @@
 
 #include "decoder/core/BlockBuffer.h"
 #include "decoder/core/BlockRecognizer.h"
-#include "model/SpectrumConstants.h"
+#include "model/MachineConstants.h"
 
 namespace {
 
