@@ -68,8 +68,12 @@ PULSE_SERVER="unix:$work/no-server" TAPEWISE_DEBUG=1 XDG_CONFIG_HOME="$work/conf
 app_pid=$!
 app_window_is_up() { xdotool search --onlyvisible --pid "$app_pid" >/dev/null 2>&1; }
 wait_for 20 app_window_is_up || fail "nothing appeared without a sound server"
-focus "$(xdotool search --onlyvisible --pid "$app_pid" | head -1)" || fail "the message did not take the focus"
+message="$(xdotool search --onlyvisible --pid "$app_pid" | head -1)"
+focus "$message" || fail "the message did not take the focus"
 xdotool key --clearmodifiers Return
+# The message is titled "Tapewise" too: the main window is the one that comes after it has gone.
+message_gone() { ! xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null | grep -qx "$message"; }
+wait_for 10 message_gone || fail "the message did not close"
 wait_for 20 main_is_up || fail "the main window did not appear after the message"
 main_window="$(xdotool search --onlyvisible --name '^Tapewise$' | head -1)"
 wait_for 20 loaded_from rec1.wav || fail "rec1.wav did not load without a sound server"
