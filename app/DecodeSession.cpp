@@ -1,7 +1,5 @@
 #include "app/DecodeSession.h"
 
-#include <functional>
-#include <numeric>
 #include <utility>
 
 #include "app/LoaderStatusBar.h"

@@ -23,6 +23,7 @@
 #include "recording/RecordingDecode.h"
 #include "recording/SincResampler.h"
 #include "tests/support/RecordingOwner.h"
+#include "tests/support/SignalFile.h"
 #include "tests/support/TapeSynth.h"
 #include "tests/support/TestTape.h"
 
@@ -36,18 +37,8 @@ double ThreadSeconds() {
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
-bool WriteWav(const std::string& path, const std::vector<float>& samples, int rate) {
-    SF_INFO info{};
-    info.samplerate = rate;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) {
-        return false;
-    }
-    sf_write_float(file, samples.data(), static_cast<sf_count_t>(samples.size()));
-    sf_close(file);
-    return true;
+bool WriteMono(const std::string& path, const std::vector<float>& samples, int rate) {
+    return CSignalFile::WriteAudio(path, samples, rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
 }
 
 std::vector<float> SyntheticTape(int rate) {
@@ -149,8 +140,8 @@ void Row(const char* name, const std::string& path, const std::function<Run()>& 
 int main(int argc, char** argv) {
     std::string at44 = argc > 1 ? argv[1] : "/tmp/tapewise-bench-session-44100.wav";
     std::string at48 = "/tmp/tapewise-bench-session-48000.wav";
-    if (argc <= 1 && (!WriteWav(at44, SyntheticTape(44100), 44100) ||
-                      !WriteWav(at48, SyntheticTape(48000), 48000))) {
+    if (argc <= 1 && (!WriteMono(at44, SyntheticTape(44100), 44100) ||
+                      !WriteMono(at48, SyntheticTape(48000), 48000))) {
         std::fprintf(stderr, "cannot write the synthetic recordings in /tmp\n");
         return 1;
     }
