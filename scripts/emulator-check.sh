@@ -76,13 +76,20 @@ xdotool mousemove 100 100 click 1
 press Return
 for key in l o a d space; do press "$key"; done
 xdotool keydown alt; sleep 0.12; press p; press p; xdotool keyup alt; sleep 0.2
+import -window root "$shot.typed.png"
 press Return
 last=""
-for _ in $(seq 1 $(((seconds + 20) / 2))); do
+for wait in $(seq 2 2 $((seconds + 20))); do
   sleep 2
   import -window root "$shot"
   colour=$(colour_of "$shot")
   [ "$colour" = green ] && break
+  # A key that the emulator took late types a wrong command: the screen then stays as it was.
+  if [ "$wait" = 10 ] && [ "$(convert "$shot" "$shot.typed.png" -crop 256x192+32+24 +repage \
+    -compose difference -composite -format '%[fx:maxima]' info:)" = 0 ]; then
+    touch "$shot.not-loading"
+    break
+  fi
   # The ROM's loading stripes pass through many colours: an end is a colour that stays.
   [ "$colour" = "$last" ] && case "$colour" in magenta | black) break ;; esac
   last="$colour"
@@ -94,14 +101,16 @@ run_emulator() {
     bash -c "$(declare -f border_of colour_of)"$'\n'"$emulator_session" session "$1" "$2" "$3"
 }
 
-# Fuse sometimes ends at once when its display is not ready yet (a black window): try again.
+# Fuse sometimes ends at once when its display is not ready yet (a black window), or a command is
+# mistyped: try again.
 load_in_emulator() {
   local seconds
   seconds=$(tzxlist "$1" | sed -n 's/^Total tape duration: \([0-9]*\) min, \([0-9]*\).*/\1 \2/p' |
     awk '{print $1 * 60 + $2}')
   for _ in 1 2 3; do
+    rm -f "$2.not-loading"
     run_emulator "$1" "$2" "$seconds" || true
-    [ "$(convert "$2" -format '%[fx:maxima]' info:)" != 0 ] && return 0
+    [ "$(convert "$2" -format '%[fx:maxima]' info:)" != 0 ] && [ ! -f "$2.not-loading" ] && return 0
     sleep 2
   done
 }
@@ -111,9 +120,9 @@ record() {
   local tzx="$1" recording="$2" wav="$3"
   if [ "$recording" = tapelike ]; then
     tape2wav -r 44100 "$tzx" "$wav.clean.wav"
-    sox "$wav.clean.wav" -b 16 "$wav.band.wav" speed 1.02 highpass 300 lowpass 4000 rate 44100
-    sox -n -r 44100 -c 1 -b 16 "$wav.hiss.wav" synth "$(soxi -D "$wav.band.wav")" whitenoise
-    sox -m -v 0.7 "$wav.band.wav" -v 0.05 "$wav.hiss.wav" "$wav"
+    sox -V1 -v 0.4 "$wav.clean.wav" -b 16 "$wav.band.wav" speed 1.02 highpass 300 lowpass 4000 rate 44100
+    sox -V1 -n -r 44100 -c 1 -b 16 "$wav.hiss.wav" synth "$(soxi -D "$wav.band.wav")" whitenoise
+    sox -V1 -m -v 1 "$wav.band.wav" -v 0.04 "$wav.hiss.wav" "$wav"
     rm -f "$wav.clean.wav" "$wav.band.wav" "$wav.hiss.wav"
   else
     tape2wav -r "$recording" "$tzx" "$wav"

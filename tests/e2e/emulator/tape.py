@@ -61,8 +61,8 @@ def part_bytes(name, work):
     if name == 'screen':  # stripes and steps, as before
         return bytes(((i * 7) ^ (i >> 5)) & 0xFF for i in range(6144)) + bytes(i % 64 for i in range(768))
     if name == 'picture':  # any bytes: 2048 of pixels and 256 attributes for the middle third
-        dice = random.Random(7)
-        return bytes(dice.randrange(256) for _ in range(2304))
+        dice = random.Random(7)  # (with no FLASH, so that two pictures of it are the same)
+        return bytes(dice.randrange(256) for _ in range(2048)) + bytes(dice.randrange(128) for _ in range(256))
     subprocess.run(['pasmo', '--equ', f'PAINTER={PAINTER}', '--equ', f'PICTURE={PICTURE}', '--bin',
                     os.path.join(HERE, 'painter.asm'), os.path.join(work, 'painter.bin')], check=True,
                    stdout=subprocess.DEVNULL)
