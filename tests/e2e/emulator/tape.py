@@ -79,7 +79,7 @@ def make(tape, work):
     open(os.path.join(work, 'parts.inc'), 'w').write(table)
     subprocess.run(['zmakebas', '-a', '10', '-n', 'loader', '-o', os.path.join(work, 'basic.tap'),
                     os.path.join(HERE, 'loader.bas')], check=True)
-    subprocess.run(['pasmo', '-I', work, '--tap', os.path.join(HERE, 'turbo-loader.asm'),
+    subprocess.run(['pasmo', '-I', work, '--name', 'turbo', '--tap', os.path.join(HERE, 'turbo-loader.asm'),
                     os.path.join(work, 'code.tap')], check=True, stdout=subprocess.DEVNULL)
     tzx = bytearray(b'ZXTape!\x1a\x01\x14')
     for block in tap_records(os.path.join(work, 'basic.tap')) + tap_records(os.path.join(work, 'code.tap')):
@@ -121,13 +121,19 @@ def tzx_blocks(path):
             head, body = data[at + 1:at + 5], data[at + 5:at + 5 + size]
         out.append(describe(kind, head, body))
         at += 1 + len(head) + len(body)
+    # A silence kept as a block's own pause and a pause block after it is one pause.
+    for block, after in zip(out, out[1:]):
+        if block.get('data') is not None and after['kind'] == 0x20:
+            block['pause'] += after['pause']
+            block['text'] += f' (+{after["pause"]} in a pause block)'
     return out
 
 
 def describe(kind, head, body):
     block = {'kind': kind, 'data': None, 'timing': None, 'pause': None}
     if kind == 0x10:
-        block.update(data=body, timing=ROM_TIMING, pause=struct.unpack_from('<H', head)[0])
+        block.update(data=body, timing=ROM_TIMING, pause=struct.unpack_from('<H', head)[0],
+                     count=8063 if body and body[0] < 128 else 3223)  # the pilot a ROM block implies
         block['text'] = f'0x10 ROM {len(body)} bytes flag {body[0]:02X} pause {block["pause"]}'
     elif kind == 0x11:
         *timing, count, used, pause = struct.unpack_from('<6HBH', head)
