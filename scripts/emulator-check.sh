@@ -12,9 +12,11 @@
 # A CASE is TAPE@RECORDING. TAPE: single (one screen at 1800/500/550/600/1200 T), multi (a screen,
 # a code part and a picture back to back, pause 0, each with its own pilot; same timing), fast (the
 # same at about twice ROM speed, 1100/350/400/430/860) or nearrom (close to ROM timing but not it,
-# 2100/650/710/820/1640). RECORDING: 22050, 44100, 48000 (tape2wav) or tapelike (44.1 kHz, 2 %
-# fast, 300 Hz-4 kHz band, hiss). A bare rate means every tape at that rate. Each case's files stay
-# in $EMULATOR_CHECK_OUT (default /tmp/emulator-check).
+# 2100/650/710/820/1640) or sync5 (the parts as a tone, five sync pulses of 1000 T and pure data at
+# 560/1120). RECORDING: 22050, 44100, 48000 (tape2wav) or tapelike (44.1 kHz, 2 % fast, 300 Hz-4
+# kHz band, hiss). A bare rate means every tape at that rate. No CASE: multi, fast and nearrom at
+# every recording, sync5 at 44100 and tapelike. Each case's files stay in $EMULATOR_CHECK_OUT
+# (default /tmp/emulator-check).
 #
 # Needs fuse-emulator-sdl, opense-basic, fuse-emulator-utils, zmakebas, pasmo, sox, xvfb, xdotool
 # and imagemagick. Exits 0 when every case passes, 1 when one fails, 77 when a tool is missing.
@@ -24,7 +26,7 @@ cli="$(realpath -m "${1:-$here/build-release/cli/tapewise-cli}")"
 shift || true
 rom=/usr/share/spectrum-roms/opense.rom
 out="${EMULATOR_CHECK_OUT:-/tmp/emulator-check}"
-tapes="single multi fast nearrom"
+tapes="single multi fast nearrom sync5"
 for tool in fuse-sdl tape2wav tzxlist zmakebas pasmo sox xvfb-run xdotool import convert python3; do
   command -v "$tool" >/dev/null || { echo "emulator check skipped: no $tool"; exit 77; }
 done
@@ -39,10 +41,10 @@ for arg in "$@"; do
   esac
 done
 if [ ${#cases[@]} -eq 0 ]; then
-  cases=(single@44100)
   for tape in multi fast nearrom; do
     for recording in 22050 44100 48000 tapelike; do cases+=("$tape@$recording"); done
   done
+  cases+=(sync5@44100 sync5@tapelike)
 fi
 rm -rf "$out"
 mkdir -p "$out"

@@ -18,13 +18,15 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROM_TIMING = (2168, 667, 735, 855, 1710)
 PAINTER, PICTURE = 40000, 50000
 
-# name: (pilot, first sync, second sync, 0-bit, 1-bit pulse in T-states), the parts in tape order.
-# The parts follow each other with no pause, as in multi-part turbo loaders; each has its own pilot.
+# name: (pilot, sync pulses, 0-bit, 1-bit pulse in T-states), the parts in tape order. The parts
+# follow each other with no pause, as in multi-part turbo loaders; each has its own pilot. A part
+# with two sync pulses is a turbo block; one with more, a tone, the pulses and pure data.
 TAPES = {
-    'single': ((1800, 500, 550, 600, 1200), ['screen']),
-    'multi': ((1800, 500, 550, 600, 1200), ['screen', 'painter', 'picture']),
-    'fast': ((1100, 350, 400, 430, 860), ['screen', 'painter', 'picture']),
-    'nearrom': ((2100, 650, 710, 820, 1640), ['screen', 'painter', 'picture']),
+    'single': ((1800, (500, 550), 600, 1200), ['screen']),
+    'multi': ((1800, (500, 550), 600, 1200), ['screen', 'painter', 'picture']),
+    'fast': ((1100, (350, 400), 430, 860), ['screen', 'painter', 'picture']),
+    'nearrom': ((2100, (650, 710), 820, 1640), ['screen', 'painter', 'picture']),
+    'sync5': ((1800, (1000,) * 5, 560, 1120), ['screen', 'painter', 'picture']),
 }
 PILOT_PULSES = {'screen': 1500, 'painter': 800, 'picture': 1000}
 
@@ -42,10 +44,10 @@ def loops(tstates, overhead):
 
 
 def limits(timing):
-    pilot, sync1, _, zero, one = timing
+    pilot, syncs, zero, one = timing
     assert one < pilot, "the loader tells the pilot from a 1-bit's pulse by length"
-    return (loops((pilot + one) / 2, 120), loops(pilot * 1.3, 120), loops((sync1 + pilot) / 2, 120),
-            loops(3 * zero, 150))
+    return (loops((pilot + one) / 2, 120), loops(pilot * 1.3, 120), loops((syncs[0] + pilot) / 2, 120),
+            loops(3 * zero, 150), len(syncs) - 1)
 
 
 def tap_records(path):
@@ -84,11 +86,16 @@ def make(tape, work):
     tzx = bytearray(b'ZXTape!\x1a\x01\x14')
     for block in tap_records(os.path.join(work, 'basic.tap')) + tap_records(os.path.join(work, 'code.tap')):
         tzx += b'\x10' + struct.pack('<HH', 1000, len(block)) + block
-    pilot, sync1, sync2, zero, one = timing
+    pilot, syncs, zero, one = timing
     for index, (name, body) in enumerate(parts):
         pause = 1000 if index == len(parts) - 1 else 0
-        tzx += b'\x11' + struct.pack('<HHHHHH', pilot, sync1, sync2, zero, one, PILOT_PULSES[name])
-        tzx += bytes([8]) + struct.pack('<H', pause) + struct.pack('<I', len(body))[:3] + body
+        tail = bytes([8]) + struct.pack('<H', pause) + struct.pack('<I', len(body))[:3] + body
+        if len(syncs) == 2:
+            tzx += b'\x11' + struct.pack('<6H', pilot, *syncs, zero, one, PILOT_PULSES[name]) + tail
+        else:
+            tzx += b'\x12' + struct.pack('<HH', pilot, PILOT_PULSES[name])
+            tzx += b'\x13' + bytes([len(syncs)]) + struct.pack(f'<{len(syncs)}H', *syncs)
+            tzx += b'\x14' + struct.pack('<HH', zero, one) + tail
     open(os.path.join(work, 'original.tzx'), 'wb').write(tzx)
 
 
@@ -142,7 +149,7 @@ def describe(kind, head, body):
                          f'sync {timing[1]}/{timing[2]} bits {timing[3]}/{timing[4]} pause {pause}')
     elif kind == 0x14:
         zero, one, used, pause = struct.unpack_from('<HHBH', head)
-        block.update(data=body, pause=pause)
+        block.update(data=body, pause=pause, timing=(None, None, None, zero, one))
         block['text'] = f'0x14 pure data {len(body)} bytes (last {used} bits) bits {zero}/{one} pause {pause}'
     elif kind == 0x12:
         length, count = struct.unpack_from('<HH', head)
@@ -174,7 +181,7 @@ def timing_notes(expected, found):
     if expected['timing'] and found['timing']:
         names = ('pilot', 'sync1', 'sync2', 'zero', 'one')
         off = [f'{name} {b} for {a}' for name, a, b in zip(names, expected['timing'], found['timing'])
-               if abs(b - a) > 0.05 * a]
+               if a and b and abs(b - a) > 0.05 * a]
         if off:
             notes.append('timing off by over 5 %: ' + ', '.join(off))
     if expected.get('count') and found.get('count') and abs(found['count'] - expected['count']) > 0.05 * expected['count']:
@@ -208,9 +215,11 @@ def compare(original, decoded):
                 lines.append(f'  MISSING {a["text"]}')
             else:
                 lines.append(f'  EXTRA   {b["text"]}')
-    for block in got_all:
-        if block.get('data') is None and block['kind'] != 0x20:
-            lines.append(f'  also    {block["text"]} (block {got_all.index(block)})')
+    others = [b['text'] for b in tzx_blocks(original) if b.get('data') is None and b['kind'] != 0x20]
+    got_others = [(index, b['text']) for index, b in enumerate(got_all) if b.get('data') is None and b['kind'] != 0x20]
+    if others != [text for _, text in got_others]:
+        lines += [f'  tones and pulses: {text}' for text in others]
+        lines += [f'  decoded as        {text} (block {index})' for index, text in got_others]
     exact = sum(a2 - a1 for op, a1, a2, _, _ in matcher.get_opcodes() if op == 'equal')
     print(f'data blocks byte-exact: {exact}/{len(wanted)}, decoded data blocks: {len(got)}, all blocks: {len(got_all)}')
     print('\n'.join(lines))

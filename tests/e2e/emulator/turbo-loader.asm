@@ -31,6 +31,9 @@ part:   ld e,(hl)
         ld a,(hl)
         ld (bitsplit+1),a
         inc hl
+        ld a,(hl)
+        ld (syncedges+1),a
+        inc hl
         ld bc,1100
         ld (silence),bc
         push hl
@@ -90,9 +93,12 @@ sync:   ld b,0
         ld a,b
 syncmax:    cp 0
         jr nc,sync
-        ld b,0
+syncedges:  ld h,0
+moresync:   ld b,0
         call edge
         jr z,find
+        dec h
+        jr nz,moresync
         ld l,0
 nextbyte:   ld h,1
 nextbit:    ld b,0
@@ -136,8 +142,8 @@ quiet:  push hl
 
 silence:    defw 0
 ; Each part: where it goes, its length with the XOR byte, its pilot's least and greatest length,
-; the longest first sync and the split between a 0-bit and a 1-bit, all in 50-T loops. Then 0 and
-; the address to run (0: none).
+; the longest first sync and the split between a 0-bit and a 1-bit, all in 50-T loops, and how many
+; sync pulses follow the first. Then 0 and the address to run (0: none).
 parts:
         include "parts.inc"
         end start
