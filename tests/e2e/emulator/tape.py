@@ -153,10 +153,11 @@ def describe(kind, head, body):
         block['text'] = f'0x14 pure data {len(body)} bytes (last {used} bits) bits {zero}/{one} pause {pause}'
     elif kind == 0x12:
         length, count = struct.unpack_from('<HH', head)
-        block['text'] = f'0x12 tone {count}x{length}'
+        block.update(text=f'0x12 tone {count}x{length}', pulses=(count, length))
     elif kind == 0x13:
         pulses = struct.unpack_from(f'<{len(body) // 2}H', body)
-        block['text'] = f'0x13 pulses {"/".join(map(str, pulses[:8]))}{"..." if len(pulses) > 8 else ""} ({len(pulses)})'
+        block.update(text=f'0x13 pulses {"/".join(map(str, pulses[:8]))}{"..." if len(pulses) > 8 else ""} ({len(pulses)})',
+                     pulses=(len(pulses),) + pulses)
     elif kind == 0x15:
         block['text'] = f'0x15 direct recording {len(body)} bytes at {struct.unpack_from("<H", head)[0]} T a sample'
     elif kind == 0x20:
@@ -191,6 +192,14 @@ def timing_notes(expected, found):
     return notes
 
 
+def all_alike(expected, found):
+    """Tones and pulse runs of the same kind, their counts and lengths within 5 %."""
+    def alike(a, b):
+        return (a['kind'] == b['kind'] and len(a.get('pulses', ())) == len(b.get('pulses', ()))
+                and all(abs(x - y) <= 0.05 * x for x, y in zip(a.get('pulses', ()), b.get('pulses', ()))))
+    return len(expected) == len(found) and all(alike(a, b) for a, b in zip(expected, found))
+
+
 def compare(original, decoded):
     """Matches data blocks by their bytes, then says what is missing, extra, changed or off."""
     wanted = [b for b in tzx_blocks(original) if b.get('data') is not None]
@@ -215,11 +224,11 @@ def compare(original, decoded):
                 lines.append(f'  MISSING {a["text"]}')
             else:
                 lines.append(f'  EXTRA   {b["text"]}')
-    others = [b['text'] for b in tzx_blocks(original) if b.get('data') is None and b['kind'] != 0x20]
-    got_others = [(index, b['text']) for index, b in enumerate(got_all) if b.get('data') is None and b['kind'] != 0x20]
-    if others != [text for _, text in got_others]:
-        lines += [f'  tones and pulses: {text}' for text in others]
-        lines += [f'  decoded as        {text} (block {index})' for index, text in got_others]
+    others = [b for b in tzx_blocks(original) if b.get('data') is None and b['kind'] != 0x20]
+    got_others = [b for b in got_all if b.get('data') is None and b['kind'] != 0x20]
+    if not all_alike(others, got_others):
+        lines += [f'  tones and pulses: {b["text"]}' for b in others]
+        lines += [f'  decoded as        {b["text"]} (block {got_all.index(b)})' for b in got_others]
     exact = sum(a2 - a1 for op, a1, a2, _, _ in matcher.get_opcodes() if op == 'equal')
     print(f'data blocks byte-exact: {exact}/{len(wanted)}, decoded data blocks: {len(got)}, all blocks: {len(got_all)}')
     print('\n'.join(lines))
