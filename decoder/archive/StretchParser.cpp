@@ -8,10 +8,13 @@
 
 namespace {
 
-constexpr double kToneTolerance = 0.12;  // of the run's mean, for its first pulses
+constexpr double kToneTolerance = 0.12;     // of the run's mean, for its first pulses ...
+constexpr double kToneLearnSamples = 1.05;  // ... or this many samples, whichever is more
 constexpr int32_t kToneLearnPulses = 16;
 constexpr double kToneMarginShare = 0.03;    // beyond the range of the run so far
 constexpr double kToneMarginSamples = 0.75;  // or this share of a sample, whichever is more
+// Edges put on whole samples make a pulse of a steady tone a whole sample off the others.
+constexpr double kWholeSampleSlack = 0.15;
 constexpr double kSyncShare = 0.85;  // a sync pulse is shorter than this share of the leader
 constexpr int32_t kBentLeaderPulses = 4;
 constexpr int32_t kMinLeaderPulses = 128;
@@ -33,7 +36,8 @@ struct ToneRun {
     double mean = 0.0;
 };
 
-// A run of pulses of one length. Its first pulses are taken within kToneTolerance of their mean;
+// A run of pulses of one length. Its first pulses are taken within kToneTolerance of their mean
+// (or a sample);
 // after that, within the range they span and a small margin: a tone straight after another
 // that is a little higher or lower (a leader that steps down) is a tone of its own.
 ToneRun FindTone(const std::vector<float>& p, int32_t at, double tStatesPerSample) {
@@ -46,13 +50,22 @@ ToneRun FindTone(const std::vector<float>& p, int32_t at, double tStatesPerSampl
         const double pulse = p[static_cast<size_t>(at + count)];
         const double mean = count == 0 ? pulse : sum / count;
         if (count < kToneLearnPulses) {
-            if (std::fabs(pulse - mean) > kToneTolerance * mean) {
+            // Edges put on whole samples make a steady tone's pulses a sample apart.
+            if (std::fabs(pulse - mean) >
+                std::max(kToneTolerance * mean, kToneLearnSamples * tStatesPerSample)) {
                 break;
             }
         } else {
             const double margin =
                 std::max(kToneMarginShare * mean, kToneMarginSamples * tStatesPerSample);
-            if (pulse < lo - margin || pulse > hi + margin) {
+            const double off = pulse < lo ? lo - pulse : pulse - hi;
+            // A tone a fraction of a sample off a whole number of samples comes out as one
+            // length with a pulse a sample longer or shorter now and then; one whose pulses
+            // already span a sample has shown its rounding.
+            const bool wholeSampleOff =
+                hi - lo < 0.5 * tStatesPerSample &&
+                std::fabs(off - tStatesPerSample) <= kWholeSampleSlack * tStatesPerSample;
+            if (off > margin && !wholeSampleOff) {
                 break;
             }
         }
