@@ -279,11 +279,12 @@ int32_t CBitRunReader::LeadingMisfits(const Scan& scan) const {
         }
         return (at - from) % 2 == 0 || at == scan.end || at - from >= kMaxPairedRun;
     };
-    // Right after a silence the first edge comes a little early or late: there one pulse of a
-    // bit's length will do when the other is nearer that length than the other one.
+    // Right after a silence the first edge comes a little early or late, and a played tape's
+    // filters bend the first pulses: there two pulses nearer one bit length than the other will
+    // do.
     if (scan.start == 0) {
-        const int known = ranges[0].Holds(m_p[1]) ? 0 : (ranges[1].Holds(m_p[1]) ? 1 : -1);
-        if (known >= 0 && scan.classes.Nearest(m_p[0]) == known) {
+        const int nearest = scan.classes.Nearest(m_p[0]);
+        if (nearest >= 0 && nearest == scan.classes.Nearest(m_p[1]) && pairedRun(0)) {
             return 0;
         }
     }
