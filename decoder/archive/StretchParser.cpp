@@ -59,11 +59,13 @@ ToneRun FindTone(const std::vector<float>& p, int32_t at, double tStatesPerSampl
             const double margin =
                 std::max(kToneMarginShare * mean, kToneMarginSamples * tStatesPerSample);
             const double off = pulse < lo ? lo - pulse : pulse - hi;
-            // A tone a fraction of a sample off a whole number of samples comes out as one
-            // length with a pulse a sample longer or shorter now and then; one whose pulses
+            // A tone rendered with its edges on whole samples comes out as one whole number of
+            // samples with a pulse a sample longer or shorter now and then; one whose pulses
             // already span a sample has shown its rounding.
+            const double samples = lo / tStatesPerSample;
             const bool wholeSampleOff =
                 hi - lo < 0.5 * tStatesPerSample &&
+                std::fabs(samples - std::round(samples)) <= kWholeSampleSlack &&
                 std::fabs(off - tStatesPerSample) <= kWholeSampleSlack * tStatesPerSample;
             if (off > margin && !wholeSampleOff) {
                 break;
