@@ -273,6 +273,49 @@ TEST(ArchiveQueue, TheRomDecodersBlockReplacesWhatThisModeMisreadInItsStretchOnl
     EXPECT_EQ(owner.timedBlocks[1].span, (TapeSpan{75600, 49140, 44100}));
 }
 
+// The ROM decoders misread this mode's whole data: a loader's leader read as a ROM pilot and
+// the first byte of its own-timed data as a one-byte block, or a ROM-timed block read on into the
+// tone after it as a run of 0xFF. Their block is dropped, and what it shadowed is kept.
+TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
+    const auto piece = [](BlockBody block, bool romTimed = false) {
+        ParsedPiece parsed;
+        parsed.block = std::move(block);
+        parsed.romTimed = romTimed;
+        return parsed;
+    };
+    CRecordingOwner owner;
+    CArchiveQueue queue(&owner, 44100);
+    const PureData own = Timed::Data(0x00, 400, 6, 600);
+    queue.AddRomBlock({0x00}, 1.45e6, 1.52e6);
+    queue.AddPiece(piece(Timed::Tone(1800, 800)), 0.0, 1.44e6, false);
+    queue.AddPiece(piece(Timed::Pulses({700, 1300, 700})), 1.44e6, 1.4427e6, false);
+    queue.AddPiece(piece(own), 1.4427e6, 7.2e6, true);
+    queue.AddSilence(400.0 * 3500.0);
+
+    TurboBlock romTimed = Timed::Turbo(0xFF, 150, 7, 2168, 855);
+    romTimed.pilotCount = 3223;
+    romTimed.pauseMs = 0;
+    std::vector<uint8_t> readOn = romTimed.bytes;
+    readOn.insert(readOn.end(), 32, 0xFF);
+    queue.AddRomBlock(readOn, 20.0e6, 25.0e6);
+    queue.AddPiece(piece(romTimed, true), 13.0e6, 22.0e6, false);
+    queue.AddPiece(piece(Timed::Tone(1500, 512)), 22.0e6, 22.8e6, true);
+    queue.AddSilence(500.0 * 3500.0);
+    queue.Pump(0.0, true);
+
+    std::vector<size_t> kinds;
+    for (const TapeItem& item : owner.timedBlocks) {
+        kinds.push_back(item.body.index());
+    }
+    const std::vector<size_t> want = {BlockBody(PureTone{}).index(), BlockBody(PulseRun{}).index(),
+                                      BlockBody(PureData{}).index(), BlockBody(RomBlock{}).index(),
+                                      BlockBody(PureTone{}).index(), BlockBody(Pause{}).index()};
+    EXPECT_EQ(kinds, want);
+    ASSERT_EQ(owner.timedBlocks.size(), want.size());
+    EXPECT_EQ(*DataBytes(owner.timedBlocks[2].body), own.bytes);
+    EXPECT_EQ(*DataBytes(owner.timedBlocks[3].body), romTimed.bytes);
+}
+
 // Hiss is no tape: however loud, it leaves pauses at most, never a block or a kept stretch.
 TEST(ArchiveDecoding, HissGivesNothingButPauses) {
     for (double noise : {0.005, 0.05, 0.2}) {

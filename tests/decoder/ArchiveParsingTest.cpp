@@ -83,8 +83,9 @@ bool Near(double got, double want, double share) {
 
 // A multi-part loader's blocks with no pause between them: a ROM-timed block runs straight
 // into the next one's leader (its pilot is only 27 % longer than a 1-bit), a turbo block into a
-// tone and into a turbo leader that its 1-bit is close to. Each block ends where it ends and the
-// next one starts with its flag.
+// tone and into a turbo leader that its 1-bit is close to, a ROM-timed turbo block into a tone
+// of 1500 (read as 0xFF bytes, an even count of them passes the checksum). Each block ends where
+// it ends and the next one starts with its flag.
 TEST(ArchiveParsing, BlocksBackToBackKeepTheirBounds) {
     CTestTape rom;
     rom.AddCodeFile("parts", 300, 21);
@@ -96,14 +97,18 @@ TEST(ArchiveParsing, BlocksBackToBackKeepTheirBounds) {
         Timed::Turbo(0xFF, 250, 23, 1500, 600),
         Timed::Turbo(0x00, 17, 24, 1300, 650),
         Timed::Turbo(0xFF, 300, 25, 1200, 450),
+        Timed::Turbo(0xFF, 150, 26, 2168, 855),
+        Timed::Tone(1500, 512),
     };
     const std::vector<BlockBody> tape = {Timed::BackToBack(parts), Timed::Pause(500)};
     const auto want = DataOf(parts);
     for (double rate : kRates) {
         const std::vector<BlockBody> got = Decode(tape, rate);
         EXPECT_EQ(DataOf(got), want) << rate;
-        ASSERT_EQ(OfKind<PureTone>(got).size(), 1U) << rate;
-        EXPECT_TRUE(Near(OfKind<PureTone>(got)[0]->count, 400, 0.02));
+        const auto tones = OfKind<PureTone>(got);
+        ASSERT_EQ(tones.size(), 2U) << rate;
+        EXPECT_TRUE(Near(tones[0]->count, 400, 0.02));
+        EXPECT_TRUE(Near(tones[1]->count, 512, 0.02)) << tones[1]->count;
     }
 }
 
