@@ -67,6 +67,24 @@ bool IsOwnData(const BlockBody& block, bool romTimed) {
            !IsOneValueRun(*bytes);
 }
 
+// Data whose measured timing tells more than the ROM decoders' block of the same bytes: data at
+// a loader's own timing, or a ROM-timed block whose leader is not the ROM's length (a TZX
+// standard block would imply the ROM's pilot count).
+bool KeepsMeasuredTiming(const BlockBody& block, bool romTimed) {
+    if (IsOwnData(block, romTimed)) {
+        return true;
+    }
+    const auto* turbo = std::get_if<TurboBlock>(&block);
+    if (turbo == nullptr || !romTimed || !XorsToZero(turbo->bytes) || IsOneValueRun(turbo->bytes)) {
+        return false;
+    }
+    // Only the count tells: a block read short of its last bit is no better than theirs.
+    TurboBlock withRomLeader = *turbo;
+    withRomLeader.pilotCount = spectrum::RomPilotCount(turbo->bytes[0]);
+    return std::holds_alternative<RomBlock>(RomIfReplaysAlike(std::move(withRomLeader))) &&
+           std::holds_alternative<TurboBlock>(RomIfReplaysAlike(*turbo));
+}
+
 // Why data of this mode's own reading is no loaded block, if it is not: its checksum fails, or it
 // is pure data at the ROM's timing (the ROM decoders could not load it, and where its bits begin
 // is a guess without a sync) or of one byte value (a leader read as bits gives one).
@@ -123,7 +141,7 @@ void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool
                within(other.startT, other.endT);
     });
     if (rom != m_items.end()) {
-        if (!IsOwnData(item.block, item.romTimed) ||
+        if (!KeepsMeasuredTiming(item.block, item.romTimed) ||
             *DataBytes(item.block) != *DataBytes(rom->block)) {
             rom->pauseOpen = item.pauseOpen;
             item.pauseOpen = false;
@@ -182,7 +200,7 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
     };
     // The same bytes read there at a loader's own timing: the same block, which keeps its timing.
     if (std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
-            return inside(item) && IsOwnData(item.block, item.romTimed) &&
+            return inside(item) && KeepsMeasuredTiming(item.block, item.romTimed) &&
                    *DataBytes(item.block) == bytes;
         })) {
         return;

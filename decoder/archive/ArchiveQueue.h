@@ -15,12 +15,13 @@ class CRecordSink;
 // input and its verdict. The ROM decoders' blocks come first: a piece of this mode's that lies
 // within such a block's stretch (its leader read as a tone, its bits as pure data) gives way to it,
 // and the block takes over the silence measured after that piece as its pause; only a turbo block
-// or pure data of the same bytes, read at a loader's own timing, stays in its place with that
-// timing. Where this mode read whole data that the ROM decoders' block misread (their bytes are
-// ours and a run of one value read on into what follows, or ours at a loader's own timing begin
-// in the first half of theirs), ours stand and theirs is dropped. A piece therefore waits until the
-// ROM decoders have reported everything up to its end, and every item while the silence after it is
-// still being measured. Times are T-states since the start of the input.
+// or pure data of the same bytes, read at a loader's own timing or after a leader not of the ROM's
+// length, stays in its place with that timing. Where this mode read whole data that the ROM
+// decoders' block misread (their bytes are ours and a run of one value read on into what follows,
+// or ours at a loader's own timing begin in the first half of theirs), ours stand and theirs is
+// dropped. A piece therefore waits until the ROM decoders have reported everything up to its end,
+// and every item while the silence after it is still being measured. Times are T-states since the
+// start of the input.
 class CArchiveQueue {
 public:
     // sampleRate: of the input, for the spans of the items handed on.

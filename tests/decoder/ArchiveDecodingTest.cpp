@@ -301,19 +301,31 @@ TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
     queue.AddPiece(piece(romTimed, true), 13.0e6, 22.0e6, false);
     queue.AddPiece(piece(Timed::Tone(1500, 512)), 22.0e6, 22.8e6, true);
     queue.AddSilence(500.0 * 3500.0);
+
+    // A ROM-timed block after a leader of 600 pulses keeps that count: a standard block would
+    // replay the ROM's leader.
+    TurboBlock shortLeader = Timed::Turbo(0xFF, 100, 8, 2168, 855);
+    shortLeader.pilotCount = 600;
+    shortLeader.pauseMs = 0;
+    queue.AddPiece(piece(shortLeader, true), 30.0e6, 32.0e6, true);
+    queue.AddRomBlock(shortLeader.bytes, 31.3e6, 32.1e6);
+    queue.AddSilence(300.0 * 3500.0);
     queue.Pump(0.0, true);
 
     std::vector<size_t> kinds;
     for (const TapeItem& item : owner.timedBlocks) {
         kinds.push_back(item.body.index());
     }
-    const std::vector<size_t> want = {BlockBody(PureTone{}).index(), BlockBody(PulseRun{}).index(),
-                                      BlockBody(PureData{}).index(), BlockBody(RomBlock{}).index(),
-                                      BlockBody(PureTone{}).index(), BlockBody(Pause{}).index()};
+    const std::vector<size_t> want = {BlockBody(PureTone{}).index(),  BlockBody(PulseRun{}).index(),
+                                      BlockBody(PureData{}).index(),  BlockBody(RomBlock{}).index(),
+                                      BlockBody(PureTone{}).index(),  BlockBody(Pause{}).index(),
+                                      BlockBody(TurboBlock{}).index()};
     EXPECT_EQ(kinds, want);
     ASSERT_EQ(owner.timedBlocks.size(), want.size());
     EXPECT_EQ(*DataBytes(owner.timedBlocks[2].body), own.bytes);
     EXPECT_EQ(*DataBytes(owner.timedBlocks[3].body), romTimed.bytes);
+    shortLeader.pauseMs = 300;
+    EXPECT_EQ(owner.timedBlocks[6].body, BlockBody(shortLeader));
 }
 
 // Hiss is no tape: however loud, it leaves pauses at most, never a block or a kept stretch.
