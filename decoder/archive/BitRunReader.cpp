@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <utility>
 
 namespace {
@@ -11,20 +9,19 @@ namespace {
 constexpr double kSameClass = 1.3;    // one bit length's spread, either way, while it is learnt
 constexpr double kMinBitRatio = 1.4;  // the 1-bit pulse over the 0-bit one
 constexpr double kMaxBitRatio = 2.8;
-constexpr int64_t kLearnPulses = 8;      // of a bit length, before its range counts
-constexpr double kMarginShare = 0.04;    // beyond the range seen: of the length, or ...
-constexpr double kMarginSamples = 0.3;   // ... of a sample, whichever is more
-constexpr int32_t kLookAheadBits = 8;    // after a pulse out of range, for the run to go on ...
-constexpr int32_t kLookAheadMisses = 2;  // ... with at most this many of them out of range too
-constexpr double kWidenSamples = 1.0;    // how far out such a pulse still widens the range
-constexpr int32_t kRangeSkipBits = 4;    // not used for the range that judges the first pulses
-constexpr double kRangeTrim = 0.01;      // of a length's pulses on either side: crackles
-constexpr int32_t kTightStartBits = 4;
-constexpr int32_t kMaxPairedRun = 64;      // pulses of one length: a run longer is not judged
+constexpr int64_t kLearnPulses = 8;        // of a bit length, before its range counts
+constexpr double kMarginShare = 0.04;      // beyond the range seen: of the length, or ...
+constexpr double kMarginSamples = 0.3;     // ... of a sample, whichever is more
+constexpr int32_t kLookAheadBits = 8;      // after a pulse out of range, for the run to go on ...
+constexpr int32_t kLookAheadMisses = 2;    // ... with at most this many of them out of range too
+constexpr double kWidenSamples = 1.0;      // how far out such a pulse still widens the range
+constexpr int32_t kRangeSkipBits = 4;      // not used for the range that judges the first pulses
+constexpr double kRangeTrim = 0.01;        // of a length's pulses on either side: crackles
+constexpr int32_t kTightStartBits = 4;     // in the ranges, where data starts past misfits
+constexpr int32_t kMaxPairedRun = 64;      // pulses of one length: a longer run is not judged
 constexpr int32_t kToneBits = 16;          // of one value at the end of a run: maybe a tone
 constexpr double kToneApartShare = 0.05;   // a tone's period off a bit's by more than this ...
-constexpr double kToneApartSamples = 0.5;  // ... and this many samples is no bit   // in the
-                                           // lengths' ranges, where data starts past misfits
+constexpr double kToneApartSamples = 0.5;  // ... and this many samples is no bit
 
 constexpr double kPairSkew = 0.6;  // the two halves of a bit differ by at most this share
 

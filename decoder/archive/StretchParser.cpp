@@ -37,9 +37,8 @@ struct ToneRun {
 };
 
 // A run of pulses of one length. Its first pulses are taken within kToneTolerance of their mean
-// (or a sample);
-// after that, within the range they span and a small margin: a tone straight after another
-// that is a little higher or lower (a leader that steps down) is a tone of its own.
+// (or a sample); after that, within the range they span and a small margin: a tone straight
+// after another that is a little higher or lower (a leader that steps down) is a tone of its own.
 ToneRun FindTone(const std::vector<float>& p, int32_t at, double tStatesPerSample) {
     const auto n = static_cast<int32_t>(p.size());
     double sum = 0.0;
