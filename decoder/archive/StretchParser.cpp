@@ -132,8 +132,10 @@ private:
                 return used;
             }
         }
-        // A long leader is a tone, not the start of data (whose bytes are seldom eight zeros).
-        if (tone.count < kMinLeaderPulses) {
+        // A long leader is a tone, not the start of data (whose bytes are seldom eight zeros);
+        // so is one a stray edge or two later (the first edges out of a silence come early or
+        // late).
+        if (tone.count < kMinLeaderPulses && !LeaderSoon(at)) {
             if (const int32_t used = TakePureData(at); used > 0) {
                 return used;
             }
@@ -146,6 +148,15 @@ private:
             return tone.count;
         }
         return 0;
+    }
+
+    bool LeaderSoon(int32_t at) const {
+        for (int32_t next = at + 1; next <= at + kEdgeArtefactPulses && next < Size(); ++next) {
+            if (FindTone(m_p, next, m_tPerSample).count >= kMinLeaderPulses) {
+                return true;
+            }
+        }
+        return false;
     }
 
     int32_t TakePureData(int32_t at) {

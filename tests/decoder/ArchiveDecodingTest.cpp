@@ -359,4 +359,27 @@ TEST(StretchParser, OneBitLengthAloneIsNoData) {
     EXPECT_TRUE(std::holds_alternative<PureTone>(pieces.front().block));
 }
 
+// A 3x turbo block as its own decoded timing renders it with whole samples at 44.1 kHz: its
+// pilot alternates 9 and 10 samples and its 1-bit is not twice its 0-bit. Its leader is a
+// leader, not pure data of 0xFF with the syncs as 0-bits, however the first edge after the
+// silence comes.
+TEST(ArchiveDecoding, AFastLeaderIsNoData) {
+    TurboBlock fast{
+        734, 1500, 238, 317, 317, 573, 8, 300, Timed::Turbo(0x44, 700, 9, 723, 285).bytes};
+    TapeWear wear;
+    wear.wholeSamples = true;
+    for (const double lead : {0.2, 0.20001, 0.20002, 0.20003}) {
+        wear.leadSilence = lead;
+        const CRecordingOwner owner = DecodeArchive(
+            CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed({fast, fast}, kRate, wear)), 44100);
+        std::vector<std::vector<uint8_t>> data;
+        for (const TapeItem& item : owner.timedBlocks) {
+            if (const std::vector<uint8_t>* bytes = DataBytes(item.body)) {
+                data.push_back(*bytes);
+            }
+        }
+        EXPECT_EQ(data, std::vector<std::vector<uint8_t>>(2, fast.bytes)) << lead;
+    }
+}
+
 }  // namespace
