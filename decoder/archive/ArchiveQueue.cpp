@@ -67,6 +67,24 @@ bool IsOwnData(const BlockBody& block, bool romTimed) {
            !IsOneValueRun(*bytes);
 }
 
+// Data whose measured timing tells more than the ROM decoders' block of the same bytes: data at
+// a loader's own timing, or a ROM-timed block whose leader is not the ROM's length (a TZX
+// standard block would imply the ROM's pilot count).
+bool KeepsMeasuredTiming(const BlockBody& block, bool romTimed) {
+    if (IsOwnData(block, romTimed)) {
+        return true;
+    }
+    const auto* turbo = std::get_if<TurboBlock>(&block);
+    if (turbo == nullptr || !romTimed || !XorsToZero(turbo->bytes) || IsOneValueRun(turbo->bytes)) {
+        return false;
+    }
+    // Only the count tells: a block read short of its last bit is no better than theirs.
+    TurboBlock withRomLeader = *turbo;
+    withRomLeader.pilotCount = spectrum::RomPilotCount(turbo->bytes[0]);
+    return std::holds_alternative<RomBlock>(RomIfReplaysAlike(std::move(withRomLeader))) &&
+           std::holds_alternative<TurboBlock>(RomIfReplaysAlike(*turbo));
+}
+
 // Why data of this mode's own reading is no loaded block, if it is not: its checksum fails, or it
 // is pure data at the ROM's timing (the ROM decoders could not load it, and where its bits begin
 // is a guess without a sync) or of one byte value (a leader read as bits gives one).
@@ -110,17 +128,27 @@ void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool
     if (!IsTone(item.block)) {
         DropErrorsWithin(item.startT, item.endT);
     }
+    for (auto misread = m_items.begin(); misread != m_items.end();) {
+        if (MisreadBy(*misread, item)) {
+            Unshadow(misread);
+            misread = m_items.begin();
+        } else {
+            ++misread;
+        }
+    }
     const auto rom = std::find_if(m_items.begin(), m_items.end(), [&](const Item& other) {
         return other.source == Source::RomDecoders && !other.errorOnly &&
                within(other.startT, other.endT);
     });
     if (rom != m_items.end()) {
-        if (!IsOwnData(item.block, item.romTimed) ||
+        if (!KeepsMeasuredTiming(item.block, item.romTimed) ||
             *DataBytes(item.block) != *DataBytes(rom->block)) {
             rom->pauseOpen = item.pauseOpen;
-            return;
+            item.pauseOpen = false;
+            item.shadowed = true;
+        } else {
+            m_items.erase(rom);
         }
-        m_items.erase(rom);
     }
     Insert(std::move(item));
 }
@@ -172,7 +200,7 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
     };
     // The same bytes read there at a loader's own timing: the same block, which keeps its timing.
     if (std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
-            return inside(item) && IsOwnData(item.block, item.romTimed) &&
+            return inside(item) && KeepsMeasuredTiming(item.block, item.romTimed) &&
                    *DataBytes(item.block) == bytes;
         })) {
         return;
@@ -182,6 +210,11 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
     RomBlock& block = rom.block.emplace<RomBlock>(RomBlock{std::move(bytes), 0});
     rom.startT = startT;
     rom.endT = endT;
+    rom.syncT = syncT;
+    if (std::any_of(m_items.begin(), m_items.end(),
+                    [&](const Item& item) { return MisreadBy(rom, item); })) {
+        return;
+    }
     // The pieces this mode read there were this block, misread; the pause after the last of them
     // is the block's. When none has come yet, the silence still to come may be its pause.
     rom.pauseOpen = true;
@@ -199,8 +232,14 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
         }
     }
     std::erase_if(m_items, [&](const Item& item) {
-        return inside(item) || (item.errorOnly && startT <= item.Middle() && item.Middle() <= endT);
+        return item.errorOnly && startT <= item.Middle() && item.Middle() <= endT;
     });
+    for (Item& item : m_items) {
+        if (inside(item)) {
+            item.shadowed = true;
+            item.pauseOpen = false;
+        }
+    }
     Insert(std::move(rom));
 }
 
@@ -238,6 +277,43 @@ void CArchiveQueue::AddRomError(int32_t bytesRead, int32_t firstByte, double syn
     Insert(std::move(error));
 }
 
+bool CArchiveQueue::MisreadBy(const Item& rom, const Item& piece) {
+    const std::vector<uint8_t>* ours = NonEmptyData(piece.block);
+    const std::vector<uint8_t>* theirs = DataBytes(rom.block);
+    if (rom.source != Source::RomDecoders || rom.errorOnly || piece.source != Source::Archive ||
+        ours == nullptr || theirs == nullptr || !XorsToZero(*ours) || IsOneValueRun(*ours) ||
+        *ours == *theirs || piece.endT < rom.syncT || piece.startT > rom.endT) {
+        return false;
+    }
+    // Ours, and a run of one value after them: theirs read on into a tone or the next leader,
+    // whose pulses are near their 1-bit (an even count of 0xFF passes the checksum).
+    if (theirs->size() > ours->size() && std::equal(ours->begin(), ours->end(), theirs->begin())) {
+        const uint8_t tail = (*theirs)[ours->size()];
+        return std::all_of(theirs->begin() + static_cast<std::ptrdiff_t>(ours->size()),
+                           theirs->end(), [tail](uint8_t byte) { return byte == tail; });
+    }
+    // Data at a loader's own timing from the start of theirs: a few bytes of it read at the ROM's.
+    return IsOwnData(piece.block, piece.romTimed) && piece.startT < (rom.syncT + rom.endT) / 2.0;
+}
+
+void CArchiveQueue::Unshadow(std::deque<Item>::iterator rom) {
+    const double from = rom->startT;
+    const double to = rom->endT;
+    const bool pauseOpen = rom->pauseOpen;
+    m_items.erase(rom);
+    Item* last = nullptr;
+    for (Item& item : m_items) {
+        if (item.shadowed && from <= item.Middle() && item.Middle() <= to) {
+            item.shadowed = false;
+            last = &item;
+        }
+    }
+    // The silence still to come after the block is that of the last piece it shadowed.
+    if (pauseOpen && last != nullptr) {
+        last->pauseOpen = HasPause(last->block);
+    }
+}
+
 void CArchiveQueue::DropErrorsWithin(double startT, double endT) {
     std::erase_if(m_items, [&](const Item& item) {
         return item.errorOnly && item.startT <= endT && startT <= item.endT;
@@ -263,7 +339,9 @@ void CArchiveQueue::Pump(double romSettledT, bool final) {
         if (!final && head.source == Source::Archive && head.endT >= romSettledT) {
             return;
         }
-        Emit(head);
+        if (!head.shadowed) {
+            Emit(head);
+        }
         m_items.pop_front();
     }
 }

@@ -15,8 +15,11 @@ class CRecordSink;
 // input and its verdict. The ROM decoders' blocks come first: a piece of this mode's that lies
 // within such a block's stretch (its leader read as a tone, its bits as pure data) gives way to it,
 // and the block takes over the silence measured after that piece as its pause; only a turbo block
-// or pure data of the same bytes, read at a loader's own timing, stays in its place with that
-// timing. A piece therefore waits until the ROM decoders have reported everything up to its end,
+// or pure data of the same bytes, read at a loader's own timing or after a leader not of the ROM's
+// length, stays in its place with that timing. Where this mode read whole data that the ROM
+// decoders' block misread (their bytes are ours and a run of one value read on into what follows,
+// or ours at a loader's own timing begin in the first half of theirs), ours stand and theirs is
+// dropped. A piece therefore waits until the ROM decoders have reported everything up to its end,
 // and every item while the silence after it is still being measured. Times are T-states since the
 // start of the input.
 class CArchiveQueue {
@@ -48,7 +51,11 @@ private:
         bool romTimed = false;
         double startT = 0.0;
         double endT = 0.0;
+        double syncT = 0.0;  // of a ROM decoders' block: where its data begins
         Source source = Source::Archive;
+        // A piece of this mode's within a ROM decoders' block's stretch: not handed on unless
+        // that block turns out a misreading of this mode's own data.
+        bool shadowed = false;
         bool pauseOpen = false;  // the silence after it (of a Pause: it) may still grow
         bool errorOnly = false;  // no block: the ROM decoders' error entry
         int32_t bytesRead = 0;
@@ -57,6 +64,10 @@ private:
     };
 
     void Insert(Item item);
+    // True when the ROM decoders' block rom is a misreading of the data in piece.
+    static bool MisreadBy(const Item& rom, const Item& piece);
+    // Drops the ROM decoders' block at rom and brings back what it shadowed.
+    void Unshadow(std::deque<Item>::iterator rom);
     // Drops the ROM decoders' error entries whose stretch overlaps this one.
     void DropErrorsWithin(double startT, double endT);
     double LeaderStart(double syncT, uint16_t pilots) const;

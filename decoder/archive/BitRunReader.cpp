@@ -9,14 +9,19 @@ namespace {
 constexpr double kSameClass = 1.3;    // one bit length's spread, either way, while it is learnt
 constexpr double kMinBitRatio = 1.4;  // the 1-bit pulse over the 0-bit one
 constexpr double kMaxBitRatio = 2.8;
-constexpr int64_t kLearnPulses = 8;      // of a bit length, before its range counts
-constexpr double kMarginShare = 0.04;    // beyond the range seen: of the length, or ...
-constexpr double kMarginSamples = 0.3;   // ... of a sample, whichever is more
-constexpr int32_t kLookAheadBits = 8;    // after a pulse out of range, for the run to go on ...
-constexpr int32_t kLookAheadMisses = 2;  // ... with at most this many of them out of range too
-constexpr double kWidenSamples = 1.0;    // how far out such a pulse still widens the range
-constexpr int32_t kRangeSkipBits = 4;    // not used for the range that judges the first pulses
-constexpr double kRangeTrim = 0.01;      // of a length's pulses on either side: crackles
+constexpr int64_t kLearnPulses = 8;        // of a bit length, before its range counts
+constexpr double kMarginShare = 0.04;      // beyond the range seen: of the length, or ...
+constexpr double kMarginSamples = 0.3;     // ... of a sample, whichever is more
+constexpr int32_t kLookAheadBits = 8;      // after a pulse out of range, for the run to go on ...
+constexpr int32_t kLookAheadMisses = 2;    // ... with at most this many of them out of range too
+constexpr double kWidenSamples = 1.0;      // how far out such a pulse still widens the range
+constexpr int32_t kRangeSkipBits = 4;      // not used for the range that judges the first pulses
+constexpr double kRangeTrim = 0.01;        // of a length's pulses on either side: crackles
+constexpr int32_t kTightStartBits = 4;     // in the ranges, where data starts past misfits
+constexpr int32_t kMaxPairedRun = 64;      // pulses of one length: a longer run is not judged
+constexpr int32_t kToneBits = 16;          // of one value at the end of a run: maybe a tone
+constexpr double kToneApartShare = 0.05;   // a tone's period off a bit's by more than this ...
+constexpr double kToneApartSamples = 0.5;  // ... and this many samples is no bit
 
 constexpr double kPairSkew = 0.6;  // the two halves of a bit differ by at most this share
 
@@ -92,6 +97,21 @@ public:
             c.Add(pulse);
         }
     }
+    // As Member, or else the length whose range a sample's rounding off it reaches.
+    int Reaches(double pulse) const {
+        const int member = Member(pulse);
+        if (member >= 0 || m_single) {
+            return member;
+        }
+        for (int cls = 0; cls < 2; ++cls) {
+            const LengthClass& c = m_c[cls];
+            const double reach = Margin(c.Mean()) + kWidenSamples * m_sampleT;
+            if (pulse >= c.lo - reach && pulse <= c.hi + reach) {
+                return cls;
+            }
+        }
+        return -1;
+    }
     bool Single() const { return m_single; }
     bool SingleWasLong() const { return m_singleWasLong; }
     double Mean(int index) const { return m_c[index].Mean(); }
@@ -143,8 +163,9 @@ struct CBitRunReader::Scan {
     CBitClasses classes{0.0};
 };
 
-CBitRunReader::Scan CBitRunReader::Walk(int32_t start) const {
-    const auto n = static_cast<int32_t>(m_p.size());
+CBitRunReader::Scan CBitRunReader::Walk(int32_t start, int32_t limit) const {
+    const auto size = static_cast<int32_t>(m_p.size());
+    const int32_t n = limit < 0 ? size : std::min(limit, size);
     Scan scan;
     scan.start = start;
     scan.classes = CBitClasses(m_tPerSample);
@@ -157,7 +178,7 @@ CBitRunReader::Scan CBitRunReader::Walk(int32_t start) const {
             const int32_t at = from + 2 * bit;
             if (at + 1 >= n) {
                 // The last pair before a silence: the level settling stretches its last pulse.
-                return bit > misses || (at >= n && m_endsInSilence);
+                return bit > misses || (at >= size && m_endsInSilence);
             }
             const double a = m_p[static_cast<size_t>(at)];
             const double b = m_p[static_cast<size_t>(at + 1)];
@@ -173,9 +194,9 @@ CBitRunReader::Scan CBitRunReader::Walk(int32_t start) const {
         const double first = m_p[static_cast<size_t>(k)];
         // The last pulse before a silence may have no closing edge: its pair partner stands for
         // it when it is a bit's length (the level settling gives no such pulse).
-        const bool lastOfStretch = k + 1 == n && m_endsInSilence;
+        const bool lastOfStretch = k + 1 == size && m_endsInSilence;
         if (lastOfStretch) {
-            const int cls = classes.Member(first);
+            const int cls = classes.Reaches(first);
             if (cls >= 0 && (!classes.Single() || (scan.labels.size() + 1) % 8 == 0)) {
                 classes.Add(cls, first);
                 scan.labels.push_back(static_cast<uint8_t>(cls));
@@ -211,70 +232,150 @@ CBitRunReader::Scan CBitRunReader::Walk(int32_t start) const {
 }
 
 // Pulses at the start of a run that its bit lengths, as the rest of the run shows them, do not
-// hold: sync pulses near a bit length that the learning took in.
+// hold: sync pulses near a bit length that the learning took in. Each pulse is put with the
+// nearer bit length, and each run of pulses of one length is paired from its start: a walk that
+// began a pulse off pairs the halves of two bits, but a run of one bit value always has an even
+// number of pulses, and its pairs are the data's bits all the same.
 int32_t CBitRunReader::LeadingMisfits(const Scan& scan) const {
     const auto bits = static_cast<int32_t>(scan.labels.size());
-    if (bits <= 2 * kRangeSkipBits) {
+    if (bits <= 2 * kRangeSkipBits || scan.classes.Single()) {
         return 0;
     }
-    std::vector<float> lengths[2];
-    for (int32_t bit = kRangeSkipBits; bit < bits; ++bit) {
-        const int label = scan.labels[static_cast<size_t>(bit)] == 1 ? 1 : 0;
-        const int32_t at = scan.start + 2 * bit;
-        if (at + 1 < scan.end) {
-            lengths[label].push_back(
-                (m_p[static_cast<size_t>(at)] + m_p[static_cast<size_t>(at + 1)]) / 2.0F);
+    const double split = std::sqrt(scan.classes.Mean(0) * scan.classes.Mean(1));
+    const auto lengthOf = [&](int32_t at) { return m_p[static_cast<size_t>(at)] > split ? 1 : 0; };
+    std::vector<float> periods[2];
+    for (int32_t at = scan.start + 2 * kRangeSkipBits; at + 1 < scan.end;) {
+        const int length = lengthOf(at);
+        if (lengthOf(at + 1) != length) {
+            ++at;
+            continue;
         }
+        periods[length].push_back(
+            (m_p[static_cast<size_t>(at)] + m_p[static_cast<size_t>(at + 1)]) / 2.0F);
+        at += 2;
     }
     Range ranges[2];
     for (int i = 0; i < 2; ++i) {
         const double mean = scan.classes.Mean(i);
-        ranges[i] = TrimmedRange(std::move(lengths[i]), scan.classes.Margin(mean));
+        ranges[i] = TrimmedRange(std::move(periods[i]), scan.classes.Margin(mean));
     }
-    const auto lengthOf = [&](int32_t at) {
-        const double pulse = m_p[static_cast<size_t>(at)];
-        return ranges[0].Holds(pulse) ? 0 : (ranges[1].Holds(pulse) ? 1 : -1);
-    };
-    // A pair is a bit when both pulses are in one range, or one is and the other is nearer that
-    // length than the other one (the first edge after a silence comes a little early or late).
+    // A bit: two pulses of one length whose period is in its range.
     const auto isBit = [&](int32_t at) {
         const float first = m_p[static_cast<size_t>(at)];
         const float second = m_p[static_cast<size_t>(at + 1)];
-        const double half = (first + second) / 2.0;
-        if (Even(first, second) && (ranges[0].Holds(half) || ranges[1].Holds(half))) {
-            return true;
-        }
-        const int a = lengthOf(at);
-        const int b = lengthOf(at + 1);
-        if (a >= 0 && b >= 0) {
-            return a == b;
-        }
-        const int known = a >= 0 ? a : b;
-        const double other = m_p[static_cast<size_t>(a >= 0 ? at + 1 : at)];
-        return known >= 0 && scan.classes.Nearest(other) == known;
+        const int length = lengthOf(at);
+        return length == lengthOf(at + 1) && Even(first, second) &&
+               ranges[length].Holds((first + second) / 2.0);
     };
-    if (isBit(scan.start)) {
+    // The run of one length that starts at a bit's first pulse has an even number of pulses.
+    const auto pairedRun = [&](int32_t from) {
+        const int length = lengthOf(from);
+        int32_t at = from;
+        while (at < scan.end && at - from < kMaxPairedRun && lengthOf(at) == length) {
+            ++at;
+        }
+        return (at - from) % 2 == 0 || at == scan.end || at - from >= kMaxPairedRun;
+    };
+    // Right after a silence the first edge comes a little early or late, and a played tape's
+    // filters bend the first pulses: there two pulses nearer one bit length than the other will
+    // do.
+    if (scan.start == 0) {
+        const int nearest = scan.classes.Nearest(m_p[0]);
+        if (nearest >= 0 && nearest == scan.classes.Nearest(m_p[1]) && pairedRun(0)) {
+            return 0;
+        }
+    }
+    if (isBit(scan.start) && pairedRun(scan.start)) {
         return 0;
     }
-    // Past the misfits, the data starts with a pair whose pulses are both a bit's length; where
-    // none is (a played tape's uneven halves), the run stands as it is.
+    // Past the misfits the data starts with a few bits in range; where none do (a played tape's
+    // uneven halves), the run stands as it is.
+    const auto startsData = [&](int32_t from) {
+        for (int32_t bit = 0; bit < kTightStartBits; ++bit) {
+            const int32_t at = from + 2 * bit;
+            if (at + 1 >= scan.end) {
+                return bit > 0;
+            }
+            if (!isBit(at)) {
+                return false;
+            }
+        }
+        return pairedRun(from);
+    };
     for (int32_t skip = 1; skip <= kMaxLeadingSkip && scan.start + skip + 1 < scan.end; ++skip) {
-        const int a = lengthOf(scan.start + skip);
-        if (a >= 0 && a == lengthOf(scan.start + skip + 1)) {
+        if (startsData(scan.start + skip)) {
             return skip;
         }
     }
     return 0;
 }
 
+// Where a tone straight after the data begins, as a run of bits of one value: the last bits of
+// the run whose period is nearer the tone's (as its last kToneBits give it) than the data's own
+// length of that bit (as the bits before the run give it), when the two differ clearly. The scan's
+// end when there is no such tone.
+int32_t CBitRunReader::TrailingTone(const Scan& scan) const {
+    const auto periodOf = [&](int32_t bit) {
+        const auto at = static_cast<size_t>(scan.start + 2 * bit);
+        return (m_p[at] + m_p[at + 1]) / 2.0;
+    };
+    const int32_t pairs = (scan.end - scan.start) / 2;
+    if (pairs < kToneBits || scan.classes.Single()) {
+        return scan.end;
+    }
+    const uint8_t value = scan.labels[static_cast<size_t>(pairs - 1)];
+    int32_t runStart = pairs;
+    while (runStart > 0 && scan.labels[static_cast<size_t>(runStart - 1)] == value) {
+        --runStart;
+    }
+    if (pairs - runStart < kToneBits) {
+        return scan.end;
+    }
+    double own = 0.0;
+    int32_t ownCount = 0;
+    for (int32_t bit = 0; bit < runStart; ++bit) {
+        if (scan.labels[static_cast<size_t>(bit)] == value) {
+            own += periodOf(bit);
+            ++ownCount;
+        }
+    }
+    double tone = 0.0;
+    for (int32_t bit = pairs - kToneBits; bit < pairs; ++bit) {
+        tone += periodOf(bit);
+    }
+    tone /= kToneBits;
+    if (ownCount < kLearnPulses) {
+        return scan.end;
+    }
+    own /= ownCount;
+    if (std::fabs(tone - own) <=
+        std::max(kToneApartShare * own, kToneApartSamples * m_tPerSample)) {
+        return scan.end;
+    }
+    int32_t cut = pairs;
+    while (cut > runStart &&
+           std::fabs(periodOf(cut - 1) - tone) < std::fabs(periodOf(cut - 1) - own)) {
+        --cut;
+    }
+    return scan.start + 2 * cut;
+}
+
+CBitRunReader::Scan CBitRunReader::WalkToTone(int32_t start) const {
+    Scan scan = Walk(start);
+    if (const int32_t toneStart = TrailingTone(scan); toneStart < scan.end) {
+        scan = Walk(start, toneStart);
+    }
+    return scan;
+}
+
 std::optional<BitRun> CBitRunReader::Read(int32_t at, int32_t minPulses, bool allowSingle,
                                           bool fixedStart) const {
-    Scan scan = Walk(at);
+    Scan scan = WalkToTone(at);
     if (scan.end - scan.start < minPulses) {
         return std::nullopt;
     }
     if (const int32_t skip = fixedStart ? 0 : LeadingMisfits(scan); skip > 0) {
-        scan = Walk(at + skip);
+        scan = WalkToTone(at + skip);
         if (scan.end - scan.start < minPulses) {
             return std::nullopt;
         }

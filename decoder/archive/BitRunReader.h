@@ -21,7 +21,8 @@ struct BitRun {
 // margin. On a clean tape the two lengths are tight, so a sync pulse before the data or the
 // pilot of the next block right after it falls outside them even where it is close to a bit
 // length. A lone pulse outside the range in the middle of the run (a crackle) is read as the
-// nearer bit when the run goes on in range after it.
+// nearer bit when the run goes on in range after it. A tone straight after the data, near enough
+// a bit length to be read as a long run of that bit, is cut off where its length sets in.
 class CBitRunReader {
 public:
     CBitRunReader(const std::vector<float>& pulses, double tStatesPerSample, bool endsInSilence)
@@ -38,8 +39,12 @@ public:
 
 private:
     struct Scan;
-    Scan Walk(int32_t start) const;
+    // The bits from start on, up to the pulse at limit at most (-1: to the stretch's end).
+    Scan Walk(int32_t start, int32_t limit = -1) const;
+    // As Walk, up to a tone that follows the data.
+    Scan WalkToTone(int32_t start) const;
     int32_t LeadingMisfits(const Scan& scan) const;
+    int32_t TrailingTone(const Scan& scan) const;
 
     const std::vector<float>& m_p;
     double m_tPerSample;

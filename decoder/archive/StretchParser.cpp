@@ -8,10 +8,13 @@
 
 namespace {
 
-constexpr double kToneTolerance = 0.12;  // of the run's mean, for its first pulses
+constexpr double kToneTolerance = 0.12;     // of the run's mean, for its first pulses ...
+constexpr double kToneLearnSamples = 1.05;  // ... or this many samples, whichever is more
 constexpr int32_t kToneLearnPulses = 16;
 constexpr double kToneMarginShare = 0.03;    // beyond the range of the run so far
 constexpr double kToneMarginSamples = 0.75;  // or this share of a sample, whichever is more
+// Edges put on whole samples make a pulse of a steady tone a whole sample off the others.
+constexpr double kWholeSampleSlack = 0.15;
 constexpr double kSyncShare = 0.85;  // a sync pulse is shorter than this share of the leader
 constexpr int32_t kBentLeaderPulses = 4;
 constexpr int32_t kMinLeaderPulses = 128;
@@ -33,9 +36,9 @@ struct ToneRun {
     double mean = 0.0;
 };
 
-// A run of pulses of one length. Its first pulses are taken within kToneTolerance of their mean;
-// after that, within the range they span and a small margin: a tone straight after another
-// that is a little higher or lower (a leader that steps down) is a tone of its own.
+// A run of pulses of one length. Its first pulses are taken within kToneTolerance of their mean
+// (or a sample); after that, within the range they span and a small margin: a tone straight
+// after another that is a little higher or lower (a leader that steps down) is a tone of its own.
 ToneRun FindTone(const std::vector<float>& p, int32_t at, double tStatesPerSample) {
     const auto n = static_cast<int32_t>(p.size());
     double sum = 0.0;
@@ -46,13 +49,24 @@ ToneRun FindTone(const std::vector<float>& p, int32_t at, double tStatesPerSampl
         const double pulse = p[static_cast<size_t>(at + count)];
         const double mean = count == 0 ? pulse : sum / count;
         if (count < kToneLearnPulses) {
-            if (std::fabs(pulse - mean) > kToneTolerance * mean) {
+            // Edges put on whole samples make a steady tone's pulses a sample apart.
+            if (std::fabs(pulse - mean) >
+                std::max(kToneTolerance * mean, kToneLearnSamples * tStatesPerSample)) {
                 break;
             }
         } else {
             const double margin =
                 std::max(kToneMarginShare * mean, kToneMarginSamples * tStatesPerSample);
-            if (pulse < lo - margin || pulse > hi + margin) {
+            const double off = pulse < lo ? lo - pulse : pulse - hi;
+            // A tone rendered with its edges on whole samples comes out as one whole number of
+            // samples with a pulse a sample longer or shorter now and then; one whose pulses
+            // already span a sample has shown its rounding.
+            const double samples = lo / tStatesPerSample;
+            const bool wholeSampleOff =
+                hi - lo < 0.5 * tStatesPerSample &&
+                std::fabs(samples - std::round(samples)) <= kWholeSampleSlack &&
+                std::fabs(off - tStatesPerSample) <= kWholeSampleSlack * tStatesPerSample;
+            if (off > margin && !wholeSampleOff) {
                 break;
             }
         }
@@ -118,8 +132,10 @@ private:
                 return used;
             }
         }
-        // A long leader is a tone, not the start of data (whose bytes are seldom eight zeros).
-        if (tone.count < kMinLeaderPulses) {
+        // A long leader is a tone, not the start of data (whose bytes are seldom eight zeros);
+        // so is one a stray edge or two later (the first edges out of a silence come early or
+        // late).
+        if (tone.count < kMinLeaderPulses && !LeaderSoon(at)) {
             if (const int32_t used = TakePureData(at); used > 0) {
                 return used;
             }
@@ -132,6 +148,15 @@ private:
             return tone.count;
         }
         return 0;
+    }
+
+    bool LeaderSoon(int32_t at) const {
+        for (int32_t next = at + 1; next <= at + kEdgeArtefactPulses && next < Size(); ++next) {
+            if (FindTone(m_p, next, m_tPerSample).count >= kMinLeaderPulses) {
+                return true;
+            }
+        }
+        return false;
     }
 
     int32_t TakePureData(int32_t at) {

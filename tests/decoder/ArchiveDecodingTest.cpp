@@ -273,6 +273,61 @@ TEST(ArchiveQueue, TheRomDecodersBlockReplacesWhatThisModeMisreadInItsStretchOnl
     EXPECT_EQ(owner.timedBlocks[1].span, (TapeSpan{75600, 49140, 44100}));
 }
 
+// The ROM decoders misread this mode's whole data: a loader's leader read as a ROM pilot and
+// the first byte of its own-timed data as a one-byte block, or a ROM-timed block read on into the
+// tone after it as a run of 0xFF. Their block is dropped, and what it shadowed is kept.
+TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
+    const auto piece = [](BlockBody block, bool romTimed = false) {
+        ParsedPiece parsed;
+        parsed.block = std::move(block);
+        parsed.romTimed = romTimed;
+        return parsed;
+    };
+    CRecordingOwner owner;
+    CArchiveQueue queue(&owner, 44100);
+    const PureData own = Timed::Data(0x00, 400, 6, 600);
+    queue.AddRomBlock({0x00}, 1.45e6, 1.52e6);
+    queue.AddPiece(piece(Timed::Tone(1800, 800)), 0.0, 1.44e6, false);
+    queue.AddPiece(piece(Timed::Pulses({700, 1300, 700})), 1.44e6, 1.4427e6, false);
+    queue.AddPiece(piece(own), 1.4427e6, 7.2e6, true);
+    queue.AddSilence(400.0 * 3500.0);
+
+    TurboBlock romTimed = Timed::Turbo(0xFF, 150, 7, 2168, 855);
+    romTimed.pilotCount = 3223;
+    romTimed.pauseMs = 0;
+    std::vector<uint8_t> readOn = romTimed.bytes;
+    readOn.insert(readOn.end(), 32, 0xFF);
+    queue.AddRomBlock(readOn, 20.0e6, 25.0e6);
+    queue.AddPiece(piece(romTimed, true), 13.0e6, 22.0e6, false);
+    queue.AddPiece(piece(Timed::Tone(1500, 512)), 22.0e6, 22.8e6, true);
+    queue.AddSilence(500.0 * 3500.0);
+
+    // A ROM-timed block after a leader of 600 pulses keeps that count: a standard block would
+    // replay the ROM's leader.
+    TurboBlock shortLeader = Timed::Turbo(0xFF, 100, 8, 2168, 855);
+    shortLeader.pilotCount = 600;
+    shortLeader.pauseMs = 0;
+    queue.AddPiece(piece(shortLeader, true), 30.0e6, 32.0e6, true);
+    queue.AddRomBlock(shortLeader.bytes, 31.3e6, 32.1e6);
+    queue.AddSilence(300.0 * 3500.0);
+    queue.Pump(0.0, true);
+
+    std::vector<size_t> kinds;
+    for (const TapeItem& item : owner.timedBlocks) {
+        kinds.push_back(item.body.index());
+    }
+    const std::vector<size_t> want = {BlockBody(PureTone{}).index(),  BlockBody(PulseRun{}).index(),
+                                      BlockBody(PureData{}).index(),  BlockBody(RomBlock{}).index(),
+                                      BlockBody(PureTone{}).index(),  BlockBody(Pause{}).index(),
+                                      BlockBody(TurboBlock{}).index()};
+    EXPECT_EQ(kinds, want);
+    ASSERT_EQ(owner.timedBlocks.size(), want.size());
+    EXPECT_EQ(*DataBytes(owner.timedBlocks[2].body), own.bytes);
+    EXPECT_EQ(*DataBytes(owner.timedBlocks[3].body), romTimed.bytes);
+    shortLeader.pauseMs = 300;
+    EXPECT_EQ(owner.timedBlocks[6].body, BlockBody(shortLeader));
+}
+
 // Hiss is no tape: however loud, it leaves pauses at most, never a block or a kept stretch.
 TEST(ArchiveDecoding, HissGivesNothingButPauses) {
     for (double noise : {0.005, 0.05, 0.2}) {
@@ -302,6 +357,29 @@ TEST(StretchParser, OneBitLengthAloneIsNoData) {
     }
     ASSERT_FALSE(pieces.empty());
     EXPECT_TRUE(std::holds_alternative<PureTone>(pieces.front().block));
+}
+
+// A 3x turbo block as its own decoded timing renders it with whole samples at 44.1 kHz: its
+// pilot alternates 9 and 10 samples and its 1-bit is not twice its 0-bit. Its leader is a
+// leader, not pure data of 0xFF with the syncs as 0-bits, however the first edge after the
+// silence comes.
+TEST(ArchiveDecoding, AFastLeaderIsNoData) {
+    TurboBlock fast{
+        734, 1500, 238, 317, 317, 573, 8, 300, Timed::Turbo(0x44, 700, 9, 723, 285).bytes};
+    TapeWear wear;
+    wear.wholeSamples = true;
+    for (const double lead : {0.2, 0.20001, 0.20002, 0.20003}) {
+        wear.leadSilence = lead;
+        const CRecordingOwner owner = DecodeArchive(
+            CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed({fast, fast}, kRate, wear)), 44100);
+        std::vector<std::vector<uint8_t>> data;
+        for (const TapeItem& item : owner.timedBlocks) {
+            if (const std::vector<uint8_t>* bytes = DataBytes(item.body)) {
+                data.push_back(*bytes);
+            }
+        }
+        EXPECT_EQ(data, std::vector<std::vector<uint8_t>>(2, fast.bytes)) << lead;
+    }
 }
 
 }  // namespace

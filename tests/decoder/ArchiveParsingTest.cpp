@@ -83,8 +83,9 @@ bool Near(double got, double want, double share) {
 
 // A multi-part loader's blocks with no pause between them: a ROM-timed block runs straight
 // into the next one's leader (its pilot is only 27 % longer than a 1-bit), a turbo block into a
-// tone and into a turbo leader that its 1-bit is close to. Each block ends where it ends and the
-// next one starts with its flag.
+// tone and into a turbo leader that its 1-bit is close to, a ROM-timed turbo block into a tone
+// of 1500 (read as 0xFF bytes, an even count of them passes the checksum). Each block ends where
+// it ends and the next one starts with its flag.
 TEST(ArchiveParsing, BlocksBackToBackKeepTheirBounds) {
     CTestTape rom;
     rom.AddCodeFile("parts", 300, 21);
@@ -96,14 +97,18 @@ TEST(ArchiveParsing, BlocksBackToBackKeepTheirBounds) {
         Timed::Turbo(0xFF, 250, 23, 1500, 600),
         Timed::Turbo(0x00, 17, 24, 1300, 650),
         Timed::Turbo(0xFF, 300, 25, 1200, 450),
+        Timed::Turbo(0xFF, 150, 26, 2168, 855),
+        Timed::Tone(1500, 512),
     };
     const std::vector<BlockBody> tape = {Timed::BackToBack(parts), Timed::Pause(500)};
     const auto want = DataOf(parts);
     for (double rate : kRates) {
         const std::vector<BlockBody> got = Decode(tape, rate);
         EXPECT_EQ(DataOf(got), want) << rate;
-        ASSERT_EQ(OfKind<PureTone>(got).size(), 1U) << rate;
-        EXPECT_TRUE(Near(OfKind<PureTone>(got)[0]->count, 400, 0.02));
+        const auto tones = OfKind<PureTone>(got);
+        ASSERT_EQ(tones.size(), 2U) << rate;
+        EXPECT_TRUE(Near(tones[0]->count, 400, 0.02));
+        EXPECT_TRUE(Near(tones[1]->count, 512, 0.02)) << tones[1]->count;
     }
 }
 
@@ -131,21 +136,38 @@ TEST(ArchiveParsing, PulsesAFractionOfASampleLongKeepTheirLength) {
     }
 }
 
-// Five sync pulses of 1000 T-states before pure data at 560/1120: near a 1-bit, but not one of
-// the data's tight lengths. They stay five pulses; the data keeps its length and flag.
+// Pulses before data near a bit length: five syncs of 1000 T-states before pure data at
+// 560/1120, a 700/1300/700 sync before 600/1200, a tone of 1000 straight before a leader of 800
+// whose syncs are as long as its 0-bit. Rendered with each edge on a whole sample too, where a
+// 1000 T-state pulse at 22.05 kHz is as long as a 1-bit, they stay pulses and tones; the data
+// keeps its length and flag.
 TEST(ArchiveParsing, SyncPulsesNearABitLengthAreNoBits) {
     const PureData data = Paused(Timed::Data(0xFF, 800, 41, 560), 500);
+    const PureData zeroFlag = Paused(Timed::Data(0x00, 400, 42, 600), 500);
+    TurboBlock fast = Paused(Timed::Turbo(0xFF, 300, 43, 800, 350), 500);
+    fast.sync1 = 330;
+    fast.sync2 = 350;
     const std::vector<BlockBody> tape = {
         Timed::BackToBack(
             {Timed::Tone(2400, 1500), Timed::Pulses(std::vector<uint16_t>(5, 1000)), data}),
         Timed::Pause(500),
+        Timed::BackToBack({Timed::Tone(1800, 800), Timed::Pulses({700, 1300, 700}), zeroFlag}),
+        Timed::Pause(500),
+        Timed::BackToBack({Timed::Tone(1000, 300), fast}),
+        Timed::Pause(500),
     };
-    for (double rate : kRates) {
-        const std::vector<BlockBody> got = Decode(tape, rate);
-        EXPECT_EQ(DataOf(got), DataOf({data})) << rate;
-        const auto pulses = OfKind<PulseRun>(got);
-        ASSERT_EQ(pulses.size(), 1U) << rate;
-        EXPECT_EQ(pulses[0]->pulses.size(), 5U) << rate;
+    for (const bool wholeSamples : {false, true}) {
+        TapeWear wear;
+        wear.wholeSamples = wholeSamples;
+        for (double rate : kRates) {
+            const std::vector<BlockBody> got = Decode(tape, rate, wear);
+            EXPECT_EQ(DataOf(got), DataOf({data, zeroFlag, fast})) << rate << " " << wholeSamples;
+            const auto pulses = OfKind<PulseRun>(got);
+            ASSERT_EQ(pulses.size(), 2U) << rate << " " << wholeSamples;
+            EXPECT_EQ(pulses[0]->pulses.size(), 5U) << rate;
+            EXPECT_EQ(pulses[1]->pulses.size(), 3U) << rate;
+            EXPECT_EQ(OfKind<PureTone>(got).size(), 3U) << rate << " " << wholeSamples;
+        }
     }
 }
 

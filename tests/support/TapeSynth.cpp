@@ -196,6 +196,11 @@ std::vector<float> CTapeSynth::RenderTimed(const std::vector<BlockBody>& blocks,
 namespace {
 std::vector<float> Sound(const std::vector<Stretch>& stretches, double rate, const TapeWear& wear) {
     std::vector<double> samples = Integrate(Play(stretches, wear), rate);
+    if (wear.wholeSamples) {
+        for (double& sample : samples) {
+            sample = sample > 0.0 ? 1.0 : (sample < 0.0 ? -1.0 : 0.0);
+        }
+    }
     DropOut(samples, rate, wear);
     // The hiss is on the tape, so it passes through the same playback response as the signal.
     const double gain = wear.inverted ? -wear.amplitude : wear.amplitude;

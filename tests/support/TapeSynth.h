@@ -16,6 +16,9 @@ struct TapeWear {
     double amplitude = 0.6;   // peak level of the square wave, full scale 1.0
     double noiseRms = 0.0;    // Gaussian noise, in full scale units
     bool inverted = false;
+    // Each sample at the full level that fills most of it, as a renderer that puts every edge
+    // on a whole sample gives it: pulses then come out up to a sample off.
+    bool wholeSamples = false;
     uint32_t seed = 1;
     double leadSilence = 0.2;   // seconds of silence before the first leader
     double pause = 1.0;         // seconds between blocks
