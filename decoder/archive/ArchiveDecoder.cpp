@@ -57,6 +57,8 @@ void CArchiveDecoder::EndSignal() {
         RunRobustBuffer(static_cast<int32_t>(m_robustBuffer.size()));
     }
     PlayClosingWave();
+    m_tracker.Finish(m_events);
+    TakeEvents();
     CloseStretch(true, m_tracker.LevelShare());
     m_queue.AddSilence(
         m_silenceCarry +

@@ -21,10 +21,13 @@ struct PulseEvent {
 };
 
 // Turns samples at any rate into the pulses of the tape signal, in T-states of the 3.5 MHz clock.
-// A Schmitt trigger around the midline between the recent peaks finds the edges; each edge is dated
-// at the interpolated midline crossing that led to it, so pulse lengths come out finer than a
-// sample. The trigger's width follows the signal's amplitude but never drops below kMinHysteresis:
-// hiss of a quiet recording crosses the midline all the time, and those crossings are no edges.
+// An edge is a turn of the signal: past the midline between the recent peaks and back from the
+// extreme of the pulse before by a share of its swing, never by less than kMinSwing. Hiss crosses
+// the midline all the time and those crossings are no edges; a band-limited tape leaves the short
+// pulses of a 0-bit between long 1-bit pulses only a small swing off the midline, and they are.
+// Each edge is dated, once the extreme after it is known, where the signal crossed halfway
+// between the extremes on either side of it, interpolated between samples: pulse lengths come out
+// finer than a sample, and a short pulse whose swing sits off the midline keeps its length.
 class CPulseTracker {
 public:
     static constexpr double kClockHz = spectrum::kClockHz;
@@ -32,6 +35,7 @@ public:
     static constexpr double kSilenceTStates = 17500.0;
     // In unsigned 8-bit levels: hiss below about 5 % of full scale gives no edges.
     static constexpr float kMinHysteresis = 6.0F;
+    static constexpr float kMinSwing = 2.0F * kMinHysteresis;
     // Shorter than any loader's pulse (at 2x ROM speed a 0-bit pulse is 450): ringing at an edge.
     static constexpr float kGlitchTStates = 200.0F;
 
@@ -39,6 +43,8 @@ public:
 
     // Appends what the samples hold to events (which is not cleared).
     void Feed(const uint8_t* samples, int32_t count, std::vector<PulseEvent>& events);
+    // At the end of the signal: appends the pulses still held back.
+    void Finish(std::vector<PulseEvent>& events);
 
     double TStatesPerSample() const { return m_tPerSample; }
     // Samples fed so far.
@@ -51,22 +57,40 @@ public:
 
 private:
     enum class Level : uint8_t { Unknown, Low, High };
+    // Samples kept for dating an edge: the two pulses around it, up to a silence each, at rates
+    // up to about 400 kHz.
+    static constexpr int64_t kHistory = 1 << 13;
 
-    double Crossing(double at, float d, float halfSwing, float direction) const;
-    double FirstCrossing(double at) const;
-    void Edge(double at, std::vector<PulseEvent>& events);
+    bool Turns(float x, float d, float hysteresis, float direction) const;
+    void Turn(float x, float mid, Level level, std::vector<PulseEvent>& events);
+    bool Fading() const;
+    void DateEdge(std::vector<PulseEvent>& events);
+    double Crossing(int64_t at, float before, float now, float level, float direction) const;
+    void Edge(double at, bool afterSilence, std::vector<PulseEvent>& events);
     void FlushPending(std::vector<PulseEvent>& events);
 
     double m_tPerSample;
     float m_envelopeRate;  // how fast a peak sinks back towards the signal, per sample
+    int64_t m_quickSamples;
     float m_high = 128.0F;
     float m_low = 128.0F;
-    float m_previous = 0.0F;  // the previous sample less the midline
+    std::vector<float> m_history = std::vector<float>(kHistory, 128.0F);
     Level m_level = Level::Unknown;
     float m_rest = 128.0F;      // the latest sample while the level was unknown
     bool m_restingMid = false;  // the first pulse out of a silence at the midline
-    double m_crossing = 0.0;    // latest midline crossing towards the other level, in samples
-    double m_lastEdge = 0.0;
+    // The extreme since the latest turn (highest after a turn up), and the one before it.
+    float m_extreme = 128.0F;
+    int64_t m_extremeAt = 0;
+    float m_opposite = 128.0F;
+    int64_t m_oppositeAt = 0;
+    float m_swing = 0.0F;  // from the one to the other
+    // The latest turn's edge waits to be dated until the extreme after it is known.
+    bool m_edgeWaits = false;
+    bool m_waitingAfterSilence = false;
+    int64_t m_turnAt = 0;
+    float m_turnMid = 128.0F;  // the midline there, and half the swing of the peaks
+    float m_turnHalfSwing = 0.0F;
+    double m_lastEdge = 0.0;  // the latest dated edge, in samples
     bool m_inSilence = true;
     // Each pulse is held until the next one shows that it was not cut by a glitch.
     float m_pending = 0.0F;
