@@ -80,8 +80,8 @@ std::vector<CTestTape::Block> DataInOrder(const CRecordingOwner& owner) {
     return data;
 }
 
-// How the tape was played: as made, from a worn cassette, or as a cassette copy (2 % fast, wow,
-// a 300 Hz - 5 kHz band, hiss) that holds a turbo block at 3x the ROM's speed too: the band
+// How the tape was played: as made, from a worn cassette, or as a cassette copy (1.5 % slow, wow,
+// a 300 Hz - 4.5 kHz band, hiss) that holds a turbo block at 3x the ROM's speed too: the band
 // leaves its 0-bits only a small swing, off the midline, between the large ones of the 1-bits.
 enum class Playing { Clean, Worn, Copied };
 
@@ -98,9 +98,9 @@ TEST_P(ArchiveTape, KeepsEveryBlockWithItsTiming) {
         wear.highPassHz = 120.0;
         wear.noiseRms = 0.01;
     } else if (GetParam() == Playing::Copied) {
-        wear.speed = 1.02;
+        wear.speed = 0.985;
         wear.wowDepth = 0.005;
-        wear.lowPassHz = 5000.0;
+        wear.lowPassHz = 4500.0;
         wear.highPassHz = 300.0;
         wear.noiseRms = 0.02;
         tape.push_back(Timed::Turbo(0xFF, 300, 15, 723, 285));
@@ -304,7 +304,7 @@ TEST(ArchiveDecoding, HissGivesNothingButPauses) {
         TapeWear wear;
         wear.noiseRms = noise;
         wear.leadSilence = 20.0;
-        wear.lowPassHz = 5000.0;
+        wear.lowPassHz = 4500.0;
         const CRecordingOwner owner =
             DecodeArchive(CTapeSynth::ToUnsigned8(CTapeSynth::RenderTimed({}, kRate, wear)), 44100);
         EXPECT_TRUE(owner.blocks.empty()) << noise;
