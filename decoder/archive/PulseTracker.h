@@ -21,10 +21,12 @@ struct PulseEvent {
 };
 
 // Turns samples at any rate into the pulses of the tape signal, in T-states of the 3.5 MHz clock.
-// An edge is a turn of the signal: past the midline between the recent peaks and back from the
-// extreme of the pulse before by a share of its swing, never by less than kMinSwing. Hiss crosses
-// the midline all the time and those crossings are no edges; a band-limited tape leaves the short
-// pulses of a 0-bit between long 1-bit pulses only a small swing off the midline, and they are.
+// An edge is a turn of the signal: back from the extreme of the pulse before by a share of the
+// swing that led to it, never by less than kMinSwing, and past the midline between the recent
+// peaks, or short of it when the turn is quick. Hiss crosses the midline all the time and those
+// crossings are no edges, nor is the slow droop of a long pulse through a high-pass; a band-limited
+// tape leaves the short pulses of a 0-bit between long 1-bit pulses only a small swing off the
+// midline, and they are.
 // Each edge is dated, once the extreme after it is known, where the signal crossed halfway
 // between the extremes on either side of it, interpolated between samples: pulse lengths come out
 // finer than a sample, and a short pulse whose swing sits off the midline keeps its length.
@@ -36,7 +38,7 @@ public:
     // In unsigned 8-bit levels: hiss below about 5 % of full scale gives no edges.
     static constexpr float kMinHysteresis = 6.0F;
     static constexpr float kMinSwing = 2.0F * kMinHysteresis;
-    // Shorter than any loader's pulse (at 2x ROM speed a 0-bit pulse is 450): ringing at an edge.
+    // Shorter than any loader's pulse (at 3x ROM speed a 0-bit pulse is 285): ringing at an edge.
     static constexpr float kGlitchTStates = 200.0F;
 
     explicit CPulseTracker(int32_t sampleRate);
@@ -58,7 +60,7 @@ public:
 private:
     enum class Level : uint8_t { Unknown, Low, High };
     // Samples kept for dating an edge: the two pulses around it, up to a silence each, at rates
-    // up to about 400 kHz.
+    // up to about 800 kHz.
     static constexpr int64_t kHistory = 1 << 13;
 
     bool Turns(float x, float d, float hysteresis, float direction) const;
@@ -70,8 +72,8 @@ private:
     void FlushPending(std::vector<PulseEvent>& events);
 
     double m_tPerSample;
-    float m_envelopeRate;  // how fast a peak sinks back towards the signal, per sample
-    int64_t m_quickSamples;
+    float m_envelopeRate;    // how fast a peak sinks back towards the signal, per sample
+    int64_t m_quickSamples;  // the time a quick turn takes at most
     float m_high = 128.0F;
     float m_low = 128.0F;
     std::vector<float> m_history = std::vector<float>(kHistory, 128.0F);
@@ -83,7 +85,7 @@ private:
     int64_t m_extremeAt = 0;
     float m_opposite = 128.0F;
     int64_t m_oppositeAt = 0;
-    float m_swing = 0.0F;  // from the one to the other
+    float m_swing = 0.0F;  // the swing that led to the one before
     // The latest turn's edge waits to be dated until the extreme after it is known.
     bool m_edgeWaits = false;
     bool m_waitingAfterSilence = false;
