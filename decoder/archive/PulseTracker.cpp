@@ -24,12 +24,20 @@ constexpr double kQuickTStates = 350.0;
 constexpr float kFullLevel = 0.9F;
 // Half the swing away from the midline, as a share of the peak-to-peak swing.
 constexpr float kLevelShareOfSwing = 0.25F;
+// A sweep ends where the signal turns back by this share of the peak-to-peak swing (hiss wiggles
+// by that much between its edges, a tape's signal does not), never by less than a level.
+constexpr float kSweepTurnShare = 0.1F;
+constexpr float kMinSweepTurn = 1.0F;
+// The signal's speed is taken over this time (at least a sample): from one sample to the next,
+// the 8-bit steps of a slow signal would pass for speed. A cassette's edge takes longer.
+constexpr double kSpeedTStates = 250.0;
 }  // namespace
 
 CPulseTracker::CPulseTracker(int32_t sampleRate)
     : m_tPerSample(kClockHz / std::max(sampleRate, 1)),
       m_envelopeRate(static_cast<float>(1.0 - std::exp(-1.0 / (kEnvelopeSeconds * sampleRate)))),
-      m_quickSamples(std::max<int64_t>(2, std::llround(kQuickTStates / m_tPerSample))) {}
+      m_quickSamples(std::max<int64_t>(2, std::llround(kQuickTStates / m_tPerSample))),
+      m_speedSamples(std::max<int64_t>(1, std::llround(kSpeedTStates / m_tPerSample))) {}
 
 void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<PulseEvent>& events) {
     const auto silenceSamples = static_cast<double>(kSilenceTStates / m_tPerSample);
@@ -45,6 +53,9 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
         const float d = x - mid;
         const float hysteresis = std::max(kMinHysteresis, (m_high - m_low) * kHysteresisShare);
         m_levelSamples += std::fabs(d) >= kLevelShareOfSwing * (m_high - m_low) ? 1 : 0;
+        FollowSweep(
+            x, (x - m_history[static_cast<size_t>((m_index - m_speedSamples) & (kHistory - 1))]) /
+                   static_cast<float>(m_speedSamples));
         if (m_level == Level::Unknown) {
             m_rest = x;
         } else if (m_level == Level::High ? x > m_extreme : x < m_extreme) {
@@ -69,8 +80,8 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
             if (std::fabs(d) <= hysteresis) {
                 m_level = Level::Unknown;
             }
-            events.push_back({PulseEvent::Kind::SilenceBegins, static_cast<float>(kSilenceTStates),
-                              LevelShare()});
+            events.push_back(
+                {PulseEvent::Kind::SilenceBegins, static_cast<float>(kSilenceTStates), Look()});
         }
     }
 }
@@ -182,12 +193,16 @@ void CPulseTracker::Edge(double at, bool afterSilence, std::vector<PulseEvent>& 
     if (afterSilence) {
         m_stretchStart = m_index;
         m_levelSamples = 0;
+        m_edgeTime = 0.0;
+        m_sweepTime = 0;
     }
     m_stretchSamplesAtEdge = m_index + 1 - m_stretchStart;
     m_levelSamplesAtEdge = m_levelSamples;
+    m_edgeTimeAtEdge = m_edgeTime;
+    m_sweepTimeAtEdge = m_sweepTime;
     if (afterSilence) {
         if (m_index > 0) {
-            events.push_back({PulseEvent::Kind::SilenceEnds, length});
+            events.push_back({PulseEvent::Kind::SilenceEnds, length, {}});
         }
         return;
     }
@@ -201,15 +216,58 @@ void CPulseTracker::Edge(double at, bool afterSilence, std::vector<PulseEvent>& 
     m_pending = length;
 }
 
-float CPulseTracker::LevelShare() const {
-    return m_stretchSamplesAtEdge > 0 ? static_cast<float>(m_levelSamplesAtEdge) /
-                                            static_cast<float>(m_stretchSamplesAtEdge)
-                                      : 0.0F;
+StretchLook CPulseTracker::Look() const {
+    StretchLook look;
+    if (m_stretchSamplesAtEdge > 0) {
+        look.levelShare =
+            static_cast<float>(m_levelSamplesAtEdge) / static_cast<float>(m_stretchSamplesAtEdge);
+    }
+    if (m_sweepTimeAtEdge > 0) {
+        look.edgeTimeShare =
+            static_cast<float>(m_edgeTimeAtEdge / static_cast<double>(m_sweepTimeAtEdge));
+    }
+    return look;
+}
+
+// Follows the signal from turn to turn of kSweepTurnShare of the swing; each sweep, from the
+// extreme before it to its own, adds its length and the time its way would take at its top speed.
+void CPulseTracker::FollowSweep(float x, float speed) {
+    if (m_sweepDirection * (x - m_sweepExtreme) > 0.0F) {
+        m_sweepSpeed = std::max(m_sweepSpeed, m_sweepDirection * speed);
+        m_sweepExtreme = x;
+        m_sweepExtremeAt = m_index;
+        m_backExtreme = x;
+        m_backExtremeAt = m_index;
+        m_backSpeed = 0.0F;
+        return;
+    }
+    if (m_sweepDirection * (m_backExtreme - x) > 0.0F) {
+        m_backExtreme = x;
+        m_backExtremeAt = m_index;
+    }
+    m_backSpeed = std::max(m_backSpeed, -m_sweepDirection * speed);
+    const float turn = std::max(kMinSweepTurn, kSweepTurnShare * (m_high - m_low));
+    if (m_sweepDirection * (m_sweepExtreme - x) <= turn) {
+        return;
+    }
+    if (m_sweepSpeed > 0.0F && m_sweepExtremeAt > m_sweepFromAt) {
+        m_edgeTime += static_cast<double>(std::fabs(m_sweepExtreme - m_sweepFrom) / m_sweepSpeed);
+        m_sweepTime += m_sweepExtremeAt - m_sweepFromAt;
+    }
+    m_sweepDirection = -m_sweepDirection;
+    m_sweepFrom = m_sweepExtreme;
+    m_sweepFromAt = m_sweepExtremeAt;
+    m_sweepExtreme = m_backExtreme;
+    m_sweepExtremeAt = m_backExtremeAt;
+    m_sweepSpeed = m_backSpeed;
+    m_backExtreme = x;
+    m_backExtremeAt = m_index;
+    m_backSpeed = 0.0F;
 }
 
 void CPulseTracker::FlushPending(std::vector<PulseEvent>& events) {
     if (m_pending > 0.0F) {
-        events.push_back({PulseEvent::Kind::Pulse, m_pending});
+        events.push_back({PulseEvent::Kind::Pulse, m_pending, {}});
     }
     m_pending = 0.0F;
     m_mergeNext = false;

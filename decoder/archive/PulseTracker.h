@@ -5,6 +5,19 @@
 
 #include "model/MachineConstants.h"
 
+// How a stretch of signal looked, to tell a tape's square wave from hiss.
+struct StretchLook {
+    // The share of the samples that lay beyond half the swing. A square wave spends nearly all
+    // its time there, hiss about a third; a band-limited copy's square wave, whose long pulses
+    // droop back towards the midline through the high-pass, no more than hiss.
+    float levelShare = 0.0F;
+    // The time the signal would take to go all its way up and down at the top speed of each
+    // sweep between two turns, as a share of the time it took. A square wave moves fast at its
+    // edges only, however band-limited and drooping (a fifth on a cassette copy); hiss moves at
+    // about its top speed much of the time (two fifths and more).
+    float edgeTimeShare = 1.0F;
+};
+
 // One thing the pulse tracker saw: a pulse between two edges, or the start or end of a silence.
 struct PulseEvent {
     enum class Kind : uint8_t {
@@ -14,10 +27,8 @@ struct PulseEvent {
     };
     Kind kind = Kind::Pulse;
     float tStates = 0.0F;
-    // SilenceBegins: the share of the samples since the previous silence, up to the last edge,
-    // that lay beyond half the swing. A square wave spends nearly all its time there, hiss
-    // about a fifth.
-    float levelShare = 0.0F;
+    // SilenceBegins: how the signal since the previous silence, up to the last edge, looked.
+    StretchLook look;
 };
 
 // Turns samples at any rate into the pulses of the tape signal, in T-states of the 3.5 MHz clock.
@@ -55,7 +66,7 @@ public:
     double SamplesSinceEdge() const { return static_cast<double>(m_index) - m_lastEdge; }
     bool InSilence() const { return m_inSilence; }
     // As a SilenceBegins event gives it, for the signal since the latest silence.
-    float LevelShare() const;
+    StretchLook Look() const;
 
 private:
     enum class Level : uint8_t { Unknown, Low, High };
@@ -70,10 +81,12 @@ private:
     double Crossing(int64_t at, float before, float now, float level, float direction) const;
     void Edge(double at, bool afterSilence, std::vector<PulseEvent>& events);
     void FlushPending(std::vector<PulseEvent>& events);
+    void FollowSweep(float x, float speed);
 
     double m_tPerSample;
     float m_envelopeRate;    // how fast a peak sinks back towards the signal, per sample
     int64_t m_quickSamples;  // the time a quick turn takes at most
+    int64_t m_speedSamples;  // the time the signal's speed is taken over
     float m_high = 128.0F;
     float m_low = 128.0F;
     std::vector<float> m_history = std::vector<float>(kHistory, 128.0F);
@@ -103,4 +116,20 @@ private:
     int64_t m_levelSamples = 0;
     int64_t m_stretchSamplesAtEdge = 0;
     int64_t m_levelSamplesAtEdge = 0;
+    // The sweep between the latest two turns of the signal (of kSweepTurnShare of the swing, far
+    // finer than an edge) and the way back from its extreme so far; the edge time and the sweeps'
+    // time since the latest silence, and as at the latest edge.
+    float m_sweepDirection = 1.0F;
+    float m_sweepFrom = 128.0F;
+    int64_t m_sweepFromAt = 0;
+    float m_sweepExtreme = 128.0F;
+    int64_t m_sweepExtremeAt = 0;
+    float m_sweepSpeed = 0.0F;  // the top speed, in levels per sample
+    float m_backExtreme = 128.0F;
+    int64_t m_backExtremeAt = 0;
+    float m_backSpeed = 0.0F;
+    double m_edgeTime = 0.0;
+    int64_t m_sweepTime = 0;
+    double m_edgeTimeAtEdge = 0.0;
+    int64_t m_sweepTimeAtEdge = 0;
 };
