@@ -81,7 +81,7 @@ private:
     double Crossing(int64_t at, float before, float now, float level, float direction) const;
     void Edge(double at, bool afterSilence, std::vector<PulseEvent>& events);
     void FlushPending(std::vector<PulseEvent>& events);
-    void FollowSweep(float x, float speed);
+    void FollowSweep(float x, float rise);
 
     double m_tPerSample;
     float m_envelopeRate;    // how fast a peak sinks back towards the signal, per sample
@@ -124,7 +124,7 @@ private:
     int64_t m_sweepFromAt = 0;
     float m_sweepExtreme = 128.0F;
     int64_t m_sweepExtremeAt = 0;
-    float m_sweepSpeed = 0.0F;  // the top speed, in levels per sample
+    float m_sweepSpeed = 0.0F;  // the top speed, as a rise over m_speedSamples
     float m_backExtreme = 128.0F;
     int64_t m_backExtremeAt = 0;
     float m_backSpeed = 0.0F;
