@@ -13,8 +13,9 @@ struct StretchLook {
     float levelShare = 0.0F;
     // The time the signal would take to go all its way up and down at the top speed of each
     // sweep between two turns, as a share of the time it took. A square wave moves fast at its
-    // edges only, however band-limited and drooping (a fifth on a cassette copy); hiss moves at
-    // about its top speed much of the time (two fifths and more).
+    // edges only, however band-limited and drooping: on a cassette copy a fifth to a third, the
+    // more the shorter its pulses; hiss moves at about its top speed much of the time (nearly
+    // half and more).
     float edgeTimeShare = 1.0F;
 };
 
