@@ -54,8 +54,7 @@ void CPulseTracker::Feed(const uint8_t* samples, int32_t count, std::vector<Puls
         const float hysteresis = std::max(kMinHysteresis, (m_high - m_low) * kHysteresisShare);
         m_levelSamples += std::fabs(d) >= kLevelShareOfSwing * (m_high - m_low) ? 1 : 0;
         FollowSweep(
-            x, (x - m_history[static_cast<size_t>((m_index - m_speedSamples) & (kHistory - 1))]) /
-                   static_cast<float>(m_speedSamples));
+            x, x - m_history[static_cast<size_t>((m_index - m_speedSamples) & (kHistory - 1))]);
         if (m_level == Level::Unknown) {
             m_rest = x;
         } else if (m_level == Level::High ? x > m_extreme : x < m_extreme) {
@@ -231,9 +230,10 @@ StretchLook CPulseTracker::Look() const {
 
 // Follows the signal from turn to turn of kSweepTurnShare of the swing; each sweep, from the
 // extreme before it to its own, adds its length and the time its way would take at its top speed.
-void CPulseTracker::FollowSweep(float x, float speed) {
+// rise: the signal's way over the latest m_speedSamples.
+void CPulseTracker::FollowSweep(float x, float rise) {
     if (m_sweepDirection * (x - m_sweepExtreme) > 0.0F) {
-        m_sweepSpeed = std::max(m_sweepSpeed, m_sweepDirection * speed);
+        m_sweepSpeed = std::max(m_sweepSpeed, m_sweepDirection * rise);
         m_sweepExtreme = x;
         m_sweepExtremeAt = m_index;
         m_backExtreme = x;
@@ -245,13 +245,14 @@ void CPulseTracker::FollowSweep(float x, float speed) {
         m_backExtreme = x;
         m_backExtremeAt = m_index;
     }
-    m_backSpeed = std::max(m_backSpeed, -m_sweepDirection * speed);
+    m_backSpeed = std::max(m_backSpeed, -m_sweepDirection * rise);
     const float turn = std::max(kMinSweepTurn, kSweepTurnShare * (m_high - m_low));
     if (m_sweepDirection * (m_sweepExtreme - x) <= turn) {
         return;
     }
     if (m_sweepSpeed > 0.0F && m_sweepExtremeAt > m_sweepFromAt) {
-        m_edgeTime += static_cast<double>(std::fabs(m_sweepExtreme - m_sweepFrom) / m_sweepSpeed);
+        m_edgeTime += static_cast<double>(std::fabs(m_sweepExtreme - m_sweepFrom) / m_sweepSpeed) *
+                      static_cast<double>(m_speedSamples);
         m_sweepTime += m_sweepExtremeAt - m_sweepFromAt;
     }
     m_sweepDirection = -m_sweepDirection;

@@ -13,8 +13,9 @@ struct StretchLook {
     float levelShare = 0.0F;
     // The time the signal would take to go all its way up and down at the top speed of each
     // sweep between two turns, as a share of the time it took. A square wave moves fast at its
-    // edges only, however band-limited and drooping (a fifth on a cassette copy); hiss moves at
-    // about its top speed much of the time (two fifths and more).
+    // edges only, however band-limited and drooping: on a cassette copy a fifth to a third, the
+    // more the shorter its pulses; hiss moves at about its top speed much of the time (nearly
+    // half and more).
     float edgeTimeShare = 1.0F;
 };
 
@@ -81,7 +82,7 @@ private:
     double Crossing(int64_t at, float before, float now, float level, float direction) const;
     void Edge(double at, bool afterSilence, std::vector<PulseEvent>& events);
     void FlushPending(std::vector<PulseEvent>& events);
-    void FollowSweep(float x, float speed);
+    void FollowSweep(float x, float rise);
 
     double m_tPerSample;
     float m_envelopeRate;    // how fast a peak sinks back towards the signal, per sample
@@ -124,7 +125,7 @@ private:
     int64_t m_sweepFromAt = 0;
     float m_sweepExtreme = 128.0F;
     int64_t m_sweepExtremeAt = 0;
-    float m_sweepSpeed = 0.0F;  // the top speed, in levels per sample
+    float m_sweepSpeed = 0.0F;  // the top speed, as a rise over m_speedSamples
     float m_backExtreme = 128.0F;
     int64_t m_backExtremeAt = 0;
     float m_backSpeed = 0.0F;

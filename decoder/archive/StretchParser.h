@@ -35,7 +35,7 @@ public:
     // A stretch whose samples lie beyond half the swing this often is a square wave; so is one
     // that would take no more than this share of its time to go its way at its edges' speed.
     static constexpr double kSquareWaveShare = 0.6;
-    static constexpr double kSquareWaveEdgeTime = 0.3;
+    static constexpr double kSquareWaveEdgeTime = 0.35;
 
     // tStatesPerSample: the input's sample length, for a DirectRecording. endsInSilence: the
     // stretch's last edge is missing (a silence followed), so its data may lack its last pulse.
