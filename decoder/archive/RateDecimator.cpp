@@ -2,49 +2,78 @@
 
 #include <algorithm>
 
-CRateDecimator::CRateDecimator(int32_t inputRate)
-    : m_inputRate(std::max(inputRate, 1)), m_nextSpanStart(FirstInputOf(1)) {}
+namespace {
+constexpr int kReciprocalShift = 48;
+
+// The first input sample at or beyond a span's end.
+int64_t RoundedUp(int64_t whole, int32_t rest) {
+    return whole + (rest > 0 ? 1 : 0);
+}
+}  // namespace
+
+CRateDecimator::CRateDecimator(int32_t inputRate) : m_inputRate(std::max(inputRate, 1)) {
+    m_span.endWhole = m_inputRate / kOutputRate;
+    m_span.endRest = m_inputRate % kOutputRate;
+    m_span.nextStart = RoundedUp(m_span.endWhole, m_span.endRest);
+    // No span holds more samples than the first (one span's length, rounded up).
+    m_reciprocals.resize(static_cast<size_t>(m_span.nextStart) + 1);
+    for (uint64_t n = 1; n < m_reciprocals.size(); ++n) {
+        m_reciprocals[n] = ((uint64_t{1} << kReciprocalShift) + n - 1) / n;
+    }
+}
 
 void CRateDecimator::Feed(const uint8_t* samples, int32_t count, std::vector<uint8_t>& out) {
     if (m_inputRate == kOutputRate) {
         out.insert(out.end(), samples, samples + count);
         return;
     }
+    // The input completes at most this many spans.
+    const size_t given = out.size();
+    out.resize(given + static_cast<size_t>(int64_t{count} * kOutputRate / m_inputRate + 2));
+    uint8_t* next = out.data() + given;
+    // Worked on in copies: each output byte written could alias the members, which the compiler
+    // would then read again after every one.
+    Span span = m_span;
+    int64_t inputIndex = m_inputIndex;
+    uint8_t last = m_last;
     int32_t at = 0;
     while (at < count) {
-        if (m_inputIndex == m_nextSpanStart) {
-            CompleteSpans(out);
+        // Upsampling leaves spans without input sample: each repeats the latest value.
+        while (inputIndex >= span.nextStart) {
+            last = span.count > 0 ? Mean(span) : last;
+            *next++ = last;
+            Advance(span);
         }
-        // The samples up to the next span, or to the end of the input, all join this one.
+        // The samples up to the span's end, or to the end of the input, all join it.
         const auto run =
-            static_cast<int32_t>(std::min<int64_t>(m_nextSpanStart - m_inputIndex, count - at));
-        int32_t sum = 0;
+            static_cast<int32_t>(std::min<int64_t>(span.nextStart - inputIndex, count - at));
         for (int32_t i = at; i < at + run; ++i) {
-            sum += samples[i];
+            span.sum += samples[i];
         }
-        m_sum += sum;
-        m_count += run;
-        m_inputIndex += run;
+        span.count += run;
+        inputIndex += run;
         at += run;
     }
+    out.resize(static_cast<size_t>(next - out.data()));
+    m_span = span;
+    m_inputIndex = inputIndex;
+    m_last = last;
 }
 
-int64_t CRateDecimator::FirstInputOf(int64_t slot) const {
-    // The smallest index whose slot (index * kOutputRate / m_inputRate, truncated) reaches it.
-    return (slot * m_inputRate + kOutputRate - 1) / kOutputRate;
-}
-
-void CRateDecimator::CompleteSpans(std::vector<uint8_t>& out) {
-    const int64_t slot = m_inputIndex * kOutputRate / m_inputRate;
-    while (slot > m_outputIndex) {
-        // Upsampling leaves slots without input: they repeat the latest value.
-        if (m_count > 0) {
-            m_last = static_cast<uint8_t>((m_sum + m_count / 2) / m_count);
-        }
-        out.push_back(m_last);
-        m_sum = 0;
-        m_count = 0;
-        ++m_outputIndex;
+void CRateDecimator::Advance(Span& span) const {
+    span.sum = 0;
+    span.count = 0;
+    span.endWhole += m_inputRate / kOutputRate;
+    span.endRest += m_inputRate % kOutputRate;
+    if (span.endRest >= kOutputRate) {
+        span.endRest -= kOutputRate;
+        ++span.endWhole;
     }
-    m_nextSpanStart = FirstInputOf(m_outputIndex + 1);
+    span.nextStart = RoundedUp(span.endWhole, span.endRest);
+}
+
+uint8_t CRateDecimator::Mean(const Span& span) const {
+    const auto rounded = static_cast<uint64_t>(span.sum + span.count / 2);
+    return static_cast<uint8_t>((rounded * m_reciprocals[static_cast<size_t>(span.count)]) >>
+                                kReciprocalShift);
 }

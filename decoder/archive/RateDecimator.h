@@ -14,20 +14,32 @@ public:
     explicit CRateDecimator(int32_t inputRate);
 
     // Appends the output samples that the input completes. An output sample is given when the
-    // first input sample of a later span arrives.
+    // first input sample beyond its span arrives.
     void Feed(const uint8_t* samples, int32_t count, std::vector<uint8_t>& out);
 
 private:
-    // The first input sample that falls into output sample `slot`.
-    int64_t FirstInputOf(int64_t slot) const;
-    // Gives the output samples before the span of input sample m_inputIndex.
-    void CompleteSpans(std::vector<uint8_t>& out);
+    // The output sample being summed. Input sample k falls into output sample
+    // k * kOutputRate / m_inputRate (truncated), so a span ends at (output index + 1) *
+    // m_inputRate / kOutputRate input samples: kept as a whole number and a rest in
+    // 1/kOutputRate, it moves on by one span's length without a division.
+    struct Span {
+        int64_t endWhole = 0;
+        int32_t endRest = 0;
+        int64_t nextStart = 0;  // the first input sample beyond the span
+        int32_t sum = 0;
+        int32_t count = 0;
+    };
+
+    // Moves on to the span after `span`.
+    void Advance(Span& span) const;
+    // The mean of the span's samples, rounded to nearest.
+    uint8_t Mean(const Span& span) const;
 
     int32_t m_inputRate;
+    // 2^48 / n rounded up, for every count n of samples that a span can hold: the mean is then
+    // a multiplication, not a division (exact for sums of up to 2^20 8-bit samples).
+    std::vector<uint64_t> m_reciprocals;
+    Span m_span;
     int64_t m_inputIndex = 0;
-    int64_t m_outputIndex = 0;  // the output sample being summed
-    int64_t m_nextSpanStart;    // the first input sample of output sample m_outputIndex + 1
-    int32_t m_sum = 0;
-    int32_t m_count = 0;
     uint8_t m_last = 128;
 };
