@@ -4,18 +4,14 @@
 
 namespace {
 constexpr int kReciprocalShift = 48;
-
-// The first input sample at or beyond a span's end.
-int64_t RoundedUp(int64_t whole, int32_t rest) {
-    return whole + (rest > 0 ? 1 : 0);
-}
 }  // namespace
 
-CRateDecimator::CRateDecimator(int32_t inputRate) : m_inputRate(std::max(inputRate, 1)) {
-    m_span.endWhole = m_inputRate / kOutputRate;
-    m_span.endRest = m_inputRate % kOutputRate;
-    m_span.nextStart = RoundedUp(m_span.endWhole, m_span.endRest);
-    // No span holds more samples than the first (one span's length, rounded up).
+CRateDecimator::CRateDecimator(int32_t inputRate)
+    : m_inputRate(std::max(inputRate, 1)),
+      m_step{m_inputRate / kOutputRate, m_inputRate % kOutputRate} {
+    m_span.end = m_step;
+    m_span.nextStart = m_step.whole + (m_step.rest > 0 ? 1 : 0);
+    // No span holds more samples than one span's length, rounded up.
     m_reciprocals.resize(static_cast<size_t>(m_span.nextStart) + 1);
     for (uint64_t n = 1; n < m_reciprocals.size(); ++n) {
         m_reciprocals[n] = ((uint64_t{1} << kReciprocalShift) + n - 1) / n;
@@ -33,47 +29,48 @@ void CRateDecimator::Feed(const uint8_t* samples, int32_t count, std::vector<uin
     uint8_t* next = out.data() + given;
     // Worked on in copies: each output byte written could alias the members, which the compiler
     // would then read again after every one.
+    const Length step = m_step;
+    const uint64_t* reciprocals = m_reciprocals.data();
     Span span = m_span;
-    int64_t inputIndex = m_inputIndex;
     uint8_t last = m_last;
+    const int64_t first = m_inputIndex;  // the input index of samples[0]
     int32_t at = 0;
-    while (at < count) {
-        // Upsampling leaves spans without input sample: each repeats the latest value.
-        while (inputIndex >= span.nextStart) {
-            last = span.count > 0 ? Mean(span) : last;
-            *next++ = last;
-            Advance(span);
+    // Each span that a later input sample follows is complete. Upsampling leaves spans without
+    // input samples: each repeats the latest value.
+    while (span.nextStart - first < count) {
+        const auto spanEnd = static_cast<int32_t>(span.nextStart - first);
+        span.count += spanEnd - at;
+        for (; at < spanEnd; ++at) {
+            span.sum += samples[at];
         }
-        // The samples up to the span's end, or to the end of the input, all join it.
-        const auto run =
-            static_cast<int32_t>(std::min<int64_t>(span.nextStart - inputIndex, count - at));
-        for (int32_t i = at; i < at + run; ++i) {
-            span.sum += samples[i];
-        }
-        span.count += run;
-        inputIndex += run;
-        at += run;
+        last = span.count > 0 ? Mean(span, reciprocals) : last;
+        *next++ = last;
+        Advance(span, step);
+    }
+    // The rest joins the open span.
+    span.count += count - at;
+    for (; at < count; ++at) {
+        span.sum += samples[at];
     }
     out.resize(static_cast<size_t>(next - out.data()));
     m_span = span;
-    m_inputIndex = inputIndex;
+    m_inputIndex = first + count;
     m_last = last;
 }
 
-void CRateDecimator::Advance(Span& span) const {
+void CRateDecimator::Advance(Span& span, const Length& step) {
     span.sum = 0;
     span.count = 0;
-    span.endWhole += m_inputRate / kOutputRate;
-    span.endRest += m_inputRate % kOutputRate;
-    if (span.endRest >= kOutputRate) {
-        span.endRest -= kOutputRate;
-        ++span.endWhole;
+    span.end.whole += step.whole;
+    span.end.rest += step.rest;
+    if (span.end.rest >= kOutputRate) {
+        span.end.rest -= kOutputRate;
+        ++span.end.whole;
     }
-    span.nextStart = RoundedUp(span.endWhole, span.endRest);
+    span.nextStart = span.end.whole + (span.end.rest > 0 ? 1 : 0);
 }
 
-uint8_t CRateDecimator::Mean(const Span& span) const {
+uint8_t CRateDecimator::Mean(const Span& span, const uint64_t* reciprocals) {
     const auto rounded = static_cast<uint64_t>(span.sum + span.count / 2);
-    return static_cast<uint8_t>((rounded * m_reciprocals[static_cast<size_t>(span.count)]) >>
-                                kReciprocalShift);
+    return static_cast<uint8_t>((rounded * reciprocals[span.count]) >> kReciprocalShift);
 }

@@ -18,24 +18,29 @@ public:
     void Feed(const uint8_t* samples, int32_t count, std::vector<uint8_t>& out);
 
 private:
+    // A length in input samples: a whole number and a rest in 1/kOutputRate.
+    struct Length {
+        int64_t whole = 0;
+        int32_t rest = 0;
+    };
     // The output sample being summed. Input sample k falls into output sample
     // k * kOutputRate / m_inputRate (truncated), so a span ends at (output index + 1) *
-    // m_inputRate / kOutputRate input samples: kept as a whole number and a rest in
-    // 1/kOutputRate, it moves on by one span's length without a division.
+    // m_inputRate / kOutputRate input samples; moved on by one span's length, it needs no
+    // division.
     struct Span {
-        int64_t endWhole = 0;
-        int32_t endRest = 0;
+        Length end;
         int64_t nextStart = 0;  // the first input sample beyond the span
         int32_t sum = 0;
         int32_t count = 0;
     };
 
-    // Moves on to the span after `span`.
-    void Advance(Span& span) const;
-    // The mean of the span's samples, rounded to nearest.
-    uint8_t Mean(const Span& span) const;
+    // Moves on to the span after `span`, `step` (one span's length) further on.
+    static void Advance(Span& span, const Length& step);
+    // The mean of the span's samples, rounded to nearest; `reciprocals` as m_reciprocals.
+    static uint8_t Mean(const Span& span, const uint64_t* reciprocals);
 
     int32_t m_inputRate;
+    Length m_step;  // one span's length
     // 2^48 / n rounded up, for every count n of samples that a span can hold: the mean is then
     // a multiplication, not a division (exact for sums of up to 2^20 8-bit samples).
     std::vector<uint64_t> m_reciprocals;
