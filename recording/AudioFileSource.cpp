@@ -44,6 +44,12 @@ uint8_t ToUnsigned8(float x) {
     return value > 255 ? 255 : static_cast<uint8_t>(value);
 }
 
+// A 16-bit sample to the nearest step of 256, silence at 128.
+uint8_t ToUnsigned8(int32_t value) {
+    const int32_t level = ((value + 128) >> 8) + 128;
+    return static_cast<uint8_t>(level > 255 ? 255 : level);
+}
+
 // A pipe or FIFO; "-" is standard input.
 bool IsPipe(const std::string& path) {
     struct stat status {};
@@ -344,8 +350,15 @@ int32_t CAudioFileSource::ReadDirect(uint8_t* samples, int32_t capacity) {
         return -1;
     }
     const short* frame = m_shortFrames.data();
-    for (int64_t i = 0; i < got; ++i, frame += channels) {
-        samples[i] = MixFrame(frame);
+    if (channels == 1) {
+        // Most recordings are mono: a loop without the mixing's division runs several times faster.
+        for (int64_t i = 0; i < got; ++i) {
+            samples[i] = ToUnsigned8(frame[i]);
+        }
+    } else {
+        for (int64_t i = 0; i < got; ++i, frame += channels) {
+            samples[i] = MixFrame(frame);
+        }
     }
     m_framesRead += got;
     return static_cast<int32_t>(got);
@@ -369,9 +382,7 @@ uint8_t CAudioFileSource::MixFrame(const short* frame) const {
         }
         value /= m_info.channels;
     }
-    // Nearest step of 256, silence at 128.
-    const int32_t level = ((value + 128) >> 8) + 128;
-    return static_cast<uint8_t>(level > 255 ? 255 : level);
+    return ToUnsigned8(value);
 }
 
 bool CAudioFileSource::RefillResamplerInput() {

@@ -13,14 +13,38 @@ public:
 
     explicit CRateDecimator(int32_t inputRate);
 
-    // Appends the output samples that the input completes.
+    // Appends the output samples that the input completes. An output sample is given when the
+    // first input sample beyond its span arrives.
     void Feed(const uint8_t* samples, int32_t count, std::vector<uint8_t>& out);
 
 private:
+    // A length in input samples: a whole number and a rest in 1/kOutputRate.
+    struct Length {
+        int64_t whole = 0;
+        int32_t rest = 0;
+    };
+    // The output sample being summed. Input sample k falls into output sample
+    // k * kOutputRate / m_inputRate (truncated), so a span ends at (output index + 1) *
+    // m_inputRate / kOutputRate input samples; moved on by one span's length, it needs no
+    // division.
+    struct Span {
+        Length end;
+        int64_t nextStart = 0;  // the first input sample beyond the span
+        int32_t sum = 0;
+        int32_t count = 0;
+    };
+
+    // Moves on to the span after `span`, `step` (one span's length) further on.
+    static void Advance(Span& span, const Length& step);
+    // The mean of the span's samples, rounded to nearest; `reciprocals` as m_reciprocals.
+    static uint8_t Mean(const Span& span, const uint64_t* reciprocals);
+
     int32_t m_inputRate;
+    Length m_step;  // one span's length
+    // 2^48 / n rounded up, for every count n of samples that a span can hold: the mean is then
+    // a multiplication, not a division (exact for sums of up to 2^20 8-bit samples).
+    std::vector<uint64_t> m_reciprocals;
+    Span m_span;
     int64_t m_inputIndex = 0;
-    int64_t m_outputIndex = 0;  // the output sample being summed
-    int32_t m_sum = 0;
-    int32_t m_count = 0;
     uint8_t m_last = 128;
 };

@@ -1,6 +1,7 @@
 #include "decoder/core/TapeDecoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "decoder/core/SignalSnapshot.h"
@@ -367,10 +368,19 @@ uint8_t CTapeDecoder::StoredSample(int64_t index) const {
 void CTapeDecoder::FlushPending(int32_t count) {
     const int64_t taken = std::min<int64_t>(m_storedCount - m_pendingFirst, count);
     const int64_t kept = std::min<int64_t>(taken, kHistorySlots);
-    for (int64_t i = taken - kept; i < taken; ++i) {
-        m_history[static_cast<size_t>(m_pendingFirst + i) & (kHistorySlots - 1)] = m_pPending[i];
-    }
+    StoreHistory(m_pPending + (taken - kept), m_pendingFirst + taken - kept,
+                 static_cast<int32_t>(kept));
     m_pPending = nullptr;
+}
+
+// Stores `count` samples (at most the history's size), the first of them sample number `first`,
+// in the history ring: one copy up to the ring's end, one from its start.
+void CTapeDecoder::StoreHistory(const uint8_t* samples, int64_t first, int32_t count) {
+    const auto slot = static_cast<size_t>(first) & (kHistorySlots - 1);
+    const size_t head =
+        std::min(static_cast<size_t>(count), static_cast<size_t>(kHistorySlots) - slot);
+    std::memcpy(m_history.data() + slot, samples, head);
+    std::memcpy(m_history.data(), samples + head, static_cast<size_t>(count) - head);
 }
 
 bool CTapeDecoder::IsReadingBlock() const {

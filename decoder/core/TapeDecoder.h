@@ -123,6 +123,7 @@ private:
     void AcceptTrough(const TimedValue& trough);
     uint8_t StoredSample(int64_t index) const;
     void FlushPending(int32_t count);
+    void StoreHistory(const uint8_t* samples, int64_t first, int32_t count);
     std::vector<int64_t> LastPeriodEnds() const;
 
     CRecordSink* m_pSink;
