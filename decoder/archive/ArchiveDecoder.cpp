@@ -57,7 +57,9 @@ void CArchiveDecoder::EndSignal() {
         RunRobustBuffer(static_cast<int32_t>(m_robustBuffer.size()));
     }
     PlayClosingWave();
-    CloseStretch(true, m_tracker.LevelShare());
+    m_tracker.Finish(m_events);
+    TakeEvents();
+    CloseStretch(true, m_tracker.Look());
     m_queue.AddSilence(
         m_silenceCarry +
         (m_tracker.InSilence()
@@ -83,7 +85,7 @@ void CArchiveDecoder::TakeEvents() {
                 }
                 break;
             case PulseEvent::Kind::SilenceBegins:
-                CloseStretch(true, event.levelShare);
+                CloseStretch(true, event.look);
                 break;
             case PulseEvent::Kind::SilenceEnds:
                 m_queue.AddSilence(m_silenceCarry + event.tStates - m_settledT);
@@ -97,12 +99,12 @@ void CArchiveDecoder::TakeEvents() {
     m_events.clear();
 }
 
-void CArchiveDecoder::CloseStretch(bool endsInSilence, float levelShare) {
+void CArchiveDecoder::CloseStretch(bool endsInSilence, StretchLook look) {
     if (m_stretch.empty()) {
         return;
     }
     std::vector<ParsedPiece> pieces =
-        CStretchParser::Parse(m_stretch, m_tracker.TStatesPerSample(), endsInSilence, levelShare);
+        CStretchParser::Parse(m_stretch, m_tracker.TStatesPerSample(), endsInSilence, look);
     if (pieces.empty()) {
         // No tape in it: it counts as silence.
         m_silenceCarry += m_edgeT - m_stretchStartT;

@@ -54,7 +54,7 @@ public:
 
 private:
     void TakeEvents();
-    void CloseStretch(bool endsInSilence, float levelShare = 0.0F);
+    void CloseStretch(bool endsInSilence, StretchLook look = {});
     void FeedRobust(const uint8_t* samples, int32_t count);
     void RunRobustBuffer(int32_t count);
     void PlayClosingWave();

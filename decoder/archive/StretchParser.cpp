@@ -336,8 +336,13 @@ private:
 
 std::vector<ParsedPiece> CStretchParser::Parse(const std::vector<float>& pulses,
                                                double tStatesPerSample, bool endsInSilence,
-                                               double levelShare) {
-    return CParse(pulses, tStatesPerSample, endsInSilence, levelShare >= kSquareWaveShare).Run();
+                                               StretchLook look) {
+    // A clean square wave spends its time at its two levels; one played from a cassette copy,
+    // whose band rounds its edges and lets its long pulses droop back to the midline, still moves
+    // fast at its edges only.
+    const bool squareWave =
+        look.levelShare >= kSquareWaveShare || look.edgeTimeShare <= kSquareWaveEdgeTime;
+    return CParse(pulses, tStatesPerSample, endsInSilence, squareWave).Run();
 }
 
 bool CStretchParser::IsRomTiming(double pilot, double zero, double one) {

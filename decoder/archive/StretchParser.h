@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "decoder/archive/PulseTracker.h"
 #include "model/BlockBody.h"
 
 // One piece of a stretch of signal, as the stretch parser found it.
@@ -31,14 +32,16 @@ public:
     static constexpr int32_t kMinDataPulses = 64;
     static constexpr int32_t kMaxSequencePulses = 255;
 
-    // A stretch whose samples lie beyond half the swing this often is a square wave.
+    // A stretch whose samples lie beyond half the swing this often is a square wave; so is one
+    // that would take no more than this share of its time to go its way at its edges' speed.
     static constexpr double kSquareWaveShare = 0.6;
+    static constexpr double kSquareWaveEdgeTime = 0.3;
 
     // tStatesPerSample: the input's sample length, for a DirectRecording. endsInSilence: the
     // stretch's last edge is missing (a silence followed), so its data may lack its last pulse.
-    // levelShare: as CPulseTracker gives it for the stretch.
+    // look: as CPulseTracker gives it for the stretch.
     static std::vector<ParsedPiece> Parse(const std::vector<float>& pulses, double tStatesPerSample,
-                                          bool endsInSilence, double levelShare = 0.0);
+                                          bool endsInSilence, StretchLook look = {});
 
     // True when a leader pulse, 0-bit and 1-bit pulse are the ROM's, allowing for a tape played
     // up to 10 % off speed as long as all three are off alike.
