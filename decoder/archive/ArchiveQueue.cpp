@@ -69,13 +69,14 @@ bool IsOwnData(const BlockBody& block, bool romTimed) {
 
 // Data whose measured timing tells more than the ROM decoders' block of the same bytes: data at
 // a loader's own timing, or a ROM-timed block whose leader is not the ROM's length (a TZX
-// standard block would imply the ROM's pilot count).
+// standard block would imply the ROM's pilot count). The ROM decoders' reading of the same bytes
+// confirms them, a fill of one value too: only the leader is in question.
 bool KeepsMeasuredTiming(const BlockBody& block, bool romTimed) {
     if (IsOwnData(block, romTimed)) {
         return true;
     }
     const auto* turbo = std::get_if<TurboBlock>(&block);
-    if (turbo == nullptr || !romTimed || !XorsToZero(turbo->bytes) || IsOneValueRun(turbo->bytes)) {
+    if (turbo == nullptr || !romTimed || turbo->bytes.empty() || !XorsToZero(turbo->bytes)) {
         return false;
     }
     // Only the count tells: a block read short of its last bit is no better than theirs.

@@ -356,8 +356,9 @@ TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
     queue.AddSilence(500.0 * 3500.0);
 
     // A ROM-timed block after a leader of 600 pulses keeps that count: a standard block would
-    // replay the ROM's leader.
+    // replay the ROM's leader. Its bytes a fill of one value that no tone read as bits gives.
     TurboBlock shortLeader = Timed::Turbo(0xFF, 100, 8, 2168, 855);
+    shortLeader.bytes.assign(100, 0x82);
     shortLeader.pilotCount = 600;
     shortLeader.pauseMs = 0;
     queue.AddPiece(piece(shortLeader, true), 30.0e6, 32.0e6, true);
