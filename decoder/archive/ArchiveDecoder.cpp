@@ -144,9 +144,10 @@ void CArchiveDecoder::RunRobustBuffer(int32_t count) {
                              kRobustTStatesPerSample;
         const double endT = static_cast<double>(block.end) * kRobustTStatesPerSample;
         if (block.failed) {
-            m_queue.AddRomError(block.bytesRead, block.firstByte, syncT, endT);
+            m_queue.AddRomError(block.bytesRead, block.firstByte, syncT, endT,
+                                std::move(block.news));
         } else {
-            m_queue.AddRomBlock(std::move(block.bytes), syncT, endT);
+            m_queue.AddRomBlock(std::move(block.bytes), syncT, endT, std::move(block.news));
         }
     }
 }

@@ -322,7 +322,8 @@ TEST(ArchiveQueue, TheRomDecodersBlockReplacesWhatThisModeMisreadInItsStretchOnl
 
 // The ROM decoders misread this mode's whole data: a loader's leader read as a ROM pilot and
 // the first byte of its own-timed data as a one-byte block, or a ROM-timed block read on into the
-// tone after it as a run of 0xFF. Their block is dropped, and what it shadowed is kept.
+// tone after it as a run of 0xFF. Their block is dropped, and what it shadowed is kept; their news
+// that it loaded goes with it, and stands only for a block whose bytes are kept.
 TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
     const auto piece = [](BlockBody block, bool romTimed = false) {
         ParsedPiece parsed;
@@ -330,10 +331,13 @@ TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
         parsed.romTimed = romTimed;
         return parsed;
     };
+    const auto loaded = [](const std::vector<uint8_t>& bytes) {
+        return DecoderRecord(record::BlockLoaded{TapeItem{RomBlock{bytes, 0}, {}, {}}, true});
+    };
     CRecordingOwner owner;
     CArchiveQueue queue(&owner, 44100);
     const PureData own = Timed::Data(0x00, 400, 6, 600);
-    queue.AddRomBlock({0x00}, 1.45e6, 1.52e6);
+    queue.AddRomBlock({0x00}, 1.45e6, 1.52e6, loaded({0x00}));
     queue.AddPiece(piece(Timed::Tone(1800, 800)), 0.0, 1.44e6, false);
     queue.AddPiece(piece(Timed::Pulses({700, 1300, 700})), 1.44e6, 1.4427e6, false);
     queue.AddPiece(piece(own), 1.4427e6, 7.2e6, true);
@@ -344,7 +348,7 @@ TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
     romTimed.pauseMs = 0;
     std::vector<uint8_t> readOn = romTimed.bytes;
     readOn.insert(readOn.end(), 32, 0xFF);
-    queue.AddRomBlock(readOn, 20.0e6, 25.0e6);
+    queue.AddRomBlock(readOn, 20.0e6, 25.0e6, loaded(readOn));
     queue.AddPiece(piece(romTimed, true), 13.0e6, 22.0e6, false);
     queue.AddPiece(piece(Timed::Tone(1500, 512)), 22.0e6, 22.8e6, true);
     queue.AddSilence(500.0 * 3500.0);
@@ -356,7 +360,7 @@ TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
     shortLeader.pilotCount = 600;
     shortLeader.pauseMs = 0;
     queue.AddPiece(piece(shortLeader, true), 30.0e6, 32.0e6, true);
-    queue.AddRomBlock(shortLeader.bytes, 31.3e6, 32.1e6);
+    queue.AddRomBlock(shortLeader.bytes, 31.3e6, 32.1e6, loaded(shortLeader.bytes));
     queue.AddSilence(300.0 * 3500.0);
     queue.Pump(0.0, true);
 
@@ -374,6 +378,8 @@ TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
     EXPECT_EQ(*DataBytes(owner.timedBlocks[3].body), romTimed.bytes);
     shortLeader.pauseMs = 300;
     EXPECT_EQ(owner.timedBlocks[6].body, BlockBody(shortLeader));
+    EXPECT_EQ(owner.Lines("status: "),
+              std::vector<std::string>{"Load sucessful for 100 bytes block"});
 }
 
 // Hiss is no tape: however loud, it leaves pauses at most, never a block or a kept stretch.
