@@ -1,6 +1,7 @@
 #include "decoder/archive/ArchiveDecoder.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr double kRobustTStatesPerSample =
@@ -39,7 +40,9 @@ void CArchiveDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
         }
     }
     FeedRobust(samples, count);
-    m_queue.Pump(RomSettledT(), false);
+    // Pieces come when the stretch they lie in ends.
+    m_queue.Pump(RomSettledT(), false,
+                 m_stretch.empty() ? std::numeric_limits<double>::infinity() : m_stretchStartT);
 }
 
 bool CArchiveDecoder::IsReadingBlock() const {

@@ -344,13 +344,17 @@ bool CArchiveQueue::HasPending() const {
     return !m_items.empty() && !(m_items.size() == 1 && IsPause(m_items.front().block));
 }
 
-void CArchiveQueue::Pump(double romSettledT, bool final) {
+void CArchiveQueue::Pump(double romSettledT, bool final, double parsedT) {
     while (!m_items.empty()) {
         Item& head = m_items.front();
         if (!final && head.pauseOpen) {
             return;
         }
         if (!final && head.source == Source::Archive && head.endT >= romSettledT) {
+            return;
+        }
+        // A read error within a stretch still being gathered: this mode may keep data there.
+        if (!final && head.errorOnly && head.endT >= parsedT) {
             return;
         }
         if (!head.shadowed) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -42,8 +43,9 @@ public:
     void AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT,
                      std::optional<DecoderRecord> news = std::nullopt);
     // Hands on what is due when the ROM decoders have reported every block that began before
-    // romSettledT; with final, everything.
-    void Pump(double romSettledT, bool final);
+    // romSettledT, and this mode every piece before parsedT; with final, everything.
+    void Pump(double romSettledT, bool final,
+              double parsedT = std::numeric_limits<double>::infinity());
     // Something other than a Pause that may still grow is waiting.
     bool HasPending() const;
 

@@ -380,6 +380,18 @@ TEST(ArchiveQueue, TheRomDecodersMisreadingOfThisModesDataIsDropped) {
     EXPECT_EQ(owner.timedBlocks[6].body, BlockBody(shortLeader));
     EXPECT_EQ(owner.Lines("status: "),
               std::vector<std::string>{"Load sucessful for 100 bytes block"});
+
+    // A read error of theirs within a stretch this mode is still gathering waits for the pieces
+    // there, and is not listed where they hold data.
+    CRecordingOwner gathered;
+    CArchiveQueue gathering(&gathered, 44100);
+    gathering.AddRomError(1931, 0xFF, 2.0e6, 9.0e6);
+    gathering.Pump(10.0e6, false, 0.0);
+    gathering.AddPiece(piece(romTimed, true), 0.0, 9.5e6, true);
+    gathering.AddSilence(300.0 * 3500.0);
+    gathering.Pump(10.0e6, true);
+    EXPECT_EQ(gathered.Lines("entry: "), std::vector<std::string>{});
+    EXPECT_EQ(gathered.timedBlocks.size(), 1U);
 }
 
 // Hiss is no tape: however loud, it leaves pauses at most, never a block or a kept stretch.
