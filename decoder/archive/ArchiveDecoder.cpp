@@ -1,6 +1,7 @@
 #include "decoder/archive/ArchiveDecoder.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 constexpr double kRobustTStatesPerSample =
@@ -39,7 +40,9 @@ void CArchiveDecoder::ProcessBuffer(const uint8_t* samples, int32_t count) {
         }
     }
     FeedRobust(samples, count);
-    m_queue.Pump(RomSettledT(), false);
+    // Pieces come when the stretch they lie in ends.
+    m_queue.Pump(RomSettledT(), false,
+                 m_stretch.empty() ? std::numeric_limits<double>::infinity() : m_stretchStartT);
 }
 
 bool CArchiveDecoder::IsReadingBlock() const {
@@ -144,9 +147,10 @@ void CArchiveDecoder::RunRobustBuffer(int32_t count) {
                              kRobustTStatesPerSample;
         const double endT = static_cast<double>(block.end) * kRobustTStatesPerSample;
         if (block.failed) {
-            m_queue.AddRomError(block.bytesRead, block.firstByte, syncT, endT);
+            m_queue.AddRomError(block.bytesRead, block.firstByte, syncT, endT,
+                                std::move(block.news));
         } else {
-            m_queue.AddRomBlock(std::move(block.bytes), syncT, endT);
+            m_queue.AddRomBlock(std::move(block.bytes), syncT, endT, std::move(block.news));
         }
     }
 }

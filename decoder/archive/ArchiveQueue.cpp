@@ -69,13 +69,14 @@ bool IsOwnData(const BlockBody& block, bool romTimed) {
 
 // Data whose measured timing tells more than the ROM decoders' block of the same bytes: data at
 // a loader's own timing, or a ROM-timed block whose leader is not the ROM's length (a TZX
-// standard block would imply the ROM's pilot count).
+// standard block would imply the ROM's pilot count). The ROM decoders' reading of the same bytes
+// confirms them, a fill of one value too: only the leader is in question.
 bool KeepsMeasuredTiming(const BlockBody& block, bool romTimed) {
     if (IsOwnData(block, romTimed)) {
         return true;
     }
     const auto* turbo = std::get_if<TurboBlock>(&block);
-    if (turbo == nullptr || !romTimed || !XorsToZero(turbo->bytes) || IsOneValueRun(turbo->bytes)) {
+    if (turbo == nullptr || !romTimed || turbo->bytes.empty() || !XorsToZero(turbo->bytes)) {
         return false;
     }
     // Only the count tells: a block read short of its last bit is no better than theirs.
@@ -147,6 +148,8 @@ void CArchiveQueue::AddPiece(ParsedPiece piece, double startT, double endT, bool
             item.pauseOpen = false;
             item.shadowed = true;
         } else {
+            // The ROM decoders loaded these bytes: their news stands, for this reading of them.
+            item.news = std::move(rom->news);
             m_items.erase(rom);
         }
     }
@@ -188,7 +191,8 @@ void CArchiveQueue::AddSilence(double tStates) {
     }
 }
 
-void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double endT) {
+void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double endT,
+                                std::optional<DecoderRecord> news) {
     if (bytes.empty()) {
         return;
     }
@@ -198,11 +202,18 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
         return item.source == Source::Archive && !IsPause(item.block) && startT <= item.Middle() &&
                item.Middle() <= endT;
     };
-    // The same bytes read there at a loader's own timing: the same block, which keeps its timing.
-    if (std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
-            return inside(item) && KeepsMeasuredTiming(item.block, item.romTimed) &&
-                   *DataBytes(item.block) == bytes;
-        })) {
+    // The same bytes read there at a loader's own timing: the same block, which keeps its timing
+    // (and takes the news that they loaded, unless it was handed on already).
+    if (const auto same = std::find_if(m_items.begin(), m_items.end(),
+                                       [&](const Item& item) {
+                                           return inside(item) &&
+                                                  KeepsMeasuredTiming(item.block, item.romTimed) &&
+                                                  *DataBytes(item.block) == bytes;
+                                       });
+        same != m_items.end()) {
+        if (!same->news) {
+            same->news = std::move(news);
+        }
         return;
     }
     Item rom;
@@ -211,6 +222,7 @@ void CArchiveQueue::AddRomBlock(std::vector<uint8_t> bytes, double syncT, double
     rom.startT = startT;
     rom.endT = endT;
     rom.syncT = syncT;
+    rom.news = std::move(news);
     if (std::any_of(m_items.begin(), m_items.end(),
                     [&](const Item& item) { return MisreadBy(rom, item); })) {
         return;
@@ -258,7 +270,8 @@ double CArchiveQueue::LeaderStart(double syncT, uint16_t pilots) const {
     return startT;
 }
 
-void CArchiveQueue::AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT) {
+void CArchiveQueue::AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT,
+                                std::optional<DecoderRecord> news) {
     // Data, pulses or a recording of this mode's there tell more than the ROM decoders' failure.
     const bool keptThere = std::any_of(m_items.begin(), m_items.end(), [&](const Item& item) {
         return item.source == Source::Archive && !IsTone(item.block) && !IsPause(item.block) &&
@@ -274,6 +287,7 @@ void CArchiveQueue::AddRomError(int32_t bytesRead, int32_t firstByte, double syn
     error.firstByte = firstByte;
     error.startT = syncT;
     error.endT = endT;
+    error.news = std::move(news);
     Insert(std::move(error));
 }
 
@@ -330,13 +344,17 @@ bool CArchiveQueue::HasPending() const {
     return !m_items.empty() && !(m_items.size() == 1 && IsPause(m_items.front().block));
 }
 
-void CArchiveQueue::Pump(double romSettledT, bool final) {
+void CArchiveQueue::Pump(double romSettledT, bool final, double parsedT) {
     while (!m_items.empty()) {
         Item& head = m_items.front();
         if (!final && head.pauseOpen) {
             return;
         }
         if (!final && head.source == Source::Archive && head.endT >= romSettledT) {
+            return;
+        }
+        // A read error within a stretch still being gathered: this mode may keep data there.
+        if (!final && head.errorOnly && head.endT >= parsedT) {
             return;
         }
         if (!head.shadowed) {
@@ -360,6 +378,9 @@ TapeSpan CArchiveQueue::SpanOf(const Item& item) const {
 }
 
 void CArchiveQueue::Emit(Item& item) {
+    if (item.news) {
+        m_sink->Report(*item.news);
+    }
     if (item.errorOnly) {
         m_sink->Report(record::ErrorRow{item.bytesRead, item.firstByte});
         return;

@@ -2,10 +2,13 @@
 
 #include <cstdint>
 #include <deque>
+#include <limits>
+#include <optional>
 #include <utility>
 #include <vector>
 
 #include "decoder/archive/StretchParser.h"
+#include "decoder/core/DecoderRecord.h"
 #include "model/TapeItem.h"
 
 class CRecordSink;
@@ -31,14 +34,18 @@ public:
     // Silence after the latest piece: the pause of a data block still open for it, else a Pause.
     // The open pause is closed either way.
     void AddSilence(double tStates);
-    // A block that the ROM decoders loaded, its sync at syncT, reported at endT.
-    void AddRomBlock(std::vector<uint8_t> bytes, double syncT, double endT);
-    // A read error of the ROM decoders, from its sync at syncT to endT: listed unless this mode
-    // kept data, pulses or a recording there, which tell more.
-    void AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT);
+    // A block that the ROM decoders loaded, its sync at syncT, reported at endT. news: what
+    // they said of it, handed on before the block where the block or its bytes are kept.
+    void AddRomBlock(std::vector<uint8_t> bytes, double syncT, double endT,
+                     std::optional<DecoderRecord> news = std::nullopt);
+    // A read error of the ROM decoders, from its sync at syncT to endT: listed, after its news,
+    // unless this mode kept data, pulses or a recording there, which tell more.
+    void AddRomError(int32_t bytesRead, int32_t firstByte, double syncT, double endT,
+                     std::optional<DecoderRecord> news = std::nullopt);
     // Hands on what is due when the ROM decoders have reported every block that began before
-    // romSettledT; with final, everything.
-    void Pump(double romSettledT, bool final);
+    // romSettledT, and this mode every piece before parsedT; with final, everything.
+    void Pump(double romSettledT, bool final,
+              double parsedT = std::numeric_limits<double>::infinity());
     // Something other than a Pause that may still grow is waiting.
     bool HasPending() const;
 
@@ -60,6 +67,7 @@ private:
         bool errorOnly = false;  // no block: the ROM decoders' error entry
         int32_t bytesRead = 0;
         int32_t firstByte = -1;
+        std::optional<DecoderRecord> news;  // of the ROM decoders, handed on before the item
         double Middle() const { return (startT + endT) / 2.0; }
     };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -22,6 +23,10 @@ constexpr int32_t kMaxPairedRun = 64;      // pulses of one length: a longer run
 constexpr int32_t kToneBits = 16;          // of one value at the end of a run: maybe a tone
 constexpr double kToneApartShare = 0.05;   // a tone's period off a bit's by more than this ...
 constexpr double kToneApartSamples = 0.5;  // ... and this many samples is no bit
+
+// The time one bit value gains from the leaning edges and the time the other loses differ by at
+// most this share of the larger.
+constexpr double kLeanBalance = 0.5;
 
 constexpr double kPairSkew = 0.6;  // the two halves of a bit differ by at most this share
 
@@ -360,6 +365,49 @@ int32_t CBitRunReader::TrailingTone(const Scan& scan) const {
     return scan.start + 2 * cut;
 }
 
+// A played tape's band draws the edge between a 0-bit and a 1-bit towards one of them (several
+// per cent of the bit at 3x the ROM's speed); edges between pulses of one length stay where they
+// were, so a bit between two of its own value keeps its length. The time one value gains that
+// way the other loses: where the means of all bits and of those alone differ by such a balance,
+// the latter are the lengths. A renderer that puts edges on whole samples makes a run of one bit
+// longer or shorter without a balance, and there the means of all bits are the true ones.
+std::pair<double, double> CBitRunReader::BitLengths(const Scan& scan) const {
+    const uint8_t singleBit = scan.classes.SingleWasLong() ? 1 : 0;
+    const auto valueOf = [&](size_t bit) {
+        return scan.labels[bit] == 2 ? singleBit : scan.labels[bit];
+    };
+    double steadySum[2] = {0.0, 0.0};
+    int64_t steadyCount[2] = {0, 0};
+    int64_t count[2] = {0, 0};
+    for (size_t bit = 0; bit < scan.labels.size(); ++bit) {
+        const uint8_t value = valueOf(bit);
+        ++count[value];
+        if (bit == 0 || bit + 1 == scan.labels.size() || valueOf(bit - 1) != value ||
+            valueOf(bit + 1) != value) {
+            continue;
+        }
+        const auto at = static_cast<size_t>(scan.start) + 2 * bit;
+        const double period = (m_p[at] + m_p[at + 1]) / 2.0;
+        // A crackle read as the nearer bit tells nothing of the length.
+        if (scan.classes.Member(period) == value) {
+            steadySum[value] += period;
+            ++steadyCount[value];
+        }
+    }
+    const double all[2] = {scan.classes.Mean(0), scan.classes.Mean(1)};
+    if (steadyCount[0] < kLearnPulses || steadyCount[1] < kLearnPulses) {
+        return {all[0], all[1]};
+    }
+    const double steady[2] = {steadySum[0] / static_cast<double>(steadyCount[0]),
+                              steadySum[1] / static_cast<double>(steadyCount[1])};
+    const double gained[2] = {static_cast<double>(count[0]) * (all[0] - steady[0]),
+                              static_cast<double>(count[1]) * (all[1] - steady[1])};
+    const bool balanced = gained[0] * gained[1] < 0.0 &&
+                          std::fabs(gained[0] + gained[1]) <=
+                              kLeanBalance * std::max(std::fabs(gained[0]), std::fabs(gained[1]));
+    return balanced ? std::pair{steady[0], steady[1]} : std::pair{all[0], all[1]};
+}
+
 CBitRunReader::Scan CBitRunReader::WalkToTone(int32_t start) const {
     Scan scan = Walk(start);
     if (const int32_t toneStart = TrailingTone(scan); toneStart < scan.end) {
@@ -389,8 +437,11 @@ std::optional<BitRun> CBitRunReader::Read(int32_t at, int32_t minPulses, bool al
     run.first = scan.start;
     run.pulseCount = scan.end - scan.start;
     run.singleLength = single;
-    run.zero = scan.classes.Mean(0);
-    run.one = single ? 0.0 : scan.classes.Mean(1);
+    if (single) {
+        run.zero = scan.classes.Mean(0);
+    } else {
+        std::tie(run.zero, run.one) = BitLengths(scan);
+    }
     run.bytes.assign((scan.labels.size() + 7) / 8, 0);
     uint8_t previous = 0;
     for (size_t i = 0; i < scan.labels.size(); ++i) {

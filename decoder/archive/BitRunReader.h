@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 // A run of data bits in a stretch of pulses: each bit two equal pulses, short for 0, long for 1.
@@ -45,6 +46,8 @@ private:
     Scan WalkToTone(int32_t start) const;
     int32_t LeadingMisfits(const Scan& scan) const;
     int32_t TrailingTone(const Scan& scan) const;
+    // The mean periods of the 0-bits and the 1-bits.
+    std::pair<double, double> BitLengths(const Scan& scan) const;
 
     const std::vector<float>& m_p;
     double m_tPerSample;

@@ -8,10 +8,10 @@ void CRomBlockInbox::Report(const DecoderRecord& record) {
     if (const auto* loaded = std::get_if<record::BlockLoaded>(&record)) {
         HeldBlock block;
         block.bytes = std::get<RomBlock>(loaded->item.body).bytes;
-        Hold(std::move(block));
         record::BlockLoaded shown = *loaded;
         shown.rowFollows = true;
-        m_owner->Report(shown);
+        block.news = std::move(shown);
+        Hold(std::move(block));
         return;
     }
     if (const auto* error = std::get_if<record::ReadError>(&record)) {
@@ -19,10 +19,10 @@ void CRomBlockInbox::Report(const DecoderRecord& record) {
         held.failed = true;
         held.bytesRead = error->bytesRead;
         held.firstByte = error->firstByte;
-        Hold(std::move(held));
         record::ReadError shown = *error;
         shown.rowFollows = true;
-        m_owner->Report(shown);
+        held.news = std::move(shown);
+        Hold(std::move(held));
         return;
     }
     m_owner->Report(record);

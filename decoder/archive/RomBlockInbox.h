@@ -7,11 +7,13 @@
 
 class CRobustDecoder;
 
-// Stands between archive mode's inner robust decoder and the real owner. The rows of loaded blocks
-// are held back with the stretch of samples they came from, so that archive mode can put them in
-// tape order among its own stretches and drop those it read itself; so are the rows of read
-// errors, which archive mode lists only where it kept no data of its own. Their messages, and
-// every other record, reach the owner as they come.
+// Stands between archive mode's inner robust decoder and the real owner. Loaded blocks are held
+// back with the stretch of samples they came from, so that archive mode can put them in tape
+// order among its own stretches and drop those it read itself or that misread its own data; so
+// are read errors, which archive mode lists only where it kept no data of its own. Their news (the
+// status text, the error's picture of the signal) is held with them and goes out only with what
+// is kept: a block reported loaded that the list does not hold would mislead. Every other record
+// reaches the owner as it comes.
 class CRomBlockInbox final : public CRecordSink {
 public:
     // A loaded block, or a read error, and the robust decoder's sample times (at 22000 per
@@ -23,6 +25,8 @@ public:
         bool failed = false;
         int32_t bytesRead = 0;  // of a read error
         int32_t firstByte = -1;
+        // The BlockLoaded or ReadError, its row left to archive mode.
+        DecoderRecord news;
     };
 
     explicit CRomBlockInbox(CRecordSink* owner) : m_owner(owner) {}

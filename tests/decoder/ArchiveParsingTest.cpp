@@ -134,6 +134,27 @@ TEST(ArchiveParsing, PulsesAFractionOfASampleLongKeepTheirLength) {
             round = *turbo[0];
         }
     }
+
+    // A renderer that carries each edge's rounding on to the next pulse makes a 1-bit short after
+    // a 0-bit and long after a 1-bit, without the balance of a band's lean: the mean of all bits
+    // is the length, not that of the bits between two of their own value.
+    std::vector<float> pulses(1500, 723.0F);
+    pulses.push_back(250.0F);
+    pulses.push_back(300.0F);
+    bool afterOne = false;
+    for (const uint8_t byte : fast.bytes) {
+        for (int bit = 7; bit >= 0; --bit) {
+            const bool one = ((byte >> bit) & 1) != 0;
+            const float pulse = one ? (afterOne ? 1.04F : 0.96F) * 570.0F : 285.0F;
+            pulses.insert(pulses.end(), 2, pulse);
+            afterOne = one;
+        }
+    }
+    const std::vector<ParsedPiece> pieces = CStretchParser::Parse(pulses, 79.4, true);
+    ASSERT_EQ(pieces.size(), 1U);
+    const auto& carried = std::get<TurboBlock>(pieces[0].block);
+    EXPECT_EQ(carried.bytes, fast.bytes);
+    EXPECT_TRUE(Near(carried.onePulse, 570, 0.01)) << carried.onePulse;
 }
 
 // Pulses before data near a bit length: five syncs of 1000 T-states before pure data at
