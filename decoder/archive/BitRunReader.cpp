@@ -454,5 +454,28 @@ std::optional<BitRun> CBitRunReader::Read(int32_t at, int32_t minPulses, bool al
     }
     const auto rest = static_cast<uint8_t>(scan.labels.size() % 8);
     run.usedBits = rest == 0 ? 8 : rest;
+    DropStrayLastPulse(run);
     return run;
+}
+
+// A lone last pulse before a silence is a bit whose closing edge the silence took, or the line
+// settling after the data (a played copy's band swings it back once). When it would start a byte
+// of its own after whole bytes whose XOR is zero, as a loader's checksum leaves them, it is the
+// line settling.
+void CBitRunReader::DropStrayLastPulse(BitRun& run) {
+    if (run.pulseCount % 2 == 0 || run.usedBits != 1 || run.bytes.size() < 3) {
+        return;
+    }
+    uint8_t checksum = 0;
+    for (size_t i = 0; i + 1 < run.bytes.size(); ++i) {
+        checksum ^= run.bytes[i];
+    }
+    if (checksum != 0) {
+        return;
+    }
+    const auto dropped = static_cast<uint8_t>(run.bytes.back() >> 7U);
+    run.bytes.pop_back();
+    run.classChanges -= dropped != (run.bytes.back() & 1U) ? 1 : 0;
+    run.usedBits = 8;
+    --run.pulseCount;
 }

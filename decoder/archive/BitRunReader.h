@@ -46,6 +46,7 @@ private:
     Scan WalkToTone(int32_t start) const;
     int32_t LeadingMisfits(const Scan& scan) const;
     int32_t TrailingTone(const Scan& scan) const;
+    static void DropStrayLastPulse(BitRun& run);
     // The mean periods of the 0-bits and the 1-bits.
     std::pair<double, double> BitLengths(const Scan& scan) const;
 

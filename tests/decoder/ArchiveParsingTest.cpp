@@ -217,6 +217,22 @@ TEST(ArchiveParsing, PureDataKeepsAPartLastByte) {
             EXPECT_EQ(got[i]->bytes, data[i].bytes) << rate << " used " << i + 1;
         }
     }
+
+    // Whole bytes with their checksum, then the line drifting back across the midline once
+    // after the last edge, as a played copy's band leaves it before a silence: that swing
+    // starts no byte of its own.
+    const std::vector<uint8_t> whole = Timed::Data(0x41, 90, 77U, 560).bytes;
+    std::vector<float> pulses(600, 1800.0F);
+    pulses.insert(pulses.end(), {1000.0F, 1000.0F});
+    for (uint8_t byte : whole) {
+        for (int bit = 7; bit >= 0; --bit) {
+            pulses.insert(pulses.end(), 2, (byte >> bit) & 1 ? 1120.0F : 560.0F);
+        }
+    }
+    pulses.push_back(1200.0F);
+    const std::vector<ParsedPiece> pieces = CStretchParser::Parse(pulses, 79.4, true);
+    ASSERT_FALSE(pieces.empty());
+    EXPECT_EQ(DataOf({pieces.back().block}), std::vector<std::vector<uint8_t>>{whole});
 }
 
 // A stretch of plain square-wave signal between two silences (a sampled sound, a picture
