@@ -262,6 +262,11 @@ TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
     one.bytes = {0xFF};
     TurboBlock two = Timed::Turbo(0x12, 0, 0, 1600, 500);
     two.bytes = {0x12, 0x34};
+    // Five 0-bits, then straight into a leader a quarter longer than them: few bits to learn
+    // the 0-bit from, yet the leader is no run of them.
+    TurboBlock lone = Timed::Turbo(0x25, 0, 0, 1620, 607);
+    lone.bytes = {0x25};
+    const TurboBlock afterLone = Paused(Timed::Turbo(0xFF, 300, 74, 760, 315), 400);
     const std::vector<BlockBody> tape = {
         Timed::BackToBack({Timed::Tone(3200, 300), Timed::Tone(2200, 300), Timed::Tone(1500, 300),
                            Timed::Turbo(0xFF, 200, 71, 1100, 480)}),
@@ -269,10 +274,11 @@ TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
         one,
         Timed::BackToBack({two, Timed::Turbo(0xFF, 100, 72, 1700, 550)}),
         Timed::Pause(400),
+        Timed::BackToBack({lone, afterLone}),
     };
-    const std::vector<std::vector<uint8_t>> want = {Timed::Turbo(0xFF, 200, 71, 1100, 480).bytes,
-                                                    one.bytes, two.bytes,
-                                                    Timed::Turbo(0xFF, 100, 72, 1700, 550).bytes};
+    const std::vector<std::vector<uint8_t>> want = {
+        Timed::Turbo(0xFF, 200, 71, 1100, 480).bytes, one.bytes,  two.bytes,
+        Timed::Turbo(0xFF, 100, 72, 1700, 550).bytes, lone.bytes, afterLone.bytes};
     for (double rate : kRates) {
         const std::vector<BlockBody> got = Decode(tape, rate);
         EXPECT_EQ(DataOf(got), want) << rate;
