@@ -24,6 +24,9 @@ constexpr int32_t kToneBits = 16;          // of one value at the end of a run: 
 constexpr double kToneApartShare = 0.05;   // a tone's period off a bit's by more than this ...
 constexpr double kToneApartSamples = 0.5;  // ... and this many samples is no bit
 
+// A bit that shows few times: its length is known less well, so a tone must lie further off it.
+constexpr double kFewBitsApartShare = 0.10;
+
 // The time one bit value gains from the leaning edges and the time the other loses differ by at
 // most this share of the larger.
 constexpr double kLeanBalance = 0.5;
@@ -349,12 +352,14 @@ int32_t CBitRunReader::TrailingTone(const Scan& scan) const {
         tone += periodOf(bit);
     }
     tone /= kToneBits;
-    if (ownCount < kLearnPulses) {
+    if (ownCount == 0) {
         return scan.end;
     }
     own /= ownCount;
-    if (std::fabs(tone - own) <=
-        std::max(kToneApartShare * own, kToneApartSamples * m_tPerSample)) {
+    // A block of a byte or two shows few bits of a value, so their length is known less well (a
+    // pilot straight after a 1-byte block a quarter longer than its 0-bit is still no run of it).
+    const double apartShare = ownCount < kLearnPulses ? kFewBitsApartShare : kToneApartShare;
+    if (std::fabs(tone - own) <= std::max(apartShare * own, kToneApartSamples * m_tPerSample)) {
         return scan.end;
     }
     int32_t cut = pairs;

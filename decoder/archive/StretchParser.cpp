@@ -26,6 +26,8 @@ constexpr int32_t kMinPureDataChanges = 3;
 // Data without a leader is a loader's block, not a few bytes: those are a run of data that a
 // worn stretch broke, kept as the signal they are rather than as bytes that are not on the tape.
 constexpr int32_t kMinPureDataPulses = 256;
+// A leader inside a run of data this far off every pulse before it is the next block's.
+constexpr double kForeignLeaderShare = 0.07;
 constexpr double kSingleOneOverSync = 1.6;  // a 1-bit is about twice a sync pulse, a 0-bit one
 constexpr int32_t kEdgeArtefactPulses = 2;  // at a stretch's ends, a few stray edges are no signal
 constexpr double kRomSpeedSpread = 0.10;
@@ -162,6 +164,15 @@ private:
     int32_t TakePureData(int32_t at) {
         const CBitRunReader reader(m_p, m_tPerSample, m_endsInSilence);
         std::optional<BitRun> data = reader.Read(at, kMinPureDataPulses, false);
+        // A few bits learn their lengths loosely: a leader straight after them may pass as a run
+        // of one of them and carry the reading on into the next block. Data ends at such a leader.
+        if (data) {
+            if (const int32_t leader = ForeignLeader(data->first, data->first + data->pulseCount);
+                leader >= 0) {
+                const std::vector<float> head(m_p.begin(), m_p.begin() + leader);
+                data = CBitRunReader(head, m_tPerSample, false).Read(at, kMinPureDataPulses, false);
+            }
+        }
         // A leader that steps down in pitch reads as bits of two lengths, each in one stretch;
         // data changes between them all the time.
         if (!data || data->classChanges < kMinPureDataChanges) {
@@ -175,6 +186,44 @@ private:
         piece.block = std::move(bits);
         Push(std::move(piece), data->first, data->pulseCount);
         return data->first - at + data->pulseCount;
+    }
+
+    // The first pulse of a leader within [first, end) whose length is no bit length of the pulses
+    // around it (a run of zeros in the data is as long as the data's other 0-bits), or -1.
+    int32_t ForeignLeader(int32_t first, int32_t end) const {
+        int32_t runStart = first;
+        int32_t before = first;  // the runs before the one just ended: its edge pulses may blur in
+        double runSum = m_p[static_cast<size_t>(first)];
+        for (int32_t i = first + 1; i <= end; ++i) {
+            // Edges on whole samples put a steady tone's pulses a sample apart.
+            const double lead =
+                i > runStart ? runSum / (i - runStart) : m_p[static_cast<size_t>(i)];
+            const bool same =
+                i < end && std::fabs(m_p[static_cast<size_t>(i)] - lead) <=
+                               std::max(kToneMarginShare * lead, kToneLearnSamples * m_tPerSample);
+            if (same) {
+                runSum += m_p[static_cast<size_t>(i)];
+                continue;
+            }
+            const int32_t runLength = i - runStart;
+            if (runLength >= kMinLeaderPulses && !LengthSeen(first, before, runSum / runLength) &&
+                !LengthSeen(i, end, runSum / runLength)) {
+                return runStart;
+            }
+            before = runStart;
+            runStart = i;
+            runSum = i < end ? m_p[static_cast<size_t>(i)] : 0.0;
+        }
+        return -1;
+    }
+
+    bool LengthSeen(int32_t first, int32_t end, double length) const {
+        for (int32_t i = first; i < end; ++i) {
+            if (std::fabs(m_p[static_cast<size_t>(i)] - length) <= kForeignLeaderShare * length) {
+                return true;
+            }
+        }
+        return false;
     }
 
     int32_t TakeTurbo(int32_t at, ToneRun tone) {

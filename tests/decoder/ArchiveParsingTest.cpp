@@ -190,6 +190,28 @@ TEST(ArchiveParsing, SyncPulsesNearABitLengthAreNoBits) {
             EXPECT_EQ(OfKind<PureTone>(got).size(), 3U) << rate << " " << wholeSamples;
         }
     }
+
+    // Nine bits of pure data after syncs near its 1-bit, straight into a leader 13 % longer
+    // than that 1-bit: too few bits to learn the 1-bit's range from, so the leader passed as a
+    // run of 1-bits and the reading went on into the next block's data, a block not on the tape.
+    PureData nine = Timed::Data(0xA5, 0, 0, 389);
+    nine.bytes = {0xA5, 0x80};
+    nine.usedBitsInLastByte = 1;
+    const TurboBlock next = Paused(Timed::Turbo(0xFF, 1, 44, 880, 365), 400);
+    const std::vector<BlockBody> runOn = {Timed::BackToBack(
+        {Timed::Tone(1021, 928), Timed::Pulses(std::vector<uint16_t>(5, 648)), nine, next})};
+    for (const bool wholeSamples : {false, true}) {
+        TapeWear wear;
+        wear.wholeSamples = wholeSamples;
+        for (double rate : kRates) {
+            const auto got = DataOf(Decode(runOn, rate, wear));
+            EXPECT_FALSE(got.empty() || got.back() != next.bytes) << rate << " " << wholeSamples;
+            for (const std::vector<uint8_t>& bytes : got) {
+                EXPECT_TRUE(bytes == nine.bytes || bytes == next.bytes)
+                    << rate << " " << wholeSamples;
+            }
+        }
+    }
 }
 
 // Pure data whose last byte uses 1 to 7 bits keeps exactly those bits, whether a silence or a
@@ -278,6 +300,11 @@ TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
     one.bytes = {0xFF};
     TurboBlock two = Timed::Turbo(0x12, 0, 0, 1600, 500);
     two.bytes = {0x12, 0x34};
+    // Five 0-bits, then straight into a leader a quarter longer than them: few bits to learn
+    // the 0-bit from, yet the leader is no run of them.
+    TurboBlock lone = Timed::Turbo(0x25, 0, 0, 1620, 607);
+    lone.bytes = {0x25};
+    const TurboBlock afterLone = Paused(Timed::Turbo(0xFF, 300, 74, 760, 315), 400);
     const std::vector<BlockBody> tape = {
         Timed::BackToBack({Timed::Tone(3200, 300), Timed::Tone(2200, 300), Timed::Tone(1500, 300),
                            Timed::Turbo(0xFF, 200, 71, 1100, 480)}),
@@ -285,10 +312,11 @@ TEST(ArchiveParsing, SteppedLeadersTinyBlocksAndOddLeaders) {
         one,
         Timed::BackToBack({two, Timed::Turbo(0xFF, 100, 72, 1700, 550)}),
         Timed::Pause(400),
+        Timed::BackToBack({lone, afterLone}),
     };
-    const std::vector<std::vector<uint8_t>> want = {Timed::Turbo(0xFF, 200, 71, 1100, 480).bytes,
-                                                    one.bytes, two.bytes,
-                                                    Timed::Turbo(0xFF, 100, 72, 1700, 550).bytes};
+    const std::vector<std::vector<uint8_t>> want = {
+        Timed::Turbo(0xFF, 200, 71, 1100, 480).bytes, one.bytes,  two.bytes,
+        Timed::Turbo(0xFF, 100, 72, 1700, 550).bytes, lone.bytes, afterLone.bytes};
     for (double rate : kRates) {
         const std::vector<BlockBody> got = Decode(tape, rate);
         EXPECT_EQ(DataOf(got), want) << rate;
