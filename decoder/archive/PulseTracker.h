@@ -61,8 +61,6 @@ public:
     void Finish(std::vector<PulseEvent>& events);
 
     double TStatesPerSample() const { return m_tPerSample; }
-    // Samples fed so far.
-    int64_t SamplesFed() const { return m_index; }
     // Samples since the latest edge (since the start when there was none).
     double SamplesSinceEdge() const { return static_cast<double>(m_index) - m_lastEdge; }
     bool InSilence() const { return m_inSilence; }
